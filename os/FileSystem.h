@@ -1,0 +1,33 @@
+// Files and folders. Paths are UTF-8 in the platform's own notation.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace os {
+
+class IFileSystem {
+ public:
+  virtual ~IFileSystem() = default;
+
+  virtual std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) = 0;
+  // Writes the whole file atomically: a temporary file beside it, flushed,
+  // then renamed over the old one. Returns false on any failure; the old
+  // file is then untouched.
+  virtual bool WriteFileAtomic(const std::string& path, const std::vector<uint8_t>& data) = 0;
+  // Appends to a file, creating it if missing.
+  virtual bool AppendFile(const std::string& path, const std::string& data) = 0;
+  virtual bool Exists(const std::string& path) = 0;
+  virtual bool Remove(const std::string& path) = 0;
+  virtual bool CreateDirectories(const std::string& path) = 0;
+  // Full path of the running executable.
+  virtual std::string ExecutablePath() = 0;
+  // The platform's path separator ('\\' on Windows, '/' elsewhere).
+  virtual char Separator() = 0;
+  // Text of the last system error, for log lines.
+  virtual std::string LastErrorText() = 0;
+};
+
+}  // namespace os

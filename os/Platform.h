@@ -1,0 +1,23 @@
+// Everything the portable core needs of the operating system, handed to it
+// at construction. The core never reaches the system another way.
+#pragma once
+
+#include "os/Clock.h"
+#include "os/DeviceIo.h"
+#include "os/FileSystem.h"
+#include "os/Profile.h"
+#include "os/System.h"
+#include "os/Wmi.h"
+
+namespace os {
+
+struct Platform {
+  IDeviceIo& Devices;
+  IWmi& Wmi;
+  IClock& Clock;
+  IFileSystem& Files;
+  IProfile& Profile;
+  ISystem& System;
+};
+
+}  // namespace os

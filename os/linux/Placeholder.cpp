@@ -1,0 +1,1 @@
+// Linux backends live in this folder.

@@ -1,0 +1,1 @@
+// Windows backends live in this folder.
