@@ -11,8 +11,11 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <string>
 #include <vector>
+
+#include "os/Profile.h"
 
 namespace initest {
 
@@ -201,5 +204,47 @@ inline const std::vector<IniCase>& IniCases() {
 #undef INI_S
 #undef INI_I
 #undef INI_NOFILE
+
+// Runs one case against `profile` with the file at `path` (which must not
+// exist yet) and returns what it answered, to compare with c.Expected. A
+// write or delete the profile refused answers "<refused>".
+inline std::string RunIniCase(os::IProfile& profile, const IniCase& c, const std::string& path) {
+  if (c.File != IniStore::NoFile) {
+    std::vector<uint8_t> bytes = c.File == IniStore::Utf16
+                                     ? Utf16LeWithBom(c.Content)
+                                     : std::vector<uint8_t>(c.Content.begin(), c.Content.end());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+  }
+  auto join = [](const std::vector<std::string>& names) {
+    std::string out;
+    for (const std::string& n : names) out += (out.empty() ? "" : "|") + n;
+    return out;
+  };
+  std::string readSection = c.ReadSection.empty() ? c.Section : c.ReadSection;
+  std::string readKey = c.ReadKey.empty() ? c.Key : c.ReadKey;
+  switch (c.Op) {
+    case IniOp::GetString:
+      return profile.GetString(c.Section, c.Key, c.Argument, path, c.Capacity);
+    case IniOp::GetInt:
+      return std::to_string(profile.GetInt(c.Section, c.Key, c.IntFallback, path));
+    case IniOp::Keys:
+      return join(profile.Keys(c.Section, path));
+    case IniOp::Write:
+      if (!profile.WriteString(c.Section, c.Key, c.Argument, path)) return "<refused>";
+      return profile.GetString(readSection, readKey, "<none>", path);
+    case IniOp::WriteKeys:
+      if (!profile.WriteString(c.Section, c.Key, c.Argument, path)) return "<refused>";
+      return join(profile.Keys(readSection, path));
+    case IniOp::DeleteKey:
+      if (!profile.DeleteKey(c.Section, c.Key, path)) return "<refused>";
+      return profile.GetString(readSection, readKey, "<none>", path);
+    case IniOp::DeleteSection:
+      if (!profile.DeleteSection(c.Section, path)) return "<refused>";
+      return profile.GetString(readSection, readKey, "<none>", path);
+  }
+  return "<unknown operation>";
+}
 
 }  // namespace initest

@@ -5,15 +5,13 @@
 
 #include "os/IniFile.h"
 #include "os/IniProfile.h"
-#include "os/NativePlatform.h"
 #include "tests/IniCases.h"
+#include "tests/StdFileSystem.h"
 #include "tests/TempDir.h"
 
 namespace {
 
 using initest::IniCase;
-using initest::IniOp;
-using initest::IniStore;
 
 std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
 
@@ -29,57 +27,15 @@ std::vector<uint8_t> ReadRaw(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::string Join(const std::vector<std::string>& names) {
-  std::string out;
-  for (const std::string& n : names) out += (out.empty() ? "" : "|") + n;
-  return out;
-}
-
 class IniTable : public ::testing::TestWithParam<IniCase> {
  protected:
   testutil::CTempDir m_Dir;
-  os::NativePlatform m_Native;
+  testutil::CStdFileSystem m_Files;
 };
 
 TEST_P(IniTable, AnswersAsWindows) {
-  const IniCase& c = GetParam();
-  os::Platform platform = m_Native.Get();
-  os::CIniProfile profile(platform.Files);
-  std::string path = m_Dir.File("case.ini");
-  if (c.File == IniStore::Bytes) WriteRaw(path, Bytes(c.Content));
-  if (c.File == IniStore::Utf16) WriteRaw(path, initest::Utf16LeWithBom(c.Content));
-  std::string readSection = c.ReadSection.empty() ? c.Section : c.ReadSection;
-  std::string readKey = c.ReadKey.empty() ? c.Key : c.ReadKey;
-
-  std::string got;
-  switch (c.Op) {
-    case IniOp::GetString:
-      got = profile.GetString(c.Section, c.Key, c.Argument, path, c.Capacity);
-      break;
-    case IniOp::GetInt:
-      got = std::to_string(profile.GetInt(c.Section, c.Key, c.IntFallback, path));
-      break;
-    case IniOp::Keys:
-      got = Join(profile.Keys(c.Section, path));
-      break;
-    case IniOp::Write:
-      ASSERT_TRUE(profile.WriteString(c.Section, c.Key, c.Argument, path));
-      got = profile.GetString(readSection, readKey, "<none>", path);
-      break;
-    case IniOp::WriteKeys:
-      ASSERT_TRUE(profile.WriteString(c.Section, c.Key, c.Argument, path));
-      got = Join(profile.Keys(readSection, path));
-      break;
-    case IniOp::DeleteKey:
-      ASSERT_TRUE(profile.DeleteKey(c.Section, c.Key, path));
-      got = profile.GetString(readSection, readKey, "<none>", path);
-      break;
-    case IniOp::DeleteSection:
-      ASSERT_TRUE(profile.DeleteSection(c.Section, path));
-      got = profile.GetString(readSection, readKey, "<none>", path);
-      break;
-  }
-  EXPECT_EQ(got, c.Expected);
+  os::CIniProfile profile(m_Files);
+  EXPECT_EQ(initest::RunIniCase(profile, GetParam(), m_Dir.File("case.ini")), GetParam().Expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, IniTable, ::testing::ValuesIn(initest::IniCases()),
@@ -229,8 +185,8 @@ TEST(IniFile, BinaryGarbageParsesAndStaysWritable) {
 
 TEST(IniProfile, HugeOrUnreadableFilesReadAsEmptyAndAreNeverRewritten) {
   testutil::CTempDir dir;
-  os::NativePlatform native;
-  os::CIniProfile profile(native.Get().Files);
+  testutil::CStdFileSystem files;
+  os::CIniProfile profile(files);
 
   std::string huge = dir.File("huge.ini");
   WriteRaw(huge, Bytes("[S]\r\nK=1\r\n"));
@@ -251,8 +207,8 @@ TEST(IniProfile, HugeOrUnreadableFilesReadAsEmptyAndAreNeverRewritten) {
 
 TEST(IniProfile, EveryCallReadsTheFileAgain) {
   testutil::CTempDir dir;
-  os::NativePlatform native;
-  os::CIniProfile profile(native.Get().Files);
+  testutil::CStdFileSystem files;
+  os::CIniProfile profile(files);
   std::string path = dir.File("s.ini");
   WriteRaw(path, Bytes("[S]\r\nK=1\r\n"));
   EXPECT_EQ(profile.GetInt("S", "K", 0, path), 1);
@@ -261,9 +217,9 @@ TEST(IniProfile, EveryCallReadsTheFileAgain) {
   ASSERT_TRUE(profile.WriteString("S", "J", "3", path));
   EXPECT_EQ(Text(ReadRaw(path)), "[S]\r\nK=2\r\nJ=3\r\n");
   // No temporary file is left beside it.
-  size_t files = 0;
-  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path())) ++files;
-  EXPECT_EQ(files, 1u);
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path())) ++entries;
+  EXPECT_EQ(entries, 1u);
 }
 
 }  // namespace

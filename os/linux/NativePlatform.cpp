@@ -17,6 +17,8 @@ struct NativePlatform::Impl {
   // Files we create get Unix line ends; files we find keep theirs.
   CIniProfile Profile{Files, "\n"};
   CLinuxSystem System;
+  std::unique_ptr<IServiceControl> Services = CreateNativeServiceControl();
+  std::unique_ptr<IVolumes> Volumes = CreateNativeVolumes();
 };
 
 NativePlatform::NativePlatform() : m_Impl(std::make_unique<Impl>()) {}

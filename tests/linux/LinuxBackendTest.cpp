@@ -8,9 +8,11 @@
 #include <fstream>
 #include <thread>
 
+#include "os/IniProfile.h"
 #include "os/linux/LinuxClock.h"
 #include "os/linux/LinuxFileSystem.h"
 #include "os/linux/LinuxSystem.h"
+#include "tests/IniCases.h"
 #include "tests/TempDir.h"
 
 namespace {
@@ -177,6 +179,17 @@ TEST(LinuxClock, TicksMoveForwardAndLocalTimeRoundTrips) {
   int64_t now = clock.Now();
   std::tm local = clock.LocalTime(now);
   EXPECT_EQ(clock.MakeLocalTime(local), now);
+}
+
+// The Linux program's settings go through this pair; the shared table must
+// hold for it as it does for the engine alone.
+TEST(LinuxProfile, AnswersEveryIniCaseAsWindows) {
+  os::CLinuxFileSystem fs;
+  os::CIniProfile profile(fs, "\n");
+  for (const initest::IniCase& c : initest::IniCases()) {
+    testutil::CTempDir dir;
+    EXPECT_EQ(initest::RunIniCase(profile, c, dir.File("case.ini")), c.Expected) << c.Name;
+  }
 }
 
 }  // namespace
