@@ -72,6 +72,7 @@ class NullFiles : public os::IFileSystem {
   std::string ExecutablePath() override { return "/nowhere/stavrion"; }
   char Separator() override { return '/'; }
   std::string LastErrorText() override { return "no files here"; }
+  std::string HandOffFilePath() override { return "/nowhere/m.out"; }
 };
 
 class NullProfile : public os::IProfile {
