@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace os {
 
@@ -71,6 +72,28 @@ class IDeviceIo {
   // DefineDosDevice(DDD_RAW_TARGET_PATH, name, target). Returns false when
   // the platform has no such namespace.
   virtual bool DefineRawDosDevice(const std::string& name, const std::string& target) = 0;
+
+  // ---- what platforms without drive letters add (Linux) ----
+
+  // The platform's own name of physical drive N ("/dev/sda"), for display.
+  // Empty where the platform has none besides "\\.\PhysicalDriveN".
+  virtual std::string DevicePath(int32_t physicalDriveId) {
+    (void)physicalDriveId;
+    return {};
+  }
+
+  // Mount points of the file systems on physical drive N ("/", "/home"), in
+  // the system's mount order. Empty on platforms with drive letters, which
+  // map them through volume extents instead.
+  virtual std::vector<std::string> MountPoints(int32_t physicalDriveId) {
+    (void)physicalDriveId;
+    return {};
+  }
+
+  // True once any request has failed because the program lacks a privilege
+  // the system requires for it (on Linux: root, CAP_SYS_RAWIO). The request
+  // itself failed with ERR_ACCESS_DENIED.
+  virtual bool PrivilegeDenied() { return false; }
 };
 
 }  // namespace os
