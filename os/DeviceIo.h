@@ -40,6 +40,17 @@ enum class Access : uint8_t {
   None,       // no data access (queries such as geometry on some drivers)
 };
 
+// Why the system refused device requests.
+enum class AccessDenial : uint8_t {
+  None,
+  // The program lacks the privilege (on Linux: not root, no CAP_SYS_RAWIO).
+  // Running it as root (as administrator) helps.
+  NotPrivileged,
+  // Refused although the program has the privilege: a container, a virtual
+  // machine or a security policy keeps raw disks away. Root does not help.
+  RefusedToPrivileged,
+};
+
 // One open device. Closed when the object is destroyed; the engine keeps a
 // handle only for the duration of one operation.
 class IDeviceHandle {
@@ -52,8 +63,8 @@ class IDeviceHandle {
   // of bytes written to `out`. On failure returns false, sets *error to the
   // system error code and leaves `out` in an unspecified state only for the
   // bytes the driver was allowed to touch (callers never trust it).
-  virtual bool Control(uint32_t code, const void* in, uint32_t inSize, void* out,
-                       uint32_t outSize, uint32_t* returned, uint32_t* error) = 0;
+  virtual bool Control(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
+                       uint32_t* returned, uint32_t* error) = 0;
 
   // ReadFile at the current position (offset 0 after open).
   virtual bool Read(void* buffer, uint32_t size, uint32_t* read) = 0;
@@ -90,10 +101,9 @@ class IDeviceIo {
     return {};
   }
 
-  // True once any request has failed because the program lacks a privilege
-  // the system requires for it (on Linux: root, CAP_SYS_RAWIO). The request
-  // itself failed with ERR_ACCESS_DENIED.
-  virtual bool PrivilegeDenied() { return false; }
+  // Whether the system has refused any request since this object was made
+  // (the request itself failed with ERR_ACCESS_DENIED), and why.
+  virtual AccessDenial DeviceAccessDenial() { return AccessDenial::None; }
 };
 
 }  // namespace os

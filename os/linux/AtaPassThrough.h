@@ -74,11 +74,11 @@ uint32_t TransportError(const ScsiRequest& done);
 
 // The outcome of one ATA PASS-THROUGH command.
 struct AtaOutcome {
-  uint32_t Error = 0;           // os::ERR_*; 0 when the device answered
-  bool HaveRegisters = false;   // the device's registers came back
-  AtaTaskFile Registers;        // error in Features, status in Command
+  uint32_t Error = 0;          // os::ERR_*; 0 when the device answered
+  bool HaveRegisters = false;  // the device's registers came back
+  AtaTaskFile Registers;       // error in Features, status in Command
   AtaTaskFile PreviousRegisters;
-  uint32_t Transferred = 0;     // data bytes moved
+  uint32_t Transferred = 0;  // data bytes moved
 };
 
 // Judges a finished ATA PASS-THROUGH(16) request: `sysError` is what

@@ -48,12 +48,16 @@ int32_t PhysicalDriveNumber(const std::string& name) {
 }
 
 CLinuxDeviceIo::CLinuxDeviceIo(LinuxRoots roots, IDiskSyscalls& syscalls)
-    : m_Disks(std::move(roots)), m_Syscalls(syscalls) {}
+    : m_Disks(std::move(roots)), m_Syscalls(syscalls) {
+  m_State.HasRawIo = HasRawIoCapability(m_Disks.Roots().Status);
+}
 
 CLinuxDeviceIo::CLinuxDeviceIo()
     : m_Disks(LinuxRoots{}),
       m_OwnSyscalls(std::make_unique<CLinuxDiskSyscalls>()),
-      m_Syscalls(*m_OwnSyscalls) {}
+      m_Syscalls(*m_OwnSyscalls) {
+  m_State.HasRawIo = HasRawIoCapability(m_Disks.Roots().Status);
+}
 
 std::optional<LinuxDisk> CLinuxDeviceIo::DiskOf(int32_t physicalDriveId) const {
   if (physicalDriveId < 0) return std::nullopt;

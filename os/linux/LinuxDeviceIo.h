@@ -34,7 +34,7 @@ class CLinuxDeviceIo : public IDeviceIo {
   bool DefineRawDosDevice(const std::string& name, const std::string& target) override;
   std::string DevicePath(int32_t physicalDriveId) override;
   std::vector<std::string> MountPoints(int32_t physicalDriveId) override;
-  bool PrivilegeDenied() override { return m_State.PrivilegeDenied; }
+  AccessDenial DeviceAccessDenial() override { return m_State.Denial; }
 
  private:
   std::optional<LinuxDisk> DiskOf(int32_t physicalDriveId) const;

@@ -143,7 +143,9 @@ const char* ErrorName(uint32_t e) {
 
 CLinuxDiskHandle::CLinuxDiskHandle(LinuxDisk disk, std::string devRoot, IDiskSyscalls& syscalls,
                                    LinuxAccessState& state)
-    : m_Disk(std::move(disk)), m_DevRoot(std::move(devRoot)), m_Syscalls(syscalls),
+    : m_Disk(std::move(disk)),
+      m_DevRoot(std::move(devRoot)),
+      m_Syscalls(syscalls),
       m_State(state) {}
 
 bool CLinuxDiskHandle::Control(uint32_t code, const void* in, uint32_t inSize, void* out,
@@ -203,7 +205,7 @@ bool CLinuxDiskHandle::Control(uint32_t code, const void* in, uint32_t inSize, v
       break;
   }
   if (result != ERR_SUCCESS) {
-    if (result == ERR_ACCESS_DENIED) m_State.PrivilegeDenied = true;
+    if (result == ERR_ACCESS_DENIED) m_State.Denied();
     app::DebugLogF("linux: %s: request %08X failed: %s", m_Disk.DevicePath.c_str(), code,
                    ErrorName(result));
     if (error) *error = result;
@@ -221,7 +223,7 @@ bool CLinuxDiskHandle::Read(void* buffer, uint32_t size, uint32_t* read) {
   uint32_t got = 0;
   int rc = m_Syscalls.Read(m_Disk.NodePath, m_Position, buffer, std::min(size, MAX_TRANSFER), &got);
   if (rc != 0) {
-    if (ErrorFromErrno(rc) == ERR_ACCESS_DENIED) m_State.PrivilegeDenied = true;
+    if (ErrorFromErrno(rc) == ERR_ACCESS_DENIED) m_State.Denied();
     app::DebugLogF("linux: %s: read failed: %s", m_Disk.DevicePath.c_str(),
                    ErrorName(ErrorFromErrno(rc)));
     return false;
@@ -562,7 +564,7 @@ uint32_t CLinuxDiskHandle::QueryProperty(const uint8_t* in, uint32_t inSize, uin
   if (inSize < 8) return ERR_INVALID_PARAMETER;
   uint32_t propertyId = Get32(in);
   uint32_t queryType = Get32(in + 4);
-  if (propertyId == 0) {  // StorageDeviceProperty
+  if (propertyId == 0) {   // StorageDeviceProperty
     if (queryType == 1) {  // PropertyExistsQuery
       *returned = 0;
       return ERR_SUCCESS;
@@ -570,7 +572,8 @@ uint32_t CLinuxDiskHandle::QueryProperty(const uint8_t* in, uint32_t inSize, uin
     if (queryType != 0) return ERR_INVALID_PARAMETER;
     return DeviceDescriptor(out, outSize, returned);
   }
-  if (propertyId == 49 || propertyId == 50) return NvmeProtocolQuery(in, inSize, out, outSize, returned);
+  if (propertyId == 49 || propertyId == 50)
+    return NvmeProtocolQuery(in, inSize, out, outSize, returned);
   return ERR_NOT_SUPPORTED;
 }
 
@@ -644,8 +647,8 @@ uint32_t CLinuxDiskHandle::NvmeProtocolQuery(const uint8_t* in, uint32_t inSize,
   std::vector<uint8_t> data(dataLength);
   cmd.Data = data.data();
   cmd.DataLength = dataLength;
-  std::string node = m_Disk.NvmeController.empty() ? m_Disk.NodePath
-                                                    : m_DevRoot + "/" + m_Disk.NvmeController;
+  std::string node =
+      m_Disk.NvmeController.empty() ? m_Disk.NodePath : m_DevRoot + "/" + m_Disk.NvmeController;
   int rc = m_Syscalls.NvmeAdmin(node, cmd);
   if (rc != 0) return ErrorFromErrno(rc);
   if (cmd.Status != 0) {

@@ -25,10 +25,17 @@
 
 namespace os {
 
-// Shared by a device layer and its handles: set when the system refused a
-// request for lack of privilege (not root, no CAP_SYS_RAWIO).
+// Shared by a device layer and its handles: what the system refused.
 struct LinuxAccessState {
-  bool PrivilegeDenied = false;
+  // Whether the process holds CAP_SYS_RAWIO, the capability that raw disk
+  // commands need; decides how a refusal is explained.
+  bool HasRawIo = false;
+  AccessDenial Denial = AccessDenial::None;
+  void Denied() {
+    if (Denial == AccessDenial::None) {
+      Denial = HasRawIo ? AccessDenial::RefusedToPrivileged : AccessDenial::NotPrivileged;
+    }
+  }
 };
 
 // Control codes the backend answers (Windows values).

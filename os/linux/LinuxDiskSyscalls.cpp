@@ -102,8 +102,8 @@ int CLinuxDiskSyscalls::NvmeAdmin(const std::string& node, NvmeAdminRequest& req
   return 0;
 }
 
-int CLinuxDiskSyscalls::Read(const std::string& node, uint64_t offset, void* data,
-                             uint32_t length, uint32_t* got) {
+int CLinuxDiskSyscalls::Read(const std::string& node, uint64_t offset, void* data, uint32_t length,
+                             uint32_t* got) {
   CFd fd(::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (fd.Get() < 0) return errno;
   ssize_t n = ::pread(fd.Get(), data, length, static_cast<off_t>(offset));

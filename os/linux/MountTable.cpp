@@ -20,8 +20,7 @@ std::string DecodeOctal(const std::string& field) {
   for (size_t i = 0; i < field.size(); ++i) {
     if (field[i] == '\\' && i + 3 < field.size()) {
       const char* p = field.c_str() + i + 1;
-      if (p[0] >= '0' && p[0] <= '3' && p[1] >= '0' && p[1] <= '7' && p[2] >= '0' &&
-          p[2] <= '7') {
+      if (p[0] >= '0' && p[0] <= '3' && p[1] >= '0' && p[1] <= '7' && p[2] >= '0' && p[2] <= '7') {
         out += static_cast<char>((p[0] - '0') * 64 + (p[1] - '0') * 8 + (p[2] - '0'));
         i += 3;
         continue;
@@ -84,8 +83,8 @@ std::map<std::string, std::vector<std::string>> MountPointsByDisk(const CSysfsDi
   bool live = roots.Sys == "/sys";
   for (const auto& m : ParseMounts(*text)) {
     std::string name = SourceBlockName(roots, m.Source);
-    std::vector<std::string> below = name.empty() ? std::vector<std::string>{}
-                                                  : disks.DisksBelow(name);
+    std::vector<std::string> below =
+        name.empty() ? std::vector<std::string>{} : disks.DisksBelow(name);
     if (below.empty() && live && m.Source.rfind("/dev/", 0) == 0) {
       name = BlockNameOfMountPoint(roots, m.MountPoint);
       if (!name.empty()) below = disks.DisksBelow(name);

@@ -178,6 +178,26 @@ std::optional<std::vector<uint8_t>> ReadSysBytes(const std::string& path, size_t
   return bytes;
 }
 
+bool HasRawIoCapability(const std::string& statusPath) {
+  auto text = ReadSysText(statusPath);
+  if (!text) return false;
+  size_t at = text->find("CapEff:");
+  if (at == std::string::npos) return false;
+  at += 7;
+  while (at < text->size() && std::isspace(static_cast<unsigned char>((*text)[at]))) ++at;
+  uint64_t caps = 0;
+  int digits = 0;
+  for (; at < text->size() && std::isxdigit(static_cast<unsigned char>((*text)[at])) && digits < 16;
+       ++at, ++digits) {
+    char c = (*text)[at];
+    caps = caps << 4 | static_cast<uint64_t>(std::isdigit(static_cast<unsigned char>(c))
+                                                 ? c - '0'
+                                                 : std::tolower(c) - 'a' + 10);
+  }
+  constexpr int CAP_SYS_RAWIO = 17;
+  return digits > 0 && (caps >> CAP_SYS_RAWIO & 1) != 0;
+}
+
 bool LinuxDiskNameLess(const std::string& a, const std::string& b) {
   int ga = NameGroup(a);
   int gb = NameGroup(b);
@@ -374,9 +394,10 @@ void CSysfsDisks::DescribeScsi(LinuxDisk& disk, const std::string& deviceDir) co
   // Unit serial number page: 4-byte header, then the serial.
   if (auto pg80 = ReadSysBytes(deviceDir + "/vpd_pg80", 260)) {
     if (pg80->size() >= 4 && (*pg80)[1] == 0x80) {
-      size_t len = std::min<size_t>(static_cast<size_t>((*pg80)[2] << 8 | (*pg80)[3]),
-                                    pg80->size() - 4);
-      disk.Serial = Printable(std::string(pg80->begin() + 4, pg80->begin() + 4 + static_cast<long>(len)));
+      size_t len =
+          std::min<size_t>(static_cast<size_t>((*pg80)[2] << 8 | (*pg80)[3]), pg80->size() - 4);
+      disk.Serial =
+          Printable(std::string(pg80->begin() + 4, pg80->begin() + 4 + static_cast<long>(len)));
     }
   }
   // ATA information page: the disk's own IDENTIFY data from byte 60 on,
@@ -400,7 +421,9 @@ void CSysfsDisks::DescribeScsi(LinuxDisk& disk, const std::string& deviceDir) co
 void CSysfsDisks::DescribeNvme(LinuxDisk& disk) const {
   std::string dir = m_Roots.Sys + "/block/" + disk.Name;
   std::string ctrl = LinkName(dir + "/device");
-  auto isCtrl = [](const std::string& s) { return StartsWith(s, "nvme") && AllDigits(s, 4, s.size()); };
+  auto isCtrl = [](const std::string& s) {
+    return StartsWith(s, "nvme") && AllDigits(s, 4, s.size());
+  };
   if (!isCtrl(ctrl)) {
     // A multipath head: its paths are nvme<subsys>c<ctrl>n<ns> under multipath/.
     ctrl.clear();

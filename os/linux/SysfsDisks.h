@@ -17,7 +17,11 @@ struct LinuxRoots {
   std::string Sys = "/sys";
   std::string Dev = "/dev";
   std::string Mounts = "/proc/self/mounts";
+  std::string Status = "/proc/self/status";
 };
+
+// Whether the process status file (CapEff line) grants CAP_SYS_RAWIO.
+bool HasRawIoCapability(const std::string& statusPath);
 
 // How a disk is attached, as far as the program cares.
 enum class LinuxDiskBus : uint8_t {
@@ -32,7 +36,7 @@ enum class LinuxDiskBus : uint8_t {
 
 // The PCI function a disk hangs from (its host controller).
 struct LinuxPciController {
-  std::string Address;  // "0000:00:1f.2"
+  std::string Address;     // "0000:00:1f.2"
   uint32_t ClassCode = 0;  // 0x010601 for an AHCI controller
   uint16_t VendorId = 0;
   uint16_t DeviceId = 0;

@@ -39,24 +39,33 @@ TEST(AtaPassThrough16, CommandBlocksOfTheEngineCommands) {
   const CdbCase cases[] = {
       // IDENTIFY DEVICE as sent with a sector count of 0: the block count
       // goes into the count field so the transfer length is known.
-      {"identify", Command(0xEC, 0, 0, 0, 0, 0, 0xA0, D::In, 512),
+      {"identify",
+       Command(0xEC, 0, 0, 0, 0, 0, 0xA0, D::In, 512),
        {0x85, 0x08, 0x2E, 0, 0, 0, 0x01, 0, 0, 0, 0, 0, 0, 0xA0, 0xEC, 0}},
-      {"identify slave", Command(0xEC, 0, 0, 0, 0, 0, 0xB0, D::In, 512),
+      {"identify slave",
+       Command(0xEC, 0, 0, 0, 0, 0, 0xB0, D::In, 512),
        {0x85, 0x08, 0x2E, 0, 0, 0, 0x01, 0, 0, 0, 0, 0, 0, 0xB0, 0xEC, 0}},
-      {"smart read data", Command(0xB0, 0xD0, 1, 1, 0x4F, 0xC2, 0xA0, D::In, 512),
+      {"smart read data",
+       Command(0xB0, 0xD0, 1, 1, 0x4F, 0xC2, 0xA0, D::In, 512),
        {0x85, 0x08, 0x2E, 0, 0xD0, 0, 0x01, 0, 0x01, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}},
-      {"smart read thresholds", Command(0xB0, 0xD1, 1, 1, 0x4F, 0xC2, 0xA0, D::In, 512),
+      {"smart read thresholds",
+       Command(0xB0, 0xD1, 1, 1, 0x4F, 0xC2, 0xA0, D::In, 512),
        {0x85, 0x08, 0x2E, 0, 0xD1, 0, 0x01, 0, 0x01, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}},
-      {"smart enable", Command(0xB0, 0xD8, 1, 1, 0x4F, 0xC2, 0xA0, D::None, 0),
+      {"smart enable",
+       Command(0xB0, 0xD8, 1, 1, 0x4F, 0xC2, 0xA0, D::None, 0),
        {0x85, 0x06, 0x20, 0, 0xD8, 0, 0x01, 0, 0x01, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}},
-      {"set features apm", Command(0xEF, 0x05, 0x80, 0, 0, 0, 0xA0, D::None, 0),
+      {"set features apm",
+       Command(0xEF, 0x05, 0x80, 0, 0, 0, 0xA0, D::None, 0),
        {0x85, 0x06, 0x20, 0, 0x05, 0, 0x80, 0, 0, 0, 0, 0, 0, 0xA0, 0xEF, 0}},
       // A data-in flag with no data is a non-data command.
-      {"no data", Command(0xE5, 0, 0, 0, 0, 0, 0xA0, D::In, 0),
+      {"no data",
+       Command(0xE5, 0, 0, 0, 0, 0, 0xA0, D::In, 0),
        {0x85, 0x06, 0x20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xA0, 0xE5, 0}},
-      {"read log 2 pages", Command(0xB0, 0xD5, 2, 0xE0, 0x4F, 0xC2, 0xA0, D::In, 1024),
+      {"read log 2 pages",
+       Command(0xB0, 0xD5, 2, 0xE0, 0x4F, 0xC2, 0xA0, D::In, 1024),
        {0x85, 0x08, 0x2E, 0, 0xD5, 0, 0x02, 0, 0xE0, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}},
-      {"write log", Command(0xB0, 0xD6, 1, 0x80, 0x4F, 0xC2, 0xA0, D::Out, 512),
+      {"write log",
+       Command(0xB0, 0xD6, 1, 0x80, 0x4F, 0xC2, 0xA0, D::Out, 512),
        {0x85, 0x0A, 0x26, 0, 0xD6, 0, 0x01, 0, 0x80, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}},
   };
   for (const auto& c : cases) EXPECT_EQ(Cdb(c.Command), c.Expected) << c.Name;
@@ -64,16 +73,16 @@ TEST(AtaPassThrough16, CommandBlocksOfTheEngineCommands) {
   os::AtaCommand ext = Command(0x2F, 0, 1, 0x04, 0, 0, 0xA0, os::DataDirection::In, 512);
   ext.Extend = true;
   ext.Previous = {0x00, 0x00, 0x11, 0x22, 0x33, 0, 0};
-  EXPECT_EQ(Cdb(ext), (Bytes{0x85, 0x09, 0x2E, 0x00, 0x00, 0x00, 0x01, 0x11, 0x04, 0x22, 0x00,
-                             0x33, 0x00, 0xA0, 0x2F, 0}));
+  EXPECT_EQ(Cdb(ext), (Bytes{0x85, 0x09, 0x2E, 0x00, 0x00, 0x00, 0x01, 0x11, 0x04, 0x22, 0x00, 0x33,
+                             0x00, 0xA0, 0x2F, 0}));
 }
 
 // Sense data as libata returns it with CK_COND: descriptor format, ATA
 // Status Return descriptor.
 Bytes DescriptorSense(uint8_t key, uint8_t error, uint8_t count, uint8_t low, uint8_t mid,
                       uint8_t high, uint8_t device, uint8_t status) {
-  return {0x72, key, 0x00, 0x1D, 0, 0, 0, 0x0E, 0x09, 0x0C, 0x00, error, 0x00, count,
-          0x00, low, 0x00, mid,  0x00, high, device, status};
+  return {0x72,  key,  0x00,  0x1D, 0,   0,    0,   0x0E, 0x09, 0x0C,   0x00,
+          error, 0x00, count, 0x00, low, 0x00, mid, 0x00, high, device, status};
 }
 
 TEST(AtaPassThrough16, ReadsRegistersFromBothSenseFormats) {
@@ -91,8 +100,8 @@ TEST(AtaPassThrough16, ReadsRegistersFromBothSenseFormats) {
   EXPECT_EQ(t.Features, 0x04);
 
   // Fixed format with ATA PASS-THROUGH INFORMATION AVAILABLE.
-  Bytes f = {0x70, 0, 0x01, 0x00, 0x50, 0xA0, 0x01, 0x0A, 0x00, 0x01, 0x4F, 0xC2, 0x00, 0x1D,
-             0,    0, 0,    0};
+  Bytes f = {0x70, 0,    0x01, 0x00, 0x50, 0xA0, 0x01, 0x0A, 0x00,
+             0x01, 0x4F, 0xC2, 0x00, 0x1D, 0,    0,    0,    0};
   ASSERT_TRUE(os::ParseAtaStatusReturn(f.data(), f.size(), &t, nullptr));
   EXPECT_EQ(t, (os::AtaTaskFile{0x00, 0x01, 0x01, 0x4F, 0xC2, 0xA0, 0x50}));
 
@@ -132,8 +141,8 @@ TEST(AtaPassThrough16, JudgesTheOutcome) {
       {"good without sense", 0, 0x00, {}, 0, 0, 0, os::ERR_SUCCESS, false, 0x40, 512},
       {"short", 0, 0x02, ok, 0, 0x08, 100, os::ERR_SUCCESS, true, 0x50, 412},
       {"resid beyond length", 0, 0x02, ok, 0, 0x08, 9999, os::ERR_SUCCESS, true, 0x50, 0},
-      {"bridge without pass-through", 0, 0x02, illegal, 0, 0x08, 512, os::ERR_NOT_SUPPORTED,
-       false, 0, 0},
+      {"bridge without pass-through", 0, 0x02, illegal, 0, 0x08, 512, os::ERR_NOT_SUPPORTED, false,
+       0, 0},
       {"not ready", 0, 0x02, notReady, 0, 0x08, 512, os::ERR_IO_DEVICE, false, 0, 0},
       {"busy", 0, 0x08, {}, 0, 0, 0, os::ERR_IO_DEVICE, false, 0, 0},
       {"host time-out", 0, 0, {}, 0x03, 0, 0, os::ERR_SEM_TIMEOUT, false, 0, 0},

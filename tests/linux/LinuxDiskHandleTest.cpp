@@ -42,8 +42,8 @@ Bytes Sector(uint8_t seed) {
 }
 
 Bytes AtaSense(uint8_t key, uint8_t error, uint8_t mid, uint8_t high, uint8_t status) {
-  return {0x72, key,  0x00, 0x1D, 0,    0,    0,    0x0E, 0x09, 0x0C, 0x00,
-          error, 0x00, 0x01, 0x00, 0x01, 0x00, mid,  0x00, high, 0xA0, status};
+  return {0x72,  key,  0x00, 0x1D, 0,    0,    0,   0x0E, 0x09, 0x0C, 0x00,
+          error, 0x00, 0x01, 0x00, 0x01, 0x00, mid, 0x00, high, 0xA0, status};
 }
 
 os::LinuxDisk Disk(os::LinuxDiskBus bus) {
@@ -117,8 +117,16 @@ TEST(LinuxDiskHandle, AtaPassThroughIdentifyComesBackAsOnWindows) {
     Bytes id = Sector(3);
     f.Sys.ScsiScript.push_back({"/dev/sda",
                                 {0x85, 0x08, 0x2E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0xA0, 0xEC, 0},
-                                os::DataDirection::In, 512, 2000, 0, 0x02,
-                                AtaSense(0x01, 0, 0, 0, 0x50), id, 0, 0, 0x08});
+                                os::DataDirection::In,
+                                512,
+                                2000,
+                                0,
+                                0x02,
+                                AtaSense(0x01, 0, 0, 0, 0x50),
+                                id,
+                                0,
+                                0,
+                                0x08});
     Bytes buf = AtaPassThroughEx(0xEC, 0, 0, 512, wide);
     ASSERT_TRUE(f.Control(wc::IOCTL_ATA_PASS_THROUGH, buf, buf)) << wide;
     uint32_t offset = wide ? 52 : 44;
@@ -133,12 +141,19 @@ TEST(LinuxDiskHandle, AtaPassThroughIdentifyComesBackAsOnWindows) {
 
 TEST(LinuxDiskHandle, AtaPassThroughDeviceAbortIsAnAnswerNotAFailure) {
   Fixture f;
-  f.Sys.ScsiScript.push_back({"/dev/sda",
-                              {0x85, 0x08, 0x2E, 0, 0xD0, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0,
-                               0xB0, 0},
-                              os::DataDirection::In, 512, 2000, 0, 0x02,
-                              AtaSense(0x0B, 0x04, 0x4F, 0xC2, 0x51), Bytes(512, 0xEE), 512, 0,
-                              0x08});
+  f.Sys.ScsiScript.push_back(
+      {"/dev/sda",
+       {0x85, 0x08, 0x2E, 0, 0xD0, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0},
+       os::DataDirection::In,
+       512,
+       2000,
+       0,
+       0x02,
+       AtaSense(0x0B, 0x04, 0x4F, 0xC2, 0x51),
+       Bytes(512, 0xEE),
+       512,
+       0,
+       0x08});
   Bytes buf = AtaPassThroughEx(0xB0, 0xD0, 0, 512);
   ASSERT_TRUE(f.Control(wc::IOCTL_ATA_PASS_THROUGH, buf, buf));
   EXPECT_EQ(buf[32 + 6], 0x51);
@@ -149,11 +164,15 @@ TEST(LinuxDiskHandle, AtaPassThroughDeviceAbortIsAnAnswerNotAFailure) {
 
 TEST(LinuxDiskHandle, AtaPassThroughNonDataEnable) {
   Fixture f;
-  f.Sys.ScsiScript.push_back({"/dev/sda",
-                              {0x85, 0x06, 0x20, 0, 0xD8, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0,
-                               0xB0, 0},
-                              os::DataDirection::None, 0, 2000, 0, 0x02,
-                              AtaSense(0x01, 0, 0x4F, 0xC2, 0x50)});
+  f.Sys.ScsiScript.push_back(
+      {"/dev/sda",
+       {0x85, 0x06, 0x20, 0, 0xD8, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0},
+       os::DataDirection::None,
+       0,
+       2000,
+       0,
+       0x02,
+       AtaSense(0x01, 0, 0x4F, 0xC2, 0x50)});
   Bytes buf = AtaPassThroughEx(0xB0, 0xD8, 0, 0);
   ASSERT_TRUE(f.Control(wc::IOCTL_ATA_PASS_THROUGH, buf, buf));
   EXPECT_EQ(f.Returned, 40u);
@@ -169,12 +188,15 @@ TEST(LinuxDiskHandle, AtaPassThroughFailures) {
   const Bytes cdb = {0x85, 0x08, 0x2E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0xA0, 0xEC, 0};
   const Bytes illegal = {0x70, 0, 0x05, 0, 0, 0, 0, 0x0A, 0, 0, 0, 0, 0x20, 0, 0, 0, 0, 0};
   const FailCase cases[] = {
-      {"not root", {"/dev/sda", cdb, os::DataDirection::In, 512, 2000, EPERM}, os::ERR_ACCESS_DENIED},
+      {"not root",
+       {"/dev/sda", cdb, os::DataDirection::In, 512, 2000, EPERM},
+       os::ERR_ACCESS_DENIED},
       {"short transfer",
        {"/dev/sda", cdb, os::DataDirection::In, 512, 2000, 0, 0x02, AtaSense(1, 0, 0, 0, 0x50),
         Sector(1), 200, 0, 8},
        os::ERR_IO_DEVICE},
-      {"time-out", {"/dev/sda", cdb, os::DataDirection::In, 512, 2000, 0, 0, {}, {}, 512, 3, 0},
+      {"time-out",
+       {"/dev/sda", cdb, os::DataDirection::In, 512, 2000, 0, 0, {}, {}, 512, 3, 0},
        os::ERR_SEM_TIMEOUT},
       {"no ATA pass-through",
        {"/dev/sda", cdb, os::DataDirection::In, 512, 2000, 0, 0x02, illegal, {}, 512, 0, 8},
@@ -187,7 +209,7 @@ TEST(LinuxDiskHandle, AtaPassThroughFailures) {
     Bytes before = buf;
     EXPECT_FALSE(f.Control(wc::IOCTL_ATA_PASS_THROUGH, buf, buf)) << c.Name;
     EXPECT_EQ(f.Error, c.Error) << c.Name;
-    EXPECT_EQ(f.State.PrivilegeDenied, c.Error == os::ERR_ACCESS_DENIED) << c.Name;
+    EXPECT_EQ(f.State.Denial != os::AccessDenial::None, c.Error == os::ERR_ACCESS_DENIED) << c.Name;
   }
 }
 
@@ -253,11 +275,14 @@ TEST(LinuxDiskHandle, SmartReceiveIdentifyAndAttributes) {
     Bytes Cdb;
   };
   const Case cases[] = {
-      {"identify", SendCmd(0xEC, 0, 1, 1, 0, 0),
+      {"identify",
+       SendCmd(0xEC, 0, 1, 1, 0, 0),
        {0x85, 0x08, 0x2E, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0xA0, 0xEC, 0}},
-      {"read data", SendCmd(0xB0, 0xD0, 1, 1, 0x4F, 0xC2),
+      {"read data",
+       SendCmd(0xB0, 0xD0, 1, 1, 0x4F, 0xC2),
        {0x85, 0x08, 0x2E, 0, 0xD0, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}},
-      {"read thresholds", SendCmd(0xB0, 0xD1, 1, 1, 0x4F, 0xC2),
+      {"read thresholds",
+       SendCmd(0xB0, 0xD1, 1, 1, 0x4F, 0xC2),
        {0x85, 0x08, 0x2E, 0, 0xD1, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}},
   };
   for (const auto& c : cases) {
@@ -278,8 +303,18 @@ TEST(LinuxDiskHandle, SmartReceiveFailsOnRefusalShortDataOrSmallBuffer) {
   const Bytes cdb = {0x85, 0x08, 0x2E, 0, 0xD0, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0};
   {
     Fixture f;
-    f.Sys.ScsiScript.push_back({"/dev/sda", cdb, os::DataDirection::In, 512, 2000, 0, 0x02,
-                                AtaSense(0x0B, 0x04, 0x4F, 0xC2, 0x51), {}, 512, 0, 8});
+    f.Sys.ScsiScript.push_back({"/dev/sda",
+                                cdb,
+                                os::DataDirection::In,
+                                512,
+                                2000,
+                                0,
+                                0x02,
+                                AtaSense(0x0B, 0x04, 0x4F, 0xC2, 0x51),
+                                {},
+                                512,
+                                0,
+                                8});
     Bytes out(528, 0);
     EXPECT_FALSE(f.Control(wc::SMART_RCV_DRIVE_DATA, SendCmd(0xB0, 0xD0, 1, 1, 0x4F, 0xC2), out));
     EXPECT_EQ(f.Error, os::ERR_IO_DEVICE);
@@ -302,26 +337,36 @@ TEST(LinuxDiskHandle, SmartReceiveFailsOnRefusalShortDataOrSmallBuffer) {
 TEST(LinuxDiskHandle, SmartSendEnableAndReturnStatus) {
   {
     Fixture f;
-    f.Sys.ScsiScript.push_back({"/dev/sda",
-                                {0x85, 0x06, 0x20, 0, 0xD8, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0,
-                                 0xB0, 0},
-                                os::DataDirection::None, 0, 2000, 0, 0x02,
-                                AtaSense(1, 0, 0x4F, 0xC2, 0x50)});
+    f.Sys.ScsiScript.push_back(
+        {"/dev/sda",
+         {0x85, 0x06, 0x20, 0, 0xD8, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0},
+         os::DataDirection::None,
+         0,
+         2000,
+         0,
+         0x02,
+         AtaSense(1, 0, 0x4F, 0xC2, 0x50)});
     Bytes out(16, 0xCC);
-    ASSERT_TRUE(f.Control(wc::SMART_SEND_DRIVE_COMMAND, SendCmd(0xB0, 0xD8, 1, 1, 0x4F, 0xC2), out));
+    ASSERT_TRUE(
+        f.Control(wc::SMART_SEND_DRIVE_COMMAND, SendCmd(0xB0, 0xD8, 1, 1, 0x4F, 0xC2), out));
     EXPECT_EQ(f.Returned, 16u);
     EXPECT_EQ(out, Bytes(16, 0));
   }
   {
     // A failing disk answers RETURN STATUS with F4/2C.
     Fixture f;
-    f.Sys.ScsiScript.push_back({"/dev/sda",
-                                {0x85, 0x06, 0x20, 0, 0xDA, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0,
-                                 0xB0, 0},
-                                os::DataDirection::None, 0, 2000, 0, 0x02,
-                                AtaSense(1, 0, 0xF4, 0x2C, 0x50)});
+    f.Sys.ScsiScript.push_back(
+        {"/dev/sda",
+         {0x85, 0x06, 0x20, 0, 0xDA, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0},
+         os::DataDirection::None,
+         0,
+         2000,
+         0,
+         0x02,
+         AtaSense(1, 0, 0xF4, 0x2C, 0x50)});
     Bytes out(24, 0);
-    ASSERT_TRUE(f.Control(wc::SMART_SEND_DRIVE_COMMAND, SendCmd(0xB0, 0xDA, 1, 1, 0x4F, 0xC2), out));
+    ASSERT_TRUE(
+        f.Control(wc::SMART_SEND_DRIVE_COMMAND, SendCmd(0xB0, 0xDA, 1, 1, 0x4F, 0xC2), out));
     EXPECT_EQ(f.Returned, 24u);
     EXPECT_EQ(out[16 + 3], 0xF4);
     EXPECT_EQ(out[16 + 4], 0x2C);
@@ -329,12 +374,17 @@ TEST(LinuxDiskHandle, SmartSendEnableAndReturnStatus) {
   {
     // Without the registers the status is unknown, not good.
     Fixture f;
-    f.Sys.ScsiScript.push_back({"/dev/sda",
-                                {0x85, 0x06, 0x20, 0, 0xDA, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0,
-                                 0xB0, 0},
-                                os::DataDirection::None, 0, 2000, 0, 0x00});
+    f.Sys.ScsiScript.push_back(
+        {"/dev/sda",
+         {0x85, 0x06, 0x20, 0, 0xDA, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0},
+         os::DataDirection::None,
+         0,
+         2000,
+         0,
+         0x00});
     Bytes out(24, 0);
-    EXPECT_FALSE(f.Control(wc::SMART_SEND_DRIVE_COMMAND, SendCmd(0xB0, 0xDA, 1, 1, 0x4F, 0xC2), out));
+    EXPECT_FALSE(
+        f.Control(wc::SMART_SEND_DRIVE_COMMAND, SendCmd(0xB0, 0xDA, 1, 1, 0x4F, 0xC2), out));
   }
 }
 
@@ -342,7 +392,11 @@ TEST(LinuxDiskHandle, IdePassThroughSetFeatures) {
   Fixture f;
   f.Sys.ScsiScript.push_back({"/dev/sda",
                               {0x85, 0x06, 0x20, 0, 0x05, 0, 0xFE, 0, 0, 0, 0, 0, 0, 0xA0, 0xEF, 0},
-                              os::DataDirection::None, 0, 2000, 0, 0x02,
+                              os::DataDirection::None,
+                              0,
+                              2000,
+                              0,
+                              0x02,
                               AtaSense(1, 0, 0, 0, 0x50)});
   Bytes buf(12, 0);
   buf[0] = 0x05;
@@ -397,7 +451,7 @@ TEST(LinuxDiskHandle, ScsiPassThroughCheckConditionCopiesSenseAndReturnsNoData) 
   EXPECT_EQ(buf[7], 24);
   EXPECT_EQ(Get32(buf, 12), 0u);
   EXPECT_EQ(Bytes(buf.begin() + 48, buf.begin() + 72), Bytes(sense.begin(), sense.begin() + 24));
-  EXPECT_EQ(buf[72], 0);  // nothing past the caller's sense length
+  EXPECT_EQ(buf[72], 0);       // nothing past the caller's sense length
   EXPECT_EQ(f.Returned, 80u);  // not the 592 a bridge answer needs
   EXPECT_EQ(Bytes(buf.begin() + 80, buf.end()), Bytes(512, 0));
 }
@@ -406,8 +460,7 @@ TEST(LinuxDiskHandle, ScsiPassThroughDataOutSendsTheCallersBlock) {
   // The Samsung NVMe form: header, 24 sense bytes at 44, data at 68.
   const Bytes cdb = {0xB5, 0xFE, 0, 0x05, 0, 0, 0, 0, 0, 0x40, 0, 0, 0, 0, 0, 0};
   Fixture f(os::LinuxDiskBus::Nvme);
-  f.Sys.ScsiScript.push_back(
-      {"/dev/nvme0n1", cdb, os::DataDirection::Out, 512, 2000, ENOTTY});
+  f.Sys.ScsiScript.push_back({"/dev/nvme0n1", cdb, os::DataDirection::Out, 512, 2000, ENOTTY});
   Bytes buf = SptWithBuffers(cdb, 0, 512, 44, 68);
   buf[68] = 0x01;
   EXPECT_FALSE(f.Control(wc::IOCTL_SCSI_PASS_THROUGH, buf, buf));
@@ -453,13 +506,17 @@ TEST(LinuxDiskHandle, NvmeStorageQueryBecomesAdminCommands) {
   for (size_t i = 0; i < identify.size(); ++i) identify[i] = static_cast<uint8_t>(i);
   Bytes health = Sector(0x44);
   const Case cases[] = {
-      {"identify controller", NvmeQuery(1, 1, 0, 4096),
+      {"identify controller",
+       NvmeQuery(1, 1, 0, 4096),
        {"/dev/nvme0", 0x06, 0, 1, 0, 0, 4096, 0, 0, 0, identify}},
-      {"health log", NvmeQuery(2, 2, 0, 512),
+      {"health log",
+       NvmeQuery(2, 2, 0, 512),
        {"/dev/nvme0", 0x02, 0xFFFFFFFF, 0x007F0002, 0, 0, 512, 0, 0, 0, health}},
-      {"health log, all-ones sub-value", NvmeQuery(2, 2, 0xFFFFFFFF, 512),
+      {"health log, all-ones sub-value",
+       NvmeQuery(2, 2, 0xFFFFFFFF, 512),
        {"/dev/nvme0", 0x02, 0xFFFFFFFF, 0x007F0002, 0, 0, 512, 0, 0, 0, health}},
-      {"health log at an offset", NvmeQuery(2, 2, 64, 512),
+      {"health log at an offset",
+       NvmeQuery(2, 2, 64, 512),
        {"/dev/nvme0", 0x02, 0xFFFFFFFF, 0x007F0002, 0, 64, 512, 0, 0, 0, health}},
   };
   for (const auto& c : cases) {
@@ -487,7 +544,7 @@ TEST(LinuxDiskHandle, NvmeStorageQueryFailures) {
     Bytes buf = NvmeQuery(1, 1, 0, 4096);
     EXPECT_FALSE(f.Control(wc::IOCTL_STORAGE_QUERY_PROPERTY, buf, buf));
     EXPECT_EQ(f.Error, os::ERR_ACCESS_DENIED);
-    EXPECT_TRUE(f.State.PrivilegeDenied);
+    EXPECT_EQ(f.State.Denial, os::AccessDenial::NotPrivileged);
   }
   {
     // A SATA disk has no NVMe protocol data; nothing is sent.
@@ -518,7 +575,7 @@ TEST(LinuxDiskHandle, RequestsLinuxCannotCarry) {
   Bytes buf(600, 0);
   EXPECT_FALSE(f.Control(0x00560000, buf, buf));  // volume extents on a disk
   EXPECT_EQ(f.Error, os::ERR_INVALID_FUNCTION);
-  EXPECT_FALSE(f.State.PrivilegeDenied);
+  EXPECT_EQ(f.State.Denial, os::AccessDenial::None);
 }
 
 TEST(LinuxDiskHandle, WakeUpReadsTheFirstSector) {
@@ -533,14 +590,15 @@ TEST(LinuxDiskHandle, WakeUpReadsTheFirstSector) {
   EXPECT_EQ(f.Sys.Reads[0].Length, 512u);
   f.Sys.ReadErrno = EACCES;
   EXPECT_FALSE(f.Handle.Read(sector.data(), 512, &got));
-  EXPECT_TRUE(f.State.PrivilegeDenied);
+  EXPECT_EQ(f.State.Denial, os::AccessDenial::NotPrivileged);
 }
 
 // ---- through the device layer, on captured trees ----
 
 os::LinuxRoots Tree(const std::string& name) {
   std::string base = std::string(STAVRION_SOURCE_DIR) + "/fixtures/sysfs/" + name;
-  return os::LinuxRoots{base + "/sys", base + "/dev", base + "/proc/self/mounts"};
+  return os::LinuxRoots{base + "/sys", base + "/dev", base + "/proc/self/mounts",
+                        base + "/proc/self/status"};
 }
 
 TEST(LinuxDeviceIo, PhysicalDriveNamesMapToDisksInOrder) {
@@ -585,8 +643,8 @@ TEST(LinuxDeviceIo, ScsiPortsExistButAnswerNothing) {
   ASSERT_TRUE(port);
   Bytes buf(600, 0);
   uint32_t returned = 0;
-  EXPECT_FALSE(port->Control(wc::IOCTL_SCSI_MINIPORT, buf.data(), 60, buf.data(), 557, &returned,
-                             &error));
+  EXPECT_FALSE(
+      port->Control(wc::IOCTL_SCSI_MINIPORT, buf.data(), 60, buf.data(), 557, &returned, &error));
   EXPECT_EQ(error, os::ERR_NOT_SUPPORTED);
   EXPECT_FALSE(io.Open("\\\\.\\Scsi5:", os::Access::ReadWrite, &error));
   EXPECT_FALSE(io.DefineRawDosDevice("tempBusSil3112", "\\Device\\Scsi\\SI31121"));
@@ -612,13 +670,13 @@ TEST(LinuxDeviceIo, GeometryAndDescriptorFromSysfs) {
     CScriptedDiskSyscalls sys;
     os::CLinuxDeviceIo io(Tree(c.Tree), sys);
     uint32_t error = 0;
-    auto h = io.Open("\\\\.\\PhysicalDrive" + std::to_string(c.Drive), os::Access::ReadWrite,
-                     &error);
+    auto h =
+        io.Open("\\\\.\\PhysicalDrive" + std::to_string(c.Drive), os::Access::ReadWrite, &error);
     ASSERT_TRUE(h) << c.Tree << c.Drive;
     Bytes geo(24, 0);
     uint32_t returned = 0;
-    ASSERT_TRUE(h->Control(wc::IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, geo.data(), 24,
-                           &returned, &error));
+    ASSERT_TRUE(h->Control(wc::IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, geo.data(), 24, &returned,
+                           &error));
     EXPECT_EQ(returned, 24u);
     EXPECT_EQ(Get64(geo, 0), c.Cylinders) << c.Tree << c.Drive;
     EXPECT_EQ(Get32(geo, 8), c.Media) << c.Tree << c.Drive;
@@ -649,26 +707,41 @@ TEST(LinuxDeviceIo, MountPointsOfEachDrive) {
   EXPECT_TRUE(io.MountPoints(-1).empty());
 }
 
-TEST(LinuxDeviceIo, PrivilegeDeniedIsRememberedAcrossHandles) {
-  CScriptedDiskSyscalls sys;
-  os::CLinuxDeviceIo io(Tree("sata-laptop"), sys);
-  EXPECT_FALSE(io.PrivilegeDenied());
-  uint32_t error = 0;
-  {
-    auto h = io.Open("\\\\.\\PhysicalDrive0", os::Access::ReadWrite, &error);
-    ASSERT_TRUE(h);
-    std::string node = std::string(STAVRION_SOURCE_DIR) + "/fixtures/sysfs/sata-laptop/dev/sda";
-    sys.ScsiScript.push_back({node,
-                              {0x85, 0x08, 0x2E, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0xA0, 0xEC, 0},
-                              os::DataDirection::In, 512, 2000, EPERM});
-    Bytes in = SendCmd(0xEC, 0, 1, 1, 0, 0);
-    Bytes out(528, 0);
-    uint32_t returned = 0;
-    EXPECT_FALSE(h->Control(wc::SMART_RCV_DRIVE_DATA, in.data(), 33, out.data(), 528, &returned,
-                            &error));
-    EXPECT_EQ(error, os::ERR_ACCESS_DENIED);
+TEST(LinuxDeviceIo, AccessDenialIsRememberedAndExplained) {
+  // The laptop tree runs as a user; the desktop tree as root in a container
+  // that keeps raw disks away.
+  struct Case {
+    const char* Tree;
+    const char* Node;
+    os::AccessDenial Denial;
+  };
+  const Case cases[] = {{"sata-laptop", "sda", os::AccessDenial::NotPrivileged},
+                        {"nvme-desktop", "sda", os::AccessDenial::RefusedToPrivileged}};
+  for (const auto& c : cases) {
+    CScriptedDiskSyscalls sys;
+    os::CLinuxDeviceIo io(Tree(c.Tree), sys);
+    EXPECT_EQ(io.DeviceAccessDenial(), os::AccessDenial::None);
+    uint32_t error = 0;
+    {
+      auto h = io.Open("\\\\.\\PhysicalDrive0", os::Access::ReadWrite, &error);
+      ASSERT_TRUE(h);
+      std::string node =
+          std::string(STAVRION_SOURCE_DIR) + "/fixtures/sysfs/" + c.Tree + "/dev/" + c.Node;
+      sys.ScsiScript.push_back({node,
+                                {0x85, 0x08, 0x2E, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0xA0, 0xEC, 0},
+                                os::DataDirection::In,
+                                512,
+                                2000,
+                                EPERM});
+      Bytes in = SendCmd(0xEC, 0, 1, 1, 0, 0);
+      Bytes out(528, 0);
+      uint32_t returned = 0;
+      EXPECT_FALSE(
+          h->Control(wc::SMART_RCV_DRIVE_DATA, in.data(), 33, out.data(), 528, &returned, &error));
+      EXPECT_EQ(error, os::ERR_ACCESS_DENIED);
+    }
+    EXPECT_EQ(io.DeviceAccessDenial(), c.Denial) << c.Tree;
   }
-  EXPECT_TRUE(io.PrivilegeDenied());
 }
 
 }  // namespace

@@ -12,7 +12,8 @@ namespace {
 
 os::LinuxRoots Tree(const std::string& name) {
   std::string base = std::string(STAVRION_SOURCE_DIR) + "/fixtures/sysfs/" + name;
-  return os::LinuxRoots{base + "/sys", base + "/dev", base + "/proc/self/mounts"};
+  return os::LinuxRoots{base + "/sys", base + "/dev", base + "/proc/self/mounts",
+                        base + "/proc/self/status"};
 }
 
 TEST(SysfsDisks, NameOrderPutsSdFirstThenNvmeThenTheRest) {
@@ -184,9 +185,10 @@ TEST(MountTable, ParsesEscapesAndSkipsShortLines) {
 class DamagedTree : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_Root = std::filesystem::temp_directory_path() /
-             ("stavrion-sysfs-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-              "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    m_Root =
+        std::filesystem::temp_directory_path() /
+        ("stavrion-sysfs-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(m_Root);
     std::filesystem::create_directories(m_Root / "sys/block");
   }
@@ -207,9 +209,13 @@ TEST_F(DamagedTree, MissingAndMalformedAttributes) {
   Write("sys/block/sda/size", "lots\n");
   Write("sys/block/sda/removable", "");
   Write("sys/block/sda/queue/logical_block_size", "513\n");
-  Write("sys/block/sda/device/model", std::string("\x01\xff" "Disk\n", 7));
+  Write("sys/block/sda/device/model", std::string("\x01\xff"
+                                                  "Disk\n",
+                                                  7));
   Write("sys/block/sda/device/vpd_pg89", std::string(100, '\x89'));
-  Write("sys/block/sda/device/vpd_pg80", std::string("\x00\x80\xff\xff" "ABC", 7));
+  Write("sys/block/sda/device/vpd_pg80", std::string("\x00\x80\xff\xff"
+                                                     "ABC",
+                                                     7));
   Write("sys/block/nvme0n1/size", "18446744073709551616\n");  // one past 2^64-1
   Write("sys/block/vdb/hidden", "1\n");
   os::CSysfsDisks disks(Roots());
@@ -245,8 +251,12 @@ TEST(SysfsNumbers, ParsesDecimalAndHexOnly) {
     const char* Text;
     std::optional<uint64_t> Value;
   };
-  const Case cases[] = {{"42\n", 42},        {"0x010601\n", 0x010601}, {"0x\n", std::nullopt},
-                        {"-1\n", std::nullopt}, {"12abc", std::nullopt}, {"", std::nullopt},
+  const Case cases[] = {{"42\n", 42},
+                        {"0x010601\n", 0x010601},
+                        {"0x\n", std::nullopt},
+                        {"-1\n", std::nullopt},
+                        {"12abc", std::nullopt},
+                        {"", std::nullopt},
                         {"18446744073709551615", UINT64_MAX}};
   for (const auto& c : cases) {
     std::ofstream(dir / "n") << c.Text;
