@@ -6,7 +6,9 @@
 #include "os/DeviceIo.h"
 #include "os/FileSystem.h"
 #include "os/Profile.h"
+#include "os/ServiceControl.h"
 #include "os/System.h"
+#include "os/Volumes.h"
 #include "os/Wmi.h"
 
 namespace os {
@@ -18,6 +20,10 @@ struct Platform {
   IFileSystem& Files;
   IProfile& Profile;
   ISystem& System;
+  // Facilities a platform may lack. Null means: no service manager (every
+  // service counts as running) and no drive letters.
+  IServiceControl* Services = nullptr;
+  IVolumes* Volumes = nullptr;
 };
 
 }  // namespace os
