@@ -46,9 +46,11 @@ class CRig {
 
 std::vector<uint8_t> Bytes512(const uint8_t* p) { return std::vector<uint8_t>(p, p + 512); }
 
-// What FillSmartData makes of `sector`: the transport's result must be it.
-bool ParserSays(const std::vector<uint8_t>& sector, bool thresholds) {
-  ATA_SMART_INFO asi;
+// What the parser makes of `sector` in a record as `before` is: the
+// transport's result must be it.
+bool ParserSays(const std::vector<uint8_t>& sector, bool thresholds,
+                const ATA_SMART_INFO& before = ATA_SMART_INFO()) {
+  ATA_SMART_INFO asi = before;
   if (thresholds) {
     std::memcpy(asi.SmartReadThreshold.data(), sector.data(), 512);
     return CAtaSmart::FillSmartThreshold(asi);
@@ -127,9 +129,15 @@ TEST(AtaTransport, IdentifyThroughAtaPassThrough) {
 TEST(AtaTransport, SmartReadsThroughAtaPassThrough) {
   CRig rig(PlainDisk());
   ATA_SMART_INFO asi;
-  EXPECT_EQ(rig.Ata().GetSmartAttributePd(0, 0xA0, asi), ParserSays(Pattern(11), false));
+  {
+    bool expected = ParserSays(Pattern(11), false, asi);
+    EXPECT_EQ(rig.Ata().GetSmartAttributePd(0, 0xA0, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadData.data()), Pattern(11));
-  EXPECT_EQ(rig.Ata().GetSmartThresholdPd(0, 0xA0, asi), ParserSays(Pattern(12), true));
+  {
+    bool expected = ParserSays(Pattern(12), true, asi);
+    EXPECT_EQ(rig.Ata().GetSmartThresholdPd(0, 0xA0, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadThreshold.data()), Pattern(12));
   EXPECT_TRUE(rig.Ata().ControlSmartStatusPd(0, 0xA0));
   auto c = rig.Controls();
@@ -146,9 +154,15 @@ TEST(AtaTransport, OldSystemWithoutPassThroughUsesSmartIoctls) {
   ASSERT_TRUE(rig.Ata().DoIdentifyDevicePd(0, 0xA0, buffer));
   EXPECT_EQ(Bytes512(buffer), Identify("PLAIN DISK", "FW1", "SN1"));
   ATA_SMART_INFO asi;
-  EXPECT_EQ(rig.Ata().GetSmartAttributePd(0, 0xA0, asi), ParserSays(Pattern(11), false));
+  {
+    bool expected = ParserSays(Pattern(11), false, asi);
+    EXPECT_EQ(rig.Ata().GetSmartAttributePd(0, 0xA0, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadData.data()), Pattern(11));
-  EXPECT_EQ(rig.Ata().GetSmartThresholdPd(0, 0xA0, asi), ParserSays(Pattern(12), true));
+  {
+    bool expected = ParserSays(Pattern(12), true, asi);
+    EXPECT_EQ(rig.Ata().GetSmartThresholdPd(0, 0xA0, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadThreshold.data()), Pattern(12));
   EXPECT_TRUE(rig.Ata().ControlSmartStatusPd(0, 0xA0));
   auto c = rig.Controls();
@@ -226,7 +240,10 @@ TEST(AtaTransport, FailedReadsKeepTheRecord) {
 TEST(AtaTransport, PassThroughFailureFallsBackToSmartIoctl) {
   CRig rig(PlainDisk(kHeader, "fault.ata-pass-through.smart-data = error 1\n"));
   ATA_SMART_INFO asi;
-  EXPECT_EQ(rig.Ata().GetSmartAttributePd(0, 0xA0, asi), ParserSays(Pattern(11), false));
+  {
+    bool expected = ParserSays(Pattern(11), false, asi);
+    EXPECT_EQ(rig.Ata().GetSmartAttributePd(0, 0xA0, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadData.data()), Pattern(11));
   auto c = rig.Controls();
   ASSERT_EQ(c.size(), 2u);
@@ -337,9 +354,15 @@ TEST(AtaTransport, ScsiMiniportRequests) {
   ASSERT_TRUE(rig.Ata().DoIdentifyDeviceScsi(2, 1, buffer));
   EXPECT_EQ(Bytes512(buffer), Identify("MINIPORT DISK"));
   ATA_SMART_INFO asi;
-  EXPECT_EQ(rig.Ata().GetSmartAttributeScsi(2, 1, asi), ParserSays(Pattern(21), false));
+  {
+    bool expected = ParserSays(Pattern(21), false, asi);
+    EXPECT_EQ(rig.Ata().GetSmartAttributeScsi(2, 1, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadData.data()), Pattern(21));
-  EXPECT_EQ(rig.Ata().GetSmartThresholdScsi(2, 1, asi), ParserSays(Pattern(22), true));
+  {
+    bool expected = ParserSays(Pattern(22), true, asi);
+    EXPECT_EQ(rig.Ata().GetSmartThresholdScsi(2, 1, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadThreshold.data()), Pattern(22));
   EXPECT_TRUE(rig.Ata().ControlSmartStatusScsi(2, 1));
   EXPECT_EQ(rig.Requests()[0].Device, "\\\\.\\Scsi2:");
@@ -377,7 +400,10 @@ TEST(AtaTransport, ScsiFirstDataByteZeroIsFailure) {
   EXPECT_FALSE(zero.Ata().GetSmartThresholdScsi(2, 1, asi));
   EXPECT_EQ(Bytes512(asi.SmartReadThreshold.data()), std::vector<uint8_t>(512, 0xBB));
   // READ DATA takes the sector whatever its first byte.
-  EXPECT_EQ(zero.Ata().GetSmartAttributeScsi(2, 1, asi), ParserSays(thresholds, false));
+  {
+    bool expected = ParserSays(thresholds, false, asi);
+    EXPECT_EQ(zero.Ata().GetSmartAttributeScsi(2, 1, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadData.data()), thresholds);
 
   // A scripted all-zero answer, and a port that does not exist.
@@ -469,7 +495,10 @@ TEST(AtaTransport, SiliconImageWithoutScsiPortUsesTempBusName) {
 TEST(AtaTransport, SiliconImageSmartThroughPredictFailure) {
   CRig rig(SiliconImageDisk(3112, false));
   ATA_SMART_INFO asi;
-  EXPECT_EQ(rig.Ata().GetSmartAttributeSi(1, asi), ParserSays(Pattern(31), false));
+  {
+    bool expected = ParserSays(Pattern(31), false, asi);
+    EXPECT_EQ(rig.Ata().GetSmartAttributeSi(1, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadData.data()), Pattern(31));
   auto c = rig.Controls();
   ASSERT_EQ(c.size(), 1u);
@@ -486,12 +515,18 @@ TEST(AtaTransport, PredictFailureRefusedFallsBackToWmi) {
                .File("a/smart_thresholds.bin", Pattern(42)));
   ATA_SMART_INFO asi;
   asi.PnpDeviceId = "SCSI\\DISK&VEN_X\\5&AB&0&000100";  // discovery upper-cases it
-  EXPECT_EQ(rig.Ata().GetSmartAttributeSi(1, asi), ParserSays(Pattern(41), false));
+  {
+    bool expected = ParserSays(Pattern(41), false, asi);
+    EXPECT_EQ(rig.Ata().GetSmartAttributeSi(1, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadData.data()), Pattern(41));
   ASSERT_EQ(rig.Wmi().Queries().size(), 1u);
   EXPECT_EQ(rig.Wmi().Queries()[0].Namespace, "\\\\.\\root\\WMI");
   EXPECT_EQ(rig.Wmi().Queries()[0].Wql, "SELECT * FROM MSStorageDriver_FailurePredictData");
-  EXPECT_EQ(rig.Ata().GetSmartAttributeWmi(1, asi), ParserSays(Pattern(42), true));
+  {
+    bool expected = ParserSays(Pattern(42), true, asi);
+    EXPECT_EQ(rig.Ata().GetSmartAttributeWmi(1, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadThreshold.data()), Pattern(42));
   EXPECT_EQ(rig.Wmi().Queries()[1].Wql, "SELECT * FROM MSStorageDriver_FailurePredictThresholds");
 }
@@ -546,7 +581,10 @@ TEST(AtaTransport, WmiRowsThatDoNotServe) {
                .File("data.bin", Pattern(51)));
   ATA_SMART_INFO asi;
   asi.PnpDeviceId = "IDE\\DISK\\4&1";
-  EXPECT_EQ(rig.Ata().GetSmartAttributeWmi(0, asi), ParserSays(Pattern(51), false));
+  {
+    bool expected = ParserSays(Pattern(51), false, asi);
+    EXPECT_EQ(rig.Ata().GetSmartAttributeWmi(0, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadData.data()), Pattern(51));
 }
 
