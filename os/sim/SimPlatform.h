@@ -1,14 +1,18 @@
-// A whole os::Platform for a simulated machine: devices, WMI and the OS
-// version from the machine, a virtual clock, and the caller's files and
-// private-profile engine (the real ones, or a test's temporary folder).
+// A whole os::Platform for a simulated machine: devices, WMI, drive letters
+// and the OS version from the machine, a virtual clock, and the caller's
+// files with the portable private-profile engine over them (the real files,
+// or a test's temporary folder). No service manager: every service counts
+// as running.
 #pragma once
 
 #include <memory>
 
+#include "os/IniProfile.h"
 #include "os/Platform.h"
 #include "os/sim/SimDeviceIo.h"
 #include "os/sim/SimMachine.h"
 #include "os/sim/SimSystem.h"
+#include "os/sim/SimVolumes.h"
 #include "os/sim/SimWmi.h"
 #include "os/sim/VirtualClock.h"
 
@@ -16,7 +20,8 @@ namespace os::sim {
 
 class CSimPlatform {
  public:
-  CSimPlatform(SimMachine machine, IFileSystem& files, IProfile& profile);
+  // `files` must outlive this object.
+  CSimPlatform(SimMachine machine, IFileSystem& files);
   CSimPlatform(const CSimPlatform&) = delete;
   CSimPlatform& operator=(const CSimPlatform&) = delete;
 
@@ -33,10 +38,11 @@ class CSimPlatform {
   std::unique_ptr<SimMachine> m_Machine;
   CSimDeviceIo m_Devices;
   CSimWmi m_Wmi;
+  CSimVolumes m_Volumes;
   CVirtualClock m_Clock;
   CSimSystem m_System;
   IFileSystem& m_Files;
-  IProfile& m_Profile;
+  CIniProfile m_Profile;
 };
 
 }  // namespace os::sim
