@@ -129,7 +129,7 @@ void BenchDisk(const char* folder) {
 
   testutil::CStdFileSystem files;
   os::CIniProfile profile(files);
-  os::sim::CSimPlatform sim(std::move(machine), files, profile);
+  os::sim::CSimPlatform sim(std::move(machine), files);
   CTimedDeviceIo timed(sim.Devices());
   const os::Platform platform{timed, sim.Wmi(), sim.Clock(), files, profile, sim.System()};
   CAtaSmart ata(platform);

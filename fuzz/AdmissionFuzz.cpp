@@ -13,7 +13,6 @@
 #include "engine/AtaSmart.h"
 #include "engine/DiskStatus.h"
 #include "engine/SmartFamily.h"
-#include "os/IniProfile.h"
 #include "os/sim/SimPlatform.h"
 #include "tests/StdFileSystem.h"
 
@@ -83,8 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   machine.Disks.push_back(disk);
 
   testutil::CStdFileSystem files;
-  os::CIniProfile profile(files);
-  os::sim::CSimPlatform sim(std::move(machine), files, profile);
+  os::sim::CSimPlatform sim(std::move(machine), files);
   CAtaSmart ata(sim.Get());
   ata.m_FlagAdvancedDiskSearch = (switches & 0x80) != 0;
   if (!ata.GetDiskInfo(0, -1, -1, INTERFACE_TYPE_UNKNOWN, 0, 0, -1, 0, false, false, "", false)) {

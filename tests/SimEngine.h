@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "engine/AtaSmart.h"
-#include "os/IniProfile.h"
 #include "os/sim/SimPlatform.h"
 #include "tests/SectorBuilder.h"
 #include "tests/StdFileSystem.h"
@@ -33,7 +32,7 @@ inline os::sim::SimDisk AtaDisk(int32_t pd, const Sector& identify, std::vector<
 class CSimEngine {
  public:
   explicit CSimEngine(std::vector<os::sim::SimDisk> disks)
-      : m_Sim(MakeMachine(std::move(disks)), m_Files, m_Profile) {
+      : m_Sim(MakeMachine(std::move(disks)), m_Files) {
     m_Ata = std::make_unique<CAtaSmart>(m_Sim.Get());
   }
   CAtaSmart& Ata() { return *m_Ata; }
@@ -52,7 +51,6 @@ class CSimEngine {
     return m;
   }
   testutil::CStdFileSystem m_Files;
-  os::CIniProfile m_Profile{m_Files};
   os::sim::CSimPlatform m_Sim;
   std::unique_ptr<CAtaSmart> m_Ata;
 };
