@@ -51,8 +51,8 @@ class IDeviceHandle {
   // of bytes written to `out`. On failure returns false, sets *error to the
   // system error code and leaves `out` in an unspecified state only for the
   // bytes the driver was allowed to touch (callers never trust it).
-  virtual bool Control(uint32_t code, const void* in, uint32_t inSize, void* out,
-                       uint32_t outSize, uint32_t* returned, uint32_t* error) = 0;
+  virtual bool Control(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
+                       uint32_t* returned, uint32_t* error) = 0;
 
   // ReadFile at the current position (offset 0 after open).
   virtual bool Read(void* buffer, uint32_t size, uint32_t* read) = 0;
