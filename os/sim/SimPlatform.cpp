@@ -7,11 +7,12 @@ CSimPlatform::CSimPlatform(SimMachine machine, IFileSystem& files, IProfile& pro
       m_Devices(*m_Machine),
       m_Wmi(*m_Machine),
       m_System(m_Machine->Os),
+      m_Volumes(*m_Machine),
       m_Files(files),
       m_Profile(profile) {}
 
 Platform CSimPlatform::Get() {
-  return Platform{m_Devices, m_Wmi, m_Clock, m_Files, m_Profile, m_System};
+  return Platform{m_Devices, m_Wmi, m_Clock, m_Files, m_Profile, m_System, &m_Services, &m_Volumes};
 }
 
 }  // namespace os::sim

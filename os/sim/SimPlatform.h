@@ -8,7 +8,9 @@
 #include "os/Platform.h"
 #include "os/sim/SimDeviceIo.h"
 #include "os/sim/SimMachine.h"
+#include "os/sim/SimServiceControl.h"
 #include "os/sim/SimSystem.h"
+#include "os/sim/SimVolumes.h"
 #include "os/sim/SimWmi.h"
 #include "os/sim/VirtualClock.h"
 
@@ -28,6 +30,7 @@ class CSimPlatform {
   CSimWmi& Wmi() { return m_Wmi; }
   CVirtualClock& Clock() { return m_Clock; }
   CSimSystem& System() { return m_System; }
+  CSimServiceControl& Services() { return m_Services; }
 
  private:
   std::unique_ptr<SimMachine> m_Machine;
@@ -35,6 +38,8 @@ class CSimPlatform {
   CSimWmi m_Wmi;
   CVirtualClock m_Clock;
   CSimSystem m_System;
+  CSimServiceControl m_Services;
+  CSimVolumes m_Volumes;
   IFileSystem& m_Files;
   IProfile& m_Profile;
 };
