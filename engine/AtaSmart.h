@@ -163,11 +163,6 @@ class CAtaSmart {
 
   // One attribute's rule of FillSmartData, with the record's family and unit.
   static void ApplySmartAttributeRule(ATA_SMART_INFO& asi, const ATTRIBUTE_ENTRY& a);
-  // WriteAmplification from the counters; 0 when they do not allow it.
-  static void ComputeWriteAmplification(ATA_SMART_INFO& asi);
-  // The second walk over the attributes once the family is known; the
-  // classifier ends with it.
-  static void RederiveSmartFigures(ATA_SMART_INFO& asi);
   // Temperature, life, counters and power-on figures from the NVMe health
   // log held in SmartReadData.
   static void ApplyNvmeHealthLog(ATA_SMART_INFO& asi);

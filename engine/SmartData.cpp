@@ -7,6 +7,7 @@
 #include "app/DebugLog.h"
 #include "engine/AtaSmart.h"
 #include "engine/EngineText.h"
+#include "engine/SmartFamily.h"
 
 namespace {
 
@@ -68,8 +69,10 @@ void LifeFromEraseCount(ATA_SMART_INFO& asi, const ATTRIBUTE_ENTRY& a) {
 // estimate from host writes against 3000 rated cycles, by at most 10.
 void EstimateLifeFromWrites(ATA_SMART_INFO& asi) {
   if (asi.Life < 0 || asi.Life >= 100) return;
-  const double t = static_cast<double>(asi.TotalDiskSize) * 3000.0;
-  if (t <= 0.0) return;
+  // The rated endurance in MB, as an unsigned 32-bit product.
+  const uint32_t total = asi.TotalDiskSize * 3000u;
+  if (total == 0) return;
+  const double t = total;
   const double w = static_cast<double>(asi.HostWrites) * 1024.0;
   for (double factor : {2.0, 2.5, 1.5}) {
     const float candidate = static_cast<float>(100.0 * (t - factor * w) / t);
@@ -315,22 +318,6 @@ void CAtaSmart::ApplySmartAttributeRule(ATA_SMART_INFO& asi, const ATTRIBUTE_ENT
   }
 }
 
-void CAtaSmart::ComputeWriteAmplification(ATA_SMART_INFO& asi) {
-  if (asi.HostWrites > 0 && asi.NandWrites > 0) {
-    asi.WriteAmplification =
-        static_cast<float>(asi.NandWrites) / static_cast<float>(asi.HostWrites);
-  } else if (asi.HostWrites > 0 && asi.AverageEraseCount != ERASE_COUNT_UNKNOWN &&
-             asi.AverageEraseCount != 0 && asi.HostReadsWritesUnit != HOST_READS_WRITES_NONE) {
-    // Flash written = average erase count x capacity, in unsigned 32 bits.
-    uint32_t erased = static_cast<uint32_t>(asi.AverageEraseCount) * asi.TotalDiskSize;
-    if (asi.AverageEraseCount <= 10) erased += asi.TotalDiskSize * 5 / 10;
-    asi.WriteAmplification = static_cast<float>(static_cast<double>(erased) /
-                                                (static_cast<double>(asi.HostWrites) * 1000.0));
-  } else {
-    asi.WriteAmplification = 0.0f;
-  }
-}
-
 bool CAtaSmart::FillSmartData(ATA_SMART_INFO& asi) {
   asi.AttributeCount = 0;
   for (int32_t j = 0; j < MAX_ATTRIBUTE; ++j) {
@@ -341,74 +328,8 @@ bool CAtaSmart::FillSmartData(ATA_SMART_INFO& asi) {
     ApplySmartAttributeRule(asi, a);
     ++asi.AttributeCount;
   }
-  ComputeWriteAmplification(asi);
+  asi.WriteAmplification = ComputeWriteAmplification(asi);
   return asi.AttributeCount > 0;
-}
-
-void CAtaSmart::RederiveSmartFigures(ATA_SMART_INFO& asi) {
-  const int32_t f = asi.DiskVendorId;
-  for (int32_t i = 0; i < asi.AttributeCount && i < MAX_ATTRIBUTE; ++i) {
-    const ATTRIBUTE_ENTRY& a = asi.Attribute[i];
-    const uint32_t raw32 = Raw32(a);
-    switch (a.Id) {
-      case 0xA9:
-        if (In(f, {21, 22, 26, 31, 34, 35, 38})) {
-          asi.Life = a.RawValue[0];
-        } else if (f == 18 || f == 20) {
-          LifeFromCurrent(asi, a);
-        }
-        break;
-      case 0xAD:
-        if (f == 8 || Marvell(f)) {
-          asi.WearLevelingCount = AsInt(raw32);
-          asi.AverageEraseCount = AsInt(raw32);
-        } else if (In(f, {4, 27, 28, 36, 37, 50, 51, 52})) {
-          asi.AverageEraseCount = a.RawValue[2] | (a.RawValue[3] << 8);
-        }
-        break;
-      case 0xB1:
-        if (In(f, {6, 39, 65, 66})) {
-          asi.WearLevelingCount = AsInt(raw32);
-          LifeFromCurrent(asi, a);
-        }
-        break;
-      case 0xC7:
-        if (f == 14) asi.HostWrites = AsInt(raw32);
-        break;
-      case 0xD0:
-        if (f == 3) asi.AverageEraseCount = AsInt(raw32);
-        break;
-      case 0xE6:
-        if (f == 13) LifeFromCurrent(asi, a);
-        break;
-      case 0xE7:
-        if (In(f, {7, 16, 17, 20, 53, 67, 68, 69, 36})) {
-          LifeFromCurrent(asi, a);
-        } else if (f == 30) {
-          asi.Life = static_cast<int32_t>(Raw16(a));
-        }
-        break;
-      case 0x64:
-      case 0xA7:
-      case 0xAA:
-      case 0xCA:
-      case 0xD1:
-      case 0xE1:
-      case 0xE8:
-      case 0xE9:
-      case 0xF1:
-      case 0xF2:
-      case 0xF5:
-      case 0xF6:
-      case 0xF9:
-      case 0xFA:
-        ApplySharedRule(asi, a);
-        break;
-      default:
-        break;
-    }
-  }
-  ComputeWriteAmplification(asi);
 }
 
 bool CAtaSmart::FillSmartThreshold(ATA_SMART_INFO& asi) {

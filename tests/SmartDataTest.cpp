@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/AtaSmart.h"
+#include "engine/SmartFamily.h"
 #include "tests/SectorBuilder.h"
 
 using test::Attr;
@@ -301,7 +302,7 @@ TEST_P(WriteAmplificationTest, Computes) {
   asi.NandWrites = c.NandWrites;
   asi.AverageEraseCount = c.AverageErase;
   asi.TotalDiskSize = c.Size;
-  CAtaSmart::ComputeWriteAmplification(asi);
+  asi.WriteAmplification = ComputeWriteAmplification(asi);
   EXPECT_FLOAT_EQ(asi.WriteAmplification, c.Expected);
 }
 
@@ -457,7 +458,7 @@ TEST(RederiveSmartFigures, WalksAgainWithTheFamily) {
   EXPECT_EQ(asi.Life, -1);
   asi.DiskVendorId = 8;
   asi.Temperature = 0;  // not revisited
-  CAtaSmart::RederiveSmartFigures(asi);
+  RederiveSmartFigures(asi);
   EXPECT_EQ(asi.WearLevelingCount, 33);
   EXPECT_EQ(asi.AverageEraseCount, 33);
   EXPECT_EQ(asi.Life, 94);
@@ -500,7 +501,7 @@ TEST(RederiveSmartFigures, Differences) {
     // The table as the first parse left it, without applying any rule.
     std::memcpy(&asi.Attribute[0], asi.SmartReadData.data() + 2, 12);
     asi.AttributeCount = 1;
-    CAtaSmart::RederiveSmartFigures(asi);
+    RederiveSmartFigures(asi);
     EXPECT_EQ(asi.*(c.Field), c.Expected) << c.Name;
   }
 }
