@@ -289,6 +289,7 @@ void AppendDisk(std::string& out, const TextLookup& text, int32_t index, const A
   line("Host reads", SizeText(a.HostReads));
   line("NAND writes", SizeText(a.NandWrites));
   if (!a.DriveMapLine.empty()) line("Drive letters", a.DriveMapLine);
+  if (!a.DevicePath.empty()) line("Device", a.DevicePath);
   if (!a.Enclosure.empty()) line("Enclosure", a.Enclosure);
   line("Path", a.CommandTypeText + " (" + CommandTypeName(a.CommandType) + ")");
   out += "  ID  Attribute name                              Cur  Wor  Thr  Raw\n";

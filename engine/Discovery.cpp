@@ -730,7 +730,10 @@ void CDiscoveryRun::MapDriveLetters() {
   DebugLog("Drive Letter Mapping - End");
 
   for (auto& asi : m_Ata.vars) {
-    if (asi.PhysicalDriveId < 0 || asi.PhysicalDriveId >= DRIVE_MASK_COUNT) continue;
+    if (asi.PhysicalDriveId < 0) continue;
+    // Where drive letters do not exist, the disk is known by its device node.
+    asi.DevicePath = m_Os.Devices.DevicePath(asi.PhysicalDriveId);
+    if (asi.PhysicalDriveId >= DRIVE_MASK_COUNT) continue;
     const uint32_t mask = masks[asi.PhysicalDriveId];
     for (int k = 0; k < 26; ++k) {
       if (!(mask & (1u << k))) continue;
