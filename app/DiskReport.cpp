@@ -321,20 +321,20 @@ std::string DiskRecordJson(const ATA_SMART_INFO& asi) {
   return w.Text();
 }
 
-std::string DiskReportJson(const CAtaSmart& ata) {
+std::string DiskReportJson(const CDiskArray& disks) {
   CJsonWriter w;
   w.BeginArray();
-  for (const auto& asi : ata.vars) WriteRecord(w, asi);
+  for (const auto& asi : disks) WriteRecord(w, asi);
   w.EndArray();
   return w.Text() + "\n";
 }
 
-std::string DiskReportText(const CAtaSmart& ata, const TextLookup& text) {
+std::string DiskReportText(const CDiskArray& disks, const TextLookup& text) {
   std::string out;
-  if (ata.vars.GetCount() == 0) return "No disk found.\n";
-  for (int32_t i = 0; i < ata.vars.GetCount(); ++i) {
+  if (disks.GetCount() == 0) return "No disk found.\n";
+  for (int32_t i = 0; i < disks.GetCount(); ++i) {
     if (i > 0) out += "\n";
-    AppendDisk(out, text, i, ata.vars[i]);
+    AppendDisk(out, text, i, disks[i]);
   }
   return out;
 }

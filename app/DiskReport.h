@@ -20,13 +20,13 @@ void DiscoverDisks(CAtaSmart& ata);
 // One JSON array, one object per disk in list order. Every scalar and string
 // field of the record under its own name, byte arrays as hexadecimal text,
 // the attribute and threshold entries in use as lists.
-std::string DiskReportJson(const CAtaSmart& ata);
+std::string DiskReportJson(const CDiskArray& disks);
 
 // The JSON object of one record.
 std::string DiskRecordJson(const ATA_SMART_INFO& asi);
 
 // Human-readable report. Attribute names and status texts come from `text`
 // (the English language file), with built-in fallbacks.
-std::string DiskReportText(const CAtaSmart& ata, const TextLookup& text);
+std::string DiskReportText(const CDiskArray& disks, const TextLookup& text);
 
 }  // namespace app

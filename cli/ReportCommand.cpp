@@ -6,6 +6,7 @@
 
 #include "app/DebugLog.h"
 #include "app/DiskReport.h"
+#include "app/LanguageFile.h"
 #include "engine/AtaSmart.h"
 #include "os/NativePlatform.h"
 #include "os/sim/SimMachine.h"
@@ -32,13 +33,16 @@ int Report(const os::Platform& platform, bool json) {
   CAtaSmart ata(platform);
   app::DiscoverDisks(ata);
   if (json) {
-    std::fputs(app::DiskReportJson(ata).c_str(), stdout);
+    std::fputs(app::DiskReportJson(ata.vars).c_str(), stdout);
   } else {
-    const std::string lang = EnglishLanguagePath(platform.Files);
-    app::TextLookup text = [&platform, &lang](const std::string& section, const std::string& key) {
-      return platform.Profile.GetString(section, key, "", lang);
+    // The texts come from the English file beside the program; without it
+    // the report still prints, with its built-in names.
+    app::CLanguageFile english;
+    english.Load(platform.Files, EnglishLanguagePath(platform.Files));
+    app::TextLookup text = [&english](const std::string& section, const std::string& key) {
+      return english.GetText(section, key);
     };
-    std::fputs(app::DiskReportText(ata, text).c_str(), stdout);
+    std::fputs(app::DiskReportText(ata.vars, text).c_str(), stdout);
   }
   return ata.vars.GetCount() > 0 ? EXIT_DISKS : EXIT_NO_DISK;
 }

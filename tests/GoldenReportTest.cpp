@@ -42,7 +42,7 @@ std::string ReportOf(const std::string& name, std::string* error) {
   os::Platform platform = sim.Get();
   CAtaSmart ata(platform);
   app::DiscoverDisks(ata);
-  return app::DiskReportJson(ata);
+  return app::DiskReportJson(ata.vars);
 }
 
 // Reports the first line that differs, which is where a reviewer looks.
