@@ -134,8 +134,7 @@ struct Figures {
 
 Figures RunOnce(bool wmi) {
   testutil::CStdFileSystem files;
-  os::CIniProfile profile(files);
-  os::sim::CSimPlatform sim(Machine48(wmi), files, profile);
+  os::sim::CSimPlatform sim(Machine48(wmi), files);
   CDeviceClock deviceClock;
   os::Platform base = sim.Get();
   CTimedDeviceIo devices(base.Devices, deviceClock);

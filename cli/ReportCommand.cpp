@@ -1,24 +1,22 @@
-#include "cli/ReportCommand.h"
-
+// `stavrion report [--machine DIR|demo] [--json]`: discovers the disks of
+// the real machine or a simulated one and prints what the panel and the
+// attribute list show, or every field of each disk record as JSON.
+// Exit status: 0 disks found, 1 no disk, 2 bad arguments or machine.
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
-#include "app/DebugLog.h"
 #include "app/DiskReport.h"
 #include "app/LanguageFile.h"
+#include "cli/Commands.h"
+#include "cli/MachineOption.h"
 #include "engine/AtaSmart.h"
-#include "os/NativePlatform.h"
-#include "os/sim/SimMachine.h"
-#include "os/sim/SimPlatform.h"
 
+namespace cli {
 namespace {
 
-constexpr int EXIT_DISKS = 0;
 constexpr int EXIT_NO_DISK = 1;
-constexpr int EXIT_USAGE = 2;
-
-void Usage() { std::fprintf(stderr, "usage: stavrion report [--machine DIR|demo] [--json]\n"); }
 
 // The English language file beside the program.
 std::string EnglishLanguagePath(os::IFileSystem& files) {
@@ -29,14 +27,39 @@ std::string EnglishLanguagePath(os::IFileSystem& files) {
   return folder + sep + "TslResource" + sep + "language" + sep + "English.lang";
 }
 
-int Report(const os::Platform& platform, bool json) {
+}  // namespace
+
+int RunReport(const std::vector<std::string>& arguments) {
+  std::vector<std::string> args = arguments;
+  MachineOption option;
+  std::string error;
+  if (!TakeMachineOption(args, &option, &error)) {
+    std::fprintf(stderr, "stavrion report: %s\n", error.c_str());
+    return EXIT_USAGE;
+  }
+  bool json = false;
+  for (const std::string& arg : args) {
+    if (arg == "--json") {
+      json = true;
+    } else {
+      std::fprintf(stderr, "usage: stavrion report [--machine DIR|demo] [--json]\n");
+      return EXIT_USAGE;
+    }
+  }
+  std::unique_ptr<CMachine> machine = CMachine::Open(option, &error);
+  if (!machine) {
+    std::fprintf(stderr, "stavrion report: %s\n", error.c_str());
+    return EXIT_USAGE;
+  }
+
+  os::Platform platform = machine->Get();
   CAtaSmart ata(platform);
   app::DiscoverDisks(ata);
   if (json) {
     std::fputs(app::DiskReportJson(ata.vars).c_str(), stdout);
   } else {
-    // The texts come from the English file beside the program; without it
-    // the report still prints, with its built-in names.
+    // Texts come from the English file beside the program; without it the
+    // report still prints, with its built-in names.
     app::CLanguageFile english;
     english.Load(platform.Files, EnglishLanguagePath(platform.Files));
     app::TextLookup text = [&english](const std::string& section, const std::string& key) {
@@ -44,35 +67,7 @@ int Report(const os::Platform& platform, bool json) {
     };
     std::fputs(app::DiskReportText(ata.vars, text).c_str(), stdout);
   }
-  return ata.vars.GetCount() > 0 ? EXIT_DISKS : EXIT_NO_DISK;
+  return ata.vars.GetCount() > 0 ? EXIT_OK : EXIT_NO_DISK;
 }
 
-}  // namespace
-
-int RunReportCommand(int argc, char** argv) {
-  bool json = false;
-  std::string machine;
-  for (int i = 2; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--json") {
-      json = true;
-    } else if (arg == "--machine" && i + 1 < argc) {
-      machine = argv[++i];
-    } else {
-      Usage();
-      return EXIT_USAGE;
-    }
-  }
-
-  os::NativePlatform native;
-  if (machine.empty()) return Report(native.Get(), json);
-
-  os::Platform real = native.Get();
-  os::sim::LoadResult loaded = os::sim::LoadMachineFolder(machine);
-  if (!loaded.Machine) {
-    std::fprintf(stderr, "stavrion: %s\n", loaded.Error.c_str());
-    return EXIT_USAGE;
-  }
-  os::sim::CSimPlatform sim(std::move(*loaded.Machine), real.Files, real.Profile);
-  return Report(sim.Get(), json);
-}
+}  // namespace cli

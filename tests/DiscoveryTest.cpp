@@ -97,7 +97,7 @@ class Discovery : public testing::Test {
   // fresh engine on it.
   CAtaSmart& Start(SimMachine machine) {
     m_Ata.reset();
-    m_Sim = std::make_unique<os::sim::CSimPlatform>(std::move(machine), m_Files, m_Profile);
+    m_Sim = std::make_unique<os::sim::CSimPlatform>(std::move(machine), m_Files);
     m_Platform = std::make_unique<os::Platform>(m_Sim->Get());
     m_Ata = std::make_unique<CAtaSmart>(*m_Platform);
     m_Ata->SetUsbSupport(true);
@@ -112,7 +112,6 @@ class Discovery : public testing::Test {
   }
 
   testutil::CStdFileSystem m_Files;
-  os::CIniProfile m_Profile{m_Files};
   std::unique_ptr<os::sim::CSimPlatform> m_Sim;
   std::unique_ptr<os::Platform> m_Platform;
   std::unique_ptr<CAtaSmart> m_Ata;

@@ -37,8 +37,7 @@ std::string ReportOf(const std::string& name, std::string* error) {
     return {};
   }
   testutil::CStdFileSystem files;
-  os::CIniProfile profile(files);
-  os::sim::CSimPlatform sim(std::move(*loaded.Machine), files, profile);
+  os::sim::CSimPlatform sim(std::move(*loaded.Machine), files);
   os::Platform platform = sim.Get();
   CAtaSmart ata(platform);
   app::DiscoverDisks(ata);

@@ -1,10 +1,13 @@
-// A whole os::Platform for a simulated machine: devices, WMI and the OS
-// version from the machine, a virtual clock, and the caller's files and
-// private-profile engine (the real ones, or a test's temporary folder).
+// A whole os::Platform for a simulated machine: devices, WMI, drive letters
+// and the OS version from the machine, a virtual clock, and the caller's
+// files with the portable private-profile engine over them (the real files,
+// or a test's temporary folder). The WMI service runs unless a test stops
+// it (Services()).
 #pragma once
 
 #include <memory>
 
+#include "os/IniProfile.h"
 #include "os/Platform.h"
 #include "os/sim/SimDeviceIo.h"
 #include "os/sim/SimMachine.h"
@@ -18,7 +21,8 @@ namespace os::sim {
 
 class CSimPlatform {
  public:
-  CSimPlatform(SimMachine machine, IFileSystem& files, IProfile& profile);
+  // `files` must outlive this object.
+  CSimPlatform(SimMachine machine, IFileSystem& files);
   CSimPlatform(const CSimPlatform&) = delete;
   CSimPlatform& operator=(const CSimPlatform&) = delete;
 
@@ -36,12 +40,12 @@ class CSimPlatform {
   std::unique_ptr<SimMachine> m_Machine;
   CSimDeviceIo m_Devices;
   CSimWmi m_Wmi;
+  CSimVolumes m_Volumes;
   CVirtualClock m_Clock;
   CSimSystem m_System;
   CSimServiceControl m_Services;
-  CSimVolumes m_Volumes;
   IFileSystem& m_Files;
-  IProfile& m_Profile;
+  CIniProfile m_Profile;
 };
 
 }  // namespace os::sim

@@ -1,6 +1,6 @@
 // Drive letters of a simulated machine: a letter some disk lists is a fixed
-// drive, or a removable one when that disk holds removable media. The
-// volumes' extents are answered by the device backend.
+// drive (removable when that disk's media is removable); every other letter
+// has no root.
 #pragma once
 
 #include "os/Volumes.h"
