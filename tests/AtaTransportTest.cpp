@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -46,9 +47,11 @@ class CRig {
 
 std::vector<uint8_t> Bytes512(const uint8_t* p) { return std::vector<uint8_t>(p, p + 512); }
 
-// What FillSmartData makes of `sector`: the transport's result must be it.
-bool ParserSays(const std::vector<uint8_t>& sector, bool thresholds) {
-  ATA_SMART_INFO asi;
+// What the parser makes of `sector` in a record as `before` is: the
+// transport's result must be it.
+bool ParserSays(const std::vector<uint8_t>& sector, bool thresholds,
+                const ATA_SMART_INFO& before = ATA_SMART_INFO()) {
+  ATA_SMART_INFO asi = before;
   if (thresholds) {
     std::memcpy(asi.SmartReadThreshold.data(), sector.data(), 512);
     return CAtaSmart::FillSmartThreshold(asi);
@@ -127,9 +130,15 @@ TEST(AtaTransport, IdentifyThroughAtaPassThrough) {
 TEST(AtaTransport, SmartReadsThroughAtaPassThrough) {
   CRig rig(PlainDisk());
   ATA_SMART_INFO asi;
-  EXPECT_EQ(rig.Ata().GetSmartAttributePd(0, 0xA0, asi), ParserSays(Pattern(11), false));
+  {
+    bool expected = ParserSays(Pattern(11), false, asi);
+    EXPECT_EQ(rig.Ata().GetSmartAttributePd(0, 0xA0, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadData.data()), Pattern(11));
-  EXPECT_EQ(rig.Ata().GetSmartThresholdPd(0, 0xA0, asi), ParserSays(Pattern(12), true));
+  {
+    bool expected = ParserSays(Pattern(12), true, asi);
+    EXPECT_EQ(rig.Ata().GetSmartThresholdPd(0, 0xA0, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadThreshold.data()), Pattern(12));
   EXPECT_TRUE(rig.Ata().ControlSmartStatusPd(0, 0xA0));
   auto c = rig.Controls();
@@ -146,9 +155,15 @@ TEST(AtaTransport, OldSystemWithoutPassThroughUsesSmartIoctls) {
   ASSERT_TRUE(rig.Ata().DoIdentifyDevicePd(0, 0xA0, buffer));
   EXPECT_EQ(Bytes512(buffer), Identify("PLAIN DISK", "FW1", "SN1"));
   ATA_SMART_INFO asi;
-  EXPECT_EQ(rig.Ata().GetSmartAttributePd(0, 0xA0, asi), ParserSays(Pattern(11), false));
+  {
+    bool expected = ParserSays(Pattern(11), false, asi);
+    EXPECT_EQ(rig.Ata().GetSmartAttributePd(0, 0xA0, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadData.data()), Pattern(11));
-  EXPECT_EQ(rig.Ata().GetSmartThresholdPd(0, 0xA0, asi), ParserSays(Pattern(12), true));
+  {
+    bool expected = ParserSays(Pattern(12), true, asi);
+    EXPECT_EQ(rig.Ata().GetSmartThresholdPd(0, 0xA0, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadThreshold.data()), Pattern(12));
   EXPECT_TRUE(rig.Ata().ControlSmartStatusPd(0, 0xA0));
   auto c = rig.Controls();
@@ -226,7 +241,10 @@ TEST(AtaTransport, FailedReadsKeepTheRecord) {
 TEST(AtaTransport, PassThroughFailureFallsBackToSmartIoctl) {
   CRig rig(PlainDisk(kHeader, "fault.ata-pass-through.smart-data = error 1\n"));
   ATA_SMART_INFO asi;
-  EXPECT_EQ(rig.Ata().GetSmartAttributePd(0, 0xA0, asi), ParserSays(Pattern(11), false));
+  {
+    bool expected = ParserSays(Pattern(11), false, asi);
+    EXPECT_EQ(rig.Ata().GetSmartAttributePd(0, 0xA0, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadData.data()), Pattern(11));
   auto c = rig.Controls();
   ASSERT_EQ(c.size(), 2u);
@@ -337,9 +355,15 @@ TEST(AtaTransport, ScsiMiniportRequests) {
   ASSERT_TRUE(rig.Ata().DoIdentifyDeviceScsi(2, 1, buffer));
   EXPECT_EQ(Bytes512(buffer), Identify("MINIPORT DISK"));
   ATA_SMART_INFO asi;
-  EXPECT_EQ(rig.Ata().GetSmartAttributeScsi(2, 1, asi), ParserSays(Pattern(21), false));
+  {
+    bool expected = ParserSays(Pattern(21), false, asi);
+    EXPECT_EQ(rig.Ata().GetSmartAttributeScsi(2, 1, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadData.data()), Pattern(21));
-  EXPECT_EQ(rig.Ata().GetSmartThresholdScsi(2, 1, asi), ParserSays(Pattern(22), true));
+  {
+    bool expected = ParserSays(Pattern(22), true, asi);
+    EXPECT_EQ(rig.Ata().GetSmartThresholdScsi(2, 1, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadThreshold.data()), Pattern(22));
   EXPECT_TRUE(rig.Ata().ControlSmartStatusScsi(2, 1));
   EXPECT_EQ(rig.Requests()[0].Device, "\\\\.\\Scsi2:");
@@ -377,7 +401,10 @@ TEST(AtaTransport, ScsiFirstDataByteZeroIsFailure) {
   EXPECT_FALSE(zero.Ata().GetSmartThresholdScsi(2, 1, asi));
   EXPECT_EQ(Bytes512(asi.SmartReadThreshold.data()), std::vector<uint8_t>(512, 0xBB));
   // READ DATA takes the sector whatever its first byte.
-  EXPECT_EQ(zero.Ata().GetSmartAttributeScsi(2, 1, asi), ParserSays(thresholds, false));
+  {
+    bool expected = ParserSays(thresholds, false, asi);
+    EXPECT_EQ(zero.Ata().GetSmartAttributeScsi(2, 1, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadData.data()), thresholds);
 
   // A scripted all-zero answer, and a port that does not exist.
@@ -469,7 +496,10 @@ TEST(AtaTransport, SiliconImageWithoutScsiPortUsesTempBusName) {
 TEST(AtaTransport, SiliconImageSmartThroughPredictFailure) {
   CRig rig(SiliconImageDisk(3112, false));
   ATA_SMART_INFO asi;
-  EXPECT_EQ(rig.Ata().GetSmartAttributeSi(1, asi), ParserSays(Pattern(31), false));
+  {
+    bool expected = ParserSays(Pattern(31), false, asi);
+    EXPECT_EQ(rig.Ata().GetSmartAttributeSi(1, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadData.data()), Pattern(31));
   auto c = rig.Controls();
   ASSERT_EQ(c.size(), 1u);
@@ -486,12 +516,18 @@ TEST(AtaTransport, PredictFailureRefusedFallsBackToWmi) {
                .File("a/smart_thresholds.bin", Pattern(42)));
   ATA_SMART_INFO asi;
   asi.PnpDeviceId = "SCSI\\DISK&VEN_X\\5&AB&0&000100";  // discovery upper-cases it
-  EXPECT_EQ(rig.Ata().GetSmartAttributeSi(1, asi), ParserSays(Pattern(41), false));
+  {
+    bool expected = ParserSays(Pattern(41), false, asi);
+    EXPECT_EQ(rig.Ata().GetSmartAttributeSi(1, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadData.data()), Pattern(41));
   ASSERT_EQ(rig.Wmi().Queries().size(), 1u);
   EXPECT_EQ(rig.Wmi().Queries()[0].Namespace, "\\\\.\\root\\WMI");
   EXPECT_EQ(rig.Wmi().Queries()[0].Wql, "SELECT * FROM MSStorageDriver_FailurePredictData");
-  EXPECT_EQ(rig.Ata().GetSmartAttributeWmi(1, asi), ParserSays(Pattern(42), true));
+  {
+    bool expected = ParserSays(Pattern(42), true, asi);
+    EXPECT_EQ(rig.Ata().GetSmartAttributeWmi(1, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadThreshold.data()), Pattern(42));
   EXPECT_EQ(rig.Wmi().Queries()[1].Wql, "SELECT * FROM MSStorageDriver_FailurePredictThresholds");
 }
@@ -546,7 +582,10 @@ TEST(AtaTransport, WmiRowsThatDoNotServe) {
                .File("data.bin", Pattern(51)));
   ATA_SMART_INFO asi;
   asi.PnpDeviceId = "IDE\\DISK\\4&1";
-  EXPECT_EQ(rig.Ata().GetSmartAttributeWmi(0, asi), ParserSays(Pattern(51), false));
+  {
+    bool expected = ParserSays(Pattern(51), false, asi);
+    EXPECT_EQ(rig.Ata().GetSmartAttributeWmi(0, asi), expected);
+  }
   EXPECT_EQ(Bytes512(asi.SmartReadData.data()), Pattern(51));
 }
 
@@ -565,4 +604,35 @@ TEST(AtaTransport, MissingDriveFailsEveryOperation) {
   EXPECT_FALSE(rig.Ata().ControlSmartStatusScsi(4, 0));
   EXPECT_FALSE(rig.Ata().GetSmartAttributeSi(4, asi));  // no PNP id for WMI either
   EXPECT_TRUE(rig.Controls().empty());
+}
+
+TEST(AtaTransport, RealDisksOfTheFixtureFolderAnswer) {
+  LoadResult loaded = LoadMachineFolder(simtest::SourceDir() + "/fixtures/real-ata");
+  ASSERT_TRUE(loaded.Machine) << loaded.Error;
+  testutil::CStdFileSystem files;
+  CSimPlatform sim(std::move(*loaded.Machine), files);
+  CAtaSmart ata(sim.Get());
+  const char* models[] = {"FUJITSU MHY2120BH", "INTEL SSDSA2CW120G3", "MCCOE64GEMPP",
+                          "SAMSUNG HD501LJ",   "ST9100821AS",         "WDC WD5000AAKS-00TMA0"};
+  for (int32_t drive = 0; drive < 6; ++drive) {
+    uint8_t id[512];
+    ASSERT_TRUE(ata.DoIdentifyDevicePd(drive, 0xA0, id)) << drive;
+    std::string model;
+    for (size_t i = 54; i < 94; i += 2) {
+      model.push_back(static_cast<char>(id[i + 1]));
+      model.push_back(static_cast<char>(id[i]));
+    }
+    model.erase(model.find_last_not_of(' ') + 1);
+    EXPECT_EQ(model, models[drive]);
+    const SimDisk& disk = sim.Machine().Disks[static_cast<size_t>(drive)];
+    ATA_SMART_INFO asi;
+    ata.GetSmartAttributePd(drive, 0xA0, asi);
+    ata.GetSmartThresholdPd(drive, 0xA0, asi);
+    EXPECT_TRUE(
+        std::equal(asi.SmartReadData.begin(), asi.SmartReadData.end(), disk.SmartData[0].begin()));
+    EXPECT_TRUE(std::equal(asi.SmartReadThreshold.begin(), asi.SmartReadThreshold.end(),
+                           disk.SmartThresholds->begin()));
+  }
+  uint8_t id[512];
+  EXPECT_FALSE(ata.DoIdentifyDevicePd(6, 0xA0, id));
 }

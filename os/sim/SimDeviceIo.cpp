@@ -466,9 +466,8 @@ class CSimHandle : public IDeviceHandle {
     const SimDisk& disk = m_Io.Machine().Disks[m_Disk];
     uint8_t* b = static_cast<uint8_t*>(buffer);
     std::memset(b, 0, size);
-    if (!disk.Sector0.empty()) {
-      std::memcpy(b, disk.Sector0.data(), std::min<size_t>(size, disk.Sector0.size()));
-    }
+    size_t n = std::min<size_t>(size, disk.Sector0.size());
+    if (n) std::memcpy(b, disk.Sector0.data(), n);
     r.Ok = true;
     r.Returned = size;
     if (read) *read = size;
