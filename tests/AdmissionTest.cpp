@@ -198,14 +198,6 @@ TEST(Admission, SiliconImageController) {
   EXPECT_EQ(asi.IsThresholdCorrect, 1);
 }
 
-TEST(Admission, UsbAndNvmeAreLeftToTheirPaths) {
-  CSimEngine e({Disk(0)});
-  EXPECT_FALSE(e.Ata().GetDiskInfo(0, -1, -1, INTERFACE_TYPE_USB, 0x152D, 0x2338, -1, 0, false,
-                                   false, "", false));
-  EXPECT_FALSE(
-      e.Ata().GetDiskInfo(0, -1, -1, INTERFACE_TYPE_NVME, 0, 0, -1, 0, false, false, "", true));
-}
-
 // The double read: which sequences of answers give trusted data.
 struct DoubleReadCase {
   const char* Name;
