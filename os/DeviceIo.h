@@ -26,6 +26,7 @@ enum : uint32_t {
   ERR_CRC = 23,
   ERR_GEN_FAILURE = 31,
   ERR_NOT_SUPPORTED = 50,
+  ERR_DEV_NOT_EXIST = 55,
   ERR_INVALID_PARAMETER = 87,
   ERR_INSUFFICIENT_BUFFER = 122,
   ERR_MORE_DATA = 234,
@@ -51,8 +52,8 @@ class IDeviceHandle {
   // of bytes written to `out`. On failure returns false, sets *error to the
   // system error code and leaves `out` in an unspecified state only for the
   // bytes the driver was allowed to touch (callers never trust it).
-  virtual bool Control(uint32_t code, const void* in, uint32_t inSize, void* out,
-                       uint32_t outSize, uint32_t* returned, uint32_t* error) = 0;
+  virtual bool Control(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
+                       uint32_t* returned, uint32_t* error) = 0;
 
   // ReadFile at the current position (offset 0 after open).
   virtual bool Read(void* buffer, uint32_t size, uint32_t* read) = 0;

@@ -4,6 +4,7 @@
 
 #include "os/Clock.h"
 #include "os/DeviceIo.h"
+#include "os/DeviceSetup.h"
 #include "os/FileSystem.h"
 #include "os/Profile.h"
 #include "os/System.h"
@@ -18,6 +19,9 @@ struct Platform {
   IFileSystem& Files;
   IProfile& Profile;
   ISystem& System;
+  // Device setup classes and properties; null where the platform has none
+  // (the engine then reports no PCI Express link).
+  IDeviceSetup* DeviceSetup = nullptr;
 };
 
 }  // namespace os
