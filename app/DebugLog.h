@@ -35,8 +35,16 @@ void SetDebugLogSink(IDebugLogSink* sink);
 // every '\r', and writes the line according to the level.
 void DebugLog(const std::string& text);
 
+// Format checking that matches the runtime's printf: mingw-w64 builds use its
+// C99-conforming printf ("gnu_printf" to gcc); clang knows only "printf".
+#if defined(__clang__)
+#define STAVRION_PRINTF_FORMAT(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define STAVRION_PRINTF_FORMAT(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#endif
+
 // printf-style convenience for the engine's formatted lines.
-void DebugLogF(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void DebugLogF(const char* format, ...) STAVRION_PRINTF_FORMAT(1, 2);
 
 // The log file path for an executable path: everything from the last '.'
 // replaced by ".log" (no '.' leaves the path as it is plus ".log").

@@ -11,26 +11,16 @@ const char* const kCommandTypeCodes[CMD_TYPE_COUNT] = {
 
 const char* CommandTypeName(int32_t commandType) {
   static const char* const kNames[CMD_TYPE_COUNT] = {
-      "CMD_TYPE_UNKNOWN",
-      "CMD_TYPE_PHYSICAL_DRIVE",
-      "CMD_TYPE_SCSI_MINIPORT",
-      "CMD_TYPE_SILICON_IMAGE",
-      "CMD_TYPE_SAT",
-      "CMD_TYPE_SUNPLUS",
-      "CMD_TYPE_IO_DATA",
-      "CMD_TYPE_LOGITEC1",
-      "CMD_TYPE_LOGITEC2",
-      "CMD_TYPE_JMICRON",
-      "CMD_TYPE_CYPRESS",
-      "CMD_TYPE_PROLIFIC",
-      "CMD_TYPE_CSMI",
-      "CMD_TYPE_CSMI_PHYSICAL_DRIVE",
-      "CMD_TYPE_WMI",
-      "CMD_TYPE_NVME_SAMSUNG",
-      "CMD_TYPE_NVME_INTEL",
-      "CMD_TYPE_NVME_STORAGE_QUERY",
-      "CMD_TYPE_NVME_JMICRON",
-      "CMD_TYPE_NVME_ASMEDIA",
+      "CMD_TYPE_UNKNOWN",       "CMD_TYPE_PHYSICAL_DRIVE",
+      "CMD_TYPE_SCSI_MINIPORT", "CMD_TYPE_SILICON_IMAGE",
+      "CMD_TYPE_SAT",           "CMD_TYPE_SUNPLUS",
+      "CMD_TYPE_IO_DATA",       "CMD_TYPE_LOGITEC1",
+      "CMD_TYPE_LOGITEC2",      "CMD_TYPE_JMICRON",
+      "CMD_TYPE_CYPRESS",       "CMD_TYPE_PROLIFIC",
+      "CMD_TYPE_CSMI",          "CMD_TYPE_CSMI_PHYSICAL_DRIVE",
+      "CMD_TYPE_WMI",           "CMD_TYPE_NVME_SAMSUNG",
+      "CMD_TYPE_NVME_INTEL",    "CMD_TYPE_NVME_STORAGE_QUERY",
+      "CMD_TYPE_NVME_JMICRON",  "CMD_TYPE_NVME_ASMEDIA",
   };
   if (commandType < 0 || commandType >= CMD_TYPE_COUNT) return "CMD_TYPE_UNKNOWN";
   return kNames[commandType];
@@ -64,9 +54,9 @@ int ServicePackNumber(const std::string& csd) {
 CAtaSmart::CAtaSmart(const os::Platform& platform) : m_Platform(platform) {
   m_OsVersionInfo = m_Platform.System.GetOsVersion();
   const auto& v = m_OsVersionInfo;
-  m_FlagAtaPassThrough = v.MajorVersion >= 6 || (v.MajorVersion == 5 && v.MinorVersion == 2) ||
-                         (v.MajorVersion == 5 && v.MinorVersion == 1 &&
-                          ServicePackNumber(v.CSDVersion) > 1);
+  m_FlagAtaPassThrough =
+      v.MajorVersion >= 6 || (v.MajorVersion == 5 && v.MinorVersion == 2) ||
+      (v.MajorVersion == 5 && v.MinorVersion == 1 && ServicePackNumber(v.CSDVersion) > 1);
   m_FlagNVMeStorageQuery = v.MajorVersion >= 10 || (v.MajorVersion == 6 && v.MinorVersion == 2);
 }
 

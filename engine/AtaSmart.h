@@ -255,8 +255,18 @@ class CAtaSmart {
   int32_t CheckDiskStatus(int32_t index);
 
   // ---- discovery (Discovery.cpp) ----
-  bool Init(bool useWmi, bool advancedDiskSearch, int32_t* flagChangeDisk, bool workaroundHD204UI,
+  // Rebuilds `vars` from scratch: WMI's disks and controllers (when
+  // `useWmi`), the physical drives 0 to 55, the SCSI ports (with advanced
+  // search), then orders the list and maps drive letters. When
+  // `flagChangeDisk` is given, the int behind it is set to 1 if the disks or
+  // their positions differ from the previous list, else 0.
+  void Init(bool useWmi, bool advancedDiskSearch, int32_t* flagChangeDisk, bool workaroundHD204UI,
             bool hideNoSmartDisk);
+  // True when the WMI service runs (or the platform has no service manager).
+  bool IsWinmgmtRunning();
+  // Starts the WMI service, making it start automatically if it will not
+  // start at once. True when it runs.
+  bool StartWinmgmt();
 
   const os::Platform& Platform() const { return m_Platform; }
 

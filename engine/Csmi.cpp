@@ -68,7 +68,7 @@ bool CAtaSmart::CsmiIoctl(os::IDeviceHandle& handle, uint32_t controlCode, void*
 
   uint32_t returned = 0;
   uint32_t error = 0;
-  if (handle.Control(IOCTL_SCSI_MINIPORT, buffer, size, buffer, size, &returned, &error)) {
+  if (handle.Control(CTL_SCSI_MINIPORT, buffer, size, buffer, size, &returned, &error)) {
     return true;
   }
   // Drivers without CSMI say so with one of these; other errors come from

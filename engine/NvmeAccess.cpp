@@ -81,7 +81,7 @@ void FillPassThrough(SCSI_PASS_THROUGH& spt, uint8_t cdbLength, uint8_t dataIn, 
 bool SendPassThrough(os::IDeviceHandle& handle, void* buffer, uint32_t size) {
   uint32_t returned = 0;
   uint32_t error = 0;
-  return handle.Control(IOCTL_SCSI_PASS_THROUGH, buffer, size, buffer, size, &returned, &error);
+  return handle.Control(CTL_SCSI_PASS_THROUGH, buffer, size, buffer, size, &returned, &error);
 }
 
 // ---- storage query ----
@@ -92,9 +92,9 @@ bool StorageQuery(os::IDeviceIo& devices, int32_t physicalDriveId, uint32_t data
   if (!handle) return false;
   auto query = std::make_unique<STORAGE_QUERY_NVME>();
   std::memset(query.get(), 0, sizeof(*query));
-  query->PropertyId = StorageAdapterProtocolSpecificProperty;
-  query->QueryType = PropertyStandardQuery;
-  query->Protocol.ProtocolType = ProtocolTypeNvme;
+  query->PropertyId = PROPERTY_STORAGE_ADAPTER_PROTOCOL_SPECIFIC;
+  query->QueryType = PROPERTY_STANDARD_QUERY;
+  query->Protocol.ProtocolType = PROTOCOL_NVME;
   query->Protocol.DataType = dataType;
   query->Protocol.ProtocolDataRequestValue = requestValue;
   query->Protocol.ProtocolDataRequestSubValue = subValue;
@@ -102,7 +102,7 @@ bool StorageQuery(os::IDeviceIo& devices, int32_t physicalDriveId, uint32_t data
   query->Protocol.ProtocolDataLength = sizeof(query->Data);
   uint32_t returned = 0;
   uint32_t error = 0;
-  bool ok = handle->Control(IOCTL_STORAGE_QUERY_PROPERTY, query.get(), sizeof(*query), query.get(),
+  bool ok = handle->Control(CTL_STORAGE_QUERY_PROPERTY, query.get(), sizeof(*query), query.get(),
                             sizeof(*query), &returned, &error);
   // The answer is handed on whatever the outcome; only the result counts.
   std::memcpy(answer, query->Data, 512);
@@ -123,12 +123,12 @@ bool SamsungCommand(os::IDeviceIo& devices, int32_t physicalDriveId, uint8_t pag
   constexpr uint32_t kLength = kData + 512;
 
   const uint8_t cdb1[16] = {0xB5, 0xFE, 0x00, page, 0, 0, 0, 0, 0, 0x40};
-  FillPassThrough(sptwb.Spt, 16, SCSI_IOCTL_DATA_OUT, 512, kSense, kData, 24, cdb1);
+  FillPassThrough(sptwb.Spt, 16, SPT_DATA_OUT, 512, kSense, kData, 24, cdb1);
   std::memcpy(sptwb.DataBuf, dataOut, sizeof(dataOut));
   if (!SendPassThrough(*handle, &sptwb, kLength)) return false;
 
   const uint8_t cdb2[16] = {0xA2, 0xFE, 0x00, page, 0, 0, 0, 0, 0x01};
-  FillPassThrough(sptwb.Spt, 16, SCSI_IOCTL_DATA_IN, 512, kSense, kData, 24, cdb2);
+  FillPassThrough(sptwb.Spt, 16, SPT_DATA_IN, 512, kSense, kData, 24, cdb2);
   sptwb.DataBuf[0] = 0;
   if (!SendPassThrough(*handle, &sptwb, kLength)) return false;
   if (paths::ByteSum(sptwb.DataBuf, 512) == 0) return false;
@@ -164,7 +164,7 @@ MiniportResult MiniportCommand(CAtaSmart& ata, int32_t physicalDriveId, uint32_t
   request->ReturnBufferLen = sizeof(NVME_PASS_THROUGH_IOCTL);
   uint32_t returned = 0;
   uint32_t error = 0;
-  if (!handle->Control(IOCTL_SCSI_MINIPORT, request.get(), sizeof(*request), request.get(),
+  if (!handle->Control(CTL_SCSI_MINIPORT, request.get(), sizeof(*request), request.get(),
                        sizeof(*request), &returned, &error)) {
     return MiniportResult::REQUEST_FAILED;
   }
@@ -205,7 +205,7 @@ bool JMicronCommand(os::IDeviceIo& devices, int32_t physicalDriveId, bool health
   constexpr uint32_t kLength = kData + 512;
 
   const uint8_t cdb1[12] = {0xA1, 0x80, 0x00, 0x00, 0x02};
-  FillPassThrough(sptwb.Spt, 12, SCSI_IOCTL_DATA_OUT, 512, kSense, kData, 24, cdb1);
+  FillPassThrough(sptwb.Spt, 12, SPT_DATA_OUT, 512, kSense, kData, 24, cdb1);
   JMicronBlock(sptwb.DataBuf, health);
   if (!SendPassThrough(*handle, &sptwb, kLength)) return false;
 
@@ -213,7 +213,7 @@ bool JMicronCommand(os::IDeviceIo& devices, int32_t physicalDriveId, bool health
   // sends no data leaves the block there, which the sum gives away.
   if (health) std::memset(&sptwb, 0, sizeof(sptwb));
   const uint8_t cdb2[12] = {0xA1, 0x82, 0x00, 0x00, 0x02};
-  FillPassThrough(sptwb.Spt, 12, SCSI_IOCTL_DATA_IN, 512, kSense, kData, 24, cdb2);
+  FillPassThrough(sptwb.Spt, 12, SPT_DATA_IN, 512, kSense, kData, 24, cdb2);
   if (!SendPassThrough(*handle, &sptwb, kLength)) return false;
   uint32_t sum = paths::ByteSum(sptwb.DataBuf, 512);
   if (sum == 0 || (!health && sum == JMICRON_ECHO_SUM)) return false;
@@ -235,7 +235,7 @@ bool ASMediaCommand(os::IDeviceIo& devices, int32_t physicalDriveId, bool health
   const uint8_t identifyCdb[16] = {0xE6, NVME_ADMIN_IDENTIFY, 0x00, NVME_CNS_CONTROLLER};
   const uint8_t healthCdb[16] = {
       0xE6, NVME_ADMIN_GET_LOG_PAGE, 0x00, NVME_LOG_HEALTH, 0x00, 0x00, 0x00, 0x7F};
-  FillPassThrough(sptwb->Spt, 16, SCSI_IOCTL_DATA_IN, dataLength, kSense, kData, 32,
+  FillPassThrough(sptwb->Spt, 16, SPT_DATA_IN, dataLength, kSense, kData, 32,
                   health ? healthCdb : identifyCdb);
   if (!SendPassThrough(*handle, sptwb.get(), static_cast<uint32_t>(kData + dataLength))) {
     return false;
@@ -319,8 +319,8 @@ const VendorSeries kVendorSeries[] = {
 
 bool CAtaSmart::DoIdentifyDeviceNVMeStorageQuery(int32_t physicalDriveId, uint8_t* buffer) {
   if (physicalDriveId < 0) return false;
-  return StorageQuery(m_Platform.Devices, physicalDriveId, NVMeDataTypeIdentify,
-                      NVME_CNS_CONTROLLER, 0, buffer);
+  return StorageQuery(m_Platform.Devices, physicalDriveId, NVME_DATA_IDENTIFY, NVME_CNS_CONTROLLER,
+                      0, buffer);
 }
 
 bool CAtaSmart::DoIdentifyDeviceNVMeSamsung(int32_t physicalDriveId, uint8_t* buffer) {
@@ -353,12 +353,12 @@ bool CAtaSmart::DoIdentifyDeviceNVMeASMedia(int32_t physicalDriveId, uint8_t* bu
 
 bool CAtaSmart::GetSmartAttributeNVMeStorageQuery(int32_t physicalDriveId, ATA_SMART_INFO& asi) {
   if (physicalDriveId < 0) return false;
-  if (StorageQuery(m_Platform.Devices, physicalDriveId, NVMeDataTypeLogPage, NVME_LOG_HEALTH, 0,
+  if (StorageQuery(m_Platform.Devices, physicalDriveId, NVME_DATA_LOG_PAGE, NVME_LOG_HEALTH, 0,
                    asi.SmartReadData.data())) {
     return true;
   }
   // Some drivers want the namespace "all" spelled out.
-  return StorageQuery(m_Platform.Devices, physicalDriveId, NVMeDataTypeLogPage, NVME_LOG_HEALTH,
+  return StorageQuery(m_Platform.Devices, physicalDriveId, NVME_DATA_LOG_PAGE, NVME_LOG_HEALTH,
                       0xFFFFFFFF, asi.SmartReadData.data());
 }
 
@@ -416,7 +416,7 @@ std::string CAtaSmart::GetScsiPath(const std::string& devicePath) {
   SCSI_ADDRESS address{};
   uint32_t returned = 0;
   uint32_t error = 0;
-  if (!handle->Control(IOCTL_SCSI_GET_ADDRESS, nullptr, 0, &address, sizeof(address), &returned,
+  if (!handle->Control(CTL_SCSI_GET_ADDRESS, nullptr, 0, &address, sizeof(address), &returned,
                        &error)) {
     return {};
   }

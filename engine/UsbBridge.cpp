@@ -134,7 +134,7 @@ bool SendBridgeCommand(CAtaSmart& ata, int32_t physicalDriveId, int32_t commandT
   spt.Length = sizeof(SCSI_PASS_THROUGH);
   spt.CdbLength = cdbLength;
   spt.SenseInfoLength = 24;
-  spt.DataIn = SCSI_IOCTL_DATA_IN;
+  spt.DataIn = SPT_DATA_IN;
   spt.DataTransferLength = reading ? 512 : 0;
   spt.TimeOutValue = 2;
   spt.DataBufferOffset = kDataOffset;
@@ -144,8 +144,8 @@ bool SendBridgeCommand(CAtaSmart& ata, int32_t physicalDriveId, int32_t commandT
   uint32_t returned = 0;
   uint32_t error = 0;
   const uint32_t outLength = reading ? kFullLength : kDataOffset;
-  if (!handle->Control(IOCTL_SCSI_PASS_THROUGH, &sptwb, sizeof(SCSI_PASS_THROUGH), &sptwb,
-                       outLength, &returned, &error)) {
+  if (!handle->Control(CTL_SCSI_PASS_THROUGH, &sptwb, sizeof(SCSI_PASS_THROUGH), &sptwb, outLength,
+                       &returned, &error)) {
     return false;
   }
   if (!reading) return true;

@@ -1,60 +1,19 @@
 // Request layouts of the device paths that do not speak plain ATA: SCSI
-// pass-through (USB bridges, the Samsung NVMe driver and the USB-to-NVMe
-// bridges), the storage query for NVMe protocol data, the NVMe miniport
-// pass-through and the CSMI RAID interface.
-//
-// The layouts are the Windows ones for the build's own pointer width: the
-// system checks SCSI_PASS_THROUGH.Length against the size it expects from a
-// caller of that width, so the pass-through header is 44 bytes in a 32-bit
-// build and 56 bytes in a 64-bit one. Everything after the header is placed
-// with offsetof, never with fixed numbers, so one set of code serves both.
-// Every other structure here has the same size on every platform.
-//
-// The simulated machine and the Linux backend parse requests with these same
-// declarations.
+// pass-through buffers (USB bridges, the Samsung NVMe driver and the
+// USB-to-NVMe bridges), the storage query for NVMe protocol data, the NVMe
+// miniport pass-through and the CSMI RAID interface. They build on the
+// common layouts of engine/WinIoctl.h (SCSI_PASS_THROUGH in the form of this
+// build, SRB_IO_CONTROL, STORAGE_PROTOCOL_SPECIFIC_DATA); everything after a
+// pass-through header is placed with offsetof, so one set of code serves the
+// 44-byte and the 56-byte header alike.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/WinIoctl.h"
+
 namespace winio {
-
-// ---- control codes ----
-constexpr uint32_t IOCTL_SCSI_PASS_THROUGH = 0x0004D004;
-constexpr uint32_t IOCTL_SCSI_MINIPORT = 0x0004D008;
-constexpr uint32_t IOCTL_SCSI_GET_ADDRESS = 0x00041018;
-constexpr uint32_t IOCTL_STORAGE_QUERY_PROPERTY = 0x002D1400;
-
-// SCSI_PASS_THROUGH.DataIn
-constexpr uint8_t SCSI_IOCTL_DATA_OUT = 0;
-constexpr uint8_t SCSI_IOCTL_DATA_IN = 1;
-constexpr uint8_t SCSI_IOCTL_DATA_UNSPECIFIED = 2;
-
-// ---- SCSI pass-through ----
-struct SCSI_PASS_THROUGH {
-  uint16_t Length;
-  uint8_t ScsiStatus;
-  uint8_t PathId;
-  uint8_t TargetId;
-  uint8_t Lun;
-  uint8_t CdbLength;
-  uint8_t SenseInfoLength;
-  uint8_t DataIn;
-  uint32_t DataTransferLength;
-  uint32_t TimeOutValue;
-  uintptr_t DataBufferOffset;  // ULONG_PTR
-  uint32_t SenseInfoOffset;
-  uint8_t Cdb[16];
-};
-static_assert(offsetof(SCSI_PASS_THROUGH, CdbLength) == 6);
-static_assert(offsetof(SCSI_PASS_THROUGH, DataIn) == 8);
-static_assert(offsetof(SCSI_PASS_THROUGH, DataTransferLength) == 12);
-static_assert(offsetof(SCSI_PASS_THROUGH, TimeOutValue) == 16);
-static_assert(sizeof(void*) != 4 || sizeof(SCSI_PASS_THROUGH) == 44);
-static_assert(sizeof(void*) != 4 || offsetof(SCSI_PASS_THROUGH, Cdb) == 28);
-static_assert(sizeof(void*) != 8 || sizeof(SCSI_PASS_THROUGH) == 56);
-static_assert(sizeof(void*) != 8 || offsetof(SCSI_PASS_THROUGH, DataBufferOffset) == 24);
-static_assert(sizeof(void*) != 8 || offsetof(SCSI_PASS_THROUGH, Cdb) == 36);
 
 // Header, 24 sense bytes right after it, then the data (the Samsung NVMe
 // driver and the JMicron NVMe bridge).
@@ -83,51 +42,7 @@ static_assert(sizeof(void*) != 4 || offsetof(SCSI_PASS_THROUGH_WITH_BUFFERS, Sen
 static_assert(sizeof(void*) != 4 || offsetof(SCSI_PASS_THROUGH_WITH_BUFFERS, DataBuf) == 80);
 static_assert(sizeof(void*) != 4 || sizeof(SCSI_PASS_THROUGH_WITH_BUFFERS) == 592);
 
-struct SCSI_ADDRESS {
-  uint32_t Length;
-  uint8_t PortNumber;
-  uint8_t PathId;
-  uint8_t TargetId;
-  uint8_t Lun;
-};
-static_assert(sizeof(SCSI_ADDRESS) == 8);
-
-// ---- SRB_IO_CONTROL: the header of every SCSI miniport request ----
-struct SRB_IO_CONTROL {
-  uint32_t HeaderLength;
-  uint8_t Signature[8];
-  uint32_t Timeout;
-  uint32_t ControlCode;
-  uint32_t ReturnCode;
-  uint32_t Length;
-};
-static_assert(sizeof(SRB_IO_CONTROL) == 28);
-static_assert(offsetof(SRB_IO_CONTROL, ControlCode) == 16);
-static_assert(offsetof(SRB_IO_CONTROL, Length) == 24);
-
 // ---- storage query of NVMe protocol-specific data ----
-constexpr uint32_t StorageAdapterProtocolSpecificProperty = 49;
-constexpr uint32_t StorageDeviceProtocolSpecificProperty = 50;
-constexpr uint32_t PropertyStandardQuery = 0;
-constexpr uint32_t ProtocolTypeNvme = 3;
-constexpr uint32_t NVMeDataTypeIdentify = 1;
-constexpr uint32_t NVMeDataTypeLogPage = 2;
-constexpr uint32_t NVMeDataTypeFeature = 3;
-
-struct STORAGE_PROTOCOL_SPECIFIC_DATA {
-  uint32_t ProtocolType;
-  uint32_t DataType;
-  uint32_t ProtocolDataRequestValue;
-  uint32_t ProtocolDataRequestSubValue;
-  uint32_t ProtocolDataOffset;  // from the start of this structure
-  uint32_t ProtocolDataLength;
-  uint32_t FixedProtocolReturnData;
-  uint32_t ProtocolDataRequestSubValue2;
-  uint32_t ProtocolDataRequestSubValue3;
-  uint32_t ProtocolDataRequestSubValue4;
-};
-static_assert(sizeof(STORAGE_PROTOCOL_SPECIFIC_DATA) == 40);
-
 // STORAGE_PROPERTY_QUERY whose AdditionalParameters carry the protocol
 // request, followed by room for the answer. The driver answers in the same
 // buffer with a STORAGE_PROTOCOL_DATA_DESCRIPTOR (Version, Size, then the

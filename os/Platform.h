@@ -7,7 +7,9 @@
 #include "os/DeviceSetup.h"
 #include "os/FileSystem.h"
 #include "os/Profile.h"
+#include "os/ServiceControl.h"
 #include "os/System.h"
+#include "os/Volumes.h"
 #include "os/Wmi.h"
 
 namespace os {
@@ -19,6 +21,10 @@ struct Platform {
   IFileSystem& Files;
   IProfile& Profile;
   ISystem& System;
+  // Facilities a platform may lack. Null means: no service manager (every
+  // service counts as running) and no drive letters.
+  IServiceControl* Services = nullptr;
+  IVolumes* Volumes = nullptr;
   // Device setup classes and properties; null where the platform has none
   // (the engine then reports no PCI Express link).
   IDeviceSetup* DeviceSetup = nullptr;

@@ -1,6 +1,5 @@
 #include "os/Wmi.h"
 
-
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -8,10 +7,9 @@
 namespace os {
 
 bool CaseInsensitiveLess::operator()(const std::string& a, const std::string& b) const {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                      [](unsigned char x, unsigned char y) {
-                                        return std::tolower(x) < std::tolower(y);
-                                      });
+  return std::lexicographical_compare(
+      a.begin(), a.end(), b.begin(), b.end(),
+      [](unsigned char x, unsigned char y) { return std::tolower(x) < std::tolower(y); });
 }
 
 bool WmiObject::Has(const std::string& name) const {

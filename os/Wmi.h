@@ -29,9 +29,32 @@ struct WmiObject {
   bool Has(const std::string& name) const;
 };
 
+// Outcome of preparing a WMI connection, by the step that failed.
+enum class WmiConnectStep : uint8_t {
+  Ok,            // every step succeeded
+  Locator,       // the locator object could not be created
+  Connect,       // ConnectServer to the namespace failed
+  ProxyBlanket,  // the security blanket could not be set on the services proxy
+};
+
+struct WmiConnectResult {
+  WmiConnectStep FailedStep = WmiConnectStep::Ok;
+  uint32_t Error = 0;  // HRESULT of the failed step
+};
+
 class IWmi {
  public:
   virtual ~IWmi() = default;
+
+  // Prepares a connection to `nameSpace` as discovery does before it asks
+  // anything: process security, the locator, ConnectServer (waiting as long
+  // as the service allows when `useMaxWait`), the proxy blanket. Backends
+  // without such steps succeed.
+  virtual WmiConnectResult Connect(const std::string& nameSpace, bool useMaxWait) {
+    (void)nameSpace;
+    (void)useMaxWait;
+    return {};
+  }
 
   // Connects to `nameSpace` ("root\\cimv2", "root\\WMI") and runs `wql`.
   // Returns nullopt when the service, the namespace or the query failed;

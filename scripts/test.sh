@@ -1,0 +1,160 @@
+#!/usr/bin/env bash
+# The one test command: everything CI runs, in this order, stopping at the
+# first failure.
+#   1. clang-format check of every .cpp/.h of ours
+#   2. linux  : gcc build, native test suite
+#   3. asan   : gcc with AddressSanitizer + UndefinedBehaviorSanitizer, test suite
+#   4. windows: mingw-w64 cross build (stavrion.exe, stavrion_tests.exe), test suite under Wine
+#   5. fuzz   : clang libFuzzer targets, each run briefly over its corpus
+# On a fresh Debian 12 machine it first installs what it needs with apt.
+# Options: --only STEP[,STEP...] runs just those steps (format, linux, asan,
+# windows, fuzz), for quick local checks.
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+ROOT=$(pwd)
+JOBS=2
+FUZZ_SECONDS=${STAVRION_FUZZ_SECONDS:-5}
+ONLY=""
+while [[ $# -gt 0 ]]; do
+  case "$1" in
+    --only) ONLY=",$2,"; shift 2 ;;
+    *) echo "test.sh: unknown option $1" >&2; exit 2 ;;
+  esac
+done
+wanted() { [[ -z "$ONLY" || "$ONLY" == *",$1,"* ]]; }
+
+START=$(date +%s)
+STEP="start-up"
+TOTAL_PASSED=0
+TOTAL_FAILED=0
+SUMMARY=()
+trap 'rc=$?; if [[ $rc -ne 0 ]]; then
+        echo; echo "test.sh: FAILED in step \"$STEP\" (exit code $rc)" >&2; fi' EXIT
+
+step() {
+  STEP="$1"
+  STEP_START=$(date +%s)
+  echo
+  echo "=== test.sh: $STEP ==="
+}
+step_done() {
+  local took=$(($(date +%s) - STEP_START))
+  SUMMARY+=("$(printf '%-40s %4d s' "$STEP" "$took")")
+}
+
+# ctest with its output kept, so the counts add up into one closing line.
+run_ctest() {
+  local preset="$1" log="build/$1/ctest-output.log"
+  local rc=0
+  ctest --preset "$preset" 2>&1 | tee "$log" || rc=$?
+  local line passed failed
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1 || true)
+  if [[ -z "$line" ]]; then
+    echo "test.sh: ctest ($preset) printed no result line" >&2
+    return 1
+  fi
+  failed=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+  total=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")
+  passed=$((total - failed))
+  TOTAL_PASSED=$((TOTAL_PASSED + passed))
+  TOTAL_FAILED=$((TOTAL_FAILED + failed))
+  if [[ $rc -ne 0 || $failed -ne 0 || $total -eq 0 ]]; then
+    echo "test.sh: ctest ($preset): $failed of $total failed (exit code $rc)" >&2
+    return 1
+  fi
+}
+
+step "packages"
+PACKAGES=(cmake ninja-build g++ git googletest clang libclang-rt-14-dev clang-format
+          g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64)
+scripts/install-packages.sh "${PACKAGES[@]}"
+step_done
+
+if wanted format; then
+  step "clang-format check"
+  mapfile -t SOURCES < <(git ls-files --cached --others --exclude-standard -- '*.cpp' '*.h' |
+                         while read -r f; do [[ -f "$f" ]] && echo "$f"; done)
+  echo "${#SOURCES[@]} files"
+  if [[ ${#SOURCES[@]} -gt 0 ]]; then
+    if ! clang-format --dry-run --Werror "${SOURCES[@]}"; then
+      echo "test.sh: run clang-format -i on the files above" >&2
+      exit 1
+    fi
+  fi
+  step_done
+fi
+
+if wanted linux; then
+  step "linux: build"
+  cmake --preset linux >/dev/null
+  cmake --build --preset linux
+  step_done
+  step "linux: tests"
+  run_ctest linux
+  step_done
+fi
+
+if wanted asan; then
+  step "asan: build"
+  cmake --preset asan >/dev/null
+  cmake --build --preset asan
+  step_done
+  step "asan: tests"
+  run_ctest asan
+  step_done
+fi
+
+if wanted windows; then
+  step "windows: build"
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows
+  for exe in stavrion.exe stavrion_tests.exe; do
+    [[ -f "build/windows/$exe" ]] || { echo "test.sh: build/windows/$exe missing" >&2; exit 1; }
+  done
+  step_done
+  step "windows: tests under Wine"
+  scripts/wine-run.sh --init
+  run_ctest windows
+  step_done
+fi
+
+if wanted fuzz; then
+  step "fuzz: build"
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz
+  step_done
+  step "fuzz: smoke runs (${FUZZ_SECONDS} s each)"
+  shopt -s nullglob
+  FUZZ_SOURCES=(fuzz/*.cpp)
+  shopt -u nullglob
+  [[ ${#FUZZ_SOURCES[@]} -gt 0 ]] || echo "no fuzz targets yet"
+  for src in "${FUZZ_SOURCES[@]}"; do
+    name=$(basename "$src" .cpp)
+    bin="build/fuzz/$name"
+    [[ -x "$bin" ]] || { echo "test.sh: fuzz target $bin was not built" >&2; exit 1; }
+    # New inputs go to a scratch folder; the checked-in corpus is only read.
+    scratch="build/fuzz/corpus-$name"
+    rm -rf "$scratch" && mkdir -p "$scratch"
+    corpus=()
+    [[ -d "fuzz/corpus/$name" ]] && corpus=("fuzz/corpus/$name")
+    log="build/fuzz/$name.log"
+    if "$bin" -max_total_time="$FUZZ_SECONDS" -timeout=10 -rss_limit_mb=2048 \
+        -print_final_stats=1 "$scratch" "${corpus[@]}" >"$log" 2>&1; then
+      echo "$name: ok ($(grep -Eo 'stat::number_of_executed_units: *[0-9]+' "$log" |
+                         grep -Eo '[0-9]+$' || echo '?') runs, corpus ${corpus[*]:-none})"
+    else
+      tail -60 "$log"
+      echo "test.sh: fuzz target $name failed; full output in $log" >&2
+      exit 1
+    fi
+  done
+  step_done
+fi
+
+STEP="summary"
+echo
+echo "=== test.sh: summary ==="
+printf '%s\n' "${SUMMARY[@]}"
+echo "wall time: $(($(date +%s) - START)) s"
+echo "tests: $TOTAL_PASSED passed, $TOTAL_FAILED failed"
