@@ -212,11 +212,14 @@ class CAtaSmart {
   void ReadSmartAtAdmissionCsmi(ATA_SMART_INFO& asi);
   void ReadSmartAtAdmissionCsmiAfterPd(ATA_SMART_INFO& asi);
 
-  // ---- IDENTIFY decoding and admission (AtaAdmission.cpp) ----
+  // ---- IDENTIFY decoding and admission (AtaAdmission.cpp, IdentifyDecoder.cpp) ----
   bool GetDiskInfo(int32_t physicalDriveId, int32_t scsiPort, int32_t scsiTargetId,
                    int32_t interfaceType, int32_t usbVendorId, int32_t usbProductId,
                    int32_t scsiBus, int32_t siliconImageType, bool flagNvidiaController,
                    bool flagMarvellController, const std::string& pnpDeviceId, bool flagNVMe);
+  // `identify` is the caller's 512-byte sector; its text fields are
+  // byte-swapped and its geometry words clamped in place. `sasPhyEntity`
+  // is 64 bytes or null.
   bool AddDisk(int32_t physicalDriveId, int32_t scsiPort, int32_t scsiTargetId, int32_t scsiBus,
                uint8_t target, int32_t commandType, uint8_t* identify, int32_t siliconImageType,
                const uint8_t* sasPhyEntity, const std::string& pnpDeviceId);
@@ -235,16 +238,58 @@ class CAtaSmart {
   bool EnableApm(int32_t index, uint8_t level);
   bool DisableApm(int32_t index);
 
-  // ---- S.M.A.R.T. reading and validation (SmartData.cpp) ----
+  // Why the IDENTIFY decoder refused a sector (kept for the log and tests).
+  enum IDENTIFY_VERDICT : int32_t {
+    IDENTIFY_OK = 0,
+    IDENTIFY_BAD_CHARACTER = 1,  // a 0x7F byte in the serial, firmware or model
+    IDENTIFY_NO_MODEL = 2,       // empty model or firmware
+    IDENTIFY_NO_GEOMETRY = 3,    // zero cylinders, heads or sectors
+  };
+  // The pure parts of admission, in the order AddDisk runs them. Each reads
+  // only the 512 bytes it is given and the record.
+  // Checksum, character check, the swapped and unswapped texts (the text
+  // fields of `identify` end up byte-swapped).
+  static int32_t DecodeIdentifyTexts(ATA_SMART_INFO& asi, uint8_t* identify);
+  // Multiplier, key, versions, transfer mode, time unit and feature flags.
+  static void DecodeIdentifyFeatures(ATA_SMART_INFO& asi, const uint8_t* identify);
+  // Geometry clamps (in `identify`), sector counts and capacity.
+  static int32_t DecodeIdentifyGeometry(ATA_SMART_INFO& asi, uint8_t* identify);
+
+ private:
+  // Index of the record AddDisk's new disk would replace, -1 for none;
+  // false when the new disk is refused as a duplicate.
+  bool FindDuplicate(const ATA_SMART_INFO& asi, int32_t physicalDriveId, int32_t* duplicate);
+
+ public:
+  // ---- S.M.A.R.T. reading and validation (SmartData.cpp, SmartRead.cpp) ----
   static bool FillSmartData(ATA_SMART_INFO& asi);
   static bool FillSmartThreshold(ATA_SMART_INFO& asi);
   static bool CheckSmartAttributeCorrect(const ATA_SMART_INFO& a, const ATA_SMART_INFO& b);
   static uint32_t GetPowerOnHours(uint32_t rawValue, int32_t unit);
-  // The form that subtracts the counter offset when the unit says so.
-  static uint32_t GetPowerOnHoursEx(uint32_t rawValue, int32_t unit);
+  // The same conversion of the record's PowerOnRawValue. Not an overload of
+  // GetPowerOnHours: an int32 raw value would silently pick it.
+  uint32_t GetPowerOnHoursEx(int32_t index, int32_t unit) const;
   int32_t UpdateSmartInfo(int32_t index);
   bool MeasurePowerOnTimeUnit();
 
+  // One attribute's rule of FillSmartData, with the record's family and unit.
+  static void ApplySmartAttributeRule(ATA_SMART_INFO& asi, const ATTRIBUTE_ENTRY& a);
+  // Temperature, life, counters and power-on figures from the NVMe health
+  // log held in SmartReadData.
+  static void ApplyNvmeHealthLog(ATA_SMART_INFO& asi);
+  // Every derived figure back to its unknown marker.
+  static void ResetSmartFigures(ATA_SMART_INFO& asi);
+
+ private:
+  // The first reads of a disk being admitted, by its CommandType, and the
+  // fixes that follow them.
+  void ReadSmartAtAdmission(ATA_SMART_INFO& asi);
+  static void ApplyPostReadFixes(ATA_SMART_INFO& asi);
+  // The attribute table of each disk slot as last reported changed.
+  std::vector<std::array<uint8_t, sizeof(ATTRIBUTE_ENTRY)* MAX_ATTRIBUTE>> m_SmartBaseline =
+      std::vector<std::array<uint8_t, sizeof(ATTRIBUTE_ENTRY) * MAX_ATTRIBUTE>>(MAX_DISK);
+
+ public:
   // ---- vendor families (SmartFamily.cpp) ----
   void ClassifySmartFamily(ATA_SMART_INFO& asi);
   static int32_t GetModelTableFamily(const ATA_SMART_INFO& asi);

@@ -13,6 +13,13 @@ class IFileSystem {
   virtual ~IFileSystem() = default;
 
   virtual std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) = 0;
+  // Size in bytes of a regular file; nullopt when it is missing or not a
+  // regular file. Lets readers refuse a huge file before loading it.
+  virtual std::optional<uint64_t> FileSize(const std::string& path) {
+    auto data = ReadFile(path);
+    if (!data) return std::nullopt;
+    return data->size();
+  }
   // Writes the whole file atomically: a temporary file beside it, flushed,
   // then renamed over the old one. Returns false on any failure; the old
   // file is then untouched.
@@ -28,6 +35,11 @@ class IFileSystem {
   virtual char Separator() = 0;
   // Text of the last system error, for log lines.
   virtual std::string LastErrorText() = 0;
+  // The file through which the program hands its folder to helpers that
+  // start from another folder: "c:\\m.out" on Windows, a file private to
+  // the user on other systems (a fixed path in a shared folder could be
+  // planted by another user).
+  virtual std::string HandOffFilePath() = 0;
 };
 
 }  // namespace os

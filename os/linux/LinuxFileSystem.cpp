@@ -1,0 +1,205 @@
+#include "os/linux/LinuxFileSystem.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace os {
+namespace {
+
+thread_local int t_LastError = 0;
+
+bool Fail() {
+  t_LastError = errno;
+  return false;
+}
+
+bool WriteAll(int fd, const uint8_t* p, size_t size) {
+  while (size > 0) {
+    ssize_t n = write(fd, p, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+std::string AbsoluteEnv(const char* name) {
+  const char* v = getenv(name);
+  if (!v || v[0] != '/') return {};
+  return v;
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> CLinuxFileSystem::ReadFile(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    Fail();
+    return std::nullopt;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (S_ISDIR(st.st_mode)) errno = EISDIR;
+    Fail();
+    close(fd);
+    return std::nullopt;
+  }
+  std::vector<uint8_t> data;
+  if (S_ISREG(st.st_mode) && st.st_size > 0) data.reserve(static_cast<size_t>(st.st_size));
+  uint8_t chunk[65536];
+  for (;;) {
+    ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Fail();
+      close(fd);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    data.insert(data.end(), chunk, chunk + n);
+  }
+  close(fd);
+  return data;
+}
+
+std::optional<uint64_t> CLinuxFileSystem::FileSize(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) {
+    Fail();
+    return std::nullopt;
+  }
+  if (!S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<uint64_t>(st.st_size);
+}
+
+bool CLinuxFileSystem::WriteFileAtomic(const std::string& path, const std::vector<uint8_t>& data) {
+  if (path.empty()) {
+    errno = ENOENT;
+    return Fail();
+  }
+  std::string target = path;
+  struct stat st {};
+  bool exists = false;
+  if (lstat(path.c_str(), &st) == 0) {
+    if (S_ISLNK(st.st_mode)) {
+      char resolved[PATH_MAX];
+      if (!realpath(path.c_str(), resolved)) return Fail();
+      target = resolved;
+      if (stat(target.c_str(), &st) != 0) return Fail();
+    }
+    if (!S_ISREG(st.st_mode)) {
+      errno = EISDIR;
+      return Fail();
+    }
+    exists = true;
+  }
+  size_t slash = target.rfind('/');
+  std::string folder =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+  std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+
+  static std::atomic<unsigned> counter{0};
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+    temp =
+        folder + "/." + base + ".tmp" + std::to_string(getpid()) + "." + std::to_string(counter++);
+    // New files get 0666 less the umask, like any file the user creates.
+    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0 && errno != EEXIST) return Fail();
+  }
+  if (fd < 0) return Fail();
+
+  bool ok = true;
+  if (exists) {
+    // Keep the mode of the file we replace (a settings file holding a mail
+    // password may have been made private); owner only where we may.
+    ok = fchmod(fd, st.st_mode & 07777) == 0;
+    if (ok && st.st_uid != geteuid() && fchown(fd, st.st_uid, st.st_gid) != 0) {
+      // Not ours to give away; the new file stays the writer's.
+    }
+  }
+  ok = ok && WriteAll(fd, data.data(), data.size()) && fsync(fd) == 0;
+  if (!ok) Fail();
+  if (close(fd) != 0 && ok) ok = Fail();
+  if (ok && rename(temp.c_str(), target.c_str()) != 0) ok = Fail();
+  if (!ok) {
+    unlink(temp.c_str());
+    return false;
+  }
+  int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);  // the rename is done; a folder that cannot be synced is not a failure
+    close(dir);
+  }
+  return true;
+}
+
+bool CLinuxFileSystem::AppendFile(const std::string& path, const std::string& data) {
+  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return Fail();
+  bool ok = WriteAll(fd, reinterpret_cast<const uint8_t*>(data.data()), data.size());
+  if (!ok) Fail();
+  if (close(fd) != 0 && ok) ok = Fail();
+  return ok;
+}
+
+bool CLinuxFileSystem::Exists(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0;
+}
+
+bool CLinuxFileSystem::Remove(const std::string& path) {
+  if (unlink(path.c_str()) == 0) return true;
+  if (errno == EISDIR && rmdir(path.c_str()) == 0) return true;
+  return Fail();
+}
+
+bool CLinuxFileSystem::CreateDirectories(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::create_directories(path, ec);
+  if (ec) {
+    t_LastError = ec.value();
+    return false;
+  }
+  return std::filesystem::is_directory(path, ec);
+}
+
+std::string CLinuxFileSystem::ExecutablePath() {
+  char buf[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) {
+    Fail();
+    return {};
+  }
+  return std::string(buf, static_cast<size_t>(n));
+}
+
+std::string CLinuxFileSystem::LastErrorText() {
+  return std::generic_category().message(t_LastError);
+}
+
+std::string CLinuxFileSystem::HandOffFilePath() {
+  std::string dir = AbsoluteEnv("XDG_RUNTIME_DIR");
+  if (dir.empty()) dir = AbsoluteEnv("XDG_CACHE_HOME");
+  if (dir.empty()) {
+    std::string home = AbsoluteEnv("HOME");
+    if (!home.empty()) dir = home + "/.cache";
+  }
+  if (dir.empty()) return {};
+  return dir + "/stavrion-m.out";
+}
+
+}  // namespace os

@@ -1,0 +1,128 @@
+#include "os/linux/LinuxSystem.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/utsname.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <thread>
+
+extern char** environ;
+
+namespace os {
+namespace {
+
+class CLockFileMutex : public INamedMutex {
+ public:
+  explicit CLockFileMutex(int fd) : m_Fd(fd) {}
+  ~CLockFileMutex() override { close(m_Fd); }
+  CLockFileMutex(const CLockFileMutex&) = delete;
+  CLockFileMutex& operator=(const CLockFileMutex&) = delete;
+
+ private:
+  int m_Fd;
+};
+
+// Leading number of `s` from `*pos` on, capped at 99; moves past it and one
+// following '.'.
+uint32_t VersionPart(const std::string& s, size_t* pos) {
+  uint32_t v = 0;
+  while (*pos < s.size() && s[*pos] >= '0' && s[*pos] <= '9') {
+    if (v < 100) v = v * 10 + static_cast<uint32_t>(s[*pos] - '0');
+    ++*pos;
+  }
+  if (*pos < s.size() && s[*pos] == '.') ++*pos;
+  return v > 99 ? 99 : v;
+}
+
+}  // namespace
+
+OsVersion CLinuxSystem::GetOsVersion() {
+  OsVersion v;
+  v.MajorVersion = 10;
+  v.MinorVersion = 0;
+  utsname u{};
+  if (uname(&u) == 0) {
+    std::string release = u.release;
+    size_t pos = 0;
+    uint32_t major = VersionPart(release, &pos);
+    uint32_t minor = VersionPart(release, &pos);
+    uint32_t patch = VersionPart(release, &pos);
+    v.BuildNumber = major * 10000 + minor * 100 + patch;
+    v.CSDVersion = std::string(u.sysname) + " " + release;
+  }
+  return v;
+}
+
+std::string CLinuxSystem::MutexLockPath(const std::string& name) {
+  std::string safe;
+  for (char c : name) {
+    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+              c == '-' || c == '_' || c == '.';
+    safe.push_back(ok ? c : '_');
+  }
+  if (safe.empty() || safe[0] == '.') safe.insert(0, "_");
+  const char* runtime = getenv("XDG_RUNTIME_DIR");
+  if (runtime && runtime[0] == '/') return std::string(runtime) + "/" + safe + ".lock";
+  return "/tmp/" + safe + "-" + std::to_string(getuid()) + ".lock";
+}
+
+std::unique_ptr<INamedMutex> CLinuxSystem::CreateNamedMutex(const std::string& name,
+                                                            bool* alreadyExisted) {
+  if (alreadyExisted) *alreadyExisted = false;
+  std::string path = MutexLockPath(name);
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return nullptr;
+  // In a shared folder someone else may have made the file first; a lock
+  // we do not own could be held against us forever.
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != getuid()) {
+    close(fd);
+    return nullptr;
+  }
+  while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == EWOULDBLOCK) {
+      if (alreadyExisted) *alreadyExisted = true;
+      break;
+    }
+    close(fd);
+    return nullptr;
+  }
+  return std::make_unique<CLockFileMutex>(fd);
+}
+
+bool CLinuxSystem::StartProcess(const std::string& path, const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  argv.reserve(args.size() + 2);
+  argv.push_back(const_cast<char*>(path.c_str()));
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return false;
+  std::thread([pid]() {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  }).detach();
+  return true;
+}
+
+void CLinuxSystem::ShowMessage(const std::string& text, const std::string& caption) {
+  std::string body = text;
+  while (!body.empty() && (body.back() == '\n' || body.back() == '\r')) body.pop_back();
+  if (caption.empty()) {
+    std::fprintf(stderr, "%s\n", body.c_str());
+  } else {
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), body.c_str());
+  }
+  std::fflush(stderr);
+}
+
+}  // namespace os

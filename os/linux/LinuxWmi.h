@@ -1,0 +1,13 @@
+// WMI-shaped queries on Linux. The factory is the only thing the rest of the
+// backend knows; the class behind it can be replaced wholesale.
+#pragma once
+
+#include <memory>
+
+#include "os/Wmi.h"
+
+namespace os {
+
+std::unique_ptr<IWmi> CreateLinuxWmi();
+
+}  // namespace os

@@ -1,0 +1,33 @@
+#include "os/NativePlatform.h"
+
+#include "os/IniProfile.h"
+#include "os/linux/LinuxClock.h"
+#include "os/linux/LinuxDeviceIo.h"
+#include "os/linux/LinuxFileSystem.h"
+#include "os/linux/LinuxSystem.h"
+#include "os/linux/LinuxWmi.h"
+
+namespace os {
+
+struct NativePlatform::Impl {
+  std::unique_ptr<IDeviceIo> Devices = CreateLinuxDeviceIo();
+  std::unique_ptr<IWmi> Wmi = CreateLinuxWmi();
+  CLinuxClock Clock;
+  CLinuxFileSystem Files;
+  // Files we create get Unix line ends; files we find keep theirs.
+  CIniProfile Profile{Files, "\n"};
+  CLinuxSystem System;
+  std::unique_ptr<IServiceControl> Services = CreateNativeServiceControl();
+  std::unique_ptr<IVolumes> Volumes = CreateNativeVolumes();
+};
+
+NativePlatform::NativePlatform() : m_Impl(std::make_unique<Impl>()) {}
+
+NativePlatform::~NativePlatform() = default;
+
+Platform NativePlatform::Get() {
+  return Platform{*m_Impl->Devices, *m_Impl->Wmi,    m_Impl->Clock,
+                  m_Impl->Files,    m_Impl->Profile, m_Impl->System};
+}
+
+}  // namespace os

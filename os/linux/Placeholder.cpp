@@ -1,1 +1,0 @@
-// Linux backends live in this folder.
