@@ -144,9 +144,6 @@ class CAtaSmart {
   // rows 16-19 when `withExtras`.
   static void FillSmartDataNVMe(const uint8_t* healthLog, ATTRIBUTE_ENTRY* attribute,
                                 bool withExtras);
-  // The figures a health log gives: temperature, life, host reads and
-  // writes, power cycles and power-on hours.
-  static void ApplyHealthLogNVMe(ATA_SMART_INFO& asi);
   // "NVM Express %d.%d" from the identify data's version field.
   static std::string GetNVMeVersionText(const uint8_t* identify);
   // Names the controller of an NVMe record from its model (and maker-disk
@@ -164,8 +161,6 @@ class CAtaSmart {
                            int32_t interfaceType, int32_t usbVendorId, int32_t usbProductId,
                            int32_t scsiBus, int32_t siliconImageType,
                            const std::string& pnpDeviceId, bool flagNVMe);
-  // The NVMe branch of UpdateSmartInfo (disks of family 19).
-  int32_t UpdateSmartInfoNVMe(int32_t index);
 
   // ---- USB bridges (UsbBridge.cpp) ----
   // The CDB of one operation in one bridge form (command types 4 to 11).

@@ -219,6 +219,7 @@ void CsmiReadPass(CAtaSmart& ata, ATA_SMART_INFO& asi) {
   if (!ata.GetSmartAttributeCsmi(asi.ScsiPort, phy, asi)) return;
   ata.ClassifySmartFamily(asi);
   ATA_SMART_INFO check = asi;
+  check.AttributeCount = 0;
   if (ata.GetSmartAttributeCsmi(asi.ScsiPort, phy, check) &&
       CAtaSmart::CheckSmartAttributeCorrect(asi, check)) {
     asi.IsSmartCorrect = 1;

@@ -55,12 +55,6 @@ constexpr uint32_t PCI_CURRENT_LINK_WIDTH = 10;
 constexpr uint32_t PCI_MAX_LINK_SPEED = 11;
 constexpr uint32_t PCI_MAX_LINK_WIDTH = 12;
 
-uint64_t LittleEndian(const uint8_t* p, int bytes) {
-  uint64_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | p[i];
-  return v;
-}
-
 // A pass-through header for the paths that carry NVMe commands in SCSI
 // command blocks. `dataOffset` and `senseOffset` come from the layout.
 void FillPassThrough(SCSI_PASS_THROUGH& spt, uint8_t cdbLength, uint8_t dataIn, uint32_t dataLength,
@@ -446,23 +440,6 @@ void CAtaSmart::FillSmartDataNVMe(const uint8_t* log, ATTRIBUTE_ENTRY* attribute
   }
 }
 
-void CAtaSmart::ApplyHealthLogNVMe(ATA_SMART_INFO& asi) {
-  const uint8_t* log = asi.SmartReadData.data();
-  // A composite temperature of 0 K means the controller does not report it.
-  const uint32_t kelvin = log[1] | (static_cast<uint32_t>(log[2]) << 8);
-  asi.Temperature =
-      kelvin == 0 ? TEMPERATURE_UNKNOWN : static_cast<int8_t>(static_cast<uint8_t>(kelvin - 273));
-  asi.Life = log[3];
-  // Data units are 512,000 bytes; the figure is in units of 1 GiB of
-  // 512-byte units: the 56-bit count shifted right by 11.
-  asi.HostReads = static_cast<int32_t>(static_cast<uint32_t>(LittleEndian(log + 32, 7) >> 11));
-  asi.HostWrites = static_cast<int32_t>(static_cast<uint32_t>(LittleEndian(log + 48, 7) >> 11));
-  asi.PowerOnCount = static_cast<int32_t>(static_cast<uint32_t>(LittleEndian(log + 112, 4)));
-  const auto hours = static_cast<int32_t>(static_cast<uint32_t>(LittleEndian(log + 128, 4)));
-  asi.DetectedPowerOnHours = hours;
-  asi.MeasuredPowerOnHours = hours;
-}
-
 std::string CAtaSmart::GetNVMeVersionText(const uint8_t* identify) {
   if (identify[82] == 0 && identify[83] == 0) return "NVM Express 1.0/1.1";
   const auto major = static_cast<int16_t>(identify[82] | (identify[83] << 8));
@@ -591,7 +568,7 @@ bool CAtaSmart::AddDiskNVMe(int32_t physicalDriveId, int32_t scsiPort, int32_t s
 
   if (ReadSmartAttributeNVMe(asi)) {
     asi.IsSmartSupported = 1;
-    ApplyHealthLogNVMe(asi);
+    ApplyNvmeHealthLog(asi);
     asi.SmartKeyName = "SmartP60";
     asi.DiskVendorId = 19;
     FillSmartDataNVMe(asi.SmartReadData.data(), asi.Attribute, true);
@@ -607,18 +584,4 @@ bool CAtaSmart::AddDiskNVMe(int32_t physicalDriveId, int32_t scsiPort, int32_t s
     asi.MajorVersionText = GetNVMeVersionText(identify);
   }
   return vars.Add(asi);
-}
-
-// ---- refresh ----
-
-int32_t CAtaSmart::UpdateSmartInfoNVMe(int32_t index) {
-  ATA_SMART_INFO& asi = vars[index];
-  if (ReadSmartAttributeNVMe(asi)) {
-    // The table follows the log just read; the sensor rows keep the values
-    // of admission.
-    FillSmartDataNVMe(asi.SmartReadData.data(), asi.Attribute, false);
-    ApplyHealthLogNVMe(asi);
-  }
-  vars[index].DiskStatus = CheckDiskStatus(index);
-  return SMART_STATUS_CHANGED;
 }

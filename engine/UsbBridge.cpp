@@ -213,6 +213,7 @@ void SatReadPass(CAtaSmart& ata, ATA_SMART_INFO& asi, const char* checkLine) {
   ata.ClassifySmartFamily(asi);
   app::DebugLog(checkLine);
   ATA_SMART_INFO check = asi;
+  check.AttributeCount = 0;
   if (ata.GetSmartAttributeSat(asi.PhysicalDriveId, asi.Target, check) &&
       CAtaSmart::CheckSmartAttributeCorrect(asi, check)) {
     asi.IsSmartCorrect = 1;

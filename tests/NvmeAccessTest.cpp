@@ -341,7 +341,7 @@ TEST(NvmeDecode, HealthLogFigures) {
     ATA_SMART_INFO asi;
     auto log = HealthPage(c.Kelvin, 87);
     std::memcpy(asi.SmartReadData.data(), log.data(), 512);
-    CAtaSmart::ApplyHealthLogNVMe(asi);
+    CAtaSmart::ApplyNvmeHealthLog(asi);
     // 1 K wraps as the original byte arithmetic does: (1 - 273) & 0xFF.
     int expected =
         c.Kelvin == 1 ? static_cast<int8_t>(static_cast<uint8_t>(1 - 273)) : c.Temperature;
@@ -371,7 +371,7 @@ TEST(NvmeDecode, DataUnitsUseOnlyTheLow56Bits) {
     ATA_SMART_INFO asi;
     for (auto [offset, value] : c.Bytes) asi.SmartReadData[48 + offset] = value;
     for (auto [offset, value] : c.Bytes) asi.SmartReadData[32 + offset] = value;
-    CAtaSmart::ApplyHealthLogNVMe(asi);
+    CAtaSmart::ApplyNvmeHealthLog(asi);
     EXPECT_EQ(asi.HostWrites, c.Expected);
     EXPECT_EQ(asi.HostReads, c.Expected);
   }
@@ -581,7 +581,7 @@ TEST_F(NvmeAccess, RefreshTreatsZeroKelvinAsUnknown) {
   *health = HealthPage(0, 80);
   (*health)[48] = 0x00;
   (*health)[49] = 0x10;  // 4096 units written
-  EXPECT_EQ(ata.UpdateSmartInfoNVMe(0), SMART_STATUS_CHANGED);
+  EXPECT_EQ(ata.UpdateSmartInfo(0), SMART_STATUS_CHANGED);
   EXPECT_EQ(ata.vars[0].Temperature, TEMPERATURE_UNKNOWN);
   EXPECT_EQ(ata.vars[0].Life, 80);
   EXPECT_EQ(ata.vars[0].HostWrites, 2);

@@ -1,7 +1,7 @@
 // A scripted device seam for the NVMe, USB bridge and CSMI tests: each
 // device name answers through a function the test gives, and every request
 // is recorded with the bytes it carried. The other facilities of the
-// platform are inert.
+// platform are inert (those of the family tests).
 #pragma once
 
 #include <cstring>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "os/Platform.h"
+#include "tests/FamilyTestSupport.h"
 
 namespace pathsfake {
 
@@ -103,64 +104,6 @@ class CNoWmi : public os::IWmi {
   }
 };
 
-class CFixedClock : public os::IClock {
- public:
-  uint64_t TickCount() override { return 0; }
-  int64_t Now() override { return 0; }
-  std::tm LocalTime(int64_t) override { return {}; }
-  int64_t MakeLocalTime(const std::tm&) override { return 313027200; }
-  void Sleep(uint32_t) override {}
-};
-
-class CNoFiles : public os::IFileSystem {
- public:
-  std::optional<std::vector<uint8_t>> ReadFile(const std::string&) override { return std::nullopt; }
-  bool WriteFileAtomic(const std::string&, const std::vector<uint8_t>&) override { return false; }
-  bool AppendFile(const std::string&, const std::string&) override { return false; }
-  bool Exists(const std::string&) override { return false; }
-  bool Remove(const std::string&) override { return false; }
-  bool CreateDirectories(const std::string&) override { return false; }
-  std::string ExecutablePath() override { return "/nowhere/stavrion"; }
-  char Separator() override { return '/'; }
-  std::string LastErrorText() override { return {}; }
-};
-
-class CNoProfile : public os::IProfile {
- public:
-  std::string GetString(const std::string&, const std::string&, const std::string& fallback,
-                        const std::string&, uint32_t) override {
-    return fallback;
-  }
-  int32_t GetInt(const std::string&, const std::string&, int32_t fallback,
-                 const std::string&) override {
-    return fallback;
-  }
-  bool WriteString(const std::string&, const std::string&, const std::string&,
-                   const std::string&) override {
-    return false;
-  }
-  bool DeleteKey(const std::string&, const std::string&, const std::string&) override {
-    return false;
-  }
-  bool DeleteSection(const std::string&, const std::string&) override { return false; }
-  std::vector<std::string> Keys(const std::string&, const std::string&) override { return {}; }
-};
-
-class CWindows10 : public os::ISystem {
- public:
-  os::OsVersion GetOsVersion() override {
-    os::OsVersion version;
-    version.MajorVersion = 10;
-    version.BuildNumber = 19045;
-    return version;
-  }
-  std::unique_ptr<os::INamedMutex> CreateNamedMutex(const std::string&, bool*) override {
-    return nullptr;
-  }
-  bool StartProcess(const std::string&, const std::vector<std::string>&) override { return false; }
-  void ShowMessage(const std::string&, const std::string&) override {}
-};
-
 class CScriptedSetup : public os::IDeviceSetup {
  public:
   std::vector<std::string> Adapters;
@@ -179,10 +122,10 @@ class CScriptedSetup : public os::IDeviceSetup {
 struct CFakePlatform {
   CScriptedDevices Devices;
   CNoWmi Wmi;
-  CFixedClock Clock;
-  CNoFiles Files;
-  CNoProfile Profile;
-  CWindows10 System;
+  family_test::RecordingClock Clock;
+  family_test::NullFiles Files;
+  family_test::NullProfile Profile;
+  family_test::NullSystem System;  // Windows 10
   CScriptedSetup Setup;
   os::Platform Get() {
     os::Platform p{Devices, Wmi, Clock, Files, Profile, System};
