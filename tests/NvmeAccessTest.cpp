@@ -598,3 +598,38 @@ TEST_F(NvmeAccess, FullListRefusesTheNextNvmeDisk) {
   EXPECT_FALSE(ata.AddDiskNVMe(48, 0, 0, 0, 0, CMD_TYPE_NVME_STORAGE_QUERY, identify.data(), ""));
   EXPECT_EQ(ata.vars.GetCount(), MAX_DISK);
 }
+
+TEST_F(NvmeAccess, CriticalWarningDecidesBeforeSpare) {
+  struct Case {
+    uint8_t Warning;
+    uint8_t Spare;
+    int32_t Status;
+  };
+  const Case cases[] = {
+      {0x00, 100, DISK_STATUS_GOOD}, {0x00, 10, DISK_STATUS_CAUTION},
+      {0x00, 9, DISK_STATUS_BAD},    {0x01, 100, DISK_STATUS_GOOD},  // spare below threshold
+      {0x02, 100, DISK_STATUS_GOOD},                                 // temperature
+      {0x04, 100, DISK_STATUS_BAD},                                  // reliability degraded
+      {0x08, 100, DISK_STATUS_BAD},                                  // read-only
+      {0x10, 100, DISK_STATUS_BAD},                                  // backup failed
+      {0x20, 100, DISK_STATUS_GOOD},                                 // persistent memory
+  };
+  auto health = std::make_shared<std::vector<uint8_t>>();
+  fake.Devices.Devices["\\\\.\\PhysicalDrive0"] = [health](const Request& r, uint8_t* out,
+                                                           uint32_t* returned, uint32_t*) {
+    std::memcpy(out + 48, health->data(), 512);
+    *returned = static_cast<uint32_t>(r.In.size());
+    return true;
+  };
+  auto identify = IdentifyPage("Samsung SSD 970 PRO 512GB");
+  for (const Case& c : cases) {
+    *health = HealthPage(320, c.Spare);
+    (*health)[0] = c.Warning;
+    ata.vars.RemoveAll();
+    ASSERT_TRUE(ata.AddDiskNVMe(0, 0, 0, 0, 0, CMD_TYPE_NVME_STORAGE_QUERY, identify.data(), ""));
+    EXPECT_EQ(ata.CheckDiskStatus(0), c.Status) << int(c.Warning) << " " << int(c.Spare);
+    EXPECT_EQ(ata.vars[0].Life, c.Spare);  // life stays the available spare
+    ata.UpdateSmartInfo(0);
+    EXPECT_EQ(ata.vars[0].DiskStatus, c.Status);
+  }
+}
