@@ -5,6 +5,7 @@
 
 #include "engine/AtaSmart.h"
 #include "engine/WinIoctlPaths.h"
+#include "os/sim/SimUsbBridge.h"
 #include "tests/PathsFakes.h"
 
 using pathsfake::CFakePlatform;
@@ -225,4 +226,41 @@ TEST_F(UsbBridge, ReadsUseTheRecordsForm) {
   EXPECT_EQ(fake.Devices.Requests[1].In[winio::SPT_LAYOUT.CdbAt + 11], 0x01);
   EXPECT_EQ(asi.SmartReadData[100], 3);
   EXPECT_EQ(asi.SmartReadThreshold[100], 3);
+}
+
+// The engine builds the command blocks from its table; the simulated bridges
+// read them with their own description of each form. Both must agree on
+// every register of every operation.
+TEST(UsbBridgeCdb, SimulatedBridgesReadTheRegistersBack) {
+  struct Expect {
+    int32_t Op;
+    uint8_t Command, Features, Mid, High;
+  };
+  const Expect ops[] = {{SAT_IDENTIFY, 0xEC, 0x00, 0x00, 0x00},
+                        {SAT_READ_DATA, 0xB0, 0xD0, 0x4F, 0xC2},
+                        {SAT_READ_THRESHOLDS, 0xB0, 0xD1, 0x4F, 0xC2},
+                        {SAT_ENABLE, 0xB0, 0xD8, 0x4F, 0xC2},
+                        {SAT_SET_FEATURES, 0xEF, 0x42, 0x00, 0x00}};
+  for (int32_t type = CMD_TYPE_SAT; type <= CMD_TYPE_PROLIFIC; ++type) {
+    for (uint8_t target : {uint8_t{0xA0}, uint8_t{0xB0}}) {
+      for (const Expect& e : ops) {
+        SCOPED_TRACE(std::string(kCommandTypeCodes[type]) + " op " + std::to_string(e.Op));
+        std::vector<uint8_t> cdb = Cdb(type, e.Op, target, 0x42, 0x80);
+        auto c = os::sim::DecodeBridgeCdb(cdb.data(), cdb.size());
+        ASSERT_TRUE(c.has_value());
+        EXPECT_EQ(static_cast<int32_t>(c->Form), type - CMD_TYPE_SAT);
+        EXPECT_EQ(c->Command, e.Command);
+        EXPECT_EQ(c->Features, e.Features);
+        EXPECT_EQ(c->LbaMid, e.Mid);
+        EXPECT_EQ(c->LbaHigh, e.High);
+        EXPECT_EQ(c->Device, target);
+        if (e.Op == SAT_SET_FEATURES) {
+          EXPECT_EQ(c->SectorCount, 0x80);
+        }
+      }
+    }
+  }
+  const uint8_t nvme[16] = {0xE6, 0x06, 0x00, 0x01};
+  EXPECT_FALSE(os::sim::DecodeBridgeCdb(nvme, 16).has_value());
+  EXPECT_FALSE(os::sim::DecodeBridgeCdb(nvme, 0).has_value());
 }
