@@ -15,8 +15,10 @@ namespace {
 
 using PhyEntity = std::array<uint8_t, 64>;
 
-// A controller can report at most this much RAID configuration; anything
-// larger is a driver answering nonsense, and the scan of the port ends.
+// A controller can report at most this many RAID sets and this much RAID
+// configuration; more is a driver answering nonsense, and the scan of the
+// port ends rather than sending billions of requests or allocating gigabytes.
+constexpr uint32_t MAX_RAID_SETS = 256;
 constexpr uint64_t MAX_RAID_CONFIG_BUFFER = 1u << 20;
 
 // A zeroed request buffer with room for `size` bytes, aligned for the
@@ -178,7 +180,7 @@ bool CAtaSmart::AddDiskCsmi(int32_t scsiPort) {
   // The configuration is read only to skip controllers that cannot report it.
   const uint64_t configSize =
       uint64_t{drivesPerSet} * raidSets * sizeof(CSMI_SAS_RAID_DRIVES) + 200;
-  if (raidSets > 0 && configSize > MAX_RAID_CONFIG_BUFFER) {
+  if (raidSets > MAX_RAID_SETS || (raidSets > 0 && configSize > MAX_RAID_CONFIG_BUFFER)) {
     app::DebugLog("FAILED: CC_CSMI_SAS_GET_RAID_CONFIG");
     return false;
   }

@@ -232,6 +232,9 @@ TEST_F(Csmi, ScanStops) {
   Controller absurd;  // a configuration buffer of terabytes is not asked for
   absurd.RaidSets = 0xFFFFFFFF;
   absurd.DrivesPerSet = 0xFFFFFFFF;
+  Controller manySets;  // nor four billion configuration requests
+  manySets.RaidSets = 0xFFFFFFFF;
+  manySets.DrivesPerSet = 0;
   Controller noSets;
   noSets.RaidSets = 0;
   noSets.PhyCount = 1;
@@ -241,6 +244,7 @@ TEST_F(Csmi, ScanStops) {
       {"no phys", phys0, 4, true},
       {"configuration refused", noConfig, 3, false},
       {"absurd configuration", absurd, 2, false},
+      {"absurd number of sets", manySets, 2, false},
       {"no RAID set", noSets, 4, true},
   };
   for (const Case& c : cases) {
