@@ -31,27 +31,38 @@ void SetDebugLogSink(IDebugLogSink* sink) {
 
 void DebugLog(const std::string& text) {
   IDebugLogSink* sink = g_sink.load();
-  uint64_t now = sink ? sink->TickCount() : 0;
+  uint64_t now;
   uint64_t start;
   {
+    // The tick is read under the lock so that no line can carry a time
+    // before the start time another thread has just taken.
     std::lock_guard<std::mutex> lock(g_startLock);
+    now = sink ? sink->TickCount() : 0;
     if (!g_started) {
       g_started = true;
       g_startTick = now;
     }
     start = g_startTick;
+    // The previous run's log goes before any line of this run is written,
+    // also when another thread logs at the same moment.
+    if (sink && g_deletePending.exchange(false)) {
+      sink->RemoveLog();
+    }
   }
+  // Elapsed milliseconds, unsigned so a run of more than 24 days does not
+  // print a negative stamp.
   char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%08d ", static_cast<int>(now - start));
+  std::snprintf(stamp, sizeof stamp, "%08llu ", static_cast<unsigned long long>(now - start));
   std::string line = stamp;
   line.reserve(line.size() + text.size() + 1);
   for (char c : text) {
     if (c != '\r') line.push_back(c);
   }
-  line.push_back('\n');
+  // Callers that end their text with "\r\n" or "\n" get one line, not a
+  // blank one after it.
+  if (line.back() != '\n') line.push_back('\n');
 
   if (!sink) return;
-  if (g_deletePending.exchange(false)) sink->RemoveLog();
   int level = g_level;
   if (level == 0) return;
   sink->AppendLine(line);

@@ -32,7 +32,8 @@ int GetDebugLogLevel();
 void SetDebugLogSink(IDebugLogSink* sink);
 
 // Formats "%08d text\n" with the milliseconds since the first call, removes
-// every '\r', and writes the line according to the level.
+// every '\r' (a text already ending in a line break gets no second one),
+// and writes the line according to the level.
 void DebugLog(const std::string& text);
 
 // Format checking that matches the runtime's printf: mingw-w64 builds use its

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace os {
 
@@ -38,6 +39,17 @@ enum class Access : uint8_t {
   Read,       // GENERIC_READ, FILE_SHARE_READ
   ReadWrite,  // GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE
   None,       // no data access (queries such as geometry on some drivers)
+};
+
+// Why the system refused device requests.
+enum class AccessDenial : uint8_t {
+  None,
+  // The program lacks the privilege (on Linux: not root, no CAP_SYS_RAWIO).
+  // Running it as root (as administrator) helps.
+  NotPrivileged,
+  // Refused although the program has the privilege: a container, a virtual
+  // machine or a security policy keeps raw disks away. Root does not help.
+  RefusedToPrivileged,
 };
 
 // One open device. Closed when the object is destroyed; the engine keeps a
@@ -72,6 +84,27 @@ class IDeviceIo {
   // DefineDosDevice(DDD_RAW_TARGET_PATH, name, target). Returns false when
   // the platform has no such namespace.
   virtual bool DefineRawDosDevice(const std::string& name, const std::string& target) = 0;
+
+  // ---- what platforms without drive letters add (Linux) ----
+
+  // The platform's own name of physical drive N ("/dev/sda"), for display.
+  // Empty where the platform has none besides "\\.\PhysicalDriveN".
+  virtual std::string DevicePath(int32_t physicalDriveId) {
+    (void)physicalDriveId;
+    return {};
+  }
+
+  // Mount points of the file systems on physical drive N ("/", "/home"), in
+  // the system's mount order. Empty on platforms with drive letters, which
+  // map them through volume extents instead.
+  virtual std::vector<std::string> MountPoints(int32_t physicalDriveId) {
+    (void)physicalDriveId;
+    return {};
+  }
+
+  // Whether the system has refused any request since this object was made
+  // (the request itself failed with ERR_ACCESS_DENIED), and why.
+  virtual AccessDenial DeviceAccessDenial() { return AccessDenial::None; }
 };
 
 }  // namespace os

@@ -268,7 +268,7 @@ std::vector<uint8_t> CIniFile::Serialise() const {
 }
 
 size_t CIniFile::FindSection(const std::string& section) const {
-  std::string name = Trim(section);
+  std::string name = AsUtf8(Trim(section));
   for (size_t i = 0; i < m_Lines.size(); ++i) {
     if (m_Lines[i].LineKind == Kind::Section && SameName(m_Lines[i].Name, name)) return i;
   }
@@ -282,7 +282,7 @@ size_t CIniFile::SectionEnd(size_t header) const {
 }
 
 size_t CIniFile::FindKey(size_t header, const std::string& key) const {
-  std::string name = Trim(key);
+  std::string name = AsUtf8(Trim(key));
   size_t end = SectionEnd(header);
   for (size_t i = header + 1; i < end; ++i) {
     if (m_Lines[i].LineKind == Kind::Key && SameName(m_Lines[i].Name, name)) return i;
@@ -409,8 +409,8 @@ bool CIniFile::Set(const std::string& section, const std::string& key, const std
 }
 
 bool CIniFile::RemoveKey(const std::string& section, const std::string& key) {
-  std::string s = Trim(section);
-  std::string k = Trim(key);
+  std::string s = AsUtf8(Trim(section));
+  std::string k = AsUtf8(Trim(key));
   bool removed = false;
   bool inSection = false;
   std::vector<Line> kept;
@@ -428,7 +428,7 @@ bool CIniFile::RemoveKey(const std::string& section, const std::string& key) {
 }
 
 bool CIniFile::RemoveSection(const std::string& section) {
-  std::string s = Trim(section);
+  std::string s = AsUtf8(Trim(section));
   bool removed = false;
   bool inSection = false;
   std::vector<Line> kept;
