@@ -1,6 +1,12 @@
 #include "os/sim/SimUsbBridge.h"
 
+#include <cstring>
 #include <string>
+
+#include "engine/WinIoctl.h"
+#include "os/DeviceIo.h"
+#include "os/sim/SimAtaDevice.h"
+#include "os/sim/SimNvme.h"
 
 namespace os::sim {
 namespace {
@@ -142,6 +148,84 @@ std::optional<BridgeCommand> DecodeBridgeCdb(const uint8_t* cdb, size_t length) 
     return c;
   }
   return std::nullopt;
+}
+
+}  // namespace os::sim
+
+// ---- answering -------------------------------------------------------------
+
+namespace os::sim {
+namespace {
+
+using namespace winio;
+
+PathReply Fail(uint32_t error) { return PathReply{false, error, 0}; }
+PathReply Done(size_t returned) { return PathReply{true, 0, static_cast<uint32_t>(returned)}; }
+
+}  // namespace
+
+PathReply AnswerScsiPassThrough(SimDisk& disk, std::vector<uint8_t>& sys, size_t inSize,
+                                uint32_t outSize) {
+  if (inSize < 2) return Fail(ERR_INVALID_PARAMETER);
+  const ScsiPassThroughLayout* layout = ScsiPassThroughLayoutFor(Load16(sys.data()));
+  if (layout == nullptr || inSize < layout->HeaderSize || outSize < layout->HeaderSize) {
+    return Fail(ERR_INVALID_PARAMETER);
+  }
+  SptRequest r;
+  r.HeaderSize = layout->HeaderSize;
+  r.InSize = inSize;
+  r.OutSize = outSize;
+  r.CdbLength = sys[offsetof(SCSI_PASS_THROUGH32, CdbLength)];
+  r.SenseLength = sys[offsetof(SCSI_PASS_THROUGH32, SenseInfoLength)];
+  r.DataIn = sys[offsetof(SCSI_PASS_THROUGH32, DataIn)];
+  r.TransferLength = Load32(sys.data() + offsetof(SCSI_PASS_THROUGH32, DataTransferLength));
+  const uint64_t dataAt = LoadUintPtr(sys.data() + layout->DataBufferOffsetAt,
+                                      layout->PointerWidth);
+  r.SenseAt = Load32(sys.data() + layout->SenseInfoOffsetAt);
+  if (r.CdbLength == 0 || r.CdbLength > 16 || r.DataIn > SPT_DATA_UNSPECIFIED) {
+    return Fail(ERR_INVALID_PARAMETER);
+  }
+  // The system checks the data area against the buffer it moves: the
+  // output for data in, the input for data out.
+  if (dataAt > outSize || dataAt > inSize + size_t{outSize}) return Fail(ERR_INVALID_PARAMETER);
+  r.DataAt = static_cast<size_t>(dataAt);
+  if (r.TransferLength > 0 &&
+      (r.DataAt < r.HeaderSize ||
+       !Fits(r.DataIn == SPT_DATA_OUT ? inSize : outSize, r.DataAt, r.TransferLength))) {
+    return Fail(ERR_INVALID_PARAMETER);
+  }
+  if (r.SenseLength > 0 && !Fits(outSize, r.SenseAt, r.SenseLength)) {
+    return Fail(ERR_INVALID_PARAMETER);
+  }
+  uint8_t cdb[16] = {};
+  std::memcpy(cdb, sys.data() + layout->CdbAt, r.CdbLength);
+  r.Cdb = cdb;
+
+  if (auto reply = AnswerNvmePassThrough(disk, r, sys)) return *reply;
+  if (!disk.Usb.Any()) return SptCheckCondition(r, sys);
+
+  const bool reading = r.DataIn == SPT_DATA_IN && r.TransferLength > 0;
+  auto command = DecodeBridgeCdb(cdb, r.CdbLength);
+  if (!command || !disk.Usb.Understands(command->Form)) {
+    switch (disk.Usb.Unknown) {
+      case UnknownForm::Refuse:
+        return SptCheckCondition(r, sys);
+      case UnknownForm::Zeros:
+        if (reading) std::memset(sys.data() + r.DataAt, 0, r.TransferLength);
+        return Done(reading ? r.DataAt + r.TransferLength : r.DataAt);
+      case UnknownForm::Echo:
+        return Done(reading ? r.DataAt + r.TransferLength : r.DataAt);
+    }
+  }
+  TaskFile tf{command->Features, command->SectorCount, command->LbaLow, command->LbaMid,
+              command->LbaHigh,  command->Device,      command->Command};
+  AtaAnswer a = ExecuteAta(disk, SimPath::UsbBridge, tf);
+  if (a.Result == AtaAnswer::Outcome::Failed) return Fail(a.Error);
+  if (!a.Done()) return SptCheckCondition(r, sys);  // the disk aborted the command
+  if (!a.HasData) return Done(r.DataAt);
+  if (!reading || r.TransferLength < a.DataBytes) return SptCheckCondition(r, sys);
+  std::memcpy(sys.data() + r.DataAt, a.Data.data(), a.DataBytes);
+  return Done(r.DataAt + a.DataBytes);
 }
 
 }  // namespace os::sim

@@ -6,35 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <string_view>
+#include <vector>
+
+#include "os/sim/SimMachine.h"
+#include "os/sim/SimPathsData.h"
 
 namespace os::sim {
-
-// The command-block forms, in the order of the engine's command types 4-11.
-enum class BridgeForm : uint8_t {
-  Sat,
-  Sunplus,
-  IoData,
-  Logitec1,
-  Logitec2,
-  JMicron,
-  Cypress,
-  Prolific,
-  Count,
-};
-constexpr size_t BRIDGE_FORM_COUNT = static_cast<size_t>(BridgeForm::Count);
-
-// Manifest name of a form ("sat", "io-data" ...), and the reverse lookup.
-const char* BridgeFormName(BridgeForm form);
-std::optional<BridgeForm> BridgeFormFromName(std::string_view name);
-
-// What a bridge does with a command block it does not understand.
-enum class UnknownForm : uint8_t {
-  Refuse,  // check condition: the request completes without data
-  Zeros,   // answers with a sector of zeros
-  Echo,    // answers with the command block itself in the data area
-};
-std::optional<UnknownForm> UnknownFormFromName(std::string_view name);
 
 // The ATA registers a bridge found in a command block.
 struct BridgeCommand {
@@ -51,5 +28,12 @@ struct BridgeCommand {
 // Recognises the form of a command block by its fixed bytes and reads the
 // registers from the form's positions. nullopt for anything else.
 std::optional<BridgeCommand> DecodeBridgeCdb(const uint8_t* cdb, size_t length);
+
+// IOCTL_SCSI_PASS_THROUGH on a physical drive: the NVMe command blocks of
+// the Samsung driver and the USB-to-NVMe bridges, and the ATA command forms
+// of USB-to-ATA bridges. A disk that takes neither ends the request with
+// CHECK CONDITION. `sys` holds the input and receives the answer.
+PathReply AnswerScsiPassThrough(SimDisk& disk, std::vector<uint8_t>& sys, size_t inSize,
+                                uint32_t outSize);
 
 }  // namespace os::sim
