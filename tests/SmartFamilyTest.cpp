@@ -311,3 +311,257 @@ INSTANTIATE_TEST_SUITE_P(Order, ClassifySmartFamilyTest, ::testing::ValuesIn(kFa
                          [](const auto& p) { return std::string(p.param.Name); });
 
 }  // namespace
+
+namespace {
+
+// Everything the classifier writes besides family, key and unit.
+TEST(ClassifySmartFamily, SmiSettingsReadTheFormFactorBeforeRaisingTheSupportLevel) {
+  NullMachine machine;
+  ATA_SMART_INFO asi = machine.Ata.NewRecord();
+  asi.Model = "TSL SSD";
+  asi.SerialNumber = "171225B0000000000000";  // letter 6 'B' is form factor 2
+  asi.VendorSpecificText = "XN";              // letter 1 'N' would be 12
+  asi.SupportLevel = SUPPORT_SERIAL;
+  SetAttributeIds(asi, {0x01, 0x09, 0xA9});
+  SetSmartText(asi, "SM2246EN");
+
+  machine.Ata.ClassifySmartFamily(asi);
+
+  EXPECT_EQ(asi.FormFactorCode, 2);
+  EXPECT_EQ(asi.SupportLevel, SUPPORT_CONTROLLER);
+  EXPECT_EQ(asi.TemperatureGrade, 2);
+  EXPECT_EQ(asi.IsSsd, 1);
+}
+
+TEST(ClassifySmartFamily, FlagsAndLevelsByFamily) {
+  struct Case {
+    const char* Model;
+    std::vector<uint8_t> Ids;
+    std::string Text;
+    int32_t SupportLevel, IsSsd, IsEarly, IsSandForce, FlashType, Grade;
+  };
+  const Case cases[] = {
+      {"Any", {0x01}, "SM2256", 5, 1, 0, 0, 1, 0},  // SupportLevel 5 but no grade
+      {"Any", {0x01}, "SM9999", 5, 1, 0, 0, 1, 0},
+      {"TSL SSD 7KP1", {}, "", 4, 1, 0, 0, 2, 0},
+      {"TSL SSD 7KR2", {}, "", 4, 1, 0, 0, 2, 0},
+      {"TSL SSD 7LB3", {}, "", 4, 1, 0, 0, 1, 0},
+      {"OCZ-VERTEX2", {0x01, 0x05, 0x09, 0x0C, 0xAB, 0xAC}, "", 0, 1, 0, 1, 1, 0},
+      {"Any", {0x0C, 0x09, 0xC2, 0xE5, 0xE8, 0xE9}, "", 0, 1, 1, 0, 1, 0},
+      {"Any", {0x01, 0x09, 0x0C, 0xB8, 0xC3, 0xC4}, "", 0, 1, 1, 0, 1, 0},
+      {"Any", {0x01, 0x02, 0x03, 0x05, 0x07, 0x08, 0x09, 0x0A, 0x0C, 0xA8}, "", 0, 0, 0, 0, 1, 0},
+      {"INTEL SSDSA2CW120G3", {}, "", 5, 1, 0, 0, 1, 0},
+      {"ST4000DM000", {}, "", 0, 0, 0, 0, 1, 0},
+  };
+  for (const Case& c : cases) {
+    NullMachine machine;
+    ATA_SMART_INFO asi = machine.Ata.NewRecord();
+    asi.Model = c.Model;
+    SetAttributeIds(asi, c.Ids);
+    SetSmartText(asi, c.Text);
+    machine.Ata.ClassifySmartFamily(asi);
+    EXPECT_EQ(asi.SupportLevel, c.SupportLevel) << c.Model;
+    EXPECT_EQ(asi.IsSsd, c.IsSsd) << c.Model;
+    EXPECT_EQ(asi.IsEarlyController, c.IsEarly) << c.Model;
+    EXPECT_EQ(asi.IsSandForce, c.IsSandForce) << c.Model;
+    EXPECT_EQ(asi.FlashType, c.FlashType) << c.Model;
+    EXPECT_EQ(asi.TemperatureGrade, c.Grade) << c.Model;
+  }
+}
+
+TEST(ClassifySmartFamily, TheMakersLevelIsKeptByFamiliesThatDoNotRaiseIt) {
+  NullMachine machine;
+  ATA_SMART_INFO asi = machine.Ata.NewRecord();
+  asi.Model = "SSD Smartbuy 240";
+  asi.SupportLevel = SUPPORT_SERIAL_M;
+  machine.Ata.ClassifySmartFamily(asi);
+  EXPECT_EQ(asi.DiskVendorId, FAMILY_PHISON_PS3109);
+  EXPECT_EQ(asi.SupportLevel, SUPPORT_SERIAL_M);
+}
+
+TEST(GetModelTableFamily, FirstCodeFoundAnywhereInTheModel) {
+  ATA_SMART_INFO asi;
+  const std::pair<const char*, int32_t> cases[] = {
+      {"SSD 7KP1", 31},         {"X SSD 7LJ9 SSD 7KP1", 31},
+      {"TSL SSD 7LF6 1TB", 33}, {"SSD7KP1", 0},
+      {"ssd 7kp1", 0},          {"", 0},
+      {"TSL SSD 7LH8 2TB", 34},
+  };
+  for (const auto& [model, family] : cases) {
+    asi.Model = model;
+    EXPECT_EQ(CAtaSmart::GetModelTableFamily(asi), family) << model;
+  }
+}
+
+TEST(FamilyControllerText, EveryNumberHasATextOrNone) {
+  EXPECT_EQ(FamilyControllerText(0), "Unknown");
+  EXPECT_EQ(FamilyControllerText(1), "Unknown");
+  EXPECT_EQ(FamilyControllerText(FAMILY_NVME), "NVMe");
+  EXPECT_EQ(FamilyControllerText(FAMILY_MARVELL_88NV1120), "Marvell 88NV1120");
+  EXPECT_EQ(FamilyControllerText(FAMILY_TOSHIBA_TC358790XBG), "TC358790XBG");
+  EXPECT_EQ(FamilyControllerText(74), "");
+  EXPECT_EQ(FamilyControllerText(119), "");
+  EXPECT_EQ(FamilyControllerText(FAMILY_NVME_INTEL_CH29AE41AB0), "Intel CH29AE41AB0");
+  EXPECT_EQ(FamilyControllerText(FAMILY_NVME_MARVELL_88NV1120), "Marvell 88NV1120");
+  EXPECT_EQ(FamilyControllerText(128), "");
+  EXPECT_EQ(FamilyControllerText(-1), "");
+}
+
+// ---- figures re-derived once the family is known ----
+
+ATA_SMART_INFO Classified(const char* model,
+                          std::initializer_list<std::pair<uint8_t, uint64_t>> raw,
+                          const std::string& smartText = "",
+                          std::initializer_list<std::pair<uint8_t, uint8_t>> current = {}) {
+  NullMachine machine;
+  ATA_SMART_INFO asi = machine.Ata.NewRecord();
+  asi.Model = model;
+  std::vector<uint8_t> ids;
+  for (const auto& [id, value] : raw) ids.push_back(id);
+  SetAttributeIds(asi, ids);
+  for (const auto& [id, value] : raw) SetRaw(Entry(asi, id), value);
+  for (const auto& [id, value] : current) Entry(asi, id).CurrentValue = value;
+  SetSmartText(asi, smartText);
+  asi.TotalDiskSize = 122104;  // MB
+  machine.Ata.ClassifySmartFamily(asi);
+  return asi;
+}
+
+TEST(RederiveSmartFigures, IntelX25MCountsHostWritesIn32MbUnits) {
+  // Attribute E1 and F1 count 32 MiB units on this line: 820 units are 25 GB.
+  ATA_SMART_INFO asi = Classified("INTEL SSDSA2CW120G3",
+                                  {{0x03, 0},
+                                   {0x04, 0},
+                                   {0x05, 0},
+                                   {0x09, 45},
+                                   {0x0C, 14},
+                                   {0xAA, 0},
+                                   {0xAB, 0},
+                                   {0xAC, 0},
+                                   {0xE1, 820},
+                                   {0xE8, 0},
+                                   {0xE9, 0},
+                                   {0xF1, 820},
+                                   {0xF2, 4634}},
+                                  "", {{0xE9, 97}});
+  ASSERT_EQ(asi.DiskVendorId, FAMILY_INTEL_PC29AS21BA0);
+  EXPECT_EQ(asi.HostWrites, 25);
+  EXPECT_EQ(asi.HostReads, 144);
+  EXPECT_EQ(asi.Life, 97);
+}
+
+TEST(RederiveSmartFigures, JMicronEraseCountFromRawBytesTwoAndThree) {
+  ATA_SMART_INFO asi = Classified("KINGSTON SSDNOW 64GB", {{0x01, 0},
+                                                           {0x02, 0},
+                                                           {0x03, 0},
+                                                           {0x05, 0},
+                                                           {0x07, 0},
+                                                           {0x08, 0},
+                                                           {0x09, 0},
+                                                           {0x0A, 0},
+                                                           {0x0C, 0},
+                                                           {0xA8, 0},
+                                                           {0xAF, 0},
+                                                           {0xC0, 0},
+                                                           {0xC2, 0},
+                                                           {0xA7, 77},
+                                                           {0xAD, 0x05DC0000}});
+  ASSERT_EQ(asi.DiskVendorId, FAMILY_JMICRON_JMF618);
+  EXPECT_EQ(asi.AverageEraseCount, 1500);  // A7 is not read on this family
+  EXPECT_EQ(asi.Life, -1);                 // no life from AD at classification
+}
+
+TEST(RederiveSmartFigures, MicronWearAndNandWrites) {
+  ATA_SMART_INFO asi = Classified(
+      "Crucial_CT256MX100SSD1",
+      {{0x01, 0}, {0xAD, 321}, {0xCA, 0}, {0xF5, uint64_t{10} << 17}, {0xF6, uint64_t{5} << 21}},
+      "", {{0xCA, 92}});
+  ASSERT_EQ(asi.DiskVendorId, FAMILY_MARVELL_88SS9174);
+  EXPECT_EQ(asi.WearLevelingCount, 321);
+  EXPECT_EQ(asi.AverageEraseCount, 321);
+  EXPECT_EQ(asi.Life, 92);
+  EXPECT_EQ(asi.NandWrites, 10);
+  EXPECT_EQ(asi.HostWrites, 5);
+  EXPECT_FLOAT_EQ(asi.WriteAmplification, 2.0f);
+}
+
+TEST(RederiveSmartFigures, SmiLifeIsRawByteZero) {
+  ATA_SMART_INFO asi = Classified("Any", {{0x01, 0}, {0xA9, 0x0163}}, "SM2246EN");
+  EXPECT_EQ(asi.Life, 0x63);
+}
+
+TEST(RederiveSmartFigures, SageLifeRefinedFromHostWrites) {
+  // Not a SAGE disk: no family, no figures.
+  ATA_SMART_INFO asi = Classified("Any", {{0xE8, 90}, {0xF1, 10000}}, "");
+  EXPECT_EQ(asi.Life, -1);
+  // E8 says 90; 122104 MB x 3000 rated, 10000 GB written: the 2x estimate
+  // (100 x (T - 2W) / T = 94.4) lies within ten points above and wins.
+  NullMachine machine;
+  ATA_SMART_INFO sage = machine.Ata.NewRecord();
+  sage.Model = "Any";
+  sage.SerialNumber = "SS13-1";
+  SetAttributeIds(sage, {0xE8, 0xF1});
+  SetRaw(Entry(sage, 0xE8), 90);
+  SetRaw(Entry(sage, 0xF1), 10000);
+  sage.TotalDiskSize = 122104;
+  machine.Ata.ClassifySmartFamily(sage);
+  ASSERT_EQ(sage.DiskVendorId, FAMILY_SAGE);
+  EXPECT_EQ(sage.HostWrites, 10000);
+  EXPECT_EQ(sage.Life, 94);
+}
+
+TEST(RederiveSmartFigures, RealtekNandWritesAddF9AndFa) {
+  ATA_SMART_INFO asi = Classified("Any", {{0x01, 0},
+                                          {0x05, 0},
+                                          {0x09, 0},
+                                          {0x0C, 0},
+                                          {0xA1, 0},
+                                          {0xA2, 0},
+                                          {0xA3, 0},
+                                          {0xA4, 0},
+                                          {0xA6, 0},
+                                          {0xA7, 0},
+                                          {0xF1, 300},
+                                          {0xF9, 400},
+                                          {0xFA, 50}});
+  ASSERT_EQ(asi.DiskVendorId, FAMILY_REALTEK);
+  EXPECT_EQ(asi.HostWrites, 300);
+  EXPECT_EQ(asi.NandWrites, 450);
+  EXPECT_FLOAT_EQ(asi.WriteAmplification, 1.5f);
+}
+
+TEST(RederiveSmartFigures, NoFamilyStopsBeforeTheFigures) {
+  // Unit 0 and no family: F1 would be left alone anyway, but the write
+  // amplification step must not run either.
+  NullMachine machine;
+  ATA_SMART_INFO asi = machine.Ata.NewRecord();
+  asi.Model = "Any";
+  SetAttributeIds(asi, {0x09, 0xF1});
+  asi.HostWrites = 100;
+  asi.NandWrites = 300;
+  machine.Ata.ClassifySmartFamily(asi);
+  EXPECT_EQ(asi.DiskVendorId, FAMILY_UNKNOWN);
+  EXPECT_FLOAT_EQ(asi.WriteAmplification, 0.0f);
+}
+
+TEST(ComputeWriteAmplification, FromEraseCountWhenNoNandWrites) {
+  ATA_SMART_INFO asi;
+  asi.HostWrites = 1000;
+  asi.NandWrites = -1;
+  asi.TotalDiskSize = 100000;
+  asi.HostReadsWritesUnit = HOST_READS_WRITES_GB;
+  asi.AverageEraseCount = 20;
+  EXPECT_FLOAT_EQ(ComputeWriteAmplification(asi), 2.0f);  // 20 x 100000 / 1000000
+  asi.AverageEraseCount = 10;                             // small counts get half a cycle added
+  EXPECT_FLOAT_EQ(ComputeWriteAmplification(asi), 1.05f);
+  asi.AverageEraseCount = ERASE_COUNT_UNKNOWN;
+  EXPECT_FLOAT_EQ(ComputeWriteAmplification(asi), 0.0f);
+  asi.AverageEraseCount = 20;
+  asi.HostReadsWritesUnit = HOST_READS_WRITES_NONE;
+  EXPECT_FLOAT_EQ(ComputeWriteAmplification(asi), 0.0f);
+  asi.HostWrites = 0;
+  asi.NandWrites = 50;
+  EXPECT_FLOAT_EQ(ComputeWriteAmplification(asi), 0.0f);
+}
+
+}  // namespace
