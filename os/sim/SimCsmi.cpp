@@ -64,8 +64,8 @@ int32_t ReportedPhys(const SimCsmiController& c, const std::vector<SimDisk*>& by
 
 // The SAS address the controller gives the device on phy `phy`.
 void AttachedAddress(int32_t port, int32_t phy, uint8_t* address) {
-  const uint8_t a[8] = {0x50, 0x00, 0x51, 0x17, 0x00, static_cast<uint8_t>(port), 0x00,
-                        static_cast<uint8_t>(phy)};
+  const uint8_t a[8] = {
+      0x50, 0x00, 0x51, 0x17, 0x00, static_cast<uint8_t>(port), 0x00, static_cast<uint8_t>(phy)};
   std::memcpy(address, a, 8);
 }
 
@@ -84,8 +84,8 @@ void FillPhyEntity(uint8_t* entity, int32_t port, int32_t phy, bool attached) {
   other[offsetof(CSMI_SAS_IDENTIFY, bPhyIdentifier)] = static_cast<uint8_t>(phy);
 }
 
-PathReply StpPassThrough(SimMachine& machine, const SimCsmiController& c,
-                         std::vector<uint8_t>& sys, size_t size) {
+PathReply StpPassThrough(SimMachine& machine, const SimCsmiController& c, std::vector<uint8_t>& sys,
+                         size_t size) {
   constexpr size_t kParams = offsetof(CSMI_SAS_STP_PASSTHRU_HEAD, Parameters);
   constexpr size_t kStatus = offsetof(CSMI_SAS_STP_PASSTHRU_HEAD, Status);
   if (size < CSMI_STP_DATA_OFFSET) return Fail(ERR_INVALID_PARAMETER);
@@ -144,9 +144,7 @@ const SimCsmiController* CsmiControllerOnPort(const SimMachine& machine, int32_t
   return nullptr;
 }
 
-bool IsCsmiSignature(const uint8_t* signature) {
-  return std::memcmp(signature, "CSMI", 4) == 0;
-}
+bool IsCsmiSignature(const uint8_t* signature) { return std::memcmp(signature, "CSMI", 4) == 0; }
 
 PathReply AnswerCsmi(SimMachine& machine, int32_t scsiPort, std::vector<uint8_t>& sys,
                      size_t inSize, uint32_t outSize) {
@@ -176,13 +174,11 @@ PathReply AnswerCsmi(SimMachine& machine, int32_t scsiPort, std::vector<uint8_t>
     case CC_CSMI_SAS_GET_RAID_INFO:
       if (size < sizeof(CSMI_SAS_RAID_INFO_BUFFER)) return Fail(ERR_INVALID_PARAMETER);
       Store32(sys.data() + offsetof(CSMI_SAS_RAID_INFO_BUFFER, uNumRaidSets), c->RaidSets);
-      Store32(sys.data() + offsetof(CSMI_SAS_RAID_INFO_BUFFER, uMaxDrivesPerSet),
-              c->DrivesPerSet);
+      Store32(sys.data() + offsetof(CSMI_SAS_RAID_INFO_BUFFER, uMaxDrivesPerSet), c->DrivesPerSet);
       break;
     case CC_CSMI_SAS_GET_RAID_CONFIG: {
       if (size < sizeof(CSMI_SAS_RAID_CONFIG_HEAD)) return Fail(ERR_INVALID_PARAMETER);
-      const uint32_t set =
-          Load32(sys.data() + offsetof(CSMI_SAS_RAID_CONFIG_HEAD, uRaidSetIndex));
+      const uint32_t set = Load32(sys.data() + offsetof(CSMI_SAS_RAID_CONFIG_HEAD, uRaidSetIndex));
       if (set >= c->RaidSets) {
         SetReturnCode(sys, CSMI_SAS_STATUS_INVALID_PARAMETER);
         return Done(size);
@@ -201,8 +197,7 @@ PathReply AnswerCsmi(SimMachine& machine, int32_t scsiPort, std::vector<uint8_t>
       for (int32_t i = 0; i < CSMI_MAX_PHYS; ++i) {
         uint8_t* entity = sys.data() + offsetof(CSMI_SAS_PHY_INFO_BUFFER, Phy) +
                           static_cast<size_t>(i) * sizeof(CSMI_SAS_PHY_ENTITY);
-        FillPhyEntity(entity, c->ScsiPort, i,
-                      i < phys && byPhy[static_cast<size_t>(i)] != nullptr);
+        FillPhyEntity(entity, c->ScsiPort, i, i < phys && byPhy[static_cast<size_t>(i)] != nullptr);
       }
       break;
     }

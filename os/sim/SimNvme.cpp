@@ -39,9 +39,9 @@ void PutIdentify(const SimNvme& nvme, uint8_t* out, size_t room) {
   if (n) std::memcpy(out, nvme.Identify.data(), n);
 }
 
-// The request completes with CHECK CONDITION, ILLEGAL REQUEST: the device
-// did not take the command. No data moves.
-PathReply CheckCondition(const SptRequest& r, std::vector<uint8_t>& sys) {
+}  // namespace
+
+PathReply SptCheckCondition(const SptRequest& r, std::vector<uint8_t>& sys) {
   sys[offsetof(SCSI_PASS_THROUGH32, ScsiStatus)] = 0x02;
   Store32(sys.data() + offsetof(SCSI_PASS_THROUGH32, DataTransferLength), 0);
   if (r.SenseLength >= 13 && Fits(sys.size(), r.SenseAt, r.SenseLength)) {
@@ -231,8 +231,7 @@ PathReply AnswerNvmeMiniport(SimMachine& machine, const std::vector<size_t>& por
   const uint32_t opcode = Load32(cmd) & 0xFF;
   const uint32_t cdw10 = Load32(cmd + 40);
   const uint32_t length = Load32(sys.data() + offsetof(NVME_PASS_THROUGH_IOCTL, DataBufferLen));
-  if (Load32(sys.data() + offsetof(NVME_PASS_THROUGH_IOCTL, Direction)) !=
-          NVME_FROM_DEV_TO_HOST ||
+  if (Load32(sys.data() + offsetof(NVME_PASS_THROUGH_IOCTL, Direction)) != NVME_FROM_DEV_TO_HOST ||
       length == 0 || !Fits(outSize, kData, length)) {
     return Fail(ERR_INVALID_PARAMETER);
   }

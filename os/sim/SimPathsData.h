@@ -105,8 +105,8 @@ struct SimCsmiController {
   int32_t Phys = -1;  // number of phys reported; -1: one past the highest attached phy
   uint32_t RaidSets = 1;
   uint32_t DrivesPerSet = 4;
-  uint32_t Error = 0;     // every CSMI request fails with this system error
-  uint32_t FailCode = 0;  // this control code fails ...
+  uint32_t Error = 0;      // every CSMI request fails with this system error
+  uint32_t FailCode = 0;   // this control code fails ...
   uint32_t FailError = 0;  // ... with this system error
 };
 

@@ -40,7 +40,8 @@ bool Number(std::string_view s, int64_t lo, int64_t hi, int64_t* out) {
   }
   for (; i < s.size(); ++i) {
     char c = static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
-    int d = c >= '0' && c <= '9' ? c - '0' : (base == 16 && c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1);
+    int d =
+        c >= '0' && c <= '9' ? c - '0' : (base == 16 && c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1);
     if (d < 0) return false;
     v = v * base + d;
   }
@@ -110,14 +111,13 @@ KeyResult PathsDiskKey(SimDisk& disk, PathsDiskDraft& draft, const std::string& 
   if (key == "nvme_identify") {
     draft.IdentifyGiven = true;
     draft.IdentifyLine = line;
-    return Files(value, 1, &draft.NvmeIdentify, error) ? KeyResult::Ok
-                                                       : fail(key + " " + *error);
+    return Files(value, 1, &draft.NvmeIdentify, error) ? KeyResult::Ok : fail(key + " " + *error);
   }
   if (key == "nvme_health") {
     draft.HealthGiven = true;
     draft.HealthLine = line;
     return Files(value, MAX_HEALTH_QUEUE, &draft.NvmeHealth, error) ? KeyResult::Ok
-                                                                     : fail(key + " " + *error);
+                                                                    : fail(key + " " + *error);
   }
   if (key == "pcie_controller") {
     disk.Pcie.ControllerId = std::string(value);
@@ -252,8 +252,7 @@ bool CsmiKey(SimCsmiController& c, const std::string& key, std::string_view valu
   if (key == "fail") {
     // fail = REQUEST ERROR: that request fails with that system error.
     static const std::pair<const char*, uint32_t> kRequests[] = {
-        {"driver-info", 1}, {"raid-info", 10}, {"raid-config", 11},
-        {"phy-info", 20},   {"stp", 25},
+        {"driver-info", 1}, {"raid-info", 10}, {"raid-config", 11}, {"phy-info", 20}, {"stp", 25},
     };
     std::vector<std::string> w = Words(value);
     int64_t code = 0;
@@ -266,8 +265,9 @@ bool CsmiKey(SimCsmiController& c, const std::string& key, std::string_view valu
         }
       }
     }
-    *error = "fail needs a request (driver-info, raid-info, raid-config, phy-info, stp) and a "
-             "system error code";
+    *error =
+        "fail needs a request (driver-info, raid-info, raid-config, phy-info, stp) and a "
+        "system error code";
     return false;
   }
   *error = "unknown key '" + key + "' in [csmi " + c.Name + "]";

@@ -179,8 +179,8 @@ PathReply AnswerScsiPassThrough(SimDisk& disk, std::vector<uint8_t>& sys, size_t
   r.SenseLength = sys[offsetof(SCSI_PASS_THROUGH32, SenseInfoLength)];
   r.DataIn = sys[offsetof(SCSI_PASS_THROUGH32, DataIn)];
   r.TransferLength = Load32(sys.data() + offsetof(SCSI_PASS_THROUGH32, DataTransferLength));
-  const uint64_t dataAt = LoadUintPtr(sys.data() + layout->DataBufferOffsetAt,
-                                      layout->PointerWidth);
+  const uint64_t dataAt =
+      LoadUintPtr(sys.data() + layout->DataBufferOffsetAt, layout->PointerWidth);
   r.SenseAt = Load32(sys.data() + layout->SenseInfoOffsetAt);
   if (r.CdbLength == 0 || r.CdbLength > 16 || r.DataIn > SPT_DATA_UNSPECIFIED) {
     return Fail(ERR_INVALID_PARAMETER);

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "os/sim/SimAtaDevice.h"
+#include "os/sim/SimNvme.h"
 
 namespace os::sim {
 namespace {
@@ -56,6 +57,7 @@ std::optional<std::vector<WmiObject>> CSimWmi::Query(const std::string& nameSpac
                                                      const std::string& wql) {
   m_Queries.push_back({nameSpace, wql});
   if (!m_Machine.WmiAvailable) return std::nullopt;
+  if (auto rows = AnswerNvmeAssociators(m_Machine, wql)) return rows;
   std::string cls = SelectedClass(wql);
   if (cls.empty()) return std::nullopt;
   std::string ns = NormalNamespace(nameSpace);
