@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -603,4 +604,35 @@ TEST(AtaTransport, MissingDriveFailsEveryOperation) {
   EXPECT_FALSE(rig.Ata().ControlSmartStatusScsi(4, 0));
   EXPECT_FALSE(rig.Ata().GetSmartAttributeSi(4, asi));  // no PNP id for WMI either
   EXPECT_TRUE(rig.Controls().empty());
+}
+
+TEST(AtaTransport, RealDisksOfTheFixtureFolderAnswer) {
+  LoadResult loaded = LoadMachineFolder(simtest::SourceDir() + "/fixtures/real-ata");
+  ASSERT_TRUE(loaded.Machine) << loaded.Error;
+  testutil::CStdFileSystem files;
+  CSimPlatform sim(std::move(*loaded.Machine), files);
+  CAtaSmart ata(sim.Get());
+  const char* models[] = {"FUJITSU MHY2120BH", "INTEL SSDSA2CW120G3", "MCCOE64GEMPP",
+                          "SAMSUNG HD501LJ",   "ST9100821AS",         "WDC WD5000AAKS-00TMA0"};
+  for (int32_t drive = 0; drive < 6; ++drive) {
+    uint8_t id[512];
+    ASSERT_TRUE(ata.DoIdentifyDevicePd(drive, 0xA0, id)) << drive;
+    std::string model;
+    for (size_t i = 54; i < 94; i += 2) {
+      model.push_back(static_cast<char>(id[i + 1]));
+      model.push_back(static_cast<char>(id[i]));
+    }
+    model.erase(model.find_last_not_of(' ') + 1);
+    EXPECT_EQ(model, models[drive]);
+    const SimDisk& disk = sim.Machine().Disks[static_cast<size_t>(drive)];
+    ATA_SMART_INFO asi;
+    ata.GetSmartAttributePd(drive, 0xA0, asi);
+    ata.GetSmartThresholdPd(drive, 0xA0, asi);
+    EXPECT_TRUE(
+        std::equal(asi.SmartReadData.begin(), asi.SmartReadData.end(), disk.SmartData[0].begin()));
+    EXPECT_TRUE(std::equal(asi.SmartReadThreshold.begin(), asi.SmartReadThreshold.end(),
+                           disk.SmartThresholds->begin()));
+  }
+  uint8_t id[512];
+  EXPECT_FALSE(ata.DoIdentifyDevicePd(6, 0xA0, id));
 }

@@ -7,6 +7,12 @@
 // (a volume on the disks that list letter X), and the names made with
 // DefineRawDosDevice whose target is a Silicon Image controller
 // ("\Device\Scsi\SI31121" for chips 3112 and 3512).
+//
+// To answer a new request: add its control code to AnswerDrive (physical
+// drives), its signature to AnswerPort (SCSI miniport requests) or a handle
+// kind in SimDeviceIo.cpp; carry ATA commands out with ExecuteAta/ExecuteOp
+// (SimAtaDevice.h) so the manifest's paths, faults and S.M.A.R.T. queue
+// apply; and add a manifest path name in SimMachine.cpp for it.
 #pragma once
 
 #include <cstdint>
