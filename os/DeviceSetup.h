@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,5 +28,9 @@ class IDeviceSetup {
                                                              const std::string& propertySet,
                                                              uint32_t propertyId) = 0;
 };
+
+// The real system's device setup (os/win32). Null where the system has no
+// such enumeration (os/linux): the engine then finds no PCI Express link.
+std::unique_ptr<IDeviceSetup> CreateNativeDeviceSetup();
 
 }  // namespace os
