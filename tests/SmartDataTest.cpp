@@ -43,7 +43,7 @@ TEST(FillSmartData, SqueezesOutEmptyEntries) {
   EXPECT_EQ(asi.Attribute[1].Id, 0x05);
   EXPECT_EQ(asi.Attribute[1].CurrentValue, 90);
   EXPECT_EQ(asi.Attribute[2].Id, 0xC2);
-  EXPECT_EQ(asi.Attribute[2].StatusFlags, 0x0032);
+  EXPECT_EQ(uint16_t{asi.Attribute[2].StatusFlags}, 0x0032);  // a copy: the field is packed
   EXPECT_EQ(asi.Temperature, 40);
 }
 

@@ -13,8 +13,8 @@ CSimPlatform::CSimPlatform(SimMachine machine, IFileSystem& files)
       m_Profile(files) {}
 
 Platform CSimPlatform::Get() {
-  return Platform{m_Devices, m_Wmi,    m_Clock,   m_Files,         m_Profile,
-                  m_System,  nullptr, &m_Volumes, &m_DeviceSetup};
+  return Platform{m_Devices, m_Wmi,       m_Clock,    m_Files,       m_Profile,
+                  m_System,  &m_Services, &m_Volumes, &m_DeviceSetup};
 }
 
 }  // namespace os::sim

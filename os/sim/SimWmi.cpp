@@ -4,6 +4,7 @@
 
 #include "os/sim/SimAtaDevice.h"
 #include "os/sim/SimNvme.h"
+#include "os/sim/SimWmiTables.h"
 
 namespace os::sim {
 namespace {
@@ -58,6 +59,9 @@ std::optional<std::vector<WmiObject>> CSimWmi::Query(const std::string& nameSpac
   m_Queries.push_back({nameSpace, wql});
   if (!m_Machine.WmiAvailable) return std::nullopt;
   if (auto rows = AnswerNvmeAssociators(m_Machine, wql)) return rows;
+  bool handled = false;
+  auto discovery = AnswerDiscoveryQuery(m_Machine, nameSpace, wql, &handled);
+  if (handled) return discovery;
   std::string cls = SelectedClass(wql);
   if (cls.empty()) return std::nullopt;
   std::string ns = NormalNamespace(nameSpace);
