@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the sectors and NVMe pages of the demo machine's USB, CSMI and NVMe
-disks into fixtures/machines/demo/ (the folders named below). Their manifest
+"""Writes the sectors and NVMe pages of the demo machine's USB, CSMI, Silicon
+Image and NVMe disks into fixtures/machines/demo/ (the folders named below). Their manifest
 sections are written by hand in machine.ini.
 
 Run before scripts/regenerate_demo_machine.py, which embeds the folder:
@@ -139,10 +139,12 @@ USB_DISKS = [
     ("usb-prolific", "SIMULATED USB HDD PROLIFIC", "SIMUSB0PRO01"),
 ]
 
-# Disks behind the CSMI RAID controller: (folder, model, serial)
+# Disks behind the CSMI RAID controller, and one on a Silicon Image card:
+# (folder, model, serial)
 CSMI_DISKS = [
     ("raid-member", "SIMULATED RAID HDD 2000", "SIMRAID00001"),
     ("raid-visible", "SIMULATED RAID HDD 2000", "SIMRAID00002"),
+    ("sil-hdd", "SIMULATED SIL HDD 320", "SIMSIL000001"),
 ]
 
 # NVMe disks, one per path: (folder, model, serial, firmware, vendor, version, health)
@@ -153,9 +155,9 @@ NVME_DISKS = [
      nvme_health(318, 100, 9, 40_000_000, 35_000_000, 1520, 14210)),
     ("nvme-miniport", "INTEL SSDPEKNW512G8", "BTNH91234567512A", "002C", 0x8086, (1, 3),
      nvme_health(305, 100, 1, 900_000, 1_200_000, 96, 530)),
-    ("nvme-jmicron", "WDC WDS500G2B0C-00PXH0 NVMe", "2009A0123456", "211070WD", 0x15B7, (1, 4),
+    ("nvme-jmicron", "WDC WDS500G2B0C-00PXH0", "2009A0123456", "211070WD", 0x15B7, (1, 4),
      nvme_health(0, 100, 0, 150_000, 90_000, 35, 120)),
-    ("nvme-asmedia", "CT500P1SSD8 NVMe", "1904E1A2B3C4", "P3CR013", 0xC0A9, (1, 3),
+    ("nvme-asmedia", "ADATA SX8200PNP", "2J1420012345", "42B4SAAA", 0x1CC1, (1, 3),
      nvme_health(322, 100, 4, 5_000_000, 4_200_000, 780, 4020, warning=0x04)),
 ]
 

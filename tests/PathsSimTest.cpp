@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "engine/AtaSmart.h"
 #include "engine/WinIoctlPaths.h"
+#include "os/sim/DemoMachine.h"
 #include "os/sim/SimPlatform.h"
 #include "tests/FamilyTestSupport.h"
 #include "tests/SimTestSupport.h"
@@ -384,4 +386,22 @@ TEST(PathsSim, ManifestRejectsBadPathKeys) {
   EXPECT_TRUE(CMachineBuilder("[machine]\nversion = 1\n[disk a]\nphysical_drive = 0\n")
                   .Load()
                   .Machine.has_value());
+}
+
+// The demo machine shows a disk on every path the engine can admit a disk by
+// (nothing admits a disk as "WMI only").
+TEST(PathsSim, DemoMachineReachesDisksByEveryPath) {
+  os::sim::LoadResult r = os::sim::LoadDemoMachine();
+  ASSERT_TRUE(r.Machine.has_value()) << r.Error;
+  Engine e(std::move(*r.Machine));
+  e.Ata.Init(true, false, nullptr, false, false);
+  std::set<int32_t> types;
+  for (const ATA_SMART_INFO& asi : e.Ata.vars) types.insert(asi.CommandType);
+  for (int32_t t = CMD_TYPE_PHYSICAL_DRIVE; t < CMD_TYPE_COUNT; ++t) {
+    if (t == CMD_TYPE_WMI) continue;
+    EXPECT_TRUE(types.count(t)) << CommandTypeName(t);
+  }
+  // Disks reached only through the RAID controller come first.
+  EXPECT_EQ(e.Ata.vars[0].CommandType, CMD_TYPE_CSMI);
+  EXPECT_EQ(e.Ata.vars[0].PhysicalDriveId, -1);
 }
