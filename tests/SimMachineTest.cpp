@@ -171,6 +171,13 @@ TEST(SimMachine, ManifestErrorsNameFileAndLine) {
   }
 }
 
+TEST(SimMachine, HugeManifestIsRefusedUnread) {
+  CMemorySource source("big", {{"machine.ini", std::vector<uint8_t>(MAX_MANIFEST_SIZE + 1, '#')}});
+  LoadResult r = LoadMachine(source);
+  EXPECT_FALSE(r.Machine);
+  EXPECT_EQ(r.Error, "big/machine.ini: cannot be read, or larger than 1 MiB");
+}
+
 TEST(SimMachine, SectorFilesMustBeWholeSectors) {
   LoadResult r = CMachineBuilder(std::string(kHeader) + "[disk a]\nphysical_drive = 0\n")
                      .File("a/identify.bin", std::vector<uint8_t>(513))

@@ -930,7 +930,7 @@ LoadResult LoadMachine(ISimSource& source) {
   if (!manifest) {
     // Missing, or too big to be one: tell the two apart.
     if (source.Exists(MANIFEST_NAME)) {
-      result.Error = source.Describe(MANIFEST_NAME) + ": larger than 1 MiB, not a manifest";
+      result.Error = source.Describe(MANIFEST_NAME) + ": cannot be read, or larger than 1 MiB";
       return result;
     }
     LoadMinimal(source, &result);
