@@ -108,14 +108,15 @@ bool CLinuxFileSystem::WriteFileAtomic(const std::string& path, const std::vecto
   size_t slash = target.rfind('/');
   std::string folder =
       slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-  std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
 
   static std::atomic<unsigned> counter{0};
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-    temp =
-        folder + "/." + base + ".tmp" + std::to_string(getpid()) + "." + std::to_string(counter++);
+    // Not derived from the file's own name, which may already be as long
+    // as a name can be.
+    temp = folder + "/.stavrion-" + std::to_string(getpid()) + "-" + std::to_string(counter++) +
+           ".tmp";
     // New files get 0666 less the umask, like any file the user creates.
     fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0 && errno != EEXIST) return Fail();

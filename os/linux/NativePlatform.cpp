@@ -26,8 +26,11 @@ NativePlatform::NativePlatform() : m_Impl(std::make_unique<Impl>()) {}
 NativePlatform::~NativePlatform() = default;
 
 Platform NativePlatform::Get() {
-  return Platform{*m_Impl->Devices, *m_Impl->Wmi,    m_Impl->Clock,
-                  m_Impl->Files,    m_Impl->Profile, m_Impl->System};
+  Platform p{*m_Impl->Devices, *m_Impl->Wmi,    m_Impl->Clock,
+             m_Impl->Files,    m_Impl->Profile, m_Impl->System};
+  p.Services = m_Impl->Services.get();
+  p.Volumes = m_Impl->Volumes.get();
+  return p;
 }
 
 }  // namespace os

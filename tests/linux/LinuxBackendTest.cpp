@@ -84,6 +84,15 @@ TEST(LinuxFileSystem, FailedAtomicWriteLeavesTheOldFile) {
   EXPECT_EQ(ReadText(path), "old");
 }
 
+TEST(LinuxFileSystem, AtomicWriteOfALongestName) {
+  testutil::CTempDir dir;
+  os::CLinuxFileSystem fs;
+  std::string path = dir.File(std::string(250, 'n') + ".ini");
+  ASSERT_TRUE(fs.WriteFileAtomic(path, Bytes("old")));
+  ASSERT_TRUE(fs.WriteFileAtomic(path, Bytes("new")));
+  EXPECT_EQ(ReadText(path), "new");
+}
+
 TEST(LinuxFileSystem, FilesAndSizes) {
   testutil::CTempDir dir;
   os::CLinuxFileSystem fs;

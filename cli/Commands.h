@@ -1,0 +1,19 @@
+// The sub-commands of the command-line program. Each takes the words after
+// its name and returns the process exit status: 0 done, 2 bad arguments or
+// a machine that cannot be read.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace cli {
+
+constexpr int EXIT_OK = 0;
+constexpr int EXIT_USAGE = 2;
+
+// `stavrion probe [--machine DIR|demo] [--raw]`
+int RunProbe(const std::vector<std::string>& args);
+// `stavrion report [--machine DIR|demo] [--json]`; 1 when no disk was found.
+int RunReport(const std::vector<std::string>& args);
+
+}  // namespace cli

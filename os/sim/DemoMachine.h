@@ -1,0 +1,19 @@
+// The demo machine that ships inside the program (fixtures/machines/demo/,
+// embedded by scripts/regenerate_demo_machine.py).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "os/sim/SimMachine.h"
+
+namespace os::sim {
+
+// Every file of the demo folder, by relative path.
+std::map<std::string, std::vector<uint8_t>> DemoMachineFiles();
+
+LoadResult LoadDemoMachine();
+
+}  // namespace os::sim

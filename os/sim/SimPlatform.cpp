@@ -1,0 +1,20 @@
+#include "os/sim/SimPlatform.h"
+
+namespace os::sim {
+
+CSimPlatform::CSimPlatform(SimMachine machine, IFileSystem& files)
+    : m_Machine(std::make_unique<SimMachine>(std::move(machine))),
+      m_Devices(*m_Machine),
+      m_Wmi(*m_Machine),
+      m_Volumes(*m_Machine),
+      m_DeviceSetup(*m_Machine),
+      m_System(m_Machine->Os),
+      m_Files(files),
+      m_Profile(files) {}
+
+Platform CSimPlatform::Get() {
+  return Platform{m_Devices, m_Wmi,       m_Clock,    m_Files,       m_Profile,
+                  m_System,  &m_Services, &m_Volumes, &m_DeviceSetup};
+}
+
+}  // namespace os::sim

@@ -1,0 +1,15 @@
+#include "os/sim/SimVolumes.h"
+
+#include "engine/WinIoctl.h"
+
+namespace os::sim {
+
+DriveType CSimVolumes::DriveTypeOf(char letter) {
+  for (const SimDisk& d : m_Machine.Disks) {
+    if (d.DriveLetters.find(letter) == std::string::npos) continue;
+    return d.MediaType == winio::MEDIA_TYPE_REMOVABLE ? DriveType::Removable : DriveType::Fixed;
+  }
+  return DriveType::NoRootDir;
+}
+
+}  // namespace os::sim

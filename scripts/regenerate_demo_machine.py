@@ -1,0 +1,182 @@
+#!/usr/bin/env python3
+"""Rebuilds the built-in demo machine.
+
+1. Writes the synthetic sectors of fixtures/machines/demo/ and copies the real
+   ones from fixtures/real-ata/ beside them.
+2. Embeds every file of fixtures/machines/demo/ into os/sim/DemoMachineData.cpp,
+   so `stavrion --machine demo` works without the source tree.
+
+Run from anywhere: python3 scripts/regenerate_demo_machine.py
+The machine.ini of the demo is written by hand; this script never touches it.
+"""
+import os
+import shutil
+import struct
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+DEMO = os.path.join(ROOT, "fixtures", "machines", "demo")
+REAL = os.path.join(ROOT, "fixtures", "real-ata")
+OUT = os.path.join(ROOT, "os", "sim", "DemoMachineData.cpp")
+
+# folder in the demo -> folder of real sectors
+REAL_DISKS = {
+    "intel-ssd": "INTEL_SSDSA2CW120G3--4PC10302",
+    "samsung-hdd": "SAMSUNG_HD501LJ--CR100-12",
+    "seagate-laptop": "ST9100821AS--3.CME",
+    "mccoe-ssd": "MCCOE64GEMPP--2.9.09",
+    "wdc-hdd": "WDC_WD5000AAKS--00TMA0-12.01C01",
+}
+
+
+def ata_string(text, words):
+    """IDENTIFY text: blank-padded, each pair of characters swapped."""
+    raw = text.ljust(words * 2).encode("ascii")[: words * 2]
+    out = bytearray()
+    for i in range(0, len(raw), 2):
+        out += bytes([raw[i + 1], raw[i]])
+    return out
+
+
+def with_checksum(sector):
+    """Byte 511 makes the 512 bytes sum to 0 modulo 256."""
+    sector[511] = (-sum(sector[:511])) & 0xFF
+    return bytes(sector)
+
+
+def synthetic_identify(model, serial, firmware, sectors, rotation):
+    w = [0] * 256
+    w[0] = 0x0040
+    w[1], w[3], w[6] = 16383, 16, 63
+    w[47] = 0x8010
+    w[49] = 0x0F00
+    w[53] = 0x0007
+    lba28 = min(sectors, 0x0FFFFFFF)
+    w[60], w[61] = lba28 & 0xFFFF, lba28 >> 16
+    w[63], w[64] = 0x0407, 0x0003
+    w[76] = 0x050E  # SATA 1.5/3.0/6.0 Gb/s, NCQ
+    w[80] = 0x03F0  # ATA8-ACS and ACS-2
+    w[82], w[83], w[84] = 0x746B, 0x7D69, 0x6163
+    w[85], w[86], w[87] = 0x7469, 0xBC49, 0x6163
+    w[88] = 0x407F
+    for i in range(4):
+        w[100 + i] = (sectors >> (16 * i)) & 0xFFFF
+    w[217] = rotation
+    w[255] = 0x00A5
+    sector = bytearray(struct.pack("<256H", *w))
+    sector[20:40] = ata_string(serial, 10)
+    sector[46:54] = ata_string(firmware, 4)
+    sector[54:94] = ata_string(model, 20)
+    return with_checksum(sector)
+
+
+def smart_sector(entries):
+    """entries: (id, flags, current, worst, raw) for data; (id, threshold) for thresholds."""
+    sector = bytearray(512)
+    sector[0:2] = struct.pack("<H", 0x0010)
+    for k, e in enumerate(entries):
+        at = 2 + 12 * k
+        if len(e) == 5:
+            ident, flags, cur, worst, raw = e
+            sector[at : at + 12] = struct.pack("<BHBB", ident, flags, cur, worst) + raw.to_bytes(
+                6, "little"
+            ) + b"\0"
+        else:
+            ident, thr = e
+            sector[at] = ident
+            sector[at + 1] = thr
+    if len(entries[0]) == 5:
+        sector[362] = 0x82  # off-line data collection completed
+        sector[368:370] = struct.pack("<H", 0x0003)
+        sector[370] = 0x01
+    return with_checksum(sector)
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def make_sectors():
+    for folder, real in REAL_DISKS.items():
+        for name in ("identify.bin", "smart_data.bin", "smart_thresholds.bin"):
+            os.makedirs(os.path.join(DEMO, folder), exist_ok=True)
+            shutil.copyfile(os.path.join(REAL, real, name), os.path.join(DEMO, folder, name))
+
+    failing = os.path.join(DEMO, "failing-hdd")
+    write(
+        os.path.join(failing, "identify.bin"),
+        synthetic_identify("SIMULATED HDD 1000", "SIM0FAIL0001", "SIM1.00", 1953525168, 7200),
+    )
+    data = [
+        (0x01, 0x000F, 100, 100, 0),
+        (0x05, 0x0033, 3, 3, 1850),  # reallocated sectors: at or below threshold 36
+        (0x09, 0x0032, 88, 88, 10520),
+        (0x0C, 0x0032, 99, 99, 1234),
+        (0xC2, 0x0022, 38, 45, 38),
+        (0xC5, 0x0012, 100, 100, 12),
+        (0xC6, 0x0010, 100, 100, 3),
+    ]
+    write(os.path.join(failing, "smart_data.bin"), smart_sector(data))
+    # A second read one hour later: the queue of the manifest hands out both.
+    later = [e if e[0] != 0x09 else (0x09, 0x0032, 88, 88, 10521) for e in data]
+    write(os.path.join(failing, "smart_data_later.bin"), smart_sector(later))
+    write(
+        os.path.join(failing, "smart_thresholds.bin"),
+        smart_sector([(0x01, 6), (0x05, 36), (0x09, 0), (0x0C, 0), (0xC2, 0), (0xC5, 0), (0xC6, 0)]),
+    )
+
+
+def embed():
+    files = []
+    for dirpath, _, names in os.walk(DEMO):
+        for name in names:
+            full = os.path.join(dirpath, name)
+            rel = os.path.relpath(full, DEMO).replace(os.sep, "/")
+            files.append((rel, open(full, "rb").read()))
+    files.sort()
+    lines = [
+        "// Generated by scripts/regenerate_demo_machine.py from fixtures/machines/demo/.",
+        "// Do not edit: change the fixture folder and run the script.",
+        '#include "os/sim/DemoMachine.h"',
+        "",
+        "namespace os::sim {",
+        "namespace {",
+        "",
+    ]
+    for i, (rel, data) in enumerate(files):
+        lines.append("// %s" % rel)
+        lines.append("const unsigned char kFile%d[] = {" % i)
+        for at in range(0, len(data), 16):
+            lines.append("    " + " ".join("0x%02X," % b for b in data[at : at + 16]))
+        if not data:
+            lines.append("    0x00,")
+        lines.append("};")
+        lines.append("")
+    lines.append("struct EmbeddedFile {")
+    lines.append("  const char* Path;")
+    lines.append("  const unsigned char* Bytes;")
+    lines.append("  size_t Size;")
+    lines.append("};")
+    lines.append("")
+    lines.append("const EmbeddedFile kFiles[] = {")
+    for i, (rel, data) in enumerate(files):
+        lines.append('    {"%s", kFile%d, %d},' % (rel, i, len(data)))
+    lines.append("};")
+    lines.append("")
+    lines.append("}  // namespace")
+    lines.append("")
+    lines.append("std::map<std::string, std::vector<uint8_t>> DemoMachineFiles() {")
+    lines.append("  std::map<std::string, std::vector<uint8_t>> files;")
+    lines.append("  for (const EmbeddedFile& f : kFiles) files[f.Path].assign(f.Bytes, f.Bytes + f.Size);")
+    lines.append("  return files;")
+    lines.append("}")
+    lines.append("")
+    lines.append("}  // namespace os::sim")
+    with open(OUT, "w") as f:
+        f.write("\n".join(lines) + "\n")
+
+
+if __name__ == "__main__":
+    make_sectors()
+    embed()
