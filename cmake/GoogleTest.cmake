@@ -14,9 +14,9 @@ include(GoogleTest)
 function(stavrion_discover_tests target)
   if(WIN32 AND CMAKE_CROSSCOMPILING)
     # Runs under Wine through CMAKE_CROSSCOMPILING_EMULATOR.
-    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 NO_PRETTY_VALUES
                          PROPERTIES TIMEOUT 120)
   else()
-    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 60)
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST NO_PRETTY_VALUES PROPERTIES TIMEOUT 60)
   endif()
 endfunction()

@@ -867,7 +867,7 @@ void CAtaSmart::Init(bool useWmi, bool advancedDiskSearch, int32_t* flagChangeDi
     if (m_FlagWmiReady && run.BuildControllerMap()) {
       run.WakeUpFixedDrives();
       m_CsmiType = 1;
-      // The CSMI scan of ports 0 to 15 runs here once CSMI access exists.
+      for (int32_t port = 0; port < 16; ++port) AddDiskCsmi(port);
       run.EnumerateDiskDrives();
     }
   } else {

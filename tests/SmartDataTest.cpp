@@ -43,7 +43,7 @@ TEST(FillSmartData, SqueezesOutEmptyEntries) {
   EXPECT_EQ(asi.Attribute[1].Id, 0x05);
   EXPECT_EQ(asi.Attribute[1].CurrentValue, 90);
   EXPECT_EQ(asi.Attribute[2].Id, 0xC2);
-  EXPECT_EQ(asi.Attribute[2].StatusFlags, 0x0032);
+  EXPECT_EQ(uint16_t{asi.Attribute[2].StatusFlags}, 0x0032);  // a copy: the field is packed
   EXPECT_EQ(asi.Temperature, 40);
 }
 
@@ -445,7 +445,12 @@ TEST(NvmeHealthLog, Figures) {
 
   ATA_SMART_INFO cold;
   CAtaSmart::ApplyNvmeHealthLog(cold);
-  EXPECT_EQ(cold.Temperature, -17);  // 0 Kelvin
+  // 0 K means the controller does not report it: unknown, not -17 C.
+  EXPECT_EQ(cold.Temperature, TEMPERATURE_UNKNOWN);
+  cold.SmartReadData[1] = 0x00;
+  cold.SmartReadData[2] = 0x01;  // 256 K: a real (if odd) reading
+  CAtaSmart::ApplyNvmeHealthLog(cold);
+  EXPECT_EQ(cold.Temperature, -17);
 }
 
 TEST(RederiveSmartFigures, WalksAgainWithTheFamily) {

@@ -11,6 +11,7 @@
 #include "os/Platform.h"
 #include "os/sim/SimDeviceIo.h"
 #include "os/sim/SimMachine.h"
+#include "os/sim/SimNvme.h"
 #include "os/sim/SimServiceControl.h"
 #include "os/sim/SimSystem.h"
 #include "os/sim/SimVolumes.h"
@@ -41,6 +42,7 @@ class CSimPlatform {
   CSimDeviceIo m_Devices;
   CSimWmi m_Wmi;
   CSimVolumes m_Volumes;
+  CSimDeviceSetup m_DeviceSetup;
   CVirtualClock m_Clock;
   CSimSystem m_System;
   CSimServiceControl m_Services;

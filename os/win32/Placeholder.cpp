@@ -1,1 +1,0 @@
-// Windows backends live in this folder.
