@@ -245,12 +245,16 @@ void Report(const char* name, bool wmi, int runs, bool mixed = false) {
   for (int r = 0; r < runs; ++r) all.push_back(RunOnce(wmi, mixed));
   std::sort(all.begin(), all.end(),
             [](const Figures& a, const Figures& b) { return a.EngineUs < b.EngineUs; });
+  // The machine is shared: a run another process interrupted only looks
+  // slower, so the fastest run is the engine's cost and the median shows the
+  // spread.
+  const Figures& best = all.front();
   const Figures& median = all[all.size() / 2];
   std::printf(
-      "%-16s engine %7.1f us (%5.2f us/disk)  devices %7.1f us  total %7.1f us  "
-      "(process CPU %7.1f us)  [median of %d]\n",
-      name, median.EngineUs, median.EngineUs / MAX_DISK, median.DeviceUs, median.TotalUs,
-      median.CpuUs, runs);
+      "%-16s engine %7.1f us (%5.2f us/disk), median %7.1f us;  devices %7.1f us  "
+      "total %7.1f us (process CPU %7.1f us)  [%d runs]\n",
+      name, best.EngineUs, best.EngineUs / MAX_DISK, median.EngineUs, best.DeviceUs, best.TotalUs,
+      best.CpuUs, runs);
 }
 
 }  // namespace

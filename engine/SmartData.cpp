@@ -127,8 +127,8 @@ void ApplyHostCounter(ATA_SMART_INFO& asi, const ATTRIBUTE_ENTRY& a, bool writes
   }
 }
 
-// Rules shared by the first parse and the walk after classification.
-void ApplySharedRule(ATA_SMART_INFO& asi, const ATTRIBUTE_ENTRY& a) {
+// The rules of the attributes that carry counters and life by family.
+void ApplyCounterAndLifeRule(ATA_SMART_INFO& asi, const ATTRIBUTE_ENTRY& a) {
   const int32_t f = asi.DiskVendorId;
   const uint32_t raw32 = Raw32(a);
   switch (a.Id) {
@@ -313,7 +313,7 @@ void CAtaSmart::ApplySmartAttributeRule(ATA_SMART_INFO& asi, const ATTRIBUTE_ENT
       if (f == 17) LifeFromCurrent(asi, a);
       break;
     default:
-      ApplySharedRule(asi, a);
+      ApplyCounterAndLifeRule(asi, a);
       break;
   }
 }

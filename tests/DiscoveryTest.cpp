@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "os/sim/SimPlatform.h"
 #include "os/sim/SimWmiTables.h"
 #include "tests/SectorBuilder.h"
+#include "tests/SimTestSupport.h"
 #include "tests/StdFileSystem.h"
 
 using os::sim::SimDisk;
@@ -594,6 +596,107 @@ TEST_F(Discovery, WithoutWmiTheUsbDiskIsKnownByItsBusType) {
   CLogCapture log;
   ata.Init(false, false, nullptr, false, false);
   EXPECT_TRUE(log.Has("Bus Type = USB"));
+}
+
+// ---- the other paths through WMI's rows ------------------------------------
+
+std::vector<uint8_t> Bytes(const test::Sector& s) { return {s.begin(), s.end()}; }
+
+// A disk folder "NAME/" with the sectors of AtaDisk.
+simtest::CMachineBuilder& AtaFiles(simtest::CMachineBuilder& b, const std::string& folder,
+                                   const std::string& model) {
+  SimDisk d = AtaDisk(0, model, "SN-" + model.substr(0, 4));
+  return b.File(folder + "/identify.bin", Bytes(*d.Identify))
+      .File(folder + "/smart_data.bin", Bytes(d.SmartData[0]))
+      .File(folder + "/smart_thresholds.bin", Bytes(*d.SmartThresholds));
+}
+
+TEST_F(Discovery, NvmeDiskIsKnownByItsWmiPnpId) {
+  std::vector<uint8_t> identify(4096, 0);
+  const std::string model = "SIM NVME 1TB";
+  std::memset(&identify[4], ' ', 20);
+  std::memset(&identify[24], ' ', 40);
+  std::memcpy(&identify[24], model.data(), model.size());
+  std::memcpy(&identify[64], "1.0     ", 8);
+  identify[82] = 1;  // NVMe 1.3
+  identify[81] = 3;
+  std::vector<uint8_t> health(512, 0);
+  health[1] = 0x3C;  // 316 K
+  health[2] = 0x01;
+  health[3] = 100;
+  simtest::CMachineBuilder b(
+      "[machine]\nversion = 2\n[disk nvme]\nphysical_drive = 0\nbus = nvme\n"
+      "nvme_paths = storage-query\n");
+  b.File("nvme/nvme_identify.bin", identify).File("nvme/nvme_health.bin", health);
+  CAtaSmart& ata = Start(b.Machine());
+  CLogCapture log;
+  ata.Init(true, false, nullptr, false, false);
+  EXPECT_TRUE(log.Has("INTERFACE_TYPE_NVME"));
+  ASSERT_EQ(ata.vars.GetCount(), 1);
+  EXPECT_EQ(ata.vars[0].CommandType, CMD_TYPE_NVME_STORAGE_QUERY);
+  EXPECT_EQ(ata.vars[0].ModelWmi, model);
+  EXPECT_EQ(ata.vars[0].Interface, "NVM Express");
+}
+
+TEST_F(Discovery, UaspControllerWrapsTheInterface) {
+  simtest::CMachineBuilder b(
+      "[machine]\nversion = 2\n[disk uas]\nphysical_drive = 0\nbus = usb\n"
+      "usb_bridge = sat\npnp_device_id = SCSI\\DISK&VEN_UAS&PROD_DISK\\7&1\n");
+  AtaFiles(b, "uas", "UAS DISK");
+  SimMachine m = b.Machine();
+  AddController(m, "Win32_SCSIController", "Win32_SCSIControllerDevice", "USB\\VID_174C\\1",
+                "USB Attached SCSI (UAS) Mass Storage Device",
+                {{"SCSI\\DISK&VEN_UAS&PROD_DISK\\7&1", "UAS DISK USB Device"}});
+  CAtaSmart& ata = Start(m);
+  CLogCapture log;
+  ata.Init(true, false, nullptr, false, false);
+  EXPECT_TRUE(log.Has("UASPController:SCSI\\DISK&VEN_UAS&PROD_DISK\\7&1"));
+  ASSERT_EQ(ata.vars.GetCount(), 1);
+  EXPECT_EQ(ata.vars[0].Interface, "UASP (Serial ATA)");
+  EXPECT_EQ(ata.vars[0].InterfaceType, INTERFACE_TYPE_USB);
+  EXPECT_EQ(ata.vars[0].IsUasp, 1);
+  EXPECT_EQ(ata.vars[0].CommandType, CMD_TYPE_SAT);
+}
+
+TEST_F(Discovery, UsbEnclosureTakesItsIdsFromTheUsbController) {
+  simtest::CMachineBuilder b(
+      "[machine]\nversion = 2\n[disk box]\nphysical_drive = 1\nbus = usb\n"
+      "usb_bridge = sat\n");
+  AtaFiles(b, "box", "BOXED DISK");
+  SimMachine m = b.Machine();
+  AddController(m, "Win32_USBController", "Win32_USBControllerDevice", "PCI\\VEN_8086&DEV_A12F",
+                "USB xHCI Compliant Host Controller",
+                {{"USB\\VID_152D&PID_0578\\0000000000", "USB Mass Storage Device"},
+                 {"USBSTOR\\DISK&VEN_BOXED&PROD_DISK\\0000000000&0", "BOXED DISK USB Device"}});
+  CAtaSmart& ata = Start(m);
+  CLogCapture log;
+  ata.Init(true, false, nullptr, false, false);
+  EXPECT_TRUE(log.Has("usbVendorId=152D, usbProductId=0578"));
+  EXPECT_TRUE(log.Has("usbVendorId == USB_VENDOR_JMICRON"));
+  ASSERT_EQ(ata.vars.GetCount(), 1);
+  const auto& asi = ata.vars[0];
+  EXPECT_EQ(asi.ModelWmi, "BOXED DISK USB Device");
+  EXPECT_EQ(asi.Interface, "USB (Serial ATA)");
+  EXPECT_EQ(asi.Enclosure, "BOXED DISK USB Device");
+  EXPECT_EQ(asi.UsbVendorId, 0x152D);
+  EXPECT_EQ(asi.UsbProductId, 0x0578);
+  EXPECT_EQ(asi.Model, "BOXED DISK");
+}
+
+TEST_F(Discovery, WithoutWmiAUsbDiskIsFoundThroughTheGenericBridgeOrder) {
+  simtest::CMachineBuilder b(
+      "[machine]\nversion = 2\nwmi = no\n[disk box]\nphysical_drive = 0\nbus = usb\n"
+      "usb_bridge = jmicron\n");
+  AtaFiles(b, "box", "BOXED DISK");
+  CAtaSmart& ata = Start(b.Machine());
+  CLogCapture log;
+  ata.Init(false, false, nullptr, false, false);
+  EXPECT_TRUE(log.Has("Bus Type = USB"));
+  EXPECT_TRUE(log.Has("else (USB-HDD)"));
+  ASSERT_EQ(ata.vars.GetCount(), 1);
+  EXPECT_EQ(ata.vars[0].CommandType, CMD_TYPE_JMICRON);
+  EXPECT_EQ(ata.vars[0].Interface, "USB (Serial ATA)");
+  EXPECT_EQ(ata.vars[0].UsbVendorId, 0);
 }
 
 }  // namespace

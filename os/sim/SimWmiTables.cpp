@@ -108,9 +108,16 @@ WmiObject DerivedDiskDrive(const SimDisk& disk) {
   std::snprintf(deviceId, sizeof(deviceId), "\\\\.\\PHYSICALDRIVE%d", disk.PhysicalDrive);
   o.Properties["DeviceID"] = std::string(deviceId);
   std::string model, firmware;
+  bool nvme = false;
   if (disk.Identify) {
     model = IdentifyText(*disk.Identify, 54, 94);
     firmware = IdentifyText(*disk.Identify, 46, 54);
+  } else if (disk.Nvme.Identify.size() >= 72) {
+    // NVMe identify-controller data: model at bytes 24-63, firmware at
+    // 64-71, both plain ASCII padded with blanks.
+    nvme = true;
+    model = Trim(std::string(disk.Nvme.Identify.begin() + 24, disk.Nvme.Identify.begin() + 64));
+    firmware = Trim(std::string(disk.Nvme.Identify.begin() + 64, disk.Nvme.Identify.begin() + 72));
   }
   std::string interfaceType = "IDE";
   std::string mediaType = "Fixed hard disk media";
@@ -140,9 +147,10 @@ WmiObject DerivedDiskDrive(const SimDisk& disk) {
   if (disk.ScsiBus >= 0) o.Properties["SCSIBus"] = int64_t{disk.ScsiBus};
   std::string pnp = disk.PnpDeviceId;
   if (pnp.empty()) {
+    // Windows names NVMe disks "SCSI\DISK&VEN_NVME&PROD_<model>\...".
     char made[64];
-    std::snprintf(made, sizeof(made), "SCSI\\DISK&VEN_SIM&PROD_DISK\\4&SIM&0&%02d0000",
-                  disk.PhysicalDrive);
+    std::snprintf(made, sizeof(made), "SCSI\\DISK&VEN_%s&PROD_DISK\\4&SIM&0&%02d0000",
+                  nvme ? "NVME" : "SIM", disk.PhysicalDrive);
     pnp = made;
   }
   o.Properties["PNPDeviceID"] = pnp;
