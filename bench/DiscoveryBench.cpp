@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -125,6 +126,87 @@ os::sim::SimMachine Machine48(bool wmi) {
   return m;
 }
 
+// 48 disks over every path: plain ATA, USB enclosures of each bridge form,
+// NVMe disks on each of the five NVMe paths and RAID members behind a CSMI
+// controller.
+os::sim::SimMachine MachineMixed() {
+  using os::sim::BridgeForm;
+  using os::sim::NvmePath;
+  os::sim::SimMachine m;
+  os::sim::SimCsmiController raid;
+  raid.Name = "raid";
+  raid.ScsiPort = 0;
+  m.CsmiControllers.push_back(raid);
+  int csmiPhys = 0;
+  for (int i = 0; i < MAX_DISK; ++i) {
+    char model[32], serial[16];
+    std::snprintf(model, sizeof(model), "MIXED DISK %02d", i);
+    std::snprintf(serial, sizeof(serial), "MX%06d", i);
+    os::sim::SimDisk d;
+    d.Name = model;
+    d.PhysicalDrive = i;
+    const int kind = i % 8;
+    if (kind >= 2 && kind <= 5) {
+      // NVMe: storage query, Samsung, miniport, then the two USB bridges.
+      std::vector<uint8_t> identify(4096, 0);
+      std::memcpy(&identify[24], model, std::strlen(model));
+      std::memcpy(&identify[4], serial, std::strlen(serial));
+      std::memcpy(&identify[64], "FW01", 4);
+      identify[82] = 1;
+      identify[81] = 3;
+      os::sim::LogPage health{};
+      health[1] = 0x3F;
+      health[2] = 0x01;
+      health[3] = 100;
+      d.Nvme.Identify = identify;
+      d.Nvme.Health = {health};
+      d.PnpDeviceId = "SCSI\\DISK&VEN_NVME&PROD_MIXED\\" + std::to_string(i);
+      d.SizeBytes = 512110190592ull;
+      d.BusType = 0x11;
+      NvmePath path = kind == 2     ? NvmePath::StorageQuery
+                      : kind == 3   ? NvmePath::Samsung
+                      : kind == 4   ? NvmePath::Miniport
+                      : (i / 8) % 2 ? NvmePath::JMicronBridge
+                                    : NvmePath::ASMediaBridge;
+      if (path == NvmePath::Miniport) d.ScsiPort = 16 + i;
+      if (path == NvmePath::JMicronBridge || path == NvmePath::ASMediaBridge) d.BusType = 0x07;
+      d.Nvme.Paths[static_cast<size_t>(path)] = true;
+      m.Disks.push_back(std::move(d));
+      continue;
+    }
+    d.Identify = test::IdentifyBuilder().Model(model).Serial(serial).Firmware("FW01").Build();
+    test::SmartDataBuilder data;
+    test::ThresholdBuilder thresholds;
+    static const uint8_t kIds[] = {0x01, 0x05, 0x09, 0x0C, 0xC2, 0xC5, 0xC6};
+    for (uint8_t id : kIds) {
+      data.Add({id, 100, 100, static_cast<uint64_t>(i) * 7 + id});
+      thresholds.Add(id, static_cast<uint8_t>(id < 0x10 ? 10 : 0));
+    }
+    d.SmartData = {data.Build()};
+    d.SmartThresholds = thresholds.Build();
+    if (kind == 1) {
+      // A USB enclosure; the forms take turns.
+      d.BusType = 0x07;
+      static const BridgeForm kForms[] = {BridgeForm::Sat,      BridgeForm::JMicron,
+                                          BridgeForm::Sunplus,  BridgeForm::Cypress,
+                                          BridgeForm::Logitec1, BridgeForm::Logitec2};
+      d.Usb.Forms[static_cast<size_t>(kForms[(i / 8) % 6])] = true;
+      d.Paths[static_cast<size_t>(os::sim::SimPath::UsbBridge)] = true;
+    } else if (kind == 6) {
+      // A RAID member seen only through the controller.
+      d.PhysicalDrive = -1;
+      d.ScsiPort = 0;
+      d.CsmiPhy = csmiPhys++;
+      d.Paths[static_cast<size_t>(os::sim::SimPath::Csmi)] = true;
+    } else {
+      d.Paths[static_cast<size_t>(os::sim::SimPath::AtaPassThrough)] = true;
+      d.Paths[static_cast<size_t>(os::sim::SimPath::SmartIoctl)] = true;
+    }
+    m.Disks.push_back(std::move(d));
+  }
+  return m;
+}
+
 struct Figures {
   double CpuUs;
   double TotalUs;
@@ -132,15 +214,15 @@ struct Figures {
   double EngineUs;
 };
 
-Figures RunOnce(bool wmi) {
+Figures RunOnce(bool wmi, bool mixed = false) {
   testutil::CStdFileSystem files;
-  os::sim::CSimPlatform sim(Machine48(wmi), files);
+  os::sim::CSimPlatform sim(mixed ? MachineMixed() : Machine48(wmi), files);
   CDeviceClock deviceClock;
   os::Platform base = sim.Get();
   CTimedDeviceIo devices(base.Devices, deviceClock);
   CTimedWmi wmiTimed(base.Wmi, deviceClock);
-  os::Platform timed{devices,      wmiTimed,    base.Clock,    base.Files,
-                     base.Profile, base.System, base.Services, base.Volumes};
+  os::Platform timed{devices,     wmiTimed,      base.Clock,   base.Files,      base.Profile,
+                     base.System, base.Services, base.Volumes, base.DeviceSetup};
   CAtaSmart ata(timed);
   ata.SetUsbSupport(true);
   const uint64_t cpuStart = CpuNanoseconds();
@@ -158,9 +240,9 @@ Figures RunOnce(bool wmi) {
           static_cast<double>(device) / 1000.0, static_cast<double>(total - device) / 1000.0};
 }
 
-void Report(const char* name, bool wmi, int runs) {
+void Report(const char* name, bool wmi, int runs, bool mixed = false) {
   std::vector<Figures> all;
-  for (int r = 0; r < runs; ++r) all.push_back(RunOnce(wmi));
+  for (int r = 0; r < runs; ++r) all.push_back(RunOnce(wmi, mixed));
   std::sort(all.begin(), all.end(),
             [](const Figures& a, const Figures& b) { return a.EngineUs < b.EngineUs; });
   // The machine is shared: a run another process interrupted only looks
@@ -183,5 +265,6 @@ int main(int argc, char** argv) {
   std::printf("Init of a 48-disk simulated machine, CPU time:\n");
   Report("Init, WMI on", true, runs);
   Report("Init, WMI off", false, runs);
+  Report("Init, every path", true, runs, true);
   return 0;
 }

@@ -403,7 +403,7 @@ TEST(NvmeDecode, AttributeRowsFollowTheLogLayout) {
   EXPECT_EQ(RawValue48(rows[18]), 0x22u);
   EXPECT_EQ(rows[19].Id, 0);
   for (int i = 0; i < 19; ++i) {
-    EXPECT_EQ(rows[i].StatusFlags, 0);
+    EXPECT_EQ(static_cast<int>(rows[i].StatusFlags), 0);
     EXPECT_EQ(rows[i].CurrentValue, 0);
     EXPECT_EQ(rows[i].WorstValue, 0);
   }

@@ -328,7 +328,7 @@ uint32_t CLinuxDiskHandle::AtaPassThrough(const uint8_t* in, uint32_t inSize, ui
   Put32(out + 8, dataIn ? moved : dataLength);
   if (dataIn) {
     std::memset(out + dataOffset, 0, dataLength);
-    std::memcpy(out + dataOffset, data.data(), moved);
+    if (moved > 0) std::memcpy(out + dataOffset, data.data(), moved);
     *returned = static_cast<uint32_t>(dataOffset) + moved;
   } else {
     *returned = layout->Length;
@@ -368,7 +368,7 @@ uint32_t CLinuxDiskHandle::IdePassThrough(const uint8_t* in, uint32_t inSize, ui
   WriteRegisters(out, outcome.Registers);
   Put32(out + 8, moved);
   std::memset(out + 12, 0, dataLength);
-  std::memcpy(out + 12, data.data(), moved);
+  if (moved > 0) std::memcpy(out + 12, data.data(), moved);
   *returned = 12 + moved;
   return ERR_SUCCESS;
 }
