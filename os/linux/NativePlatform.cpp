@@ -19,6 +19,7 @@ struct NativePlatform::Impl {
   CLinuxSystem System;
   std::unique_ptr<IServiceControl> Services = CreateNativeServiceControl();
   std::unique_ptr<IVolumes> Volumes = CreateNativeVolumes();
+  std::unique_ptr<IDeviceSetup> DeviceSetup = CreateNativeDeviceSetup();
 };
 
 NativePlatform::NativePlatform() : m_Impl(std::make_unique<Impl>()) {}
@@ -30,6 +31,7 @@ Platform NativePlatform::Get() {
              m_Impl->Files,    m_Impl->Profile, m_Impl->System};
   p.Services = m_Impl->Services.get();
   p.Volumes = m_Impl->Volumes.get();
+  p.DeviceSetup = m_Impl->DeviceSetup.get();
   return p;
 }
 
