@@ -1,7 +1,10 @@
 #include "app/DiskReport.h"
 
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
+#include <set>
 
 #include "app/JsonWriter.h"
 
@@ -288,7 +291,10 @@ void AppendDisk(std::string& out, const TextLookup& text, int32_t index, const A
   line("Host writes", SizeText(a.HostWrites));
   line("Host reads", SizeText(a.HostReads));
   line("NAND writes", SizeText(a.NandWrites));
-  if (!a.DriveMapLine.empty()) line("Drive letters", a.DriveMapLine);
+  if (!a.DriveMapLine.empty()) {
+    // Without drive letters the map holds the disk's mount points.
+    line(a.DriveLetterMap != 0 ? "Drive letters" : "Mount points", a.DriveMapLine);
+  }
   if (!a.DevicePath.empty()) line("Device", a.DevicePath);
   if (!a.Enclosure.empty()) line("Enclosure", a.Enclosure);
   line("Path", a.CommandTypeText + " (" + CommandTypeName(a.CommandType) + ")");
@@ -305,7 +311,165 @@ void AppendDisk(std::string& out, const TextLookup& text, int32_t index, const A
   }
 }
 
+const char* CauseName(UnreadCause cause) {
+  switch (cause) {
+    case UnreadCause::NotPrivileged:
+      return "NotPrivileged";
+    case UnreadCause::RefusedToPrivileged:
+      return "RefusedToPrivileged";
+    case UnreadCause::NoSmartCommand:
+      break;
+  }
+  return "NoSmartCommand";
+}
+
+// The drive number of an inventory row: its Index, else the number at the
+// end of "\\.\PhysicalDriveN"; -1 when neither is there.
+int32_t DriveNumberOf(const os::WmiObject& row) {
+  const int64_t index = row.Int("Index", -1);
+  if (index >= 0 && index < 100000) return static_cast<int32_t>(index);
+  static const std::string kPrefix = "PHYSICALDRIVE";
+  std::string id = row.String("DeviceID");
+  for (char& c : id) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const size_t at = id.rfind(kPrefix);
+  if (at == std::string::npos) return -1;
+  const std::string digits = id.substr(at + kPrefix.size());
+  if (digits.empty() || digits.size() > 5) return -1;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return -1;
+  }
+  return std::atoi(digits.c_str());
+}
+
+// Win32_DiskDrive.Size is a decimal text (uint64 in WMI); some providers
+// give a number.
+uint64_t SizeOf(const os::WmiObject& row) {
+  const int64_t number = row.Int("Size", -1);
+  if (number >= 0) return static_cast<uint64_t>(number);
+  const std::string text = row.String("Size");
+  if (text.empty() || text.size() > 20) return 0;
+  uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return 0;
+    const uint64_t digit = static_cast<uint64_t>(c - '0');
+    if (value > (UINT64_MAX - digit) / 10) return 0;
+    value = value * 10 + digit;
+  }
+  return value;
+}
+
+std::string BytesText(uint64_t bytes) {
+  if (bytes == 0) return "Unknown";
+  const double gb = static_cast<double>(bytes) / 1e9;
+  if (gb < 1.0) return Format("%.1f MB", static_cast<double>(bytes) / 1e6);
+  if (gb < 1000.0) return Format("%.1f GB", gb);
+  return Format("%.3f TB", gb / 1000.0);
+}
+
 }  // namespace
+
+std::vector<UnreadDisk> FindUnreadDisks(const CDiskArray& disks, os::IWmi& wmi,
+                                        os::IDeviceIo& devices) {
+  std::vector<UnreadDisk> unread;
+  auto rows = wmi.Query("root\\cimv2", "SELECT * FROM Win32_DiskDrive");
+  if (!rows) return unread;
+  std::set<int32_t> seen;
+  for (const auto& asi : disks) seen.insert(asi.PhysicalDriveId);
+  UnreadCause cause = UnreadCause::NoSmartCommand;
+  switch (devices.DeviceAccessDenial()) {
+    case os::AccessDenial::NotPrivileged:
+      cause = UnreadCause::NotPrivileged;
+      break;
+    case os::AccessDenial::RefusedToPrivileged:
+      cause = UnreadCause::RefusedToPrivileged;
+      break;
+    case os::AccessDenial::None:
+      break;
+  }
+  for (const os::WmiObject& row : *rows) {
+    const int32_t drive = DriveNumberOf(row);
+    if (drive < 0 || !seen.insert(drive).second) continue;
+    UnreadDisk d;
+    d.PhysicalDriveId = drive;
+    d.Model = row.String("Model");
+    if (d.Model.empty()) d.Model = row.String("Caption");
+    d.Size = SizeOf(row);
+    d.DevicePath = row.String("DevicePath");
+    if (d.DevicePath.empty()) d.DevicePath = devices.DevicePath(drive);
+    d.Cause = cause;
+    unread.push_back(std::move(d));
+  }
+  return unread;
+}
+
+std::string UnreadCauseText(UnreadCause cause) {
+  switch (cause) {
+    case UnreadCause::NotPrivileged:
+      return "permission denied: run as root to read its S.M.A.R.T.";
+    case UnreadCause::RefusedToPrivileged:
+      return "the system refuses raw disk access even to root (container, virtual machine "
+             "or security policy)";
+    case UnreadCause::NoSmartCommand:
+      break;
+  }
+  return "it answered no ATA or NVMe command (a USB stick, a card reader or a virtual disk)";
+}
+
+ReportOutcome JudgeReport(int32_t readDisks, size_t unreadDisks, os::AccessDenial denial) {
+  if (readDisks <= 0 && unreadDisks == 0) return ReportOutcome::NoDisk;
+  if (unreadDisks > 0 && denial == os::AccessDenial::NotPrivileged) {
+    return ReportOutcome::NotPrivileged;
+  }
+  if (unreadDisks > 0 && denial == os::AccessDenial::RefusedToPrivileged) {
+    return ReportOutcome::RefusedToPrivileged;
+  }
+  return ReportOutcome::DisksRead;
+}
+
+std::string DiskReportJson(const CDiskArray& disks, const std::vector<UnreadDisk>& unread) {
+  CJsonWriter w;
+  w.BeginObject();
+  w.Key("Disks");
+  w.BeginArray();
+  for (const auto& asi : disks) WriteRecord(w, asi);
+  w.EndArray();
+  w.Key("UnreadDisks");
+  w.BeginArray();
+  for (const UnreadDisk& d : unread) {
+    w.BeginObject();
+    w.Key("PhysicalDriveId");
+    w.Int(d.PhysicalDriveId);
+    w.Key("Model");
+    w.String(d.Model);
+    w.Key("Size");
+    w.UInt(d.Size);
+    w.Key("DevicePath");
+    w.String(d.DevicePath);
+    w.Key("Cause");
+    w.String(CauseName(d.Cause));
+    w.Key("Reason");
+    w.String(UnreadCauseText(d.Cause));
+    w.EndObject();
+  }
+  w.EndArray();
+  w.EndObject();
+  return w.Text() + "\n";
+}
+
+std::string DiskReportText(const CDiskArray& disks, const std::vector<UnreadDisk>& unread,
+                           const TextLookup& text) {
+  if (unread.empty()) return DiskReportText(disks, text);
+  std::string out;
+  if (disks.GetCount() > 0) out = DiskReportText(disks, text) + "\n";
+  out += "Disks without S.M.A.R.T.:\n";
+  for (const UnreadDisk& d : unread) {
+    out += Format("  %s %s", d.Model.empty() ? "(no model)" : d.Model.c_str(),
+                  BytesText(d.Size).c_str());
+    if (!d.DevicePath.empty()) out += " " + d.DevicePath;
+    out += ": " + UnreadCauseText(d.Cause) + "\n";
+  }
+  return out;
+}
 
 void DiscoverDisks(CAtaSmart& ata) {
   ata.SetUsbSupport(true);

@@ -1,7 +1,9 @@
 // `stavrion report [--machine DIR|demo] [--json]`: discovers the disks of
 // the real machine or a simulated one and prints what the panel and the
 // attribute list show, or every field of each disk record as JSON.
-// Exit status: 0 disks found, 1 no disk, 2 bad arguments or machine.
+// Exit status: 0 disks read, 1 no disk at all, 2 bad arguments or machine,
+// 3 disks listed but S.M.A.R.T. needs root, 4 disks listed but the system
+// refuses raw disk access even to root.
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -17,6 +19,8 @@ namespace cli {
 namespace {
 
 constexpr int EXIT_NO_DISK = 1;
+constexpr int EXIT_NOT_PRIVILEGED = 3;
+constexpr int EXIT_REFUSED_TO_PRIVILEGED = 4;
 
 // The English language file beside the program.
 std::string EnglishLanguagePath(os::IFileSystem& files) {
@@ -55,8 +59,10 @@ int RunReport(const std::vector<std::string>& arguments) {
   os::Platform platform = machine->Get();
   CAtaSmart ata(platform);
   app::DiscoverDisks(ata);
+  const std::vector<app::UnreadDisk> unread =
+      app::FindUnreadDisks(ata.vars, platform.Wmi, platform.Devices);
   if (json) {
-    std::fputs(app::DiskReportJson(ata.vars).c_str(), stdout);
+    std::fputs(app::DiskReportJson(ata.vars, unread).c_str(), stdout);
   } else {
     // Texts come from the English file beside the program; without it the
     // report still prints, with its built-in names.
@@ -65,9 +71,26 @@ int RunReport(const std::vector<std::string>& arguments) {
     app::TextLookup text = [&english](const std::string& section, const std::string& key) {
       return english.GetText(section, key);
     };
-    std::fputs(app::DiskReportText(ata.vars, text).c_str(), stdout);
+    std::fputs(app::DiskReportText(ata.vars, unread, text).c_str(), stdout);
   }
-  return ata.vars.GetCount() > 0 ? EXIT_OK : EXIT_NO_DISK;
+  std::fflush(stdout);
+  switch (
+      app::JudgeReport(ata.vars.GetCount(), unread.size(), platform.Devices.DeviceAccessDenial())) {
+    case app::ReportOutcome::DisksRead:
+      return EXIT_OK;
+    case app::ReportOutcome::NoDisk:
+      return EXIT_NO_DISK;
+    case app::ReportOutcome::NotPrivileged:
+      std::fprintf(stderr,
+                   "stavrion: reading S.M.A.R.T. needs root (CAP_SYS_RAWIO): run as root\n");
+      return EXIT_NOT_PRIVILEGED;
+    case app::ReportOutcome::RefusedToPrivileged:
+      std::fprintf(stderr,
+                   "stavrion: the system refuses raw disk access even to root (a container, a "
+                   "virtual machine or a security policy): S.M.A.R.T. cannot be read here\n");
+      return EXIT_REFUSED_TO_PRIVILEGED;
+  }
+  return EXIT_USAGE;
 }
 
 }  // namespace cli

@@ -22,6 +22,14 @@ const Command kCommands[] = {
 void PrintUsage(std::FILE* to) {
   std::fprintf(to, "usage:\n");
   for (const Command& c : kCommands) std::fprintf(to, "  %s\n", c.Usage);
+  std::fprintf(to,
+               "exit status of report:\n"
+               "  0  disks read\n"
+               "  1  no disk found at all\n"
+               "  2  usage or machine error\n"
+               "  3  disks listed, S.M.A.R.T. not readable without root (CAP_SYS_RAWIO)\n"
+               "  4  disks listed, the system refuses raw disk access even to root\n"
+               "     (container, virtual machine)\n");
 }
 
 }  // namespace

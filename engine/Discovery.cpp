@@ -733,8 +733,8 @@ void CDiscoveryRun::MapDriveLetters() {
     if (asi.PhysicalDriveId < 0) continue;
     // Where drive letters do not exist, the disk is known by its device node.
     asi.DevicePath = m_Os.Devices.DevicePath(asi.PhysicalDriveId);
-    if (asi.PhysicalDriveId >= DRIVE_MASK_COUNT) continue;
-    const uint32_t mask = masks[asi.PhysicalDriveId];
+    const std::vector<std::string> mountPoints = m_Os.Devices.MountPoints(asi.PhysicalDriveId);
+    const uint32_t mask = asi.PhysicalDriveId < DRIVE_MASK_COUNT ? masks[asi.PhysicalDriveId] : 0u;
     for (int k = 0; k < 26; ++k) {
       if (!(mask & (1u << k))) continue;
       const char letter = static_cast<char>('A' + k);
@@ -743,6 +743,12 @@ void CDiscoveryRun::MapDriveLetters() {
       asi.DriveMap += ": \n";
       asi.DriveMapLine += letter;
       asi.DriveMapLine += ": ";
+    }
+    // Where the platform has no drive letters, the disk's mount points take
+    // their place, one per line; DriveLetterMap stays 0.
+    for (const std::string& mountPoint : mountPoints) {
+      asi.DriveMap += mountPoint + "\n";
+      asi.DriveMapLine += mountPoint + " ";
     }
     asi.DriveMap = TrimRight(asi.DriveMap);
     asi.DriveMapLine = TrimRight(asi.DriveMapLine);

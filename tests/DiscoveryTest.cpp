@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -472,6 +474,80 @@ TEST_F(Discovery, WithoutDriveLettersNothingIsMapped) {
   ASSERT_EQ(bare.vars.GetCount(), 1);
   EXPECT_EQ(bare.vars[0].DriveLetterMap, 0u);
   ata.Init(true, false, nullptr, false, false);
+  EXPECT_EQ(ata.vars[0].DriveLetterMap, 1u << 2);
+}
+
+// A machine without drive letters whose platform knows each disk's mount
+// points and device node, as on Linux: every request goes to the simulated
+// machine.
+class CMountedDevices : public os::IDeviceIo {
+ public:
+  CMountedDevices(os::IDeviceIo& inner, std::map<int32_t, std::vector<std::string>> mounts)
+      : m_Inner(inner), m_Mounts(std::move(mounts)) {}
+  std::unique_ptr<os::IDeviceHandle> Open(const std::string& name, os::Access access,
+                                          uint32_t* error) override {
+    return m_Inner.Open(name, access, error);
+  }
+  bool DefineRawDosDevice(const std::string& name, const std::string& target) override {
+    return m_Inner.DefineRawDosDevice(name, target);
+  }
+  std::string DevicePath(int32_t drive) override { return "/dev/disk" + std::to_string(drive); }
+  std::vector<std::string> MountPoints(int32_t drive) override {
+    auto it = m_Mounts.find(drive);
+    return it == m_Mounts.end() ? std::vector<std::string>{} : it->second;
+  }
+
+ private:
+  os::IDeviceIo& m_Inner;
+  std::map<int32_t, std::vector<std::string>> m_Mounts;
+};
+
+TEST_F(Discovery, MountPointsTakeThePlaceOfDriveLetters) {
+  struct Case {
+    std::vector<std::string> Mounts;
+    const char* Map;
+    const char* Line;
+  };
+  const Case cases[] = {
+      {{}, "", ""},
+      {{"/"}, "/", "/"},
+      {{"/", "/boot/efi", "/home"}, "/\n/boot/efi\n/home", "/ /boot/efi /home"},
+      {{"/mnt/backup disk"}, "/mnt/backup disk", "/mnt/backup disk"},
+  };
+  for (const Case& c : cases) {
+    SimMachine m;
+    m.Disks = {AtaDisk(0, "DISK ZERO", "S0"), AtaDisk(1, "DISK ONE", "S1")};
+    Start(m);
+    CMountedDevices devices(Sim().Get().Devices, {{1, c.Mounts}});
+    os::Platform sim = Sim().Get();
+    os::Platform linuxLike{devices, sim.Wmi, sim.Clock, sim.Files, sim.Profile, sim.System};
+    CAtaSmart ata(linuxLike);
+    ata.Init(true, false, nullptr, false, false);
+    ASSERT_EQ(ata.vars.GetCount(), 2);
+    EXPECT_EQ(ata.vars[0].DriveMap, "");
+    EXPECT_EQ(ata.vars[0].DriveMapLine, "");
+    EXPECT_EQ(ata.vars[0].DevicePath, "/dev/disk0");
+    EXPECT_EQ(ata.vars[1].DriveMap, c.Map);
+    EXPECT_EQ(ata.vars[1].DriveMapLine, c.Line);
+    EXPECT_EQ(ata.vars[1].DriveLetterMap, 0u);
+  }
+}
+
+TEST_F(Discovery, DriveLettersAndMountPointsBothCount) {
+  // A platform with both (not one that exists today) lists the letters first.
+  SimMachine m;
+  m.Disks = {AtaDisk(0, "DISK ZERO", "S0")};
+  m.Disks[0].DriveLetters = "C";
+  Start(m);
+  CMountedDevices devices(Sim().Get().Devices, {{0, {"/data"}}});
+  os::Platform sim = Sim().Get();
+  os::Platform both{devices,     sim.Wmi,    sim.Clock,    sim.Files,
+                    sim.Profile, sim.System, sim.Services, sim.Volumes};
+  CAtaSmart ata(both);
+  ata.Init(true, false, nullptr, false, false);
+  ASSERT_EQ(ata.vars.GetCount(), 1);
+  EXPECT_EQ(ata.vars[0].DriveMap, "C: \n/data");
+  EXPECT_EQ(ata.vars[0].DriveMapLine, "C: /data");
   EXPECT_EQ(ata.vars[0].DriveLetterMap, 1u << 2);
 }
 

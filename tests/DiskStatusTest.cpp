@@ -191,6 +191,47 @@ TEST(CheckDiskStatus, NvmeByAvailableSpare) {
   }
 }
 
+TEST(CheckDiskStatus, NvmeCriticalWarningMakesItBadAtEverySupportLevel) {
+  // Bits 2-4 of the health log's critical warning (byte 0) are the disk
+  // stating its own failure; the other bits (spare low, temperature) leave
+  // the verdict to the spare figure, and a disk this program does not rate
+  // (support level 0) stays unknown then.
+  struct Case {
+    int32_t SupportLevel;
+    uint8_t Warning;
+    int32_t Life;
+    int32_t Status;
+  };
+  const Case cases[] = {
+      {SUPPORT_NONE, 0x04, 100, DISK_STATUS_BAD},
+      {SUPPORT_NONE, 0x08, 100, DISK_STATUS_BAD},
+      {SUPPORT_NONE, 0x10, 100, DISK_STATUS_BAD},
+      {SUPPORT_NONE, 0x1C, -1, DISK_STATUS_BAD},
+      {SUPPORT_NONE, 0x00, 100, DISK_STATUS_UNKNOWN},
+      {SUPPORT_NONE, 0x01, 5, DISK_STATUS_UNKNOWN},
+      {SUPPORT_NONE, 0x02, 100, DISK_STATUS_UNKNOWN},
+      {SUPPORT_NONE, 0xE3, 100, DISK_STATUS_UNKNOWN},
+      {SUPPORT_CONTROLLER, 0x04, 100, DISK_STATUS_BAD},
+      {SUPPORT_CONTROLLER, 0x10, 10, DISK_STATUS_BAD},
+      {SUPPORT_CONTROLLER, 0x02, 100, DISK_STATUS_GOOD},
+      {SUPPORT_CONTROLLER, 0x00, 10, DISK_STATUS_CAUTION},
+  };
+  for (const Case& c : cases) {
+    ATA_SMART_INFO asi;
+    asi.SupportLevel = c.SupportLevel;
+    asi.DiskVendorId = FAMILY_NVME;
+    asi.SmartReadData[0] = c.Warning;
+    asi.Life = c.Life;
+    EXPECT_EQ(EvaluateDiskStatus(asi), c.Status)
+        << "level " << c.SupportLevel << " warning " << int{c.Warning} << " life " << c.Life;
+  }
+  // The same byte on an ATA disk is part of its attribute table, not a warning.
+  ATA_SMART_INFO ata = Disk(FAMILY_SEAGATE, false, kHealthyHardDisk);
+  ata.SupportLevel = SUPPORT_NONE;
+  ata.SmartReadData[0] = 0x1C;
+  EXPECT_EQ(EvaluateDiskStatus(ata), DISK_STATUS_UNKNOWN);
+}
+
 TEST(CheckDiskStatus, UntrustedDataIsUnknown) {
   ATA_SMART_INFO bad = Disk(FAMILY_SEAGATE, false, {{0x01, 1, 51}, {0x05, 100, 10}});
   ASSERT_EQ(EvaluateDiskStatus(bad), DISK_STATUS_BAD);

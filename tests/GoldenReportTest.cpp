@@ -41,7 +41,8 @@ std::string ReportOf(const std::string& name, std::string* error) {
   os::Platform platform = sim.Get();
   CAtaSmart ata(platform);
   app::DiscoverDisks(ata);
-  return app::DiskReportJson(ata.vars);
+  return app::DiskReportJson(ata.vars,
+                             app::FindUnreadDisks(ata.vars, platform.Wmi, platform.Devices));
 }
 
 // Reports the first line that differs, which is where a reviewer looks.

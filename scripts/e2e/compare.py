@@ -71,8 +71,14 @@ def health(c, name, rec, sm):
     """smartctl's overall verdict against DiskStatus (1 good, 2 caution, 3 bad)."""
     passed = sm.get("smart_status", {}).get("passed")
     status = rec["DiskStatus"]
+    # A disk no controller-naming row matches (SupportLevel 0) is not rated:
+    # "unknown" is stavrion's honest verdict there. A disk that says it is
+    # failing must be bad whatever its level.
+    unrated = rec.get("SupportLevel") == 0 and status == 0
     if passed is True:
-        c.true(name + " health", status in (1, 2), "stavrion DiskStatus %d, smartctl passed" % status)
+        c.true(name + " health", status in (1, 2) or unrated,
+               "stavrion DiskStatus %d (SupportLevel %s), smartctl passed"
+               % (status, rec.get("SupportLevel")))
     elif passed is False:
         c.true(name + " health", status == 3, "stavrion DiskStatus %d, smartctl failed" % status)
 
@@ -152,12 +158,15 @@ def main():
         return 1
     blocks = s.get("BLOCK", "").split()
     try:
-        records = json.loads(s.get("STAVRION-JSON", ""))
-    except ValueError as e:
-        print("FAIL stavrion report --json is not JSON: %s" % e)
+        report = json.loads(s.get("STAVRION-JSON", ""))
+        records = report["Disks"]
+        unread = report["UnreadDisks"]
+    except (ValueError, KeyError, TypeError) as e:
+        print("FAIL stavrion report --json is not the report's JSON: %s" % e)
         print(s.get("STAVRION-JSON", "")[:2000])
         return 1
     by_path = {r.get("DevicePath"): r for r in records}
+    unread_by_path = {u.get("DevicePath"): u for u in unread}
     for name in blocks:
         sm_text = s.get("SMARTCTL " + name)
         sm = json.JSONDecoder().raw_decode(sm_text.strip())[0] if sm_text else {}
@@ -165,10 +174,15 @@ def main():
         protocol = sm.get("device", {}).get("protocol")
         usb = name.startswith("sd") and protocol != "ATA"
         if usb:
-            # The USB disk answers no ATA pass-through: listed, no S.M.A.R.T.
-            c.true(name + " listed", rec is not None, "(USB disk missing from the report)")
+            # The USB disk answers no ATA pass-through: listed among the
+            # disks without S.M.A.R.T., or admitted with no attributes.
+            u = unread_by_path.get("/dev/" + name)
+            c.true(name + " listed", rec is not None or u is not None,
+                   "(USB disk missing from the report)")
             if rec is not None:
                 c.eq(name + " has no S.M.A.R.T.", rec["AttributeCount"], 0)
+            if u is not None:
+                c.eq(name + " unread because it answers no command", u["Cause"], "NoSmartCommand")
             continue
         c.true(name + " listed", rec is not None, "(missing from the report)")
         if rec is None:
