@@ -13,5 +13,7 @@ constexpr int EXIT_USAGE = 2;
 
 // `stavrion probe [--machine DIR|demo] [--raw]`
 int RunProbe(const std::vector<std::string>& args);
+// `stavrion report [--machine DIR|demo] [--json]`; 1 when no disk was found.
+int RunReport(const std::vector<std::string>& args);
 
 }  // namespace cli

@@ -16,6 +16,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"probe", cli::RunProbe, "stavrion probe [--machine DIR|demo] [--raw]"},
+    {"report", cli::RunReport, "stavrion report [--machine DIR|demo] [--json]"},
 };
 
 void PrintUsage(std::FILE* to) {

@@ -27,9 +27,6 @@ bool CAtaSmart::GetDiskInfo(int32_t physicalDriveId, int32_t scsiPort, int32_t s
                             int32_t scsiBus, int32_t siliconImageType, bool flagNvidiaController,
                             bool flagMarvellController, const std::string& pnpDeviceId,
                             bool flagNVMe) {
-  (void)usbVendorId;
-  (void)usbProductId;
-  (void)flagNVMe;
   app::DebugLog("GetDiskInfo");
   if (vars.GetCount() > MAX_DISK) {
     app::DebugLog("GetDiskInfo - FALSE0");
@@ -49,10 +46,8 @@ bool CAtaSmart::GetDiskInfo(int32_t physicalDriveId, int32_t scsiPort, int32_t s
 
   if (interfaceType != INTERFACE_TYPE_UNKNOWN && interfaceType != INTERFACE_TYPE_PATA &&
       interfaceType != INTERFACE_TYPE_SATA) {
-    // NVMe disks, USB bridges and IEEE 1394 enclosures are probed by their
-    // own paths (NVMe storage query and vendor pass-throughs, the bridge
-    // command forms); until a path takes the disk it is not admitted here.
-    return false;
+    return GetDiskInfoExternal(physicalDriveId, scsiPort, scsiTargetId, interfaceType, usbVendorId,
+                               usbProductId, scsiBus, siliconImageType, pnpDeviceId, flagNVMe);
   }
 
   if (siliconImageType != 0) {
@@ -210,13 +205,11 @@ bool CAtaSmart::SendSetFeatures(int32_t index, uint8_t feature, uint8_t count) {
       if (asi.PhysicalDriveId >= 0) {
         return SendAtaCommandPd(asi.PhysicalDriveId, asi.Target, 0xEF, feature, count, nullptr, 0);
       }
-      // Without a physical drive the command goes through the RAID
-      // controller's CSMI pass-through, which the CSMI path sends.
-      return false;
+      return SendAtaCommandCsmi(asi.ScsiPort, asi.SasPhyEntity, 0xEF, feature, count, nullptr, 0);
     default:
-      // USB bridges send SET FEATURES through their bridge path; the SCSI
-      // miniport, Silicon Image and NVMe paths cannot send it.
-      return false;
+      // The SCSI miniport, Silicon Image and NVMe paths cannot send it.
+      if (!IsBridgeType(asi.CommandType)) return false;
+      return SendSetFeaturesSat(asi.PhysicalDriveId, asi.Target, feature, count, asi.CommandType);
   }
 }
 
@@ -241,11 +234,11 @@ bool CAtaSmart::RefreshIdentify(int32_t index) {
       break;
     case CMD_TYPE_CSMI:
       app::DebugLog("DoIdentifyDeviceCsmi");
-      // Sent through the RAID controller by the CSMI path.
+      result = DoIdentifyDeviceCsmi(asi.ScsiPort, asi.SasPhyEntity, fresh);
       break;
     default:
-      // USB bridges re-read IDENTIFY through their bridge path.
       if (!IsBridgeType(asi.CommandType)) return false;
+      result = DoIdentifyDeviceSat(asi.PhysicalDriveId, asi.Target, fresh, asi.CommandType);
       break;
   }
   if (result) std::memcpy(asi.IdentifyDevice.data(), fresh, sizeof fresh);

@@ -36,6 +36,24 @@ class CDiskArray {
   std::vector<ATA_SMART_INFO> m_Items;
 };
 
+// PCI Express link of the controller that holds an NVMe disk: generation
+// numbers (1, 2, 3, ...) and lane counts; all 0 when it was not found.
+struct PCIE_LINK_INFO {
+  int32_t MaxLinkSpeed = 0;
+  int32_t MaxLinkWidth = 0;
+  int32_t CurrentLinkSpeed = 0;
+  int32_t CurrentLinkWidth = 0;
+};
+
+// The five ATA operations a USB bridge carries (one CDB per form and operation).
+enum SAT_OPERATION : int32_t {
+  SAT_IDENTIFY = 0,
+  SAT_READ_DATA = 1,
+  SAT_READ_THRESHOLDS = 2,
+  SAT_ENABLE = 3,
+  SAT_SET_FEATURES = 4,
+};
+
 class CAtaSmart {
  public:
   explicit CAtaSmart(const os::Platform& platform);
@@ -100,6 +118,94 @@ class CAtaSmart {
                           uint8_t* buffer);
   // kind 0: data, 1: thresholds.
   bool GetSmartAttributeWmi(int32_t kind, ATA_SMART_INFO& asi);
+
+  // ---- NVMe (NvmeAccess.cpp) ----
+  // Identify controller: the first 512 bytes of the identify data.
+  bool DoIdentifyDeviceNVMeStorageQuery(int32_t physicalDriveId, uint8_t* buffer);
+  bool DoIdentifyDeviceNVMeSamsung(int32_t physicalDriveId, uint8_t* buffer);
+  bool DoIdentifyDeviceNVMeIntel(int32_t physicalDriveId, uint8_t* buffer);
+  bool DoIdentifyDeviceNVMeJMicron(int32_t physicalDriveId, uint8_t* buffer);
+  bool DoIdentifyDeviceNVMeASMedia(int32_t physicalDriveId, uint8_t* buffer);
+  // SMART / Health Information log into asi.SmartReadData. `quiet`
+  // suppresses the log lines when the miniport read stands in for the
+  // Samsung one.
+  bool GetSmartAttributeNVMeStorageQuery(int32_t physicalDriveId, ATA_SMART_INFO& asi);
+  bool GetSmartAttributeNVMeSamsung(int32_t physicalDriveId, ATA_SMART_INFO& asi);
+  bool GetSmartAttributeNVMeIntel(int32_t physicalDriveId, ATA_SMART_INFO& asi, bool quiet = false);
+  bool GetSmartAttributeNVMeJMicron(int32_t physicalDriveId, ATA_SMART_INFO& asi);
+  bool GetSmartAttributeNVMeASMedia(int32_t physicalDriveId, ATA_SMART_INFO& asi);
+  // The health read that belongs to asi.CommandType (Samsung falls back to
+  // the miniport read); false for other types.
+  bool ReadSmartAttributeNVMe(ATA_SMART_INFO& asi);
+  // "\\.\SCSI%d:" of the port behind `devicePath`; empty when the address
+  // request fails.
+  std::string GetScsiPath(const std::string& devicePath);
+  // Rows 1-15 of the NVMe attribute table from a 512-byte health log, and
+  // rows 16-19 when `withExtras`.
+  static void FillSmartDataNVMe(const uint8_t* healthLog, ATTRIBUTE_ENTRY* attribute,
+                                bool withExtras);
+  // "NVM Express %d.%d" from the identify data's version field.
+  static std::string GetNVMeVersionText(const uint8_t* identify);
+  // Names the controller of an NVMe record from its model (and maker-disk
+  // recognition), then the vendor-series lookup.
+  void NameControllerNVMe(ATA_SMART_INFO& asi);
+  static std::string GetNVMeVendorSeries(const uint8_t* identify);
+  std::string GetControllerDeviceId(int32_t physicalDriveId);
+  PCIE_LINK_INFO GetPcieLinkInfo(int32_t physicalDriveId);
+  bool AddDiskNVMe(int32_t physicalDriveId, int32_t scsiPort, int32_t scsiTargetId, int32_t scsiBus,
+                   uint8_t target, int32_t commandType, const uint8_t* identify,
+                   const std::string& pnpDeviceId);
+  // GetDiskInfo for every interface but unknown, PATA and SATA: the NVMe
+  // paths, the USB bridges by vendor, and the generic bridge sequence.
+  bool GetDiskInfoExternal(int32_t physicalDriveId, int32_t scsiPort, int32_t scsiTargetId,
+                           int32_t interfaceType, int32_t usbVendorId, int32_t usbProductId,
+                           int32_t scsiBus, int32_t siliconImageType,
+                           const std::string& pnpDeviceId, bool flagNVMe);
+
+  // ---- USB bridges (UsbBridge.cpp) ----
+  // The CDB of one operation in one bridge form (command types 4 to 11).
+  // Returns false for any other command type. `cdb` receives 16 bytes
+  // (unused ones 0) and *cdbLength the form's length.
+  static bool BuildSatCdb(int32_t commandType, int32_t operation, uint8_t target, uint8_t features,
+                          uint8_t count, uint8_t* cdb, uint8_t* cdbLength);
+  bool DoIdentifyDeviceSat(int32_t physicalDriveId, uint8_t target, uint8_t* buffer,
+                           int32_t commandType);
+  bool GetSmartAttributeSat(int32_t physicalDriveId, uint8_t target, ATA_SMART_INFO& asi);
+  bool GetSmartThresholdSat(int32_t physicalDriveId, uint8_t target, ATA_SMART_INFO& asi);
+  bool ControlSmartStatusSat(int32_t physicalDriveId, uint8_t target, int32_t commandType);
+  bool SendSetFeaturesSat(int32_t physicalDriveId, uint8_t target, uint8_t features, uint8_t count,
+                          int32_t commandType);
+  // The S.M.A.R.T. reading of admission for the bridge types 4 to 11.
+  void ReadSmartAtAdmissionSat(ATA_SMART_INFO& asi);
+  // The bridge read of UpdateSmartInfo (wake-up, then the attribute read).
+  bool RefreshSmartSat(ATA_SMART_INFO& asi);
+
+  // ---- CSMI (Csmi.cpp) ----
+  // Fills the CSMI header of `buffer` (`size` bytes, in and out) for
+  // `controlCode` and sends it. True when the request succeeded or failed
+  // with an error other than "invalid function", "not supported" and
+  // "device does not exist".
+  bool CsmiIoctl(os::IDeviceHandle& handle, uint32_t controlCode, void* buffer, uint32_t size);
+  bool SendAtaCommandCsmi(int32_t scsiPort, const std::array<uint8_t, 64>& phyEntity,
+                          uint8_t command, uint8_t features, uint8_t count, uint8_t* data,
+                          uint32_t dataSize);
+  bool DoIdentifyDeviceCsmi(int32_t scsiPort, const std::array<uint8_t, 64>& phyEntity,
+                            uint8_t* buffer);
+  bool GetSmartAttributeCsmi(int32_t scsiPort, const std::array<uint8_t, 64>& phyEntity,
+                             ATA_SMART_INFO& asi);
+  // Reads the threshold sector; true when it came back and FillSmartThreshold
+  // accepted it.
+  bool GetSmartThresholdCsmi(int32_t scsiPort, const std::array<uint8_t, 64>& phyEntity,
+                             ATA_SMART_INFO& asi);
+  bool ControlSmartStatusCsmi(int32_t scsiPort, const std::array<uint8_t, 64>& phyEntity);
+  bool AddDiskCsmi(int32_t scsiPort);
+  // The phys worth probing in a CC_CSMI_SAS_GET_PHY_INFO answer: none when
+  // the count is 0 or above 32, or the buffer is short.
+  static std::vector<std::array<uint8_t, 64>> ParseCsmiPhyInfo(const uint8_t* buffer, size_t size);
+  // The S.M.A.R.T. reading of admission for CMD_TYPE_CSMI, and the CSMI part
+  // of CMD_TYPE_CSMI_PHYSICAL_DRIVE once its physical-drive pass has run.
+  void ReadSmartAtAdmissionCsmi(ATA_SMART_INFO& asi);
+  void ReadSmartAtAdmissionCsmiAfterPd(ATA_SMART_INFO& asi);
 
   // ---- IDENTIFY decoding and admission (AtaAdmission.cpp, IdentifyDecoder.cpp) ----
   bool GetDiskInfo(int32_t physicalDriveId, int32_t scsiPort, int32_t scsiTargetId,

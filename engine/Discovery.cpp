@@ -541,11 +541,13 @@ void CDiscoveryRun::FinishWmiRecord(int32_t index, const std::string& size,
                                     const std::string& interfaceTypeWmi, bool isUasp) {
   ATA_SMART_INFO& asi = m_Ata.vars[index];
   if (!size.empty()) {
-    // A size below the 49 MB every capacity loses leaves the WMI size
-    // unknown rather than wrapping around.
+    // A size below the 49 MB every capacity loses (or no number at all)
+    // leaves the WMI size unknown rather than wrapping around to 4 PB, and
+    // an unknown size replaces nothing.
     const int64_t mb = std::max<int64_t>(LeadingInt(size), 0) / 1024 / 1024;
     asi.DiskSizeWmi = mb > 49 ? static_cast<uint32_t>(std::min<int64_t>(mb - 49, UINT32_MAX)) : 0;
-    if (asi.TotalDiskSize == 0 || (asi.TotalDiskSize >= 1024 && asi.TotalDiskSize <= 10239)) {
+    if (asi.DiskSizeWmi != 0 &&
+        (asi.TotalDiskSize == 0 || (asi.TotalDiskSize >= 1024 && asi.TotalDiskSize <= 10239))) {
       asi.TotalDiskSize = asi.DiskSizeWmi;
     }
   }
@@ -728,7 +730,10 @@ void CDiscoveryRun::MapDriveLetters() {
   DebugLog("Drive Letter Mapping - End");
 
   for (auto& asi : m_Ata.vars) {
-    if (asi.PhysicalDriveId < 0 || asi.PhysicalDriveId >= DRIVE_MASK_COUNT) continue;
+    if (asi.PhysicalDriveId < 0) continue;
+    // Where drive letters do not exist, the disk is known by its device node.
+    asi.DevicePath = m_Os.Devices.DevicePath(asi.PhysicalDriveId);
+    if (asi.PhysicalDriveId >= DRIVE_MASK_COUNT) continue;
     const uint32_t mask = masks[asi.PhysicalDriveId];
     for (int k = 0; k < 26; ++k) {
       if (!(mask & (1u << k))) continue;
@@ -862,7 +867,7 @@ void CAtaSmart::Init(bool useWmi, bool advancedDiskSearch, int32_t* flagChangeDi
     if (m_FlagWmiReady && run.BuildControllerMap()) {
       run.WakeUpFixedDrives();
       m_CsmiType = 1;
-      // The CSMI scan of ports 0 to 15 runs here once CSMI access exists.
+      for (int32_t port = 0; port < 16; ++port) AddDiskCsmi(port);
       run.EnumerateDiskDrives();
     }
   } else {

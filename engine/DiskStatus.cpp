@@ -123,7 +123,13 @@ bool IsCriticalAttribute(uint8_t id) {
 
 int32_t EvaluateDiskStatus(const ATA_SMART_INFO& asi) {
   if (asi.SupportLevel == SUPPORT_NONE) return DISK_STATUS_UNKNOWN;
-  if (asi.DiskVendorId == FAMILY_NVME) return NvmeStatus(asi.Life);
+  if (asi.DiskVendorId == FAMILY_NVME) {
+    // Critical warning: reliability degraded (bit 2), media read-only (bit 3)
+    // or volatile-memory backup failed (bit 4). The disk says it is failing,
+    // however much spare it has left.
+    if (asi.SmartReadData[0] & 0x1C) return DISK_STATUS_BAD;
+    return NvmeStatus(asi.Life);
+  }
   if (asi.IsSmartCorrect == 0) return DISK_STATUS_UNKNOWN;
   if (!((asi.IsSsd == 1 || asi.IsThresholdCorrect == 1) && asi.IsThresholdBug == 0)) {
     return DISK_STATUS_UNKNOWN;

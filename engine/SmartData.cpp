@@ -127,8 +127,8 @@ void ApplyHostCounter(ATA_SMART_INFO& asi, const ATTRIBUTE_ENTRY& a, bool writes
   }
 }
 
-// Rules shared by the first parse and the walk after classification.
-void ApplySharedRule(ATA_SMART_INFO& asi, const ATTRIBUTE_ENTRY& a) {
+// The rules of the attributes that carry counters and life by family.
+void ApplyCounterAndLifeRule(ATA_SMART_INFO& asi, const ATTRIBUTE_ENTRY& a) {
   const int32_t f = asi.DiskVendorId;
   const uint32_t raw32 = Raw32(a);
   switch (a.Id) {
@@ -313,7 +313,7 @@ void CAtaSmart::ApplySmartAttributeRule(ATA_SMART_INFO& asi, const ATTRIBUTE_ENT
       if (f == 17) LifeFromCurrent(asi, a);
       break;
     default:
-      ApplySharedRule(asi, a);
+      ApplyCounterAndLifeRule(asi, a);
       break;
   }
 }
@@ -383,7 +383,10 @@ void CAtaSmart::ApplyNvmeHealthLog(ATA_SMART_INFO& asi) {
     return v;
   };
   // Composite temperature in Kelvin; its low byte minus 273, modulo 256.
-  asi.Temperature = static_cast<int8_t>(static_cast<uint8_t>(log[1] - 17));
+  // 0 K is a controller that does not report it.
+  asi.Temperature = (log[1] == 0 && log[2] == 0)
+                        ? TEMPERATURE_UNKNOWN
+                        : static_cast<int8_t>(static_cast<uint8_t>(log[1] - 17));
   asi.Life = log[3];
   // Data units of 512000 bytes; 7 bytes are plenty for a GB figure.
   asi.HostReads = AsInt(le(32, 7) >> 11);

@@ -118,8 +118,10 @@ void CAtaSmart::ReadSmartAtAdmission(ATA_SMART_INFO& asi) {
       app::DebugLogF("GetSmartAttributePd(%d) - 1 CSMI", pd);
       ReadPass(*this, asi, readPd, thresholdPd,
                Format("GetSmartAttributePd(%d) - 1A CSMI", pd).c_str());
-      // The CSMI read pass that follows when the physical drive did not give
-      // trusted data and thresholds belongs to the CSMI path.
+      ReadSmartAtAdmissionCsmiAfterPd(asi);
+      break;
+    case CMD_TYPE_CSMI:
+      ReadSmartAtAdmissionCsmi(asi);
       break;
     case CMD_TYPE_WMI: {
       asi.IsSmartCorrect = GetSmartAttributeWmi(0, asi) ? 1 : 0;
@@ -133,8 +135,7 @@ void CAtaSmart::ReadSmartAtAdmission(ATA_SMART_INFO& asi) {
       break;
     }
     default:
-      // USB bridges (SAT and vendor forms) and CSMI are read by their own
-      // paths; a disk admitted on one of them here has no S.M.A.R.T. yet.
+      if (IsBridgeType(asi.CommandType)) ReadSmartAtAdmissionSat(asi);
       break;
   }
 }
@@ -173,11 +174,12 @@ int32_t CAtaSmart::UpdateSmartInfo(int32_t index) {
   ATA_SMART_INFO& asi = vars[index];
 
   if (asi.DiskVendorId == 19) {
-    // The health-log reads of the NVMe paths (and the attribute table they
-    // rebuild from the log) are made by the NVMe code; with no read made the
-    // figures stay and only the status is evaluated again.
-    const bool read = false;
-    if (read) ApplyNvmeHealthLog(asi);
+    // The table follows the log just read (its sensor rows keep the values
+    // of admission); without a read the figures stay.
+    if (ReadSmartAttributeNVMe(asi)) {
+      FillSmartDataNVMe(asi.SmartReadData.data(), asi.Attribute, false);
+      ApplyNvmeHealthLog(asi);
+    }
     asi.DiskStatus = CheckDiskStatus(index);
     return SMART_STATUS_CHANGED;
   }
@@ -212,7 +214,7 @@ int32_t CAtaSmart::UpdateSmartInfo(int32_t index) {
       break;
     case CMD_TYPE_CSMI:
       app::DebugLog("CommandType: CMD_TYPE_CSMI");
-      // Read through the RAID controller by the CSMI path.
+      read = GetSmartAttributeCsmi(asi.ScsiPort, asi.SasPhyEntity, asi);
       break;
     case CMD_TYPE_CSMI_PHYSICAL_DRIVE:
       app::DebugLog("CommandType: CMD_TYPE_CSMI_PHYSICAL_DRIVE");
@@ -221,7 +223,11 @@ int32_t CAtaSmart::UpdateSmartInfo(int32_t index) {
         WakeUp(asi.PhysicalDriveId);
         read = GetSmartAttributePd(asi.PhysicalDriveId, asi.Target, asi);
       }
-      // When both fail, the CSMI path reads the disk through its controller.
+      if (!read && GetSmartAttributeCsmi(asi.ScsiPort, asi.SasPhyEntity, asi)) {
+        read = true;  // from now on through the controller
+        asi.CommandType = CMD_TYPE_CSMI;
+        SetCommandTypeText(asi);
+      }
       break;
     case CMD_TYPE_WMI:
       app::DebugLog("CommandType: CMD_TYPE_WMI");
@@ -229,9 +235,7 @@ int32_t CAtaSmart::UpdateSmartInfo(int32_t index) {
       break;
     default:
       if (IsBridgeType(asi.CommandType)) {
-        WakeUp(asi.PhysicalDriveId);
-        app::DebugLog("CommandType: OTHERS");
-        // Read through the USB bridge by the bridge path.
+        read = RefreshSmartSat(asi);
       }
       break;
   }

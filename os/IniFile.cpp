@@ -84,7 +84,7 @@ size_t DecodeUtf8(const std::string& s, size_t i, uint32_t* cp) {
 }
 
 bool IsValidUtf8(const std::string& s) {
-  uint32_t cp;
+  uint32_t cp = 0;
   for (size_t i = 0; i < s.size();) {
     size_t n = DecodeUtf8(s, i, &cp);
     if (n == 0) return false;
@@ -135,7 +135,7 @@ void AppendUtf16(std::vector<uint8_t>& out, const std::string& utf8, bool bigEnd
     out.push_back(bigEndian ? lo : hi);
   };
   std::string text = AsUtf8(utf8);
-  uint32_t cp;
+  uint32_t cp = 0;
   for (size_t i = 0; i < text.size();) {
     size_t n = DecodeUtf8(text, i, &cp);
     i += n;
@@ -152,7 +152,7 @@ void AppendUtf16(std::vector<uint8_t>& out, const std::string& utf8, bool bigEnd
 // The first `units` UTF-16 code units of a UTF-8 text, never splitting a
 // character.
 std::string CutToUnits(const std::string& s, size_t units) {
-  uint32_t cp;
+  uint32_t cp = 0;
   size_t used = 0;
   size_t i = 0;
   while (i < s.size()) {

@@ -4,6 +4,7 @@
 
 #include "os/Clock.h"
 #include "os/DeviceIo.h"
+#include "os/DeviceSetup.h"
 #include "os/FileSystem.h"
 #include "os/Profile.h"
 #include "os/ServiceControl.h"
@@ -24,6 +25,9 @@ struct Platform {
   // service counts as running) and no drive letters.
   IServiceControl* Services = nullptr;
   IVolumes* Volumes = nullptr;
+  // Device setup classes and properties; null where the platform has none
+  // (the engine then reports no PCI Express link).
+  IDeviceSetup* DeviceSetup = nullptr;
 };
 
 }  // namespace os

@@ -17,6 +17,7 @@ using Sector = std::array<uint8_t, 512>;
 class IdentifyBuilder {
  public:
   IdentifyBuilder() {
+    Word(0, 0x0040);  // fixed device
     Word(1, 16383).Word(3, 16).Word(6, 63);
     Model("TEST DISK 500").Serial("SN0001").Firmware("FW01");
     Word(21, 8192);    // buffer: 4 MB

@@ -108,11 +108,12 @@ TEST(SimMachine, ManifestErrorsNameFileAndLine) {
   const Case cases[] = {
       {"", "mem/machine.ini: missing [machine] section with 'version = 1'"},
       {"[machine]\n", "mem/machine.ini: missing 'version = 1' in [machine]"},
-      {"[machine]\nversion = 2\n",
-       "mem/machine.ini:2: unsupported machine format version 2 (this program reads version 1)"},
+      {"[machine]\nversion = 3\n",
+       "mem/machine.ini:2: unsupported machine format version 3 (this program reads versions 1 "
+       "to 2)"},
       {"version = 1\n", "mem/machine.ini:1: 'version' outside a section"},
       {h + "[disks a]\n",
-       "mem/machine.ini:3: unknown section [disks] (expected machine, disk or wmi)"},
+       "mem/machine.ini:3: unknown section [disks] (expected machine, disk, wmi or csmi)"},
       {h + "[disk a\n", "mem/machine.ini:3: section header without closing ']'"},
       {h + "[disk]\n", "mem/machine.ini:3: expected [disk NAME]"},
       {h + "[disk a]\nphysical_drive = 256\n",
@@ -125,7 +126,7 @@ TEST(SimMachine, ManifestErrorsNameFileAndLine) {
       {h + "[disk a]\njust words\n", "mem/machine.ini:4: expected 'key = value' or '[section]'"},
       {h + "[disk a]\npaths = ata-pass-through, telepathy\n",
        "mem/machine.ini:4: unknown path 'telepathy' (known: ata-pass-through, ide-pass-through, "
-       "smart-ioctl, scsi-miniport, silicon-image, predict-failure, wmi)"},
+       "smart-ioctl, scsi-miniport, silicon-image, predict-failure, wmi, usb-bridge, csmi)"},
       {h + "[disk a]\nfault.identify = melt\n",
        "mem/machine.ini:4: fault must be no-answer, zero, short [BYTES], error CODE, blank-model, "
        "echo-data or none"},
@@ -168,6 +169,13 @@ TEST(SimMachine, ManifestErrorsNameFileAndLine) {
     EXPECT_EQ(r.Error, c.Error) << c.Manifest;
     EXPECT_EQ(r.Error.find('\n'), std::string::npos);
   }
+}
+
+TEST(SimMachine, HugeManifestIsRefusedUnread) {
+  CMemorySource source("big", {{"machine.ini", std::vector<uint8_t>(MAX_MANIFEST_SIZE + 1, '#')}});
+  LoadResult r = LoadMachine(source);
+  EXPECT_FALSE(r.Machine);
+  EXPECT_EQ(r.Error, "big/machine.ini: cannot be read, or larger than 1 MiB");
 }
 
 TEST(SimMachine, SectorFilesMustBeWholeSectors) {
@@ -588,7 +596,9 @@ TEST(DemoMachine, EmbeddedCopyMatchesTheFixtureFolder) {
     EXPECT_EQ(*onDisk, bytes) << path << ": run scripts/regenerate_demo_machine.py";
   }
   for (const std::string& sub : folder.ListFolders()) {
-    EXPECT_TRUE(files.count(sub + "/identify.bin")) << sub << " is not embedded";
+    // ATA disks bring an IDENTIFY sector, NVMe disks their identify page.
+    EXPECT_TRUE(files.count(sub + "/identify.bin") || files.count(sub + "/nvme_identify.bin"))
+        << sub << " is not embedded";
   }
 }
 

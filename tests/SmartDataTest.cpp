@@ -445,7 +445,12 @@ TEST(NvmeHealthLog, Figures) {
 
   ATA_SMART_INFO cold;
   CAtaSmart::ApplyNvmeHealthLog(cold);
-  EXPECT_EQ(cold.Temperature, -17);  // 0 Kelvin
+  // 0 K means the controller does not report it: unknown, not -17 C.
+  EXPECT_EQ(cold.Temperature, TEMPERATURE_UNKNOWN);
+  cold.SmartReadData[1] = 0x00;
+  cold.SmartReadData[2] = 0x01;  // 256 K: a real (if odd) reading
+  CAtaSmart::ApplyNvmeHealthLog(cold);
+  EXPECT_EQ(cold.Temperature, -17);
 }
 
 TEST(RederiveSmartFigures, WalksAgainWithTheFamily) {

@@ -24,12 +24,19 @@ std::array<uint8_t, 16> BuildAtaPassThrough16(const AtaCommand& c) {
   AtaProtocol protocol = data ? c.Protocol : AtaProtocol::NonData;
   cdb[0] = 0x85;
   cdb[1] = static_cast<uint8_t>((static_cast<uint8_t>(protocol) << 1) | (c.Extend ? 1 : 0));
-  // CK_COND; for data: T_DIR (in), BYT_BLOK (count in blocks), T_LENGTH 2
-  // (the length is in the sector count field).
-  uint8_t flags = 0x20;
+  // Data commands: T_DIR (in), BYT_BLOK (count in blocks), T_LENGTH 2 (the
+  // length is in the sector count field). Commands without data set CK_COND
+  // so the device's registers come back (RETURN STATUS answers in them).
+  // Data commands do not: libata before Linux 6.10 reports a PIO data-in
+  // command with CK_COND as aborted, with the registers at the wrong places
+  // of fixed-format sense, although the data arrived. A data command that
+  // fails still comes back with CHECK CONDITION and its registers.
+  uint8_t flags = 0;
   if (data) {
     flags |= 0x04 | 0x02;
     if (c.Direction == DataDirection::In) flags |= 0x08;
+  } else {
+    flags |= 0x20;
   }
   cdb[2] = flags;
   uint8_t count = c.Current.Count;
@@ -172,7 +179,7 @@ AtaOutcome JudgeAtaPassThrough(int sysError, const ScsiRequest& done) {
     // No registers came back: the command completed without error.
     out.HaveRegisters = ParseAtaStatusReturn(done.Sense.data(), senseLength, &out.Registers,
                                              &out.PreviousRegisters);
-    if (!out.HaveRegisters) out.Registers.Command = ATA_STATUS_DRDY;
+    if (!out.HaveRegisters) out.Registers.Command = ATA_STATUS_DRDY | ATA_STATUS_DSC;
     return out;
   }
   if (done.ScsiStatus == SCSI_STATUS_CHECK_CONDITION) {

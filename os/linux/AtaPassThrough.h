@@ -44,12 +44,13 @@ struct AtaCommand {
 
 // ATA status register bits the backend looks at.
 constexpr uint8_t ATA_STATUS_ERR = 0x01;
+constexpr uint8_t ATA_STATUS_DSC = 0x10;
 constexpr uint8_t ATA_STATUS_DF = 0x20;
 constexpr uint8_t ATA_STATUS_DRDY = 0x40;
 constexpr uint8_t ATA_STATUS_BSY = 0x80;
 
-// The 16-byte ATA PASS-THROUGH command block. CK_COND is always set so the
-// device's registers come back in the sense data. A data command whose
+// The 16-byte ATA PASS-THROUGH command block. Commands without data set
+// CK_COND so the device's registers come back in the sense data. A data command whose
 // sector count is 0 (IDENTIFY DEVICE as the engine sends it) gets the number
 // of 512-byte blocks of its transfer in the count field, because the block
 // tells the translation layer the transfer length through that field.
@@ -85,8 +86,9 @@ struct AtaOutcome {
 // IDiskSyscalls::Scsi returned. A device that answered, even with the error
 // bit set, is Error 0 with its registers; a translation layer that does not
 // know the command (ILLEGAL REQUEST without registers) is ERR_NOT_SUPPORTED.
-// When a bridge ignores CK_COND and answers GOOD without registers, the
-// registers read as a clean completion (status DRDY, error 0).
+// A command that answers GOOD without registers (every data command, and a
+// bridge that ignores CK_COND) reads as a clean completion: status 50h
+// (DRDY, DSC), error 0.
 AtaOutcome JudgeAtaPassThrough(int sysError, const ScsiRequest& done);
 
 }  // namespace os

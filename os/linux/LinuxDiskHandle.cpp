@@ -139,6 +139,27 @@ const char* ErrorName(uint32_t e) {
   }
 }
 
+// One line that tells what came back, for the diagnostic log.
+void LogScsiOutcome(const std::string& path, int sysError, const ScsiRequest& r) {
+  size_t senseLength = std::min<size_t>(r.SenseLength, r.Sense.size());
+  app::DebugLogF(
+      "linux: %s: CDB %02X/%02X errno %d, status %02X, host %04X, driver %04X, resid %d, "
+      "sense %02X %02X %02X %02X (%zu bytes)",
+      path.c_str(), r.Cdb[0], r.Cdb[r.Cdb[0] == 0x85 ? 14 : 1], sysError, r.ScsiStatus,
+      r.HostStatus, r.DriverStatus, r.Residual, senseLength > 0 ? r.Sense[0] : 0,
+      senseLength > 2 ? r.Sense[1] : 0, senseLength > 2 ? r.Sense[2] : 0,
+      senseLength > 12 ? r.Sense[12] : 0, senseLength);
+}
+
+// Runs one ATA PASS-THROUGH request and judges it; failures are logged
+// with what the system and the device said.
+AtaOutcome RunAta(IDiskSyscalls& syscalls, const LinuxDisk& disk, ScsiRequest& r) {
+  int rc = syscalls.Scsi(disk.NodePath, r);
+  AtaOutcome outcome = JudgeAtaPassThrough(rc, r);
+  if (outcome.Error != ERR_SUCCESS) LogScsiOutcome(disk.DevicePath, rc, r);
+  return outcome;
+}
+
 }  // namespace
 
 CLinuxDiskHandle::CLinuxDiskHandle(LinuxDisk disk, std::string devRoot, IDiskSyscalls& syscalls,
@@ -288,7 +309,7 @@ uint32_t CLinuxDiskHandle::AtaPassThrough(const uint8_t* in, uint32_t inSize, ui
   r.Data = data.data();
   r.DataLength = dataLength;
   r.TimeoutMs = command.TimeoutMs;
-  AtaOutcome outcome = JudgeAtaPassThrough(m_Syscalls.Scsi(m_Disk.NodePath, r), r);
+  AtaOutcome outcome = RunAta(m_Syscalls, m_Disk, r);
   if (outcome.Error != ERR_SUCCESS) return outcome.Error;
   bool deviceError = (outcome.Registers.Command & (ATA_STATUS_ERR | ATA_STATUS_DF)) != 0;
   if (dataIn && outcome.Transferred < dataLength && !deviceError) {
@@ -307,7 +328,7 @@ uint32_t CLinuxDiskHandle::AtaPassThrough(const uint8_t* in, uint32_t inSize, ui
   Put32(out + 8, dataIn ? moved : dataLength);
   if (dataIn) {
     std::memset(out + dataOffset, 0, dataLength);
-    std::memcpy(out + dataOffset, data.data(), moved);
+    if (moved > 0) std::memcpy(out + dataOffset, data.data(), moved);
     *returned = static_cast<uint32_t>(dataOffset) + moved;
   } else {
     *returned = layout->Length;
@@ -335,7 +356,7 @@ uint32_t CLinuxDiskHandle::IdePassThrough(const uint8_t* in, uint32_t inSize, ui
   r.Data = data.data();
   r.DataLength = dataLength;
   r.TimeoutMs = command.TimeoutMs;
-  AtaOutcome outcome = JudgeAtaPassThrough(m_Syscalls.Scsi(m_Disk.NodePath, r), r);
+  AtaOutcome outcome = RunAta(m_Syscalls, m_Disk, r);
   if (outcome.Error != ERR_SUCCESS) return outcome.Error;
   bool deviceError = (outcome.Registers.Command & (ATA_STATUS_ERR | ATA_STATUS_DF)) != 0;
   if (outcome.Transferred < dataLength && !deviceError) {
@@ -347,7 +368,7 @@ uint32_t CLinuxDiskHandle::IdePassThrough(const uint8_t* in, uint32_t inSize, ui
   WriteRegisters(out, outcome.Registers);
   Put32(out + 8, moved);
   std::memset(out + 12, 0, dataLength);
-  std::memcpy(out + 12, data.data(), moved);
+  if (moved > 0) std::memcpy(out + 12, data.data(), moved);
   *returned = 12 + moved;
   return ERR_SUCCESS;
 }
@@ -382,7 +403,7 @@ uint32_t CLinuxDiskHandle::SmartReceive(const uint8_t* in, uint32_t inSize, uint
   r.Data = data.data();
   r.DataLength = dataLength;
   r.TimeoutMs = command.TimeoutMs;
-  AtaOutcome outcome = JudgeAtaPassThrough(m_Syscalls.Scsi(m_Disk.NodePath, r), r);
+  AtaOutcome outcome = RunAta(m_Syscalls, m_Disk, r);
   if (outcome.Error != ERR_SUCCESS) return outcome.Error;
   std::memset(out, 0, 16);
   if (outcome.Registers.Command & (ATA_STATUS_ERR | ATA_STATUS_DF)) {
@@ -422,7 +443,7 @@ uint32_t CLinuxDiskHandle::SmartSend(const uint8_t* in, uint32_t inSize, uint8_t
   r.Cdb = BuildAtaPassThrough16(command);
   r.CdbLength = 16;
   r.TimeoutMs = command.TimeoutMs;
-  AtaOutcome outcome = JudgeAtaPassThrough(m_Syscalls.Scsi(m_Disk.NodePath, r), r);
+  AtaOutcome outcome = RunAta(m_Syscalls, m_Disk, r);
   if (outcome.Error != ERR_SUCCESS) return outcome.Error;
   std::memset(out, 0, 16);
   if (outcome.Registers.Command & (ATA_STATUS_ERR | ATA_STATUS_DF)) {
@@ -511,8 +532,14 @@ uint32_t CLinuxDiskHandle::ScsiPassThrough(const uint8_t* in, uint32_t inSize, u
   r.DataLength = dataLength;
   r.TimeoutMs = TimeoutMs(timeout);
   int rc = m_Syscalls.Scsi(m_Disk.NodePath, r);
-  if (rc != 0) return ErrorFromErrno(rc);
-  if (uint32_t e = TransportError(r); e != ERR_SUCCESS) return e;
+  if (rc != 0) {
+    LogScsiOutcome(m_Disk.DevicePath, rc, r);
+    return ErrorFromErrno(rc);
+  }
+  if (uint32_t e = TransportError(r); e != ERR_SUCCESS) {
+    LogScsiOutcome(m_Disk.DevicePath, rc, r);
+    return e;
+  }
 
   // Delivered: whatever the SCSI status, the request succeeded and the
   // caller judges ScsiStatus, the sense data and the byte count.

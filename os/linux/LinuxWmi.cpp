@@ -86,13 +86,6 @@ std::string UsbDeviceId(const LinuxUsbDevice& u) {
          (u.Serial.empty() ? IdPart(u.Port, 32) : IdPart(u.Serial, 64));
 }
 
-std::string ControllerId(const LinuxPciController& c) {
-  char cc[8];
-  std::snprintf(cc, sizeof(cc), "%06X", c.ClassCode & 0xFFFFFF);
-  return "PCI\\VEN_" + Hex4(c.VendorId) + "&DEV_" + Hex4(c.DeviceId) + "&CC_" + cc + "\\" +
-         Upper(c.Address);
-}
-
 enum class ControllerClass { None, Ide, Scsi, Usb };
 
 ControllerClass ClassOf(const LinuxPciController& c) {
@@ -179,7 +172,7 @@ Inventory Build(const CSysfsDisks& sysfs) {
     if (it != controllerIndex.end()) return &inv.Controllers[it->second];
     Controller c;
     c.Class = cls;
-    std::string id = ControllerId(pci);
+    std::string id = PciControllerId(pci);
     c.Object = PnpEntity(id, ControllerName(pci));
     controllerIndex[pci.Address] = inv.Controllers.size();
     inv.Controllers.push_back(std::move(c));
@@ -346,6 +339,18 @@ const char* ClassName(ControllerClass c) {
 }
 
 }  // namespace
+
+std::string PciControllerId(const LinuxPciController& c) {
+  char cc[8];
+  std::snprintf(cc, sizeof(cc), "%06X", c.ClassCode & 0xFFFFFF);
+  return "PCI\\VEN_" + Hex4(c.VendorId) + "&DEV_" + Hex4(c.DeviceId) + "&CC_" + cc + "\\" +
+         Upper(c.Address);
+}
+
+bool IsScsiAdapterClass(uint32_t classCode) {
+  uint32_t sub = classCode >> 8 & 0xFF;
+  return classCode >> 16 == 0x01 && sub != 0x01 && sub != 0x06;
+}
 
 CLinuxWmi::CLinuxWmi(LinuxRoots roots) : m_Disks(std::move(roots)) {}
 

@@ -45,4 +45,12 @@ class CLinuxWmi : public IWmi {
 
 std::unique_ptr<IWmi> CreateLinuxWmi();
 
+// A PCI host controller's device id as these classes give it:
+// "PCI\VEN_8086&DEV_9C03&CC_010601\0000:00:1F.2".
+std::string PciControllerId(const LinuxPciController& controller);
+
+// Whether a storage controller of this PCI class is a SCSI adapter (NVMe,
+// SCSI, SAS, RAID, other mass storage) rather than an IDE or SATA controller.
+bool IsScsiAdapterClass(uint32_t classCode);
+
 }  // namespace os

@@ -19,6 +19,7 @@ struct NativePlatform::Impl {
   CLinuxSystem System;
   std::unique_ptr<IServiceControl> Services = CreateNativeServiceControl();
   std::unique_ptr<IVolumes> Volumes = CreateNativeVolumes();
+  std::unique_ptr<IDeviceSetup> DeviceSetup = CreateNativeDeviceSetup();
 };
 
 NativePlatform::NativePlatform() : m_Impl(std::make_unique<Impl>()) {}
@@ -26,8 +27,12 @@ NativePlatform::NativePlatform() : m_Impl(std::make_unique<Impl>()) {}
 NativePlatform::~NativePlatform() = default;
 
 Platform NativePlatform::Get() {
-  return Platform{*m_Impl->Devices, *m_Impl->Wmi,    m_Impl->Clock,
-                  m_Impl->Files,    m_Impl->Profile, m_Impl->System};
+  Platform p{*m_Impl->Devices, *m_Impl->Wmi,    m_Impl->Clock,
+             m_Impl->Files,    m_Impl->Profile, m_Impl->System};
+  p.Services = m_Impl->Services.get();
+  p.Volumes = m_Impl->Volumes.get();
+  p.DeviceSetup = m_Impl->DeviceSetup.get();
+  return p;
 }
 
 }  // namespace os

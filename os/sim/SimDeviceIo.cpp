@@ -6,6 +6,9 @@
 
 #include "engine/WinIoctl.h"
 #include "os/sim/SimAtaDevice.h"
+#include "os/sim/SimCsmi.h"
+#include "os/sim/SimNvme.h"
+#include "os/sim/SimUsbBridge.h"
 
 namespace os::sim {
 namespace {
@@ -42,6 +45,8 @@ struct Reply {
 
 Reply Fail(uint32_t error) { return Reply{false, error, 0}; }
 Reply Done(uint32_t returned) { return Reply{true, ERR_SUCCESS, returned}; }
+// The answers of the NVMe, USB bridge and CSMI parts.
+Reply From(const PathReply& r) { return Reply{r.Ok, r.Ok ? ERR_SUCCESS : r.Error, r.Returned}; }
 
 // IDENTIFY text field (byte-swapped words), trimmed of blanks and NULs.
 std::string IdentifyText(const Sector& id, size_t from, size_t to) {
@@ -210,6 +215,10 @@ Reply QueryProperty(SimDisk& disk, std::vector<uint8_t>& sys, size_t inSize, uin
   if (inSize < 8) return Fail(ERR_INVALID_PARAMETER);
   uint32_t property = Load32(sys.data());
   uint32_t query = Load32(sys.data() + 4);
+  if (property == PROPERTY_STORAGE_ADAPTER_PROTOCOL_SPECIFIC ||
+      property == PROPERTY_STORAGE_DEVICE_PROTOCOL_SPECIFIC) {
+    return From(AnswerNvmeStorageQuery(disk, sys, inSize, outSize));
+  }
   if (property != PROPERTY_STORAGE_DEVICE) return Fail(ERR_INVALID_FUNCTION);
   if (query == PROPERTY_EXISTS_QUERY) return Done(0);
   if (query != PROPERTY_STANDARD_QUERY) return Fail(ERR_INVALID_PARAMETER);
@@ -275,6 +284,8 @@ Reply AnswerDrive(SimDisk& disk, uint32_t code, std::vector<uint8_t>& sys, size_
       return QueryProperty(disk, sys, inSize, outSize);
     case CTL_SCSI_GET_ADDRESS:
       return ScsiAddress(disk, sys, outSize);
+    case CTL_SCSI_PASS_THROUGH:
+      return From(AnswerScsiPassThrough(disk, sys, inSize, outSize));
     default:
       return Fail(ERR_INVALID_FUNCTION);
   }
@@ -360,7 +371,7 @@ Reply SiliconImageIde(SimMachine& m, const std::vector<size_t>& disks, std::vect
   return Done(static_cast<uint32_t>(offsetof(SILICON_IMAGE_IDE_REQUEST, Data) + a.DataBytes));
 }
 
-Reply AnswerPort(SimMachine& m, const std::vector<size_t>& disks, uint32_t code,
+Reply AnswerPort(SimMachine& m, int32_t port, const std::vector<size_t>& disks, uint32_t code,
                  std::vector<uint8_t>& sys, size_t inSize, uint32_t outSize) {
   if (code != CTL_SCSI_MINIPORT) return Fail(ERR_INVALID_FUNCTION);
   if (inSize < sizeof(SRB_IO_CONTROL)) return Fail(ERR_INVALID_PARAMETER);
@@ -370,6 +381,10 @@ Reply AnswerPort(SimMachine& m, const std::vector<size_t>& disks, uint32_t code,
   if (std::memcmp(signature, "CMD_IDE ", 8) == 0) {
     return SiliconImageIde(m, disks, sys, inSize, outSize);
   }
+  if (std::memcmp(signature, "NvmeMini", 8) == 0) {
+    return From(AnswerNvmeMiniport(m, disks, sys, inSize, outSize));
+  }
+  if (IsCsmiSignature(signature)) return From(AnswerCsmi(m, port, sys, inSize, outSize));
   return Fail(ERR_INVALID_FUNCTION);
 }
 
@@ -412,6 +427,7 @@ class CSimHandle : public IDeviceHandle {
 
   size_t m_Disk = 0;                // Drive
   std::vector<size_t> m_PortDisks;  // Port
+  int32_t m_Port = -1;              // Port, when opened by its number
   char m_Letter = 0;                // Volume
 
   bool Control(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
@@ -434,7 +450,7 @@ class CSimHandle : public IDeviceHandle {
         reply = AnswerDrive(m.Disks[m_Disk], code, sys, inSize, outSize);
         break;
       case HandleKind::Port:
-        reply = AnswerPort(m, m_PortDisks, code, sys, inSize, outSize);
+        reply = AnswerPort(m, m_Port, m_PortDisks, code, sys, inSize, outSize);
         break;
       case HandleKind::Volume:
         reply = AnswerVolume(m, m_Letter, code, sys, outSize);
@@ -520,7 +536,10 @@ std::unique_ptr<IDeviceHandle> CSimDeviceIo::Open(const std::string& name, Acces
       const SimDisk& d = m_Machine.Disks[i];
       if (d.ScsiPort == n && d.ScsiPortVisible) h->m_PortDisks.push_back(i);
     }
-    if (h->m_PortDisks.empty()) return finish(nullptr, ERR_FILE_NOT_FOUND);
+    h->m_Port = n;
+    if (h->m_PortDisks.empty() && !CsmiControllerOnPort(m_Machine, n)) {
+      return finish(nullptr, ERR_FILE_NOT_FOUND);
+    }
     return finish(std::move(h), 0);
   }
   if (rest.size() == 2 && rest[1] == ':' && rest[0] >= 'a' && rest[0] <= 'z') {

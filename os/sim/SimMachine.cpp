@@ -8,12 +8,15 @@
 #include <fstream>
 #include <set>
 
+#include "os/sim/SimPathsManifest.h"
+
 namespace os::sim {
 namespace {
 
 constexpr const char* kPathNames[PATH_COUNT] = {
     "ata-pass-through", "ide-pass-through", "smart-ioctl", "scsi-miniport",
-    "silicon-image",    "predict-failure",  "wmi",
+    "silicon-image",    "predict-failure",  "wmi",           "usb-bridge",
+    "csmi",
 };
 constexpr const char* kOpNames[OP_COUNT] = {
     "identify", "smart-data", "smart-thresholds", "smart-enable", "set-features", "geometry",
@@ -143,6 +146,7 @@ struct DiskDraft {
   bool FolderGiven = false;
   bool PathsGiven = false;
   FileRef Identify, SmartData, SmartThresholds, Sector0;
+  PathsDiskDraft More;  // NVMe pages (SimPathsManifest.h)
   std::set<std::string> Keys;
 };
 
@@ -184,7 +188,7 @@ class CManifestParser {
   ISimSource& m_Source;
   std::string m_ManifestName;
   std::string m_Error;
-  enum class Where { None, Machine, Disk, Wmi } m_Where = Where::None;
+  enum class Where { None, Machine, Disk, Wmi, Csmi } m_Where = Where::None;
   SimMachine m_Machine;
   bool m_VersionSeen = false;
   bool m_MachineSeen = false;
@@ -245,6 +249,12 @@ LoadResult CManifestParser::Parse(std::string_view text) {
       case Where::Disk:
         ok = DiskKey(lineNo, Lower(key), value);
         break;
+      case Where::Csmi: {
+        std::string what;
+        ok = CsmiKey(m_Machine.CsmiControllers.back(), Lower(key), value, &what) ||
+             Error(lineNo, what);
+        break;
+      }
       case Where::Wmi:
         if (m_Wmi.back().Values.size() >= 256) {
           ok = Error(lineNo, "too many properties in one WMI row");
@@ -274,6 +284,12 @@ LoadResult CManifestParser::Parse(std::string_view text) {
   }
   for (DiskDraft& d : m_Disks) m_Machine.Disks.push_back(std::move(d.Disk));
   for (WmiDraft& w : m_Wmi) m_Machine.WmiRows.push_back(std::move(w.Row));
+  std::string what;
+  if (!CheckCsmi(m_Machine, &what)) {
+    Error(0, what);
+    result.Error = m_Error;
+    return result;
+  }
   result.Machine = std::move(m_Machine);
   return result;
 }
@@ -320,7 +336,16 @@ bool CManifestParser::Section(int line, std::string_view header) {
     m_Where = Where::Wmi;
     return true;
   }
-  return Error(line, "unknown section [" + words[0] + "] (expected machine, disk or wmi)");
+  if (kind == "csmi") {
+    if (words.size() != 2) return Error(line, "expected [csmi NAME]");
+    if (m_Machine.CsmiControllers.size() >= 16) return Error(line, "more than 16 CSMI controllers");
+    SimCsmiController c;
+    c.Name = words[1];
+    m_Machine.CsmiControllers.push_back(std::move(c));
+    m_Where = Where::Csmi;
+    return true;
+  }
+  return Error(line, "unknown section [" + words[0] + "] (expected machine, disk, wmi or csmi)");
 }
 
 bool CManifestParser::MachineKey(int line, const std::string& key, std::string_view value) {
@@ -328,12 +353,13 @@ bool CManifestParser::MachineKey(int line, const std::string& key, std::string_v
   if (key == "version") {
     int64_t v = 0;
     if (!ParseNumber(value, 0, 1000000, &v)) return Error(line, "version must be a number");
-    if (v != MACHINE_FORMAT_VERSION) {
+    if (v < 1 || v > MACHINE_FORMAT_VERSION) {
       return Error(line, "unsupported machine format version " + std::to_string(v) +
-                             " (this program reads version " +
+                             " (this program reads versions 1 to " +
                              std::to_string(MACHINE_FORMAT_VERSION) + ")");
     }
     m_VersionSeen = true;
+    m_Machine.Version = static_cast<int>(v);
     return true;
   }
   if (key == "os") {
@@ -529,6 +555,15 @@ bool CManifestParser::DiskKey(int line, const std::string& key, std::string_view
   if (key == "smart_data") return files(&d.SmartData, MAX_SMART_QUEUE);
   if (key == "smart_thresholds") return files(&d.SmartThresholds, 1);
   if (key == "sector0") return files(&d.Sector0, 1);
+  std::string what;
+  switch (PathsDiskKey(disk, d.More, key, value, line, &what)) {
+    case KeyResult::Ok:
+      return true;
+    case KeyResult::Error:
+      return Error(line, what);
+    case KeyResult::NotMine:
+      break;
+  }
   return Error(line, "unknown key '" + key + "' in [disk " + disk.Name + "]");
 }
 
@@ -658,6 +693,11 @@ bool CManifestParser::FinishDisk(DiskDraft& d) {
                    "cannot read " + m_Source.Describe(path) + " (at most 4096 bytes)");
     }
     disk.Sector0 = std::move(*bytes);
+  }
+  std::string what;
+  int line = d.Line;
+  if (!FinishPathsDisk(disk, d.More, m_Source, d.Folder, &what, &line)) {
+    return Error(line == 0 ? d.Line : line, what);
   }
   return true;
 }
@@ -890,7 +930,7 @@ LoadResult LoadMachine(ISimSource& source) {
   if (!manifest) {
     // Missing, or too big to be one: tell the two apart.
     if (source.Exists(MANIFEST_NAME)) {
-      result.Error = source.Describe(MANIFEST_NAME) + ": larger than 1 MiB, not a manifest";
+      result.Error = source.Describe(MANIFEST_NAME) + ": cannot be read, or larger than 1 MiB";
       return result;
     }
     LoadMinimal(source, &result);

@@ -16,10 +16,13 @@
 
 #include "os/System.h"
 #include "os/Wmi.h"
+#include "os/sim/SimPathsData.h"
 
 namespace os::sim {
 
-constexpr int MACHINE_FORMAT_VERSION = 1;
+// Version 2 adds NVMe disks, USB bridges and CSMI controllers; version 1
+// machines still load.
+constexpr int MACHINE_FORMAT_VERSION = 2;
 constexpr const char* MANIFEST_NAME = "machine.ini";
 
 using Sector = std::array<uint8_t, 512>;
@@ -34,6 +37,8 @@ enum class SimPath : uint8_t {
   SiliconImage,    // "CMD_IDE" requests on a Silicon Image controller
   PredictFailure,  // IOCTL_STORAGE_PREDICT_FAILURE on the physical drive
   Wmi,             // MSStorageDriver_FailurePredict* rows
+  UsbBridge,       // ATA commands in a USB bridge's command blocks (usb_bridge)
+  Csmi,            // STP pass-through of a CSMI RAID controller (csmi_phy)
   Count,
 };
 constexpr size_t PATH_COUNT = static_cast<size_t>(SimPath::Count);
@@ -99,6 +104,12 @@ struct SimDisk {
   // Faults by path (index 1 + path) or for every path (index 0), by op.
   std::array<std::array<Fault, OP_COUNT>, PATH_COUNT + 1> Faults{};
 
+  // NVMe, USB bridge and CSMI parts (SimPathsData.h).
+  SimNvme Nvme;
+  SimUsbBridge Usb;
+  SimPcie Pcie;
+  int32_t CsmiPhy = -1;  // the phy of the CSMI controller on ScsiPort
+
   // Running state: how many S.M.A.R.T. data reads were answered.
   size_t SmartReads = 0;
 
@@ -120,6 +131,7 @@ struct SimMachine {
   bool WmiAvailable = true;
   std::vector<SimDisk> Disks;
   std::vector<SimWmiRow> WmiRows;
+  std::vector<SimCsmiController> CsmiControllers;
 
   SimMachine();
 };

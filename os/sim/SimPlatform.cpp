@@ -7,12 +7,14 @@ CSimPlatform::CSimPlatform(SimMachine machine, IFileSystem& files)
       m_Devices(*m_Machine),
       m_Wmi(*m_Machine),
       m_Volumes(*m_Machine),
+      m_DeviceSetup(*m_Machine),
       m_System(m_Machine->Os),
       m_Files(files),
       m_Profile(files) {}
 
 Platform CSimPlatform::Get() {
-  return Platform{m_Devices, m_Wmi, m_Clock, m_Files, m_Profile, m_System, nullptr, &m_Volumes};
+  return Platform{m_Devices, m_Wmi,       m_Clock,    m_Files,       m_Profile,
+                  m_System,  &m_Services, &m_Volumes, &m_DeviceSetup};
 }
 
 }  // namespace os::sim

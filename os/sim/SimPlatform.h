@@ -1,8 +1,8 @@
 // A whole os::Platform for a simulated machine: devices, WMI, drive letters
 // and the OS version from the machine, a virtual clock, and the caller's
 // files with the portable private-profile engine over them (the real files,
-// or a test's temporary folder). No service manager: every service counts
-// as running.
+// or a test's temporary folder). The WMI service runs unless a test stops
+// it (Services()).
 #pragma once
 
 #include <memory>
@@ -11,6 +11,8 @@
 #include "os/Platform.h"
 #include "os/sim/SimDeviceIo.h"
 #include "os/sim/SimMachine.h"
+#include "os/sim/SimNvme.h"
+#include "os/sim/SimServiceControl.h"
 #include "os/sim/SimSystem.h"
 #include "os/sim/SimVolumes.h"
 #include "os/sim/SimWmi.h"
@@ -33,14 +35,17 @@ class CSimPlatform {
   CSimWmi& Wmi() { return m_Wmi; }
   CVirtualClock& Clock() { return m_Clock; }
   CSimSystem& System() { return m_System; }
+  CSimServiceControl& Services() { return m_Services; }
 
  private:
   std::unique_ptr<SimMachine> m_Machine;
   CSimDeviceIo m_Devices;
   CSimWmi m_Wmi;
   CSimVolumes m_Volumes;
+  CSimDeviceSetup m_DeviceSetup;
   CVirtualClock m_Clock;
   CSimSystem m_System;
+  CSimServiceControl m_Services;
   IFileSystem& m_Files;
   CIniProfile m_Profile;
 };

@@ -3,6 +3,8 @@
 #include <cctype>
 
 #include "os/sim/SimAtaDevice.h"
+#include "os/sim/SimNvme.h"
+#include "os/sim/SimWmiTables.h"
 
 namespace os::sim {
 namespace {
@@ -56,6 +58,10 @@ std::optional<std::vector<WmiObject>> CSimWmi::Query(const std::string& nameSpac
                                                      const std::string& wql) {
   m_Queries.push_back({nameSpace, wql});
   if (!m_Machine.WmiAvailable) return std::nullopt;
+  if (auto rows = AnswerNvmeAssociators(m_Machine, wql)) return rows;
+  bool handled = false;
+  auto discovery = AnswerDiscoveryQuery(m_Machine, nameSpace, wql, &handled);
+  if (handled) return discovery;
   std::string cls = SelectedClass(wql);
   if (cls.empty()) return std::nullopt;
   std::string ns = NormalNamespace(nameSpace);

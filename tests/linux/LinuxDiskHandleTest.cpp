@@ -116,7 +116,7 @@ TEST(LinuxDiskHandle, AtaPassThroughIdentifyComesBackAsOnWindows) {
     Fixture f;
     Bytes id = Sector(3);
     f.Sys.ScsiScript.push_back({"/dev/sda",
-                                {0x85, 0x08, 0x2E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0xA0, 0xEC, 0},
+                                {0x85, 0x08, 0x0E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0xA0, 0xEC, 0},
                                 os::DataDirection::In,
                                 512,
                                 2000,
@@ -139,11 +139,31 @@ TEST(LinuxDiskHandle, AtaPassThroughIdentifyComesBackAsOnWindows) {
   }
 }
 
+TEST(LinuxDiskHandle, AtaPassThroughGoodWithoutRegistersIsACleanCompletion) {
+  // What libata answers to a data-in command without CK_COND.
+  Fixture f;
+  Bytes id = Sector(8);
+  f.Sys.ScsiScript.push_back({"/dev/sda",
+                              {0x85, 0x08, 0x0E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0xA0, 0xEC, 0},
+                              os::DataDirection::In,
+                              512,
+                              2000,
+                              0,
+                              0x00,
+                              {},
+                              id});
+  Bytes buf = AtaPassThroughEx(0xEC, 0, 0, 512);
+  ASSERT_TRUE(f.Control(wc::IOCTL_ATA_PASS_THROUGH, buf, buf));
+  EXPECT_EQ(buf[32 + 6], 0x50);
+  EXPECT_EQ(buf[32 + 0], 0x00);
+  EXPECT_EQ(Bytes(buf.begin() + 44, buf.end()), id);
+}
+
 TEST(LinuxDiskHandle, AtaPassThroughDeviceAbortIsAnAnswerNotAFailure) {
   Fixture f;
   f.Sys.ScsiScript.push_back(
       {"/dev/sda",
-       {0x85, 0x08, 0x2E, 0, 0xD0, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0},
+       {0x85, 0x08, 0x0E, 0, 0xD0, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0},
        os::DataDirection::In,
        512,
        2000,
@@ -185,7 +205,7 @@ struct FailCase {
 };
 
 TEST(LinuxDiskHandle, AtaPassThroughFailures) {
-  const Bytes cdb = {0x85, 0x08, 0x2E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0xA0, 0xEC, 0};
+  const Bytes cdb = {0x85, 0x08, 0x0E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0xA0, 0xEC, 0};
   const Bytes illegal = {0x70, 0, 0x05, 0, 0, 0, 0, 0x0A, 0, 0, 0, 0, 0x20, 0, 0, 0, 0, 0};
   const FailCase cases[] = {
       {"not root",
@@ -277,13 +297,13 @@ TEST(LinuxDiskHandle, SmartReceiveIdentifyAndAttributes) {
   const Case cases[] = {
       {"identify",
        SendCmd(0xEC, 0, 1, 1, 0, 0),
-       {0x85, 0x08, 0x2E, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0xA0, 0xEC, 0}},
+       {0x85, 0x08, 0x0E, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0xA0, 0xEC, 0}},
       {"read data",
        SendCmd(0xB0, 0xD0, 1, 1, 0x4F, 0xC2),
-       {0x85, 0x08, 0x2E, 0, 0xD0, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}},
+       {0x85, 0x08, 0x0E, 0, 0xD0, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}},
       {"read thresholds",
        SendCmd(0xB0, 0xD1, 1, 1, 0x4F, 0xC2),
-       {0x85, 0x08, 0x2E, 0, 0xD1, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}},
+       {0x85, 0x08, 0x0E, 0, 0xD1, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}},
   };
   for (const auto& c : cases) {
     Fixture f;
@@ -300,7 +320,7 @@ TEST(LinuxDiskHandle, SmartReceiveIdentifyAndAttributes) {
 }
 
 TEST(LinuxDiskHandle, SmartReceiveFailsOnRefusalShortDataOrSmallBuffer) {
-  const Bytes cdb = {0x85, 0x08, 0x2E, 0, 0xD0, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0};
+  const Bytes cdb = {0x85, 0x08, 0x0E, 0, 0xD0, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0};
   {
     Fixture f;
     f.Sys.ScsiScript.push_back({"/dev/sda",
@@ -728,7 +748,7 @@ TEST(LinuxDeviceIo, AccessDenialIsRememberedAndExplained) {
       std::string node =
           std::string(STAVRION_SOURCE_DIR) + "/fixtures/sysfs/" + c.Tree + "/dev/" + c.Node;
       sys.ScsiScript.push_back({node,
-                                {0x85, 0x08, 0x2E, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0xA0, 0xEC, 0},
+                                {0x85, 0x08, 0x0E, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0xA0, 0xEC, 0},
                                 os::DataDirection::In,
                                 512,
                                 2000,

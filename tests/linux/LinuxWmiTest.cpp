@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -179,6 +180,64 @@ TEST(LinuxWmi, NoSysfsMeansNoDisksNotAFailure) {
   auto drives = wmi.Query(CIMV2, "SELECT * FROM Win32_DiskDrive");
   ASSERT_TRUE(drives);
   EXPECT_TRUE(drives->empty());
+}
+
+}  // namespace
+
+#include "os/linux/LinuxDeviceSetup.h"
+
+namespace {
+
+const char* SCSI_ADAPTERS = "{4D36E97B-E325-11CE-BFC1-08002BE10318}";
+const char* PCI_PROPERTIES = "{3AB22E31-8264-4B4E-9AF5-A8D2D8E33E62}";
+
+TEST(LinuxDeviceSetup, NvmeControllersAndTheirLinks) {
+  os::CLinuxDeviceSetup setup(Tree("nvme-desktop"));
+  auto devices = setup.PresentDevices(SCSI_ADAPTERS);
+  // The AHCI controller is not a SCSI adapter.
+  ASSERT_EQ(devices, (std::vector<std::string>{"PCI\\VEN_144D&DEV_A808&CC_010802\\0000:01:00.0",
+                                               "PCI\\VEN_1987&DEV_5012&CC_010802\\0000:04:00.0"}));
+  EXPECT_TRUE(setup.PresentDevices("{4D36E96A-E325-11CE-BFC1-08002BE10318}").empty());
+
+  struct Case {
+    size_t Device;
+    uint32_t Property;
+    uint8_t Value;
+  };
+  const Case cases[] = {{0, 9, 3}, {0, 10, 4}, {0, 11, 3}, {0, 12, 4},
+                        {1, 9, 2}, {1, 10, 2}, {1, 11, 4}, {1, 12, 4}};
+  for (const auto& c : cases) {
+    auto v = setup.DeviceProperty(devices[c.Device], PCI_PROPERTIES, c.Property);
+    ASSERT_TRUE(v) << c.Device << " " << c.Property;
+    ASSERT_EQ(v->size(), 4u);
+    EXPECT_EQ((*v)[0], c.Value) << c.Device << " " << c.Property;
+  }
+  EXPECT_FALSE(setup.DeviceProperty(devices[0], PCI_PROPERTIES, 13));
+  EXPECT_FALSE(setup.DeviceProperty(devices[0], "{00000000-0000-0000-0000-000000000000}", 9));
+  EXPECT_FALSE(setup.DeviceProperty("PCI\\VEN_144D&DEV_A808&CC_010802\\..", PCI_PROPERTIES, 9));
+  EXPECT_FALSE(setup.DeviceProperty("PCI\\VEN_0000&DEV_0000&CC_010802\\0000:01:00.0",
+                                    PCI_PROPERTIES, 9));  // not that device
+  // The SATA controller has no link files in this tree.
+  EXPECT_FALSE(
+      setup.DeviceProperty("PCI\\VEN_8086&DEV_A282&CC_010601\\0000:00:17.0", PCI_PROPERTIES, 9));
+}
+
+TEST(LinuxDeviceSetup, TheWmiControllerIdLeadsToTheLink) {
+  // The engine takes the controller id from the associations and looks it
+  // up among the present devices by exact text.
+  os::CLinuxWmi wmi(Tree("nvme-desktop"));
+  auto entity = wmi.Query("root\\cimv2",
+                          "ASSOCIATORS OF {Win32_DiskDrive.DeviceID='\\\\.\\PhysicalDrive1'} "
+                          "WHERE ResultClass=Win32_PnPEntity");
+  ASSERT_TRUE(entity && !entity->empty());
+  auto controller = wmi.Query("root\\cimv2", "ASSOCIATORS OF {Win32_PnPEntity.DeviceID='" +
+                                                 entity->back().String("DeviceID") +
+                                                 "'} WHERE AssocClass=Win32_SCSIControllerDevice");
+  ASSERT_TRUE(controller && !controller->empty());
+  os::CLinuxDeviceSetup setup(Tree("nvme-desktop"));
+  auto devices = setup.PresentDevices(SCSI_ADAPTERS);
+  EXPECT_NE(std::find(devices.begin(), devices.end(), controller->back().String("DeviceID")),
+            devices.end());
 }
 
 }  // namespace

@@ -69,7 +69,7 @@ class CScriptedDiskSyscalls : public os::IDiskSyscalls {
       SentData.assign(r.Data, r.Data + r.DataLength);
     }
     if (s.Errno) return s.Errno;
-    if (r.Direction == os::DataDirection::In) {
+    if (r.Direction == os::DataDirection::In && !s.Data.empty()) {
       std::memcpy(r.Data, s.Data.data(), std::min<size_t>(s.Data.size(), r.DataLength));
     }
     r.ScsiStatus = s.Status;
@@ -96,7 +96,9 @@ class CScriptedDiskSyscalls : public os::IDiskSyscalls {
     EXPECT_EQ(r.Cdw12, s.Cdw12);
     EXPECT_EQ(r.DataLength, s.DataLength);
     if (s.Errno) return s.Errno;
-    std::memcpy(r.Data, s.Data.data(), std::min<size_t>(s.Data.size(), r.DataLength));
+    if (!s.Data.empty()) {
+      std::memcpy(r.Data, s.Data.data(), std::min<size_t>(s.Data.size(), r.DataLength));
+    }
     r.Status = s.Status;
     r.Result = s.Result;
     return 0;
