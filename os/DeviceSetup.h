@@ -29,8 +29,9 @@ class IDeviceSetup {
                                                              uint32_t propertyId) = 0;
 };
 
-// The real system's device setup (os/win32). Null where the system has no
-// such enumeration (os/linux): the engine then finds no PCI Express link.
+// The real system's device setup: SetupDi on Windows, sysfs on Linux. Null
+// where a system has no such enumeration: the engine then finds no PCI
+// Express link.
 std::unique_ptr<IDeviceSetup> CreateNativeDeviceSetup();
 
 }  // namespace os

@@ -90,7 +90,7 @@ class CScriptedDevices : public os::IDeviceIo {
   };
 };
 
-class CNoWmi : public os::IWmi {
+class CScriptedWmi : public os::IWmi {
  public:
   // Answers by exact WQL text; anything else fails.
   std::map<std::string, std::vector<os::WmiObject>> Answers;
@@ -121,7 +121,7 @@ class CScriptedSetup : public os::IDeviceSetup {
 // Everything a CAtaSmart needs, with the scripted devices.
 struct CFakePlatform {
   CScriptedDevices Devices;
-  CNoWmi Wmi;
+  CScriptedWmi Wmi;
   family_test::RecordingClock Clock;
   family_test::NullFiles Files;
   family_test::NullProfile Profile;

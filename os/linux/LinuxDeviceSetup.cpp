@@ -58,13 +58,7 @@ CLinuxDeviceSetup::CLinuxDeviceSetup(LinuxRoots roots) : m_Roots(std::move(roots
 std::vector<std::string> CLinuxDeviceSetup::PresentDevices(const std::string& classGuid) {
   std::vector<std::string> ids;
   if (!SameNoCase(classGuid, SCSI_ADAPTER_CLASS)) return ids;
-  std::error_code ec;
-  fs::directory_iterator it(m_Roots.Sys + "/bus/pci/devices", ec);
-  if (ec) return ids;
-  std::vector<std::string> addresses;
-  for (const auto& entry : it) addresses.push_back(entry.path().filename().string());
-  std::sort(addresses.begin(), addresses.end());
-  for (const auto& address : addresses) {
+  for (const auto& address : ListFolder(m_Roots.Sys + "/bus/pci/devices")) {
     auto pci = ReadPci(m_Roots.Sys + "/bus/pci/devices/" + address, address);
     if (pci && IsScsiAdapterClass(pci->ClassCode)) ids.push_back(PciControllerId(*pci));
   }

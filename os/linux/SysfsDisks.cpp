@@ -169,6 +169,17 @@ std::optional<uint64_t> ReadSysNumber(const std::string& path) {
   return value;
 }
 
+std::vector<std::string> ListFolder(const std::string& path) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  fs::directory_iterator it(path, ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    names.push_back(it->path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 std::optional<std::vector<uint8_t>> ReadSysBytes(const std::string& path, size_t limit) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
@@ -243,16 +254,14 @@ CSysfsDisks::CSysfsDisks(LinuxRoots roots) : m_Roots(std::move(roots)) {}
 std::vector<std::string> CSysfsDisks::ListNames() const {
   std::vector<std::string> names;
   std::error_code ec;
-  fs::directory_iterator it(m_Roots.Sys + "/block", ec);
-  if (ec) {
+  if (!fs::is_directory(m_Roots.Sys + "/block", ec)) {
     app::DebugLogF("sysfs: cannot list %s/block", m_Roots.Sys.c_str());
     return names;
   }
-  for (const auto& entry : it) {
-    std::string name = entry.path().filename().string();
+  for (const auto& name : ListFolder(m_Roots.Sys + "/block")) {
     if (IsIgnoredBlockName(name)) continue;
     // Paths of a multipath NVMe namespace are hidden; the head is the disk.
-    if (ReadSysNumber(entry.path().string() + "/hidden").value_or(0) != 0) continue;
+    if (ReadSysNumber(m_Roots.Sys + "/block/" + name + "/hidden").value_or(0) != 0) continue;
     names.push_back(name);
   }
   std::sort(names.begin(), names.end(), LinuxDiskNameLess);
@@ -427,17 +436,12 @@ void CSysfsDisks::DescribeNvme(LinuxDisk& disk) const {
   if (!isCtrl(ctrl)) {
     // A multipath head: its paths are nvme<subsys>c<ctrl>n<ns> under multipath/.
     ctrl.clear();
-    std::error_code ec;
-    fs::directory_iterator it(dir + "/multipath", ec);
-    if (!ec) {
-      for (const auto& entry : it) {
-        std::string path = entry.path().filename().string();
-        size_t c = path.find('c', 4);
-        size_t n = c == std::string::npos ? std::string::npos : path.find('n', c);
-        if (n != std::string::npos && AllDigits(path, c + 1, n)) {
-          ctrl = "nvme" + path.substr(c + 1, n - c - 1);
-          break;
-        }
+    for (const auto& path : ListFolder(dir + "/multipath")) {
+      size_t c = path.find('c', 4);
+      size_t n = c == std::string::npos ? std::string::npos : path.find('n', c);
+      if (n != std::string::npos && AllDigits(path, c + 1, n)) {
+        ctrl = "nvme" + path.substr(c + 1, n - c - 1);
+        break;
       }
     }
   }
@@ -455,7 +459,8 @@ void CSysfsDisks::DescribeNvme(LinuxDisk& disk) const {
     disk.NvmeNamespace = static_cast<uint32_t>(*nsid);
   } else {
     size_t n = disk.Name.rfind('n');
-    if (n != std::string::npos && n > 4 && AllDigits(disk.Name, n + 1, disk.Name.size())) {
+    if (n != std::string::npos && n > 4 && AllDigits(disk.Name, n + 1, disk.Name.size()) &&
+        disk.Name.size() - n - 1 <= 9) {
       disk.NvmeNamespace = static_cast<uint32_t>(std::stoul(disk.Name.substr(n + 1)));
     }
   }
@@ -496,15 +501,11 @@ void CSysfsDisks::DisksBelow(const std::string& blockName, int depth,
     return;
   }
   bool hadSlaves = false;
-  fs::directory_iterator it(dir + "/slaves", ec);
-  if (!ec) {
-    std::vector<std::string> slaves;
-    for (const auto& entry : it) slaves.push_back(entry.path().filename().string());
-    std::sort(slaves.begin(), slaves.end(), LinuxDiskNameLess);
-    for (const auto& s : slaves) {
-      hadSlaves = true;
-      DisksBelow(s, depth + 1, out);
-    }
+  std::vector<std::string> slaves = ListFolder(dir + "/slaves");
+  std::sort(slaves.begin(), slaves.end(), LinuxDiskNameLess);
+  for (const auto& s : slaves) {
+    hadSlaves = true;
+    DisksBelow(s, depth + 1, out);
   }
   if (!hadSlaves && !IsIgnoredBlockName(blockName)) add(blockName);
 }

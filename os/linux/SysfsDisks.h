@@ -84,6 +84,10 @@ std::optional<std::string> ReadSysText(const std::string& path);
 // A sysfs number: decimal, or hexadecimal with "0x". nullopt for a missing
 // file or anything that is not a number.
 std::optional<uint64_t> ReadSysNumber(const std::string& path);
+// The names in a folder, sorted by name; empty when it cannot be read. A
+// folder that changes while it is read (a disk unplugged) ends the listing
+// early instead of throwing.
+std::vector<std::string> ListFolder(const std::string& path);
 // Up to `limit` raw bytes of a sysfs file.
 std::optional<std::vector<uint8_t>> ReadSysBytes(const std::string& path, size_t limit);
 

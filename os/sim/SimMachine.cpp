@@ -14,8 +14,14 @@ namespace os::sim {
 namespace {
 
 constexpr const char* kPathNames[PATH_COUNT] = {
-    "ata-pass-through", "ide-pass-through", "smart-ioctl", "scsi-miniport",
-    "silicon-image",    "predict-failure",  "wmi",           "usb-bridge",
+    "ata-pass-through",
+    "ide-pass-through",
+    "smart-ioctl",
+    "scsi-miniport",
+    "silicon-image",
+    "predict-failure",
+    "wmi",
+    "usb-bridge",
     "csmi",
 };
 constexpr const char* kOpNames[OP_COUNT] = {

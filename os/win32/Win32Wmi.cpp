@@ -194,4 +194,36 @@ std::optional<std::vector<WmiObject>> CWin32Wmi::Query(const std::string& nameSp
   }
 }
 
+WmiConnectResult CWin32Wmi::Connect(const std::string& nameSpace, bool useMaxWait) {
+  WmiConnectResult result;
+  auto fail = [&result](WmiConnectStep step, HRESULT hr) {
+    result.FailedStep = step;
+    result.Error = static_cast<uint32_t>(hr);
+    return result;
+  };
+  if (HasNul(nameSpace)) return fail(WmiConnectStep::Connect, E_INVALIDARG);
+  try {
+    CComScope com;
+    if (!com.Ready()) return fail(WmiConnectStep::Locator, E_FAIL);
+    InitializeSecurityOnce();
+    CComPtr<IWbemLocator> locator;
+    HRESULT hr = CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_IWbemLocator, reinterpret_cast<void**>(locator.Put()));
+    if (FAILED(hr)) return fail(WmiConnectStep::Locator, hr);
+    CBstr resource(Utf8ToWide(nameSpace).c_str());
+    if (!resource.Get()) return fail(WmiConnectStep::Connect, E_OUTOFMEMORY);
+    CComPtr<IWbemServices> services;
+    hr = locator->ConnectServer(resource.Get(), nullptr, nullptr, nullptr,
+                                useMaxWait ? WBEM_FLAG_CONNECT_USE_MAX_WAIT : 0, nullptr, nullptr,
+                                services.Put());
+    if (FAILED(hr)) return fail(WmiConnectStep::Connect, hr);
+    hr = CoSetProxyBlanket(services.Get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
+                           RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+    if (FAILED(hr)) return fail(WmiConnectStep::ProxyBlanket, hr);
+    return result;
+  } catch (...) {
+    return fail(WmiConnectStep::Connect, E_UNEXPECTED);
+  }
+}
+
 }  // namespace os

@@ -19,6 +19,10 @@ class CWin32Wmi : public IWmi {
   // exception, gives nullopt.
   std::optional<std::vector<WmiObject>> Query(const std::string& nameSpace,
                                               const std::string& wql) override;
+  // The same connection steps without a query, reporting which one failed
+  // (discovery's check that WMI is usable at all). Everything is released
+  // before returning.
+  WmiConnectResult Connect(const std::string& nameSpace, bool useMaxWait) override;
 };
 
 // One property value as the program keeps it. BSTR: UTF-8 text; integers of

@@ -237,6 +237,21 @@ TEST_F(DamagedTree, MissingAndMalformedAttributes) {
   EXPECT_TRUE(os::MountPointsByDisk(disks).empty());
 }
 
+TEST_F(DamagedTree, NvmeControllerOfAMultipathHeadAndOddNames) {
+  Write("sys/block/nvme1n1/size", "100\n");
+  Write("sys/block/nvme1n1/multipath/nvme1c3n1/size", "100\n");
+  Write("sys/block/nvme2n99999999999999999999/size", "100\n");
+  os::CSysfsDisks disks(Roots());
+  auto head = disks.Describe("nvme1n1");
+  ASSERT_TRUE(head);
+  EXPECT_EQ(head->NvmeController, "nvme3");
+  EXPECT_EQ(head->NvmeNamespace, 1u);
+  auto odd = disks.Describe("nvme2n99999999999999999999");
+  ASSERT_TRUE(odd);
+  EXPECT_EQ(odd->NvmeController, "nvme2");
+  EXPECT_EQ(odd->NvmeNamespace, 0u);  // not a number that fits
+}
+
 TEST_F(DamagedTree, NoBlockFolderAtAll) {
   std::filesystem::remove_all(m_Root / "sys");
   os::CSysfsDisks disks(Roots());
