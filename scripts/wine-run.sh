@@ -10,7 +10,16 @@
 # of seconds; it goes away by itself.
 set -euo pipefail
 
-export WINEPREFIX="${STAVRION_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/stavrion-wine}"
+if [[ -n "${STAVRION_WINEPREFIX:-}" ]]; then
+  WINEPREFIX="$STAVRION_WINEPREFIX"
+elif [[ -n "${XDG_CACHE_HOME:-}" ]]; then
+  WINEPREFIX="$XDG_CACHE_HOME/stavrion-wine"
+elif [[ -n "${HOME:-}" ]]; then
+  WINEPREFIX="$HOME/.cache/stavrion-wine"
+else
+  WINEPREFIX="${TMPDIR:-/tmp}/stavrion-wine-$(id -u)"
+fi
+export WINEPREFIX
 export WINEARCH=win64
 export WINEDEBUG=-all
 # No sound drivers, and never offer to download Mono or Gecko.
