@@ -6,6 +6,10 @@
 #
 #   scripts/e2e-qemu.sh [WORKDIR]     (default: build-e2e)
 #
+# E2E_STAVRION=PATH uses that (dynamically linked) program, with its shared
+# libraries, instead of building a static one (scripts/test.sh passes the
+# program its linux step built).
+#
 # Needs root for apt-get when a package is missing. Downloads the kernel
 # package with apt-get download and unpacks it; nothing is installed from it.
 set -euo pipefail
@@ -18,7 +22,8 @@ log() { echo "e2e: $*" >&2; }
 # ---- tools ----
 need=()
 command -v qemu-system-x86_64 >/dev/null || need+=(qemu-system-x86)
-[ -x /bin/busybox ] && /bin/busybox --list | grep -qx insmod || need+=(busybox-static)
+# (grep reads everything: with -q it could stop early and fail the pipe.)
+[ -x /bin/busybox ] && /bin/busybox --list | grep -x insmod >/dev/null || need+=(busybox-static)
 command -v smartctl >/dev/null || need+=(smartmontools)
 command -v depmod >/dev/null || need+=(kmod)
 command -v cpio >/dev/null || need+=(cpio)
@@ -44,7 +49,12 @@ fi
 KVER=$(ls "$KDIR/lib/modules")
 VMLINUZ=$KDIR/boot/vmlinuz-$KVER
 
-# ---- static programs ----
+# ---- programs ----
+if [ -n "${E2E_STAVRION:-}" ]; then
+  [ -x "$E2E_STAVRION" ] || { log "E2E_STAVRION=$E2E_STAVRION is not a program"; exit 1; }
+  log "using $E2E_STAVRION"
+  STAVRION=$E2E_STAVRION
+else
 log "building static stavrion"
 # Optimised like a release; gcc's flow analysis at -O2 has false alarms that
 # the warnings-as-errors build would stop on, so they stay warnings here.
@@ -52,6 +62,8 @@ cmake -S "$ROOT" -B "$WORK/static" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTAVRIO
   -DSTAVRION_BENCH=OFF -DCMAKE_EXE_LINKER_FLAGS=-static \
   -DCMAKE_CXX_FLAGS="-Wno-error=maybe-uninitialized -Wno-error=restrict -Wno-error=stringop-overflow -Wno-error=array-bounds" >/dev/null
 cmake --build "$WORK/static" --target stavrion -j2 >&2
+STAVRION=$WORK/static/stavrion
+fi
 g++ -O2 -static -o "$WORK/walltime" "$ROOT/scripts/e2e/walltime.cpp"
 
 # ---- initramfs ----
@@ -62,13 +74,17 @@ mkdir -p "$IR"/{bin,sbin,etc,proc,sys,dev,tmp,usr/bin,lib/modules/"$KVER"}
 cp /bin/busybox "$IR/bin/busybox"
 ln -s busybox "$IR/bin/sh"
 cp "$ROOT/scripts/e2e/init" "$IR/init"
-cp "$WORK/static/stavrion" "$WORK/walltime" "$IR/usr/bin/"
-cp -r "$WORK/static/TslResource" "$IR/usr/bin/" 2>/dev/null || true
-# smartctl and the shared libraries it needs, at the same paths.
+strip -o "$IR/usr/bin/stavrion" "$STAVRION"
+cp "$WORK/walltime" "$IR/usr/bin/"
+cp -r "$(dirname "$STAVRION")/TslResource" "$IR/usr/bin/" 2>/dev/null || true
+# smartctl (and a dynamically linked stavrion) with the shared libraries they
+# need, at the same paths.
 cp "$SMARTCTL" "$IR/usr/bin/smartctl"
-for lib in $(ldd "$SMARTCTL" | grep -o '/[^ ]*'); do
-  mkdir -p "$IR$(dirname "$lib")"
-  cp -L "$lib" "$IR$lib"
+for prog in "$SMARTCTL" "$STAVRION"; do
+  for lib in $( (ldd "$prog" 2>/dev/null || true) | grep -o '/[^ ]*'); do
+    mkdir -p "$IR$(dirname "$lib")"
+    cp -L "$lib" "$IR$lib"
+  done
 done
 
 # The drivers and everything they depend on, in load order.

@@ -6,9 +6,11 @@
 #   3. asan   : gcc with AddressSanitizer + UndefinedBehaviorSanitizer, test suite
 #   4. windows: mingw-w64 cross build (stavrion.exe, stavrion_tests.exe), test suite under Wine
 #   5. fuzz   : clang libFuzzer targets, each run briefly over its corpus
+#   6. e2e    : the program against smartctl on emulated disks in a QEMU guest
+#               (scripts/e2e-qemu.sh; the kernel comes from apt-get download)
 # On a fresh Debian 12 machine it first installs what it needs with apt.
 # Options: --only STEP[,STEP...] runs just those steps (format, linux, asan,
-# windows, fuzz), for quick local checks.
+# windows, fuzz, e2e), for quick local checks.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -149,6 +151,29 @@ if wanted fuzz; then
       exit 1
     fi
   done
+  step_done
+fi
+
+if wanted e2e; then
+  step "e2e: emulated disks against smartctl"
+  scripts/install-packages.sh qemu-system-x86 busybox-static smartmontools kmod cpio
+  mkdir -p build/e2e
+  rc=0
+  # The guest runs the program the linux step built (built here when that
+  # step was left out), so the step builds nothing of its own.
+  cmake --preset linux >/dev/null
+  cmake --build --preset linux --target stavrion
+  E2E_STAVRION=build/linux/stavrion scripts/e2e-qemu.sh build/e2e 2>&1 |
+    tee build/e2e/e2e-output.log || rc=$?
+  line=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' build/e2e/e2e-output.log | tail -1 || true)
+  if [[ -n "$line" ]]; then
+    TOTAL_PASSED=$((TOTAL_PASSED + $(cut -d' ' -f1 <<<"$line")))
+    TOTAL_FAILED=$((TOTAL_FAILED + $(cut -d' ' -f3 <<<"$line")))
+  fi
+  if [[ $rc -ne 0 || -z "$line" ]]; then
+    echo "test.sh: the end-to-end test failed (exit code $rc)" >&2
+    exit 1
+  fi
   step_done
 fi
 
