@@ -49,24 +49,6 @@ void SetLifeFromCurrent(ATA_SMART_INFO& asi, const ATTRIBUTE_ENTRY& a) {
   if (a.CurrentValue <= 100) asi.Life = a.CurrentValue;
 }
 
-// Family 25 reports its life coarsely; the host writes against the rated
-// endurance (3000 cycles of the capacity) refine it by up to ten points.
-void EstimateSageLife(ATA_SMART_INFO& asi) {
-  if (asi.Life < 0 || asi.Life >= 100) return;
-  const uint32_t total = asi.TotalDiskSize * 3000u;
-  if (total == 0) return;
-  const double t = total;
-  const double w = static_cast<double>(asi.HostWrites) * 1024.0;
-  for (double factor : {2.0, 2.5, 1.5}) {
-    const float candidate = static_cast<float>(100.0 * (t - factor * w) / t);
-    if (candidate > static_cast<float>(asi.Life) &&
-        candidate <= static_cast<float>(asi.Life + 10)) {
-      asi.Life = static_cast<int32_t>(candidate + 0.5f);
-      return;
-    }
-  }
-}
-
 // Host writes (F1) or reads (F2) by family and unit. Returns false when the
 // family leaves the figure alone.
 bool HostCounter(const ATA_SMART_INFO& asi, const ATTRIBUTE_ENTRY& a, bool reads, int32_t& out) {
@@ -212,7 +194,7 @@ void Rederive(ATA_SMART_INFO& asi, const ATTRIBUTE_ENTRY& a) {
     case 0xF1: {
       int32_t value = 0;
       if (HostCounter(asi, a, false, value)) asi.HostWrites = value;
-      if (f == FAMILY_SAGE) EstimateSageLife(asi);
+      if (f == FAMILY_SAGE) EstimateLifeFromWrites(asi);
       break;
     }
     case 0xF2: {
@@ -253,6 +235,24 @@ void Rederive(ATA_SMART_INFO& asi, const ATTRIBUTE_ENTRY& a) {
 }
 
 }  // namespace
+
+// Family 25 reports its life coarsely; the host writes against the rated
+// endurance (3000 cycles of the capacity) refine it by up to ten points.
+void EstimateLifeFromWrites(ATA_SMART_INFO& asi) {
+  if (asi.Life < 0 || asi.Life >= 100) return;
+  const uint32_t total = asi.TotalDiskSize * 3000u;
+  if (total == 0) return;
+  const double t = total;
+  const double w = static_cast<double>(asi.HostWrites) * 1024.0;
+  for (double factor : {2.0, 2.5, 1.5}) {
+    const float candidate = static_cast<float>(100.0 * (t - factor * w) / t);
+    if (candidate > static_cast<float>(asi.Life) &&
+        candidate <= static_cast<float>(asi.Life + 10)) {
+      asi.Life = static_cast<int32_t>(candidate + 0.5f);
+      return;
+    }
+  }
+}
 
 float ComputeWriteAmplification(const ATA_SMART_INFO& asi) {
   if (asi.HostWrites > 0 && asi.NandWrites > 0) {

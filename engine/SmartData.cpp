@@ -65,25 +65,6 @@ void LifeFromEraseCount(ATA_SMART_INFO& asi, const ATTRIBUTE_ENTRY& a) {
   asi.Life = p > 99.5f ? 100 : static_cast<int32_t>(p);
 }
 
-// Family 25 reports a life that lags its writes: step it towards the
-// estimate from host writes against 3000 rated cycles, by at most 10.
-void EstimateLifeFromWrites(ATA_SMART_INFO& asi) {
-  if (asi.Life < 0 || asi.Life >= 100) return;
-  // The rated endurance in MB, as an unsigned 32-bit product.
-  const uint32_t total = asi.TotalDiskSize * 3000u;
-  if (total == 0) return;
-  const double t = total;
-  const double w = static_cast<double>(asi.HostWrites) * 1024.0;
-  for (double factor : {2.0, 2.5, 1.5}) {
-    const float candidate = static_cast<float>(100.0 * (t - factor * w) / t);
-    if (candidate > static_cast<float>(asi.Life) &&
-        candidate <= static_cast<float>(asi.Life + 10)) {
-      asi.Life = static_cast<int32_t>(candidate + 0.5f);
-      return;
-    }
-  }
-}
-
 // Host writes (F1) or reads (F2) by family and counter unit.
 void ApplyHostCounter(ATA_SMART_INFO& asi, const ATTRIBUTE_ENTRY& a, bool writes) {
   const int32_t f = asi.DiskVendorId;
