@@ -6,9 +6,9 @@
 #
 #   scripts/e2e-qemu.sh [WORKDIR]     (default: build-e2e)
 #
-# E2E_STAVRION=PATH uses that (dynamically linked) program, with its shared
-# libraries, instead of building a static one (scripts/test.sh passes the
-# program its linux step built).
+# E2E_STAVRION=PATH uses that program (with its shared libraries, should it
+# have any) instead of building one here; scripts/test.sh passes the program
+# its linux step built, which is linked statically like this one.
 #
 # Needs root for apt-get when a package is missing. Downloads the kernel
 # package with apt-get download and unpacks it; nothing is installed from it.

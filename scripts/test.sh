@@ -117,7 +117,13 @@ if wanted windows; then
   step_done
   step "windows: tests under Wine"
   scripts/wine-run.sh --init
+  export STAVRION_WINE_RETRY_LOG="$ROOT/build/windows/wine-retries.log"
+  rm -f "$STAVRION_WINE_RETRY_LOG"
   run_ctest windows
+  if [[ -s "$STAVRION_WINE_RETRY_LOG" ]]; then
+    echo "test.sh: wine failed to start a program $(wc -l <"$STAVRION_WINE_RETRY_LOG") time(s) and was started again:"
+    cat "$STAVRION_WINE_RETRY_LOG"
+  fi
   step_done
 fi
 
@@ -159,7 +165,7 @@ if wanted e2e; then
   scripts/install-packages.sh qemu-system-x86 busybox-static smartmontools kmod cpio
   mkdir -p build/e2e
   rc=0
-  # The guest runs the program the linux step built (built here when that
+  # The guest runs the (static) program the linux step built (built here when that
   # step was left out), so the step builds nothing of its own.
   cmake --preset linux >/dev/null
   cmake --build --preset linux --target stavrion

@@ -71,4 +71,30 @@ if wineserver -p60 </dev/null >/dev/null 2>&1; then
   wine cmd /c exit 0 </dev/null >/dev/null 2>&1 || true
 fi
 
-exec wine "$@"
+# Now and then (about once in a thousand starts on a busy machine) wine exits
+# at once with an error status and prints nothing: the program never ran.
+# Every program of ours prints something, so such a start is tried again,
+# at most twice, and said so on standard error and in the file named by
+# STAVRION_WINE_RETRY_LOG (the test command prints that file). The output
+# is held until the program ends to tell the two cases apart.
+out=$(mktemp)
+err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+attempt=1
+while :; do
+  rc=0
+  wine "$@" >"$out" 2>"$err" || rc=$?
+  if [[ $rc -ne 0 && ! -s "$out" && ! -s "$err" && $attempt -lt 3 ]]; then
+    note="wine-run: wine exited with status $rc and printed nothing (start $attempt of $*); starting it again"
+    echo "$note" >&2
+    if [[ -n "${STAVRION_WINE_RETRY_LOG:-}" ]]; then
+      echo "$(date -u +%FT%TZ) $note" >>"$STAVRION_WINE_RETRY_LOG"
+    fi
+    attempt=$((attempt + 1))
+    continue
+  fi
+  break
+done
+cat "$out"
+cat "$err" >&2
+exit "$rc"
