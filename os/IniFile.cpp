@@ -317,9 +317,10 @@ std::string CIniFile::GetString(const std::string& section, const std::string& k
 int32_t CIniFile::GetInt(const std::string& section, const std::string& key,
                          int32_t fallback) const {
   // Windows reads the value through a 30-character buffer and converts it
-  // with RtlUnicodeStringToInteger: control characters and blanks skipped,
-  // one sign, decimal digits until the first other character, no overflow
-  // check.
+  // with RtlUnicodeStringToInteger, base 0: control characters and blanks
+  // skipped, one sign, then "0x", "0o" or "0b" (lower case only) choose base
+  // 16, 8 or 2, otherwise decimal; digits of the base until the first other
+  // character, no overflow check.
   std::string text = GetString(section, key, "", 30);
   if (text.empty()) return fallback;
   size_t i = 0;
@@ -329,9 +330,32 @@ int32_t CIniFile::GetInt(const std::string& section, const std::string& key,
     minus = text[i] == '-';
     ++i;
   }
+  uint32_t base = 10;
+  if (i + 1 < text.size() && text[i] == '0') {
+    switch (text[i + 1]) {
+      case 'x':
+        base = 16;
+        break;
+      case 'o':
+        base = 8;
+        break;
+      case 'b':
+        base = 2;
+        break;
+      default:
+        break;
+    }
+    if (base != 10) i += 2;
+  }
+  auto digit = [](char c) -> uint32_t {
+    if (c >= '0' && c <= '9') return static_cast<uint32_t>(c - '0');
+    if (c >= 'a' && c <= 'f') return static_cast<uint32_t>(c - 'a' + 10);
+    if (c >= 'A' && c <= 'F') return static_cast<uint32_t>(c - 'A' + 10);
+    return 99;
+  };
   uint32_t total = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    total = total * 10u + static_cast<uint32_t>(text[i] - '0');
+  for (; i < text.size() && digit(text[i]) < base; ++i) {
+    total = total * base + digit(text[i]);
   }
   if (minus) total = 0u - total;
   return static_cast<int32_t>(total);

@@ -18,10 +18,6 @@ class Win32IniTable : public ::testing::TestWithParam<IniCase> {
 
 TEST_P(Win32IniTable, WindowsAnswersAsTheTableSays) {
   const IniCase& c = GetParam();
-  // Wine reads "0x10" as 16 (its GetPrivateProfileIntW takes a 0x prefix as
-  // hexadecimal); the table says 0. Which one Windows itself gives is not
-  // settled here, so this case is not counted either way.
-  if (c.Name == "IntHexPrefixIsZero") GTEST_SKIP() << "hexadecimal prefix: Wine gives 16";
   EXPECT_EQ(initest::RunIniCase(m_Profile, c, m_Dir.File("case.ini")), c.Expected);
 }
 
