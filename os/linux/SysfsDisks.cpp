@@ -1,9 +1,12 @@
 #include "os/linux/SysfsDisks.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cctype>
+
+#include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <system_error>
 
@@ -127,14 +130,34 @@ int NameGroup(const std::string& n) {
 
 }  // namespace
 
+namespace {
+
+// Reads at most `limit` bytes of `path` into `out`, with plain system calls:
+// this runs for every attribute of every disk on each device request.
+// Non-blocking, so a pipe in the tree cannot hang a probe; a read error ends
+// the data where it happened, as for a short file.
+std::optional<size_t> ReadUpTo(const std::string& path, uint8_t* out, size_t limit) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return std::nullopt;
+  size_t got = 0;
+  while (got < limit) {
+    ssize_t n = ::read(fd, out + got, limit - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  return got;
+}
+
+}  // namespace
+
 std::optional<std::string> ReadSysText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string text;
-  char buffer[4096];
   // sysfs attributes are small; a runaway file is cut rather than read whole.
-  in.read(buffer, sizeof(buffer));
-  text.assign(buffer, static_cast<size_t>(in.gcount()));
+  uint8_t buffer[4096];
+  auto got = ReadUpTo(path, buffer, sizeof(buffer));
+  if (!got) return std::nullopt;
+  std::string text(reinterpret_cast<const char*>(buffer), *got);
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
   return text;
 }
@@ -181,11 +204,10 @@ std::vector<std::string> ListFolder(const std::string& path) {
 }
 
 std::optional<std::vector<uint8_t>> ReadSysBytes(const std::string& path, size_t limit) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
   std::vector<uint8_t> bytes(limit);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(limit));
-  bytes.resize(static_cast<size_t>(in.gcount()));
+  auto got = ReadUpTo(path, bytes.data(), limit);
+  if (!got) return std::nullopt;
+  bytes.resize(*got);
   return bytes;
 }
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -7,6 +8,7 @@
 
 #include "os/linux/MountTable.h"
 #include "os/linux/SysfsDisks.h"
+#include "tests/TempDir.h"
 
 namespace {
 
@@ -279,6 +281,36 @@ TEST(SysfsNumbers, ParsesDecimalAndHexOnly) {
   }
   EXPECT_EQ(os::ReadSysNumber((dir / "missing").string()), std::nullopt);
   std::filesystem::remove_all(dir);
+}
+
+// Attribute files that are not plain files, or too long: each read ends at
+// once with what could be read, never waits for a writer.
+TEST(SysfsText, OddFilesReadAsShortTextWithoutWaiting) {
+  testutil::CTempDir dir;
+  const std::string fifo = (dir.Path() / "fifo").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::filesystem::create_directory(dir.Path() / "folder");
+  std::ofstream(dir.Path() / "long") << std::string(5000, '7');
+  std::ofstream(dir.Path() / "blanks") << "  text \n\n";
+
+  struct Case {
+    const char* Name;
+    std::optional<std::string> Text;
+  };
+  const Case cases[] = {
+      {"fifo", ""},
+      {"folder", ""},
+      {"long", std::string(4096, '7')},
+      {"blanks", "  text"},
+      {"missing", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(os::ReadSysText((dir.Path() / c.Name).string()), c.Text) << c.Name;
+  }
+  EXPECT_EQ(os::ReadSysNumber(fifo), std::nullopt);
+  auto bytes = os::ReadSysBytes((dir.Path() / "long").string(), 10);
+  ASSERT_TRUE(bytes);
+  EXPECT_EQ(bytes->size(), 10u);
 }
 
 }  // namespace
