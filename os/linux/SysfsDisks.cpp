@@ -2,9 +2,9 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
-
 #include <cerrno>
 #include <filesystem>
 #include <iterator>
@@ -127,10 +127,6 @@ int NameGroup(const std::string& n) {
   if (StartsWith(n, "nvme")) return 1;
   return 2;
 }
-
-}  // namespace
-
-namespace {
 
 // Reads at most `limit` bytes of `path` into `out`, with plain system calls:
 // this runs for every attribute of every disk on each device request.
