@@ -89,6 +89,8 @@ fi
 
 if wanted linux; then
   step "linux: build"
+  # promtool and the Prometheus server check and scrape the metrics endpoint.
+  scripts/install-packages.sh prometheus
   cmake --preset linux >/dev/null
   cmake --build --preset linux
   step_done
