@@ -7,7 +7,7 @@
 
 #include <map>
 
-#include "app/DiskReport.h"
+#include "monitor/DiskReport.h"
 #include "os/sim/SimPlatform.h"
 #include "tests/StdFileSystem.h"
 
@@ -251,7 +251,7 @@ TEST(AttributeList, RowsOfARealDiskAndTheSelector) {
   testutil::CStdFileSystem files;
   os::sim::CSimPlatform sim(std::move(*loaded.Machine), files);
   CAtaSmart ata(sim.Get());
-  app::DiscoverDisks(ata);
+  monitor::DiscoverDisks(ata);
   ASSERT_EQ(ata.vars.GetCount(), 6);
   // The Fujitsu laptop disk, first rows.
   const auto list = BuildAttributeList(ata.vars, 0, {}, {From(kEnglish), From(kEnglish)});

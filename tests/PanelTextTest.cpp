@@ -8,7 +8,7 @@
 #include <map>
 #include <string>
 
-#include "app/DiskReport.h"
+#include "monitor/DiskReport.h"
 #include "os/sim/SimPlatform.h"
 #include "tests/StdFileSystem.h"
 
@@ -298,7 +298,7 @@ TEST(PanelRealDisks, TextsOfEachDisk) {
   testutil::CStdFileSystem files;
   os::sim::CSimPlatform sim(std::move(*loaded.Machine), files);
   CAtaSmart ata(sim.Get());
-  app::DiscoverDisks(ata);
+  monitor::DiscoverDisks(ata);
   ASSERT_EQ(ata.vars.GetCount(), 6);
   struct Row {
     const char* Title;
