@@ -1,43 +1,14 @@
-// "--machine DIR|demo": which machine a command looks at. Without it, the
-// real system; with a folder, the simulated machine described there
-// (docs/simulated-machine.md); with "demo", the machine built into the program.
+// The machine choice of the commands ("--machine DIR|demo") lives with the
+// monitor, which the window program shares; these names keep the commands
+// reading as before.
 #pragma once
 
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "os/NativePlatform.h"
-#include "os/Platform.h"
-#include "os/sim/SimPlatform.h"
+#include "monitor/MachineOption.h"
 
 namespace cli {
 
-struct MachineOption {
-  bool Given = false;
-  std::string Value;
-};
-
-// Takes "--machine X" or "--machine=X" out of `args`. False, with a one-line
-// *error, when the value is missing or the option is given twice.
-bool TakeMachineOption(std::vector<std::string>& args, MachineOption* option, std::string* error);
-
-// The platform a command runs on.
-class CMachine {
- public:
-  // Null, with a one-line *error, when the machine cannot be loaded.
-  static std::unique_ptr<CMachine> Open(const MachineOption& option, std::string* error);
-
-  os::Platform Get();
-  // "this computer", "demo" or the folder.
-  const std::string& Name() const { return m_Name; }
-  // The simulated machine, or null on the real system.
-  os::sim::CSimPlatform* Sim() { return m_Sim.get(); }
-
- private:
-  std::string m_Name;
-  std::unique_ptr<os::NativePlatform> m_Native;
-  std::unique_ptr<os::sim::CSimPlatform> m_Sim;
-};
+using monitor::CMachine;
+using monitor::MachineOption;
+using monitor::TakeMachineOption;
 
 }  // namespace cli

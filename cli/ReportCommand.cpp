@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "app/DiskReport.h"
 #include "app/LanguageFile.h"
 #include "cli/Commands.h"
 #include "cli/MachineOption.h"
 #include "engine/AtaSmart.h"
+#include "monitor/DiskReport.h"
 
 namespace cli {
 namespace {
@@ -58,33 +58,33 @@ int RunReport(const std::vector<std::string>& arguments) {
 
   os::Platform platform = machine->Get();
   CAtaSmart ata(platform);
-  app::DiscoverDisks(ata);
-  const std::vector<app::UnreadDisk> unread =
-      app::FindUnreadDisks(ata.vars, platform.Wmi, platform.Devices);
+  monitor::DiscoverDisks(ata);
+  const std::vector<monitor::UnreadDisk> unread =
+      monitor::FindUnreadDisks(ata.vars, platform.Wmi, platform.Devices);
   if (json) {
-    std::fputs(app::DiskReportJson(ata.vars, unread).c_str(), stdout);
+    std::fputs(monitor::DiskReportJson(ata.vars, unread).c_str(), stdout);
   } else {
     // Texts come from the English file beside the program; without it the
     // report still prints, with its built-in names.
     app::CLanguageFile english;
     english.Load(platform.Files, EnglishLanguagePath(platform.Files));
-    app::TextLookup text = [&english](const std::string& section, const std::string& key) {
+    monitor::TextLookup text = [&english](const std::string& section, const std::string& key) {
       return english.GetText(section, key);
     };
-    std::fputs(app::DiskReportText(ata.vars, unread, text).c_str(), stdout);
+    std::fputs(monitor::DiskReportText(ata.vars, unread, text).c_str(), stdout);
   }
   std::fflush(stdout);
-  switch (
-      app::JudgeReport(ata.vars.GetCount(), unread.size(), platform.Devices.DeviceAccessDenial())) {
-    case app::ReportOutcome::DisksRead:
+  switch (monitor::JudgeReport(ata.vars.GetCount(), unread.size(),
+                               platform.Devices.DeviceAccessDenial())) {
+    case monitor::ReportOutcome::DisksRead:
       return EXIT_OK;
-    case app::ReportOutcome::NoDisk:
+    case monitor::ReportOutcome::NoDisk:
       return EXIT_NO_DISK;
-    case app::ReportOutcome::NotPrivileged:
+    case monitor::ReportOutcome::NotPrivileged:
       std::fprintf(stderr,
                    "stavrion: reading S.M.A.R.T. needs root (CAP_SYS_RAWIO): run as root\n");
       return EXIT_NOT_PRIVILEGED;
-    case app::ReportOutcome::RefusedToPrivileged:
+    case monitor::ReportOutcome::RefusedToPrivileged:
       std::fprintf(stderr,
                    "stavrion: the system refuses raw disk access even to root (a container, a "
                    "virtual machine or a security policy): S.M.A.R.T. cannot be read here\n");

@@ -265,7 +265,14 @@ class CAtaSmart {
   // GetPowerOnHours: an int32 raw value would silently pick it.
   uint32_t GetPowerOnHoursEx(int32_t index, int32_t unit) const;
   int32_t UpdateSmartInfo(int32_t index);
-  bool MeasurePowerOnTimeUnit();
+  // The same; *read tells whether the disk answered the attribute read
+  // (false when it was not read at all or the read failed).
+  int32_t UpdateSmartInfo(int32_t index, bool* read);
+  // Measures the power-on time unit of every disk with a power-on count,
+  // 125 to 155 s after discovery; false outside that window. When given,
+  // (*measured)[i] tells whether disk i answered the measuring read (its
+  // unit is then a measurement, not a guess from an unchanged count).
+  bool MeasurePowerOnTimeUnit(std::vector<bool>* measured = nullptr);
 
   // One attribute's rule of FillSmartData, with the record's family and unit.
   static void ApplySmartAttributeRule(ATA_SMART_INFO& asi, const ATTRIBUTE_ENTRY& a);

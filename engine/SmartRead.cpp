@@ -166,7 +166,12 @@ uint32_t CAtaSmart::GetPowerOnHoursEx(int32_t index, int32_t unit) const {
   return GetPowerOnHours(static_cast<uint32_t>(vars[index].PowerOnRawValue), unit);
 }
 
-int32_t CAtaSmart::UpdateSmartInfo(int32_t index) {
+int32_t CAtaSmart::UpdateSmartInfo(int32_t index) { return UpdateSmartInfo(index, nullptr); }
+
+int32_t CAtaSmart::UpdateSmartInfo(int32_t index, bool* readBack) {
+  bool unused = false;
+  bool& read = readBack != nullptr ? *readBack : unused;
+  read = false;
   if (vars.GetCount() == 0) return SMART_STATUS_NO_CHANGE;
   if (index < 0 || index >= vars.GetCount()) {
     throw std::invalid_argument("UpdateSmartInfo: disk index out of range");
@@ -176,7 +181,8 @@ int32_t CAtaSmart::UpdateSmartInfo(int32_t index) {
   if (asi.DiskVendorId == 19) {
     // The table follows the log just read (its sensor rows keep the values
     // of admission); without a read the figures stay.
-    if (ReadSmartAttributeNVMe(asi)) {
+    read = ReadSmartAttributeNVMe(asi);
+    if (read) {
       FillSmartDataNVMe(asi.SmartReadData.data(), asi.Attribute, false);
       ApplyNvmeHealthLog(asi);
     }
@@ -186,7 +192,6 @@ int32_t CAtaSmart::UpdateSmartInfo(int32_t index) {
 
   if (asi.IsSmartEnabled == 0 || asi.IsSmartCorrect == 0) return SMART_STATUS_NO_CHANGE;
 
-  bool read = false;
   switch (asi.CommandType) {
     case CMD_TYPE_PHYSICAL_DRIVE:
       app::DebugLog("CommandType: CMD_TYPE_PHYSICAL_DRIVE");
@@ -287,14 +292,19 @@ int32_t CAtaSmart::UpdateSmartInfo(int32_t index) {
   return SMART_STATUS_CHANGED;
 }
 
-bool CAtaSmart::MeasurePowerOnTimeUnit() {
+bool CAtaSmart::MeasurePowerOnTimeUnit(std::vector<bool>* measured) {
+  if (measured != nullptr) measured->assign(static_cast<size_t>(vars.GetCount()), false);
   const uint64_t now = m_Platform.Clock.TickCount();
   const uint64_t start = m_LastInitTick;
   if (now < start + 125000 || now > start + 155000) return false;
 
   for (int32_t i = 0; i < vars.GetCount(); ++i) {
     if (vars[i].PowerOnRawValue < 0) continue;
-    UpdateSmartInfo(i);
+    bool read = false;
+    UpdateSmartInfo(i, &read);
+    // A disk that did not answer keeps its start value: its unit was not
+    // measured, whatever the comparison below makes of it.
+    if (measured != nullptr) (*measured)[static_cast<size_t>(i)] = read;
     ATA_SMART_INFO& asi = vars[i];
     const uint32_t d = static_cast<uint32_t>(asi.PowerOnRawValue) -
                        static_cast<uint32_t>(asi.PowerOnStartRawValue);

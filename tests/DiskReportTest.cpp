@@ -1,6 +1,6 @@
 // The disk report: field names and order of the JSON record, escaping of
 // what disks send, and the text the panel and the attribute list show.
-#include "app/DiskReport.h"
+#include "monitor/DiskReport.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ size_t Find(const std::string& text, const std::string& part) {
 }
 
 TEST(DiskReportJson, FieldsInRecordOrderWithTablesAndHex) {
-  const std::string json = app::DiskRecordJson(Sample());
+  const std::string json = monitor::DiskRecordJson(Sample());
   // A few landmarks of the record's declaration order.
   size_t identify = Find(json, "\"IdentifyDevice\": \"0000");
   size_t attribute = Find(json, "\"Attribute\": [");
@@ -69,7 +69,7 @@ TEST(DiskReportJson, DiskTextsAreEscaped) {
   ATA_SMART_INFO asi = Sample();
   asi.Model = std::string("BAD\"MODEL\\\x01\xFF", 12);
   asi.VendorSpecificText = "\"0\x0B\xC2\xA5";
-  const std::string json = app::DiskRecordJson(asi);
+  const std::string json = monitor::DiskRecordJson(asi);
   Find(json, "\"Model\": \"BAD\\\"MODEL\\\\\\u0001\\u00FF\"");
   Find(json, "\"VendorSpecificText\": \"\\\"0\\u000B\xC2\xA5\"");
 }
@@ -79,7 +79,7 @@ TEST(DiskReportText, NamesFromTheLanguageFileAndPanelFigures) {
   testutil::CStdFileSystem files;
   ASSERT_TRUE(english.Load(
       files, std::string(STAVRION_SOURCE_DIR) + "/resources/TslResource/language/English.lang"));
-  app::TextLookup text = [&](const std::string& s, const std::string& k) {
+  monitor::TextLookup text = [&](const std::string& s, const std::string& k) {
     return english.GetText(s, k);
   };
   CDiskArray disks;
@@ -91,7 +91,7 @@ TEST(DiskReportText, NamesFromTheLanguageFileAndPanelFigures) {
   asi.SupportLevel = 5;
   asi.DetectedPowerOnHours = 50;
   disks.Add(asi);
-  const std::string out = app::DiskReportText(disks, text);
+  const std::string out = monitor::DiskReportText(disks, text);
   const size_t second = Find(out, "(2) WDC WD5000AAKS-00TMA0 465.7 GB");
   // First disk: standard names, unrated.
   EXPECT_LT(Find(out, "05  Reallocated Sectors Count"), second);
@@ -114,8 +114,8 @@ TEST(DiskReportText, NamesFromTheLanguageFileAndPanelFigures) {
 }
 
 TEST(DiskReportText, NoDisk) {
-  EXPECT_EQ(app::DiskReportText(CDiskArray(), nullptr), "No disk found.\n");
-  EXPECT_EQ(app::DiskReportJson(CDiskArray()), "[]\n");
+  EXPECT_EQ(monitor::DiskReportText(CDiskArray(), nullptr), "No disk found.\n");
+  EXPECT_EQ(monitor::DiskReportJson(CDiskArray()), "[]\n");
 }
 
 }  // namespace

@@ -11,8 +11,8 @@
 #include <sstream>
 #include <string>
 
-#include "app/DiskReport.h"
 #include "engine/AtaSmart.h"
+#include "monitor/DiskReport.h"
 #include "os/IniProfile.h"
 #include "os/sim/SimPlatform.h"
 #include "tests/StdFileSystem.h"
@@ -40,9 +40,9 @@ std::string ReportOf(const std::string& name, std::string* error) {
   os::sim::CSimPlatform sim(std::move(*loaded.Machine), files);
   os::Platform platform = sim.Get();
   CAtaSmart ata(platform);
-  app::DiscoverDisks(ata);
-  return app::DiskReportJson(ata.vars,
-                             app::FindUnreadDisks(ata.vars, platform.Wmi, platform.Devices));
+  monitor::DiscoverDisks(ata);
+  return monitor::DiskReportJson(
+      ata.vars, monitor::FindUnreadDisks(ata.vars, platform.Wmi, platform.Devices));
 }
 
 // Reports the first line that differs, which is where a reviewer looks.

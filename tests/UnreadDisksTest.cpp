@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/DiskReport.h"
+#include "monitor/DiskReport.h"
 
 namespace {
 
@@ -54,10 +54,10 @@ ATA_SMART_INFO ReadDisk(int32_t drive) {
 }
 
 TEST(FindUnreadDisks, InventoryDisksNotReadWithTheRefusalAsCause) {
-  const std::pair<os::AccessDenial, app::UnreadCause> cases[] = {
-      {os::AccessDenial::None, app::UnreadCause::NoSmartCommand},
-      {os::AccessDenial::NotPrivileged, app::UnreadCause::NotPrivileged},
-      {os::AccessDenial::RefusedToPrivileged, app::UnreadCause::RefusedToPrivileged},
+  const std::pair<os::AccessDenial, monitor::UnreadCause> cases[] = {
+      {os::AccessDenial::None, monitor::UnreadCause::NoSmartCommand},
+      {os::AccessDenial::NotPrivileged, monitor::UnreadCause::NotPrivileged},
+      {os::AccessDenial::RefusedToPrivileged, monitor::UnreadCause::RefusedToPrivileged},
   };
   for (const auto& [denial, cause] : cases) {
     CInventory wmi;
@@ -78,7 +78,7 @@ TEST(FindUnreadDisks, InventoryDisksNotReadWithTheRefusalAsCause) {
     devices.Denial = denial;
     CDiskArray disks;
     disks.Add(ReadDisk(0));
-    auto unread = app::FindUnreadDisks(disks, wmi, devices);
+    auto unread = monitor::FindUnreadDisks(disks, wmi, devices);
     ASSERT_EQ(unread.size(), 2u);
     EXPECT_EQ(unread[0].PhysicalDriveId, 1);
     EXPECT_EQ(unread[0].Model, "Virtio Block Device");
@@ -104,7 +104,7 @@ TEST(FindUnreadDisks, BadRowsAreSkippedOrLeftUnknown) {
   wmi.Add({{"Index", int64_t{2}}, {"Model", std::string("Twice")}});  // drive seen already
   wmi.Add({{"Index", int64_t{5}}, {"Size", std::string("12ab")}});
   CRefusingDevices devices;
-  auto unread = app::FindUnreadDisks(CDiskArray(), wmi, devices);
+  auto unread = monitor::FindUnreadDisks(CDiskArray(), wmi, devices);
   ASSERT_EQ(unread.size(), 2u);
   EXPECT_EQ(unread[0].PhysicalDriveId, 2);
   EXPECT_EQ(unread[0].Model, "Caption Only");
@@ -114,11 +114,11 @@ TEST(FindUnreadDisks, BadRowsAreSkippedOrLeftUnknown) {
   EXPECT_EQ(unread[1].Size, 0u);
 
   wmi.Broken = true;
-  EXPECT_TRUE(app::FindUnreadDisks(CDiskArray(), wmi, devices).empty());
+  EXPECT_TRUE(monitor::FindUnreadDisks(CDiskArray(), wmi, devices).empty());
 }
 
 TEST(JudgeReport, OutcomeByDisksAndRefusal) {
-  using O = app::ReportOutcome;
+  using O = monitor::ReportOutcome;
   using D = os::AccessDenial;
   struct Case {
     int32_t Read;
@@ -140,28 +140,28 @@ TEST(JudgeReport, OutcomeByDisksAndRefusal) {
       {3, 1, D::RefusedToPrivileged, O::RefusedToPrivileged},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(app::JudgeReport(c.Read, c.Unread, c.Denial), c.Outcome)
+    EXPECT_EQ(monitor::JudgeReport(c.Read, c.Unread, c.Denial), c.Outcome)
         << c.Read << " read, " << c.Unread << " unread, denial " << static_cast<int>(c.Denial);
   }
 }
 
-std::vector<app::UnreadDisk> TwoUnread() {
-  app::UnreadDisk vda;
+std::vector<monitor::UnreadDisk> TwoUnread() {
+  monitor::UnreadDisk vda;
   vda.PhysicalDriveId = 0;
   vda.Model = "Virtio \"Block\" Device";
   vda.Size = 21474836480;
   vda.DevicePath = "/dev/vda";
-  vda.Cause = app::UnreadCause::RefusedToPrivileged;
-  app::UnreadDisk stick;
+  vda.Cause = monitor::UnreadCause::RefusedToPrivileged;
+  monitor::UnreadDisk stick;
   stick.PhysicalDriveId = 1;
-  stick.Cause = app::UnreadCause::NoSmartCommand;
+  stick.Cause = monitor::UnreadCause::NoSmartCommand;
   return {vda, stick};
 }
 
 TEST(DiskReportJson, UnreadDisksInTheirOwnList) {
   CDiskArray disks;
   disks.Add(ReadDisk(2));
-  const std::string json = app::DiskReportJson(disks, TwoUnread());
+  const std::string json = monitor::DiskReportJson(disks, TwoUnread());
   ASSERT_EQ(json.substr(0, 1), "{");
   const size_t read = json.find("\"Disks\": [");
   const size_t model = json.find("\"Model\": \"READ DISK\"");
@@ -178,12 +178,12 @@ TEST(DiskReportJson, UnreadDisksInTheirOwnList) {
   EXPECT_NE(tail.find("\"Cause\": \"NoSmartCommand\""), std::string::npos) << tail;
   EXPECT_NE(tail.find("even to root"), std::string::npos) << tail;
 
-  EXPECT_EQ(app::DiskReportJson(CDiskArray(), {}),
+  EXPECT_EQ(monitor::DiskReportJson(CDiskArray(), {}),
             "{\n  \"Disks\": [],\n  \"UnreadDisks\": []\n}\n");
 }
 
 TEST(DiskReportText, UnreadDisksSectionSaysWhy) {
-  const std::string none = app::DiskReportText(CDiskArray(), TwoUnread(), nullptr);
+  const std::string none = monitor::DiskReportText(CDiskArray(), TwoUnread(), nullptr);
   EXPECT_EQ(none.find("No disk found."), std::string::npos) << none;
   EXPECT_NE(none.find("Disks without S.M.A.R.T.:\n"), std::string::npos) << none;
   EXPECT_NE(none.find("  Virtio \"Block\" Device 21.5 GB /dev/vda: the system refuses raw disk "
@@ -196,19 +196,20 @@ TEST(DiskReportText, UnreadDisksSectionSaysWhy) {
 
   CDiskArray disks;
   disks.Add(ReadDisk(2));
-  const std::string both = app::DiskReportText(disks, TwoUnread(), nullptr);
+  const std::string both = monitor::DiskReportText(disks, TwoUnread(), nullptr);
   EXPECT_LT(both.find("READ DISK"), both.find("Disks without S.M.A.R.T."));
   // Without unread disks the report is what it always was.
-  EXPECT_EQ(app::DiskReportText(disks, {}, nullptr), app::DiskReportText(disks, nullptr));
-  EXPECT_EQ(app::DiskReportText(CDiskArray(), {}, nullptr), "No disk found.\n");
+  EXPECT_EQ(monitor::DiskReportText(disks, {}, nullptr), monitor::DiskReportText(disks, nullptr));
+  EXPECT_EQ(monitor::DiskReportText(CDiskArray(), {}, nullptr), "No disk found.\n");
 }
 
 TEST(UnreadCauseText, RootAdviceOnlyWhereRootHelps) {
-  EXPECT_NE(app::UnreadCauseText(app::UnreadCause::NotPrivileged).find("run as root"),
+  EXPECT_NE(monitor::UnreadCauseText(monitor::UnreadCause::NotPrivileged).find("run as root"),
             std::string::npos);
-  EXPECT_EQ(app::UnreadCauseText(app::UnreadCause::RefusedToPrivileged).find("run as root"),
+  EXPECT_EQ(monitor::UnreadCauseText(monitor::UnreadCause::RefusedToPrivileged).find("run as root"),
             std::string::npos);
-  EXPECT_EQ(app::UnreadCauseText(app::UnreadCause::NoSmartCommand).find("root"), std::string::npos);
+  EXPECT_EQ(monitor::UnreadCauseText(monitor::UnreadCause::NoSmartCommand).find("root"),
+            std::string::npos);
 }
 
 TEST(DiskReportText, MountPointsAreNotCalledDriveLetters) {
@@ -220,7 +221,7 @@ TEST(DiskReportText, MountPointsAreNotCalledDriveLetters) {
   windows.DriveMapLine = "C: D:";
   windows.DriveLetterMap = (1u << 2) | (1u << 3);
   disks.Add(windows);
-  const std::string out = app::DiskReportText(disks, nullptr);
+  const std::string out = monitor::DiskReportText(disks, nullptr);
   EXPECT_NE(out.find("Mount points        : / /home\n"), std::string::npos) << out;
   EXPECT_NE(out.find("Drive letters       : C: D:\n"), std::string::npos) << out;
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/DiskReport.h"
+#include "monitor/DiskReport.h"
 #include "os/linux/LinuxDeviceIo.h"
 #include "os/linux/LinuxWmi.h"
 #include "tests/linux/ScriptedDiskSyscalls.h"
@@ -25,25 +25,25 @@ TEST(UnreadDisksOnLinux, EveryDiskOfTheTreeWithWhyItWasNotRead) {
     const char* Tree;
     int ReadErrno;  // of the wake-up read; 0 when nothing was refused
     std::vector<std::string> Paths;
-    app::UnreadCause Cause;
-    app::ReportOutcome Outcome;
+    monitor::UnreadCause Cause;
+    monitor::ReportOutcome Outcome;
   };
   const Case cases[] = {
       {"sata-laptop",
        EACCES,
        {"/dev/sda"},
-       app::UnreadCause::NotPrivileged,
-       app::ReportOutcome::NotPrivileged},
+       monitor::UnreadCause::NotPrivileged,
+       monitor::ReportOutcome::NotPrivileged},
       {"nvme-desktop",
        EPERM,
        {"/dev/sda", "/dev/nvme0n1", "/dev/nvme1n1"},
-       app::UnreadCause::RefusedToPrivileged,
-       app::ReportOutcome::RefusedToPrivileged},
+       monitor::UnreadCause::RefusedToPrivileged,
+       monitor::ReportOutcome::RefusedToPrivileged},
       {"usb-enclosure",
        0,
        {"/dev/sda", "/dev/sdb", "/dev/sdc", "/dev/sdd"},
-       app::UnreadCause::NoSmartCommand,
-       app::ReportOutcome::DisksRead},
+       monitor::UnreadCause::NoSmartCommand,
+       monitor::ReportOutcome::DisksRead},
   };
   for (const Case& c : cases) {
     testlinux::CScriptedDiskSyscalls sys;
@@ -58,7 +58,7 @@ TEST(UnreadDisksOnLinux, EveryDiskOfTheTreeWithWhyItWasNotRead) {
       uint32_t got = 0;
       EXPECT_FALSE(h->Read(sector.data(), 512, &got)) << c.Tree;
     }
-    auto unread = app::FindUnreadDisks(CDiskArray(), wmi, devices);
+    auto unread = monitor::FindUnreadDisks(CDiskArray(), wmi, devices);
     std::vector<std::string> paths;
     for (const auto& d : unread) {
       paths.push_back(d.DevicePath);
@@ -67,7 +67,7 @@ TEST(UnreadDisksOnLinux, EveryDiskOfTheTreeWithWhyItWasNotRead) {
       EXPECT_EQ(d.Cause, c.Cause) << c.Tree << " " << d.DevicePath;
     }
     EXPECT_EQ(paths, c.Paths) << c.Tree;
-    EXPECT_EQ(app::JudgeReport(0, unread.size(), devices.DeviceAccessDenial()), c.Outcome)
+    EXPECT_EQ(monitor::JudgeReport(0, unread.size(), devices.DeviceAccessDenial()), c.Outcome)
         << c.Tree;
   }
 }

@@ -1,8 +1,8 @@
-#include "cli/MachineOption.h"
+#include "monitor/MachineOption.h"
 
 #include "os/sim/DemoMachine.h"
 
-namespace cli {
+namespace monitor {
 
 bool TakeMachineOption(std::vector<std::string>& args, MachineOption* option, std::string* error) {
   const std::string flag = "--machine";
@@ -61,4 +61,4 @@ std::unique_ptr<CMachine> CMachine::Open(const MachineOption& option, std::strin
 
 os::Platform CMachine::Get() { return m_Sim ? m_Sim->Get() : m_Native->Get(); }
 
-}  // namespace cli
+}  // namespace monitor

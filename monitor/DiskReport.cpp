@@ -1,26 +1,17 @@
-#include "app/DiskReport.h"
+#include "monitor/DiskReport.h"
 
 #include <cctype>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
 
 #include "app/JsonWriter.h"
 
-namespace app {
+namespace monitor {
+
+using app::CJsonWriter;
 
 namespace {
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-  char buffer[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(buffer, sizeof(buffer), format, args);
-  va_end(args);
-  return buffer;
-}
 
 // ---- JSON ----------------------------------------------------------------
 
@@ -219,20 +210,7 @@ std::string Lookup(const TextLookup& text, const std::string& section, const std
 }
 
 // Capacity of `mb` megabytes as the panel writes it.
-std::string CapacityText(uint32_t mb) {
-  if (mb == 0) return "Unknown";
-  if (mb < 1024) return Format("%u MB", mb);
-  if (mb < 1048576) return Format("%.1f GB", mb / 1024.0);
-  return Format("%.3f TB", mb / 1048576.0);
-}
-
-// A count of gigabytes as the attribute list writes it.
-std::string SizeText(int32_t gb) {
-  if (gb == -1 || gb == 0) return "----";
-  if (gb <= 1024) return Format("%d GB", gb);
-  if (gb <= 1048576) return Format("%.3f TB", gb / 1024.0);
-  return Format("%.3f PB", gb / 1048576.0);
-}
+std::string ReportCapacity(uint32_t mb) { return CapacityText(mb, "Unknown"); }
 
 std::string StatusText(const TextLookup& text, const ATA_SMART_INFO& a) {
   static const char* const kKeys[] = {"UNKNOWN", "GOOD", "CAUTION", "BAD"};
@@ -246,18 +224,8 @@ std::string StatusText(const TextLookup& text, const ATA_SMART_INFO& a) {
   return status;
 }
 
-std::string TemperatureText(const ATA_SMART_INFO& a) {
-  if (a.Temperature < -126)
-    return "--\xC2\xB0"
-           "C";
-  return Format(
-      "%d\xC2\xB0"
-      "C",
-      a.Temperature);
-}
-
 std::string PowerOnText(const ATA_SMART_INFO& a) {
-  const int32_t h = a.MeasuredPowerOnHours >= 1 ? a.MeasuredPowerOnHours : a.DetectedPowerOnHours;
+  const int32_t h = PowerOnHoursShown(a);
   if (h < 0) return "Unknown";
   return Format("%d days %d hours (%d hours)", h / 24, h % 24, h);
 }
@@ -272,11 +240,12 @@ void AppendDisk(std::string& out, const TextLookup& text, int32_t index, const A
   auto line = [&out](const char* label, const std::string& value) {
     out += Format("  %-20s: ", label) + value + "\n";
   };
-  out += Format("(%d) %s %s\n", index + 1, a.Model.c_str(), CapacityText(a.TotalDiskSize).c_str());
+  out +=
+      Format("(%d) %s %s\n", index + 1, a.Model.c_str(), ReportCapacity(a.TotalDiskSize).c_str());
   line("Model", a.Model);
   line("Serial number", a.SerialNumber);
   line("Firmware", a.FirmwareRev);
-  line("Capacity", CapacityText(a.TotalDiskSize) + Format(" (%u MB)", a.TotalDiskSize));
+  line("Capacity", ReportCapacity(a.TotalDiskSize) + Format(" (%u MB)", a.TotalDiskSize));
   line("Interface", a.Interface);
   line("Transfer mode", a.CurrentTransferMode + " | " + a.MaxTransferMode);
   line("Standard", a.MajorVersionText + " | " + a.MinorVersionText);
@@ -285,7 +254,7 @@ void AppendDisk(std::string& out, const TextLookup& text, int32_t index, const A
   line("Controller", a.Controller.empty() ? std::string("Unknown") : a.Controller);
   line("Status", StatusText(text, a));
   line("Life", a.Life < 0 ? std::string("Unknown") : Format("%d%%", a.Life));
-  line("Temperature", TemperatureText(a));
+  line("Temperature", TemperatureText(a.Temperature, false));
   line("Power-on time", PowerOnText(a));
   line("Power-on count", a.PowerOnCount != 0 ? Format("%d", a.PowerOnCount) : "Unknown");
   line("Host writes", SizeText(a.HostWrites));
@@ -503,4 +472,4 @@ std::string DiskReportText(const CDiskArray& disks, const TextLookup& text) {
   return out;
 }
 
-}  // namespace app
+}  // namespace monitor

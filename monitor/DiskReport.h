@@ -4,18 +4,15 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "engine/AtaSmart.h"
+#include "monitor/PanelText.h"
 #include "os/DeviceIo.h"
 #include "os/Platform.h"
 
-namespace app {
-
-// Looks up a text of the language file by (section, key); empty when absent.
-using TextLookup = std::function<std::string(const std::string& section, const std::string& key)>;
+namespace monitor {
 
 // Discovery as the program runs it at start-up with default settings: WMI
 // on, no advanced search, every USB bridge allowed, then each disk's status.
@@ -75,4 +72,4 @@ std::string DiskReportText(const CDiskArray& disks, const std::vector<UnreadDisk
 // (the English language file), with built-in fallbacks.
 std::string DiskReportText(const CDiskArray& disks, const TextLookup& text);
 
-}  // namespace app
+}  // namespace monitor
