@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/DiskReport.h"
+#include "monitor/DiskReport.h"
 #include "os/sim/DemoMachine.h"
 #include "os/sim/SimPlatform.h"
 #include "tests/StdFileSystem.h"
@@ -282,7 +282,7 @@ TEST(MetricsExposition, DemoMachineIsWellFormed) {
   testutil::CStdFileSystem files;
   os::sim::CSimPlatform sim(std::move(*loaded.Machine), files);
   CAtaSmart ata(sim.Get());
-  app::DiscoverDisks(ata);
+  monitor::DiscoverDisks(ata);
   ASSERT_GT(ata.vars.GetCount(), 0);
   monitor::MetricsInput in;
   for (const ATA_SMART_INFO& a : ata.vars) in.Disks.push_back({&a, 1, false, {}});

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/DiskReport.h"
+#include "monitor/DiskReport.h"
 #include "monitor/MetricsExposition.h"
 #include "os/sim/DemoMachine.h"
 #include "os/sim/SimPlatform.h"
@@ -38,7 +38,7 @@ TEST(PrometheusTools, PromtoolAcceptsTheExpositionOfTheDemoMachine) {
   testutil::CStdFileSystem files;
   os::sim::CSimPlatform sim(std::move(*loaded.Machine), files);
   CAtaSmart ata(sim.Get());
-  app::DiscoverDisks(ata);
+  monitor::DiscoverDisks(ata);
   monitor::MetricsInput in;
   in.Now = 100;
   in.Version = "0.1.0";
