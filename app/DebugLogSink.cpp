@@ -5,7 +5,7 @@ namespace app {
 CDebugLogSink::CDebugLogSink(const os::Platform& platform)
     : CDebugLogSink(platform, [&platform]() {
         std::string exe = platform.Files.ExecutablePath();
-        return exe.empty() ? std::string() : DebugLogPathFor(exe);
+        return exe.empty() ? std::string() : base::DebugLogPathFor(exe);
       }()) {}
 
 CDebugLogSink::CDebugLogSink(const os::Platform& platform, std::string logPath)

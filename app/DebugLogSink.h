@@ -6,12 +6,12 @@
 
 #include <string>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 #include "os/Platform.h"
 
 namespace app {
 
-class CDebugLogSink : public IDebugLogSink {
+class CDebugLogSink : public base::IDebugLogSink {
  public:
   // Log path from the platform's executable path.
   explicit CDebugLogSink(const os::Platform& platform);

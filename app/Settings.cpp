@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 #include "os/IniFile.h"
 
 namespace app {
@@ -262,14 +262,14 @@ bool CSettings::Write(const std::string& section, const std::string& key,
   // A name or value that cannot be one line of the file (a model name with
   // '=' in it, a value with a line break) is not the user's to fix.
   if (!os::CIniFile::IsStorable(section, key, value)) {
-    DebugLog("Settings: not stored: [" + section + "] " + key);
+    base::DebugLog("Settings: not stored: [" + section + "] " + key);
     return false;
   }
   if (m_Profile.WriteString(section, key, value, m_Path)) return true;
   if (m_WriteError.empty()) {
     m_WriteError = "Cannot save settings to \"" + m_Path +
                    "\": changes will be lost; make the file and its folder writable.";
-    DebugLog(m_WriteError);
+    base::DebugLog(m_WriteError);
   }
   return false;
 }

@@ -1,6 +1,6 @@
 #include "app/StavrionApp.h"
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 
 namespace app {
 namespace {
@@ -24,7 +24,7 @@ CStavrionApp::CStavrionApp(const os::Platform& platform)
 
 CStavrionApp::~CStavrionApp() {
   m_Mutex.reset();
-  SetDebugLogSink(nullptr);
+  base::SetDebugLogSink(nullptr);
 }
 
 std::string CStavrionApp::SettingsPathFor(const std::string& exePath,
@@ -64,8 +64,8 @@ void CStavrionApp::WriteHandOffFile() {
     written = files.WriteFileAtomic(path, text);
   }
   if (!written) {
-    DebugLog("CFileException: Unable to save CD file...");
-    DebugLog(path.empty() ? "no folder for the hand-off file" : files.LastErrorText());
+    base::DebugLog("CFileException: Unable to save CD file...");
+    base::DebugLog(path.empty() ? "no folder for the hand-off file" : files.LastErrorText());
   }
 }
 
@@ -80,8 +80,8 @@ bool CStavrionApp::Run(const std::vector<std::string>& args, const MainWindow& m
   // The level takes only 0, 1 and 2; the value as read goes back so the key
   // is there for the user to find after the first start.
   int32_t debugMode = m_Settings->GetRaw(Setting::DEBUG_MODE);
-  SetDebugLogLevel(debugMode);
-  SetDebugLogSink(&m_LogSink);
+  base::SetDebugLogLevel(debugMode);
+  base::SetDebugLogSink(&m_LogSink);
   m_Settings->Set(Setting::DEBUG_MODE, debugMode);
 
   std::string first = args.empty() ? std::string() : args[0];
@@ -89,18 +89,18 @@ bool CStavrionApp::Run(const std::vector<std::string>& args, const MainWindow& m
     int32_t seconds = StartupWaitSeconds(m_Settings->GetRaw(Setting::STARTUP_WAIT_TIME));
     if (seconds > 0) m_Platform.Clock.Sleep(static_cast<uint32_t>(seconds) * 1000u);
     if (!m_Platform.System.StartProcess(m_ExePath, {})) {
-      DebugLog("Startup: relaunch failed");
+      base::DebugLog("Startup: relaunch failed");
     }
     m_Outcome = Outcome::RELAUNCHED;
     return false;
   }
 
   if (!SameArgument(first, "/Zedarareda")) {
-    DebugLog("CreateMutex");
+    base::DebugLog("CreateMutex");
     bool existed = false;
     m_Mutex = m_Platform.System.CreateNamedMutex(MUTEX_NAME, &existed);
     if (existed) {
-      DebugLog("ERROR_ALREADY_EXISTS");
+      base::DebugLog("ERROR_ALREADY_EXISTS");
       m_Mutex.reset();
       m_Outcome = Outcome::ALREADY_RUNNING;
       return false;
@@ -111,7 +111,7 @@ bool CStavrionApp::Run(const std::vector<std::string>& args, const MainWindow& m
   WriteHandOffFile();
 
   if (mainWindow) mainWindow(*this);
-  DebugLog("dlg.DoModal()");
+  base::DebugLog("dlg.DoModal()");
   m_Outcome = Outcome::MAIN_WINDOW_RAN;
 
   m_Mutex.reset();

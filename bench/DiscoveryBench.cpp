@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 #include "engine/AtaSmart.h"
 #include "os/IniProfile.h"
 #include "os/sim/SimPlatform.h"
@@ -261,7 +261,7 @@ void Report(const char* name, bool wmi, int runs, bool mixed = false) {
 
 int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 21;
-  app::SetDebugLogLevel(0);
+  base::SetDebugLogLevel(0);
   std::printf("Init of a 48-disk simulated machine, CPU time:\n");
   Report("Init, WMI on", true, runs);
   Report("Init, WMI off", false, runs);

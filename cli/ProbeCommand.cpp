@@ -9,7 +9,7 @@
 #include "cli/Commands.h"
 #include "cli/MachineOption.h"
 #include "engine/AtaSmart.h"
-#include "engine/WinIoctl.h"
+#include "os/wire/WinIoctl.h"
 
 namespace cli {
 namespace {

@@ -4,7 +4,7 @@
 // operations (AAM, APM) and the IDENTIFY refresh that follows them.
 #include <cstring>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 #include "engine/AtaSmart.h"
 
 namespace {
@@ -27,15 +27,15 @@ bool CAtaSmart::GetDiskInfo(int32_t physicalDriveId, int32_t scsiPort, int32_t s
                             int32_t scsiBus, int32_t siliconImageType, bool flagNvidiaController,
                             bool flagMarvellController, const std::string& pnpDeviceId,
                             bool flagNVMe) {
-  app::DebugLog("GetDiskInfo");
+  base::DebugLog("GetDiskInfo");
   if (vars.GetCount() > MAX_DISK) {
-    app::DebugLog("GetDiskInfo - FALSE0");
+    base::DebugLog("GetDiskInfo - FALSE0");
     return false;
   }
   if (physicalDriveId >= 0) {
     for (const ATA_SMART_INFO& r : vars) {
       if (r.PhysicalDriveId == physicalDriveId) {
-        app::DebugLog("GetDiskInfo - FALSE1");
+        base::DebugLog("GetDiskInfo - FALSE1");
         return false;
       }
     }
@@ -52,51 +52,51 @@ bool CAtaSmart::GetDiskInfo(int32_t physicalDriveId, int32_t scsiPort, int32_t s
 
   if (siliconImageType != 0) {
     WakeUp(physicalDriveId);
-    app::DebugLogF("physicalDriveId=%d, scsiPort=%d, scsiBus=%d, scsiTargetId=%d", physicalDriveId,
-                   scsiPort, scsiBus, scsiTargetId);
+    base::DebugLogF("physicalDriveId=%d, scsiPort=%d, scsiBus=%d, scsiTargetId=%d", physicalDriveId,
+                    scsiPort, scsiBus, scsiTargetId);
     if (DoIdentifyDeviceSi(scsiPort, scsiBus, siliconImageType, identify)) {
-      app::DebugLog("AddDisk - Si");
+      base::DebugLog("AddDisk - Si");
       return AddDisk(physicalDriveId, scsiPort, scsiTargetId, scsiBus, TARGET_MASTER,
                      CMD_TYPE_SILICON_IMAGE, identify, siliconImageType, nullptr, pnpDeviceId);
     }
   }
 
   if (physicalDriveId < 0) {
-    app::DebugLogF("DoIdentifyDeviceScsi(%d, %d) - 7", scsiPort, scsiTargetId);
+    base::DebugLogF("DoIdentifyDeviceScsi(%d, %d) - 7", scsiPort, scsiTargetId);
     if (scsiPort >= 0 && scsiTargetId >= 0 &&
         DoIdentifyDeviceScsi(scsiPort, scsiTargetId, identify)) {
-      app::DebugLogF("AddDisk(%d, %d, %d) - 8", physicalDriveId, scsiPort, scsiTargetId);
+      base::DebugLogF("AddDisk(%d, %d, %d) - 8", physicalDriveId, scsiPort, scsiTargetId);
       return AddDisk(physicalDriveId, scsiPort, scsiTargetId, scsiBus, TARGET_MASTER,
                      CMD_TYPE_SCSI_MINIPORT, identify, siliconImageType, nullptr, pnpDeviceId);
     }
     return false;
   }
 
-  app::DebugLogF("DoIdentifyDevicePd(%d, 0xA0) - 1", physicalDriveId);
+  base::DebugLogF("DoIdentifyDevicePd(%d, 0xA0) - 1", physicalDriveId);
   bool found = DoIdentifyDevicePd(physicalDriveId, TARGET_MASTER, identify);
   if (!found) {
-    app::DebugLogF("WakeUp(%d)", physicalDriveId);
+    base::DebugLogF("WakeUp(%d)", physicalDriveId);
     WakeUp(physicalDriveId);
-    app::DebugLogF("DoIdentifyDevicePd(%d, 0xA0) - 2", physicalDriveId);
+    base::DebugLogF("DoIdentifyDevicePd(%d, 0xA0) - 2", physicalDriveId);
     found = DoIdentifyDevicePd(physicalDriveId, TARGET_MASTER, identify);
   }
   if (!found) {
-    app::DebugLogF("DoIdentifyDevicePd(%d, 0xB0) - 3", physicalDriveId);
+    base::DebugLogF("DoIdentifyDevicePd(%d, 0xB0) - 3", physicalDriveId);
     found = DoIdentifyDevicePd(physicalDriveId, TARGET_SLAVE, identify);
   }
   if (found) {
     // Recorded as the first device whichever attempt answered: the
     // physical-drive handle addresses the disk itself.
-    app::DebugLogF("AddDisk(%d, %d, %d) - 6", physicalDriveId, scsiPort, scsiTargetId);
+    base::DebugLogF("AddDisk(%d, %d, %d) - 6", physicalDriveId, scsiPort, scsiTargetId);
     return AddDisk(physicalDriveId, scsiPort, scsiTargetId, scsiBus, TARGET_MASTER,
                    CMD_TYPE_PHYSICAL_DRIVE, identify, siliconImageType, nullptr, pnpDeviceId);
   }
 
-  app::DebugLogF("DoIdentifyDeviceScsi(%d, %d) - 4", scsiPort, scsiTargetId);
+  base::DebugLogF("DoIdentifyDeviceScsi(%d, %d) - 4", scsiPort, scsiTargetId);
   if ((flagNvidiaController || flagMarvellController || m_FlagAdvancedDiskSearch) &&
       scsiPort >= 0 && scsiTargetId >= 0 &&
       DoIdentifyDeviceScsi(scsiPort, scsiTargetId, identify)) {
-    app::DebugLogF("AddDisk(%d, %d, %d) - 5", physicalDriveId, scsiPort, scsiTargetId);
+    base::DebugLogF("AddDisk(%d, %d, %d) - 5", physicalDriveId, scsiPort, scsiTargetId);
     return AddDisk(physicalDriveId, scsiPort, scsiTargetId, scsiBus, TARGET_MASTER,
                    CMD_TYPE_SCSI_MINIPORT, identify, siliconImageType, nullptr, pnpDeviceId);
   }
@@ -151,25 +151,25 @@ bool CAtaSmart::AddDisk(int32_t physicalDriveId, int32_t scsiPort, int32_t scsiT
   SetCommandTypeText(asi);
 
   if (DecodeIdentifyTexts(asi, identify) != IDENTIFY_OK) {
-    app::DebugLogF("AddDisk - refused: invalid character in IDENTIFY text (%d)", physicalDriveId);
+    base::DebugLogF("AddDisk - refused: invalid character in IDENTIFY text (%d)", physicalDriveId);
     return false;
   }
   asi.SupportLevel = RecognizeMakerDisk(asi);
   if (asi.Model.empty() || asi.FirmwareRev.empty()) {
     asi.IsIdInfoIncorrect = 1;
-    app::DebugLogF("AddDisk - refused: empty model or firmware (%d)", physicalDriveId);
+    base::DebugLogF("AddDisk - refused: empty model or firmware (%d)", physicalDriveId);
     return false;
   }
 
   int32_t duplicate = -1;
   if (!FindDuplicate(asi, physicalDriveId, &duplicate)) {
-    app::DebugLogF("AddDisk - refused: duplicate of a known disk (%d)", physicalDriveId);
+    base::DebugLogF("AddDisk - refused: duplicate of a known disk (%d)", physicalDriveId);
     return false;
   }
 
   DecodeIdentifyFeatures(asi, identify);
   if (DecodeIdentifyGeometry(asi, identify) != IDENTIFY_OK) {
-    app::DebugLogF("AddDisk - refused: no geometry (%d)", physicalDriveId);
+    base::DebugLogF("AddDisk - refused: no geometry (%d)", physicalDriveId);
     return false;
   }
 
@@ -179,13 +179,13 @@ bool CAtaSmart::AddDisk(int32_t physicalDriveId, int32_t scsiPort, int32_t scsiT
   ApplyPostReadFixes(asi);
 
   if (asi.IsIdInfoIncorrect && !(m_FlagAdvancedDiskSearch && commandType < CMD_TYPE_SAT)) {
-    app::DebugLogF("AddDisk - refused: damaged IDENTIFY data (%d)", physicalDriveId);
+    base::DebugLogF("AddDisk - refused: damaged IDENTIFY data (%d)", physicalDriveId);
     return false;
   }
   if (duplicate >= 0) {
     if (asi.IsSmartCorrect == 0) {
-      app::DebugLogF("AddDisk - refused: duplicate without trusted S.M.A.R.T. (%d)",
-                     physicalDriveId);
+      base::DebugLogF("AddDisk - refused: duplicate without trusted S.M.A.R.T. (%d)",
+                      physicalDriveId);
       return false;
     }
     vars.RemoveAt(duplicate);
@@ -233,7 +233,7 @@ bool CAtaSmart::RefreshIdentify(int32_t index) {
       result = DoIdentifyDeviceSi(asi.ScsiPort, asi.ScsiBus, asi.SiliconImageType, fresh);
       break;
     case CMD_TYPE_CSMI:
-      app::DebugLog("DoIdentifyDeviceCsmi");
+      base::DebugLog("DoIdentifyDeviceCsmi");
       result = DoIdentifyDeviceCsmi(asi.ScsiPort, asi.SasPhyEntity, fresh);
       break;
     default:

@@ -4,13 +4,14 @@
 // controller or the WMI failure-prediction classes. Every operation opens its
 // device, sends one request (two for some), and closes before returning.
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 #include "engine/AtaSmart.h"
-#include "engine/WinIoctl.h"
+#include "os/wire/DeviceNames.h"
+#include "os/wire/DiskPages.h"
+#include "os/wire/WinIoctl.h"
 
 using namespace winio;
 
@@ -22,19 +23,9 @@ constexpr uint32_t SILICON_IMAGE_TIMEOUT = 5;
 constexpr uint32_t SCSIDISK_LENGTH = 0x211;
 constexpr uint32_t SILICON_IMAGE_LENGTH = 0x218;
 
-std::string Format(const char* format, int32_t value) {
-  char name[64];
-  std::snprintf(name, sizeof name, format, value);
-  return name;
-}
-
-std::string PhysicalDriveName(int32_t id) { return Format("\\\\.\\PhysicalDrive%d", id); }
-std::string ScsiPortName(int32_t port) { return Format("\\\\.\\Scsi%d:", port); }
-
-// The model of an IDENTIFY sector (bytes 54-93) holds something other than
-// NULs and blanks.
+// The model of an IDENTIFY sector holds something other than NULs and blanks.
 bool HasModel(const uint8_t* identify) {
-  for (size_t i = 54; i < 94; ++i) {
+  for (size_t i = pages::ATA_MODEL_AT; i < pages::ATA_MODEL_AT + pages::ATA_MODEL_SIZE; ++i) {
     if (identify[i] != 0 && identify[i] != ' ') return true;
   }
   return false;
@@ -91,7 +82,7 @@ void CAtaSmart::WakeUp(int32_t physicalDriveId) {
 
 bool CAtaSmart::SendAtaCommandPd(int32_t physicalDriveId, uint8_t target, uint8_t main, uint8_t sub,
                                  uint8_t param, uint8_t* data, uint32_t dataSize) {
-  app::DebugLogF(
+  base::DebugLogF(
       "#m_FlagAtaPassThrough = %d,\n#physicalDiveId %02x,\n#target %02x,\n#main %02x,\n#sub "
       "%02x,\n#param %02x,\n#dataSize %0d",
       m_FlagAtaPassThrough ? 1 : 0, physicalDriveId, target, main, sub, param,
@@ -325,8 +316,9 @@ std::unique_ptr<os::IDeviceHandle> CAtaSmart::OpenSiliconImagePort(int32_t scsiP
   if (h) return h;
   // The 3512 is driven by the 3112 driver, which names its device after 3112.
   if (siliconImageType == 3512) siliconImageType = 3112;
-  std::string name = Format("tempBusSil%d", siliconImageType);
-  m_Platform.Devices.DefineRawDosDevice(name, Format("\\Device\\Scsi\\SI%d1", siliconImageType));
+  const std::string chip = std::to_string(siliconImageType);
+  std::string name = "tempBusSil" + chip;
+  m_Platform.Devices.DefineRawDosDevice(name, "\\Device\\Scsi\\SI" + chip + "1");
   return m_Platform.Devices.Open("\\\\.\\" + name, os::Access::ReadWrite, &error);
 }
 

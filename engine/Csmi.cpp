@@ -4,10 +4,10 @@
 #include <cstring>
 #include <vector>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 #include "engine/AtaSmart.h"
 #include "engine/PathUtil.h"
-#include "engine/WinIoctlPaths.h"
+#include "os/wire/WinIoctlPaths.h"
 
 using namespace winio;
 
@@ -122,11 +122,11 @@ bool CAtaSmart::DoIdentifyDeviceCsmi(int32_t scsiPort, const PhyEntity& phyEntit
 
 bool CAtaSmart::GetSmartAttributeCsmi(int32_t scsiPort, const PhyEntity& phyEntity,
                                       ATA_SMART_INFO& asi) {
-  app::DebugLog("GetSmartAttributeCsmi");
+  base::DebugLog("GetSmartAttributeCsmi");
   if (!SendAtaCommandCsmi(scsiPort, phyEntity, 0xB0, 0xD0, 0x00, asi.SmartReadData.data(), 512)) {
     return false;
   }
-  app::DebugLog("FillSmartData");
+  base::DebugLog("FillSmartData");
   return FillSmartData(asi);
 }
 
@@ -136,7 +136,7 @@ bool CAtaSmart::GetSmartThresholdCsmi(int32_t scsiPort, const PhyEntity& phyEnti
                           512)) {
     return false;
   }
-  app::DebugLog("FillSmartThreshold");
+  base::DebugLog("FillSmartThreshold");
   return FillSmartThreshold(asi);
 }
 
@@ -165,13 +165,13 @@ bool CAtaSmart::AddDiskCsmi(int32_t scsiPort) {
 
   CRequestBuffer driverInfo(sizeof(CSMI_SAS_DRIVER_INFO_BUFFER));
   if (!CsmiIoctl(*handle, CC_CSMI_SAS_GET_DRIVER_INFO, driverInfo.Bytes(), driverInfo.Size())) {
-    app::DebugLog("FAILED: CC_CSMI_SAS_GET_DRIVER_INFO");
+    base::DebugLog("FAILED: CC_CSMI_SAS_GET_DRIVER_INFO");
     return false;
   }
 
   CRequestBuffer raidInfo(sizeof(CSMI_SAS_RAID_INFO_BUFFER));
   if (!CsmiIoctl(*handle, CC_CSMI_SAS_GET_RAID_INFO, raidInfo.Bytes(), raidInfo.Size())) {
-    app::DebugLog("FAILED: CC_CSMI_SAS_GET_RAID_INFO");
+    base::DebugLog("FAILED: CC_CSMI_SAS_GET_RAID_INFO");
     return false;
   }
   const uint32_t raidSets = raidInfo.As<CSMI_SAS_RAID_INFO_BUFFER>()->uNumRaidSets;
@@ -181,28 +181,28 @@ bool CAtaSmart::AddDiskCsmi(int32_t scsiPort) {
   const uint64_t configSize =
       uint64_t{drivesPerSet} * raidSets * sizeof(CSMI_SAS_RAID_DRIVES) + 200;
   if (raidSets > MAX_RAID_SETS || (raidSets > 0 && configSize > MAX_RAID_CONFIG_BUFFER)) {
-    app::DebugLog("FAILED: CC_CSMI_SAS_GET_RAID_CONFIG");
+    base::DebugLog("FAILED: CC_CSMI_SAS_GET_RAID_CONFIG");
     return false;
   }
   for (uint32_t set = 0; set < raidSets; ++set) {
     CRequestBuffer config(static_cast<uint32_t>(configSize));
     config.As<CSMI_SAS_RAID_CONFIG_HEAD>()->uRaidSetIndex = set;
     if (!CsmiIoctl(*handle, CC_CSMI_SAS_GET_RAID_CONFIG, config.Bytes(), config.Size())) {
-      app::DebugLog("FAILED: CC_CSMI_SAS_GET_RAID_CONFIG");
+      base::DebugLog("FAILED: CC_CSMI_SAS_GET_RAID_CONFIG");
       return false;
     }
   }
 
   CRequestBuffer phyInfo(sizeof(CSMI_SAS_PHY_INFO_BUFFER));
   if (!CsmiIoctl(*handle, CC_CSMI_SAS_GET_PHY_INFO, phyInfo.Bytes(), phyInfo.Size())) {
-    app::DebugLog("FAILED: CC_CSMI_SAS_GET_PHY_INFO");
+    base::DebugLog("FAILED: CC_CSMI_SAS_GET_PHY_INFO");
     return false;
   }
   handle.reset();  // each pass-through opens the port itself
 
   uint8_t identify[512] = {};
   for (const PhyEntity& phy : ParseCsmiPhyInfo(phyInfo.Bytes(), phyInfo.Size())) {
-    app::DebugLog("DoIdentifyDeviceCsmi");
+    base::DebugLog("DoIdentifyDeviceCsmi");
     if (DoIdentifyDeviceCsmi(scsiPort, phy, identify)) {
       // Admission refuses an empty sector, so phys with nothing attached
       // add nothing.
@@ -226,14 +226,14 @@ void CsmiReadPass(CAtaSmart& ata, ATA_SMART_INFO& asi) {
       CAtaSmart::CheckSmartAttributeCorrect(asi, check)) {
     asi.IsSmartCorrect = 1;
   }
-  app::DebugLog("GetSmartThresholdCsmi");
+  base::DebugLog("GetSmartThresholdCsmi");
   if (ata.GetSmartThresholdCsmi(asi.ScsiPort, phy, asi)) asi.IsThresholdCorrect = 1;
   asi.IsSmartEnabled = 1;
 }
 
 // When the double read did not agree: enable S.M.A.R.T. and read again.
 void CsmiEnableAndRetry(CAtaSmart& ata, ATA_SMART_INFO& asi) {
-  app::DebugLog("ControlSmartStatusCsmi");
+  base::DebugLog("ControlSmartStatusCsmi");
   if (ata.ControlSmartStatusCsmi(asi.ScsiPort, asi.SasPhyEntity)) CsmiReadPass(ata, asi);
 }
 
@@ -246,7 +246,7 @@ void CAtaSmart::ReadSmartAtAdmissionCsmi(ATA_SMART_INFO& asi) {
 
 void CAtaSmart::ReadSmartAtAdmissionCsmiAfterPd(ATA_SMART_INFO& asi) {
   if (asi.IsSmartCorrect && asi.IsThresholdCorrect) return;
-  app::DebugLog("GetSmartAttributeCsmi - 1 CSMI");
+  base::DebugLog("GetSmartAttributeCsmi - 1 CSMI");
   CsmiReadPass(*this, asi);
   if (asi.IsSmartCorrect && asi.IsThresholdCorrect) {
     asi.CommandType = CMD_TYPE_CSMI;

@@ -10,12 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
+#include "base/Text.h"
 #include "engine/AtaSmart.h"
-#include "engine/WinIoctl.h"
+#include "os/wire/DeviceNames.h"
+#include "os/wire/WinIoctl.h"
 
-using app::DebugLog;
-using app::DebugLogF;
+using base::DebugLog;
+using base::DebugLogF;
+using winio::PhysicalDriveName;
 
 namespace {
 
@@ -32,26 +35,10 @@ constexpr uint32_t MAX_VOLUME_EXTENTS = 4;
 constexpr const char* WINMGMT = "Winmgmt";
 constexpr const char* CIMV2 = "root\\cimv2";
 
-bool BeginsWith(const std::string& s, const char* prefix) {
-  return s.compare(0, std::strlen(prefix), prefix) == 0;
-}
-
-bool Contains(const std::string& s, const char* part) { return s.find(part) != std::string::npos; }
-
 // Found at a position after the first character (the text's Find() > 0).
 bool ContainsAfterFirst(const std::string& s, const char* part) {
   size_t at = s.find(part);
   return at != std::string::npos && at > 0;
-}
-
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
 }
 
 void EraseAll(std::string& s, const char* part) {
@@ -61,14 +48,9 @@ void EraseAll(std::string& s, const char* part) {
 
 // Removes `part` everywhere; tells whether it was there.
 bool Strip(std::string& s, const char* part) {
-  if (!Contains(s, part)) return false;
+  if (!base::Contains(s, part)) return false;
   EraseAll(s, part);
   return true;
-}
-
-std::string TrimRight(std::string s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.pop_back();
-  return s;
 }
 
 // Leading decimal number with an optional sign, 0 when there is none
@@ -137,23 +119,17 @@ std::string DescriptorString(const uint8_t* buffer, uint32_t size, uint32_t offs
   return s;
 }
 
-std::string PhysicalDriveName(int32_t n) {
-  char name[32];
-  std::snprintf(name, sizeof(name), "\\\\.\\PhysicalDrive%d", n);
-  return name;
-}
-
 // Models the disk engine leaves alone: a firmware of these Samsung disks
 // corrupts data when asked for IDENTIFY while writing, and tiered volumes
 // show a virtual disk that is no disk at all.
 bool IsExcludedModel(const std::string& model, const std::string& firmware,
                      bool workaroundHD204UI) {
   if (workaroundHD204UI &&
-      (BeginsWith(model, "SAMSUNG HD155UI") || BeginsWith(model, "SAMSUNG HD204UI")) &&
-      !BeginsWith(firmware, "1AQ10003")) {
+      (base::StartsWith(model, "SAMSUNG HD155UI") || base::StartsWith(model, "SAMSUNG HD204UI")) &&
+      !base::StartsWith(firmware, "1AQ10003")) {
     return true;
   }
-  return Contains(model, "FuzeDrive") || Contains(model, "StoreMI");
+  return base::Contains(model, "FuzeDrive") || base::Contains(model, "StoreMI");
 }
 
 DISK_POSITION PositionOf(const ATA_SMART_INFO& asi) {
@@ -234,7 +210,7 @@ void CDiscoveryRun::AppendControllerToMap(const std::string& deviceId, const std
 
 // The channel number a PCIIDE channel adds after the controller's name.
 std::string ChannelSuffix(const std::string& deviceId) {
-  if (!BeginsWith(deviceId, "PCIIDE\\IDECHANNEL") || deviceId.empty()) return {};
+  if (!base::StartsWith(deviceId, "PCIIDE\\IDECHANNEL") || deviceId.empty()) return {};
   return std::string(" (") + deviceId.back() + ")";
 }
 
@@ -249,8 +225,8 @@ void CDiscoveryRun::ScanIdeControllers() {
     if (++count > WMI_MAX_CONTROLLERS) break;
     std::string deviceId = controller.String("DeviceID");
     std::string name = controller.String("Name") + ChannelSuffix(deviceId);
-    if (BeginsWith(name, "NVIDIA")) m_Ata.m_FlagNvidiaController = true;
-    if (BeginsWith(name, "Marvell")) m_Ata.m_FlagMarvellController = true;
+    if (base::StartsWith(name, "NVIDIA")) m_Ata.m_FlagNvidiaController = true;
+    if (base::StartsWith(name, "Marvell")) m_Ata.m_FlagMarvellController = true;
     auto devices = Associators("Win32_IDEController", deviceId, "Win32_IDEControllerDevice");
     AppendControllerToMap(deviceId, name, "ATA", devices);
   }
@@ -268,19 +244,19 @@ void CDiscoveryRun::ScanScsiControllers() {
     if (++count > WMI_MAX_CONTROLLERS) break;
     std::string deviceId = controller.String("DeviceID");
     std::string name = controller.String("Name");
-    if (BeginsWith(name, "DVDFab Virtual Drive")) continue;
-    if (BeginsWith(name, "NVIDIA")) m_Ata.m_FlagNvidiaController = true;
-    if (BeginsWith(name, "Marvell")) m_Ata.m_FlagMarvellController = true;
+    if (base::StartsWith(name, "DVDFab Virtual Drive")) continue;
+    if (base::StartsWith(name, "NVIDIA")) m_Ata.m_FlagNvidiaController = true;
+    if (base::StartsWith(name, "Marvell")) m_Ata.m_FlagMarvellController = true;
 
-    const bool uasp = Contains(name, "USB") || Contains(name, "UAS");
-    const bool black = !m_Ata.m_FlagAdvancedDiskSearch &&
-                       (BeginsWith(name, "VIA VT6410") || BeginsWith(name, "ITE IT8212"));
+    const bool uasp = base::Contains(name, "USB") || base::Contains(name, "UAS");
+    const bool black = !m_Ata.m_FlagAdvancedDiskSearch && (base::StartsWith(name, "VIA VT6410") ||
+                                                           base::StartsWith(name, "ITE IT8212"));
     int64_t siliconImage = 0;
-    if (BeginsWith(name, "Silicon Image SiI ")) {
+    if (base::StartsWith(name, "Silicon Image SiI ")) {
       siliconImage = LeadingInt(name.substr(std::strlen("Silicon Image SiI ")));
-    } else if (BeginsWith(name, "BUFFALO IFC-PCI2ES")) {
+    } else if (base::StartsWith(name, "BUFFALO IFC-PCI2ES")) {
       siliconImage = 3112;
-    } else if (BeginsWith(name, "BUFFALO IFC-PCIE2SA")) {
+    } else if (base::StartsWith(name, "BUFFALO IFC-PCIE2SA")) {
       siliconImage = 3132;
     }
     if (siliconImage < 0 || siliconImage > UINT32_MAX) siliconImage = 0;
@@ -316,14 +292,14 @@ bool CDiscoveryRun::ScanUsbControllers() {
     std::string previousId;
     for (const auto& device : devices) {
       std::string id = device.String("DeviceID");
-      if (Contains(Upper(id), "USBSTOR")) {
+      if (base::Contains(base::UpperAscii(id), "USBSTOR")) {
         EXTERNAL_DISK_INFO info;
         info.Enclosure = device.String("Name");
         std::string part;
         auto takePart = [&info](const std::string& p) {
-          std::string up = Upper(p);
-          if (BeginsWith(up, "VID_")) info.UsbVendorId = LeadingHex(p.substr(4));
-          if (BeginsWith(up, "PID_")) info.UsbProductId = LeadingHex(p.substr(4));
+          std::string up = base::UpperAscii(p);
+          if (base::StartsWith(up, "VID_")) info.UsbVendorId = LeadingHex(p.substr(4));
+          if (base::StartsWith(up, "PID_")) info.UsbProductId = LeadingHex(p.substr(4));
         };
         for (char c : previousId) {
           if (c == '\\' || c == '&') {
@@ -423,7 +399,7 @@ void CheckReverse(CAtaSmart& ata, int32_t index) {
   ATA_SMART_INFO& asi = ata.vars[index];
   static const char* const kSwappedMakers[] = {"DW C", "iHat", "ASSM", "aMtx", "OTHS", "UFIJ"};
   for (const char* swapped : kSwappedMakers) {
-    if (BeginsWith(asi.Model, swapped)) {
+    if (base::StartsWith(asi.Model, swapped)) {
       DebugLog("Reverse");
       asi.SerialNumber = asi.SerialNumberReverse;
       asi.FirmwareRev = asi.FirmwareRevReverse;
@@ -442,9 +418,9 @@ void CDiscoveryRun::ProcessDiskDrive(const os::WmiObject& drive) {
   const int32_t scsiPort = static_cast<int32_t>(drive.Int("SCSIPort", -1));
   const int32_t scsiTargetId = static_cast<int32_t>(drive.Int("SCSITargetId", -1));
   const int32_t scsiBus = static_cast<int32_t>(drive.Int("SCSIBus", -1));
-  const std::string mediaType = Lower(drive.String("MediaType"));
+  const std::string mediaType = base::LowerAscii(drive.String("MediaType"));
   const std::string interfaceTypeWmi = drive.String("InterfaceType");
-  const std::string pnpDeviceId = Upper(drive.String("PNPDeviceID"));
+  const std::string pnpDeviceId = base::UpperAscii(drive.String("PNPDeviceID"));
   DebugLog("diskSize:" + size);
   DebugLog("deviceId:" + deviceId);
   DebugLog("model:" + model);
@@ -454,12 +430,12 @@ void CDiscoveryRun::ProcessDiskDrive(const os::WmiObject& drive) {
   const int32_t physicalDriveId = DriveNumberFromDeviceId(deviceId);
 
   bool flagTarget;
-  if (BeginsWith(model, "SanDisk Extreme") || BeginsWith(model, "Kingston DT Ultimate") ||
-      m_Ata.m_FlagUsbMemory) {
+  if (base::StartsWith(model, "SanDisk Extreme") ||
+      base::StartsWith(model, "Kingston DT Ultimate") || m_Ata.m_FlagUsbMemory) {
     flagTarget = true;
     m_RemovableWanted = true;
   } else {
-    flagTarget = !(mediaType.empty() || Contains(mediaType, "removable"));
+    flagTarget = !(mediaType.empty() || base::Contains(mediaType, "removable"));
   }
 
   // A disk without a PNP id cannot be told to sit on any controller (an
@@ -467,7 +443,7 @@ void CDiscoveryRun::ProcessDiskDrive(const os::WmiObject& drive) {
   auto onList = [&pnpDeviceId](const std::vector<std::string>& list) -> int {
     if (pnpDeviceId.empty()) return -1;
     for (size_t i = 0; i < list.size(); ++i) {
-      if (Contains(list[i], pnpDeviceId.c_str())) return static_cast<int>(i);
+      if (base::Contains(list[i], pnpDeviceId.c_str())) return static_cast<int>(i);
     }
     return -1;
   };
@@ -489,11 +465,12 @@ void CDiscoveryRun::ProcessDiskDrive(const os::WmiObject& drive) {
             mediaType.c_str());
   int32_t interfaceType = INTERFACE_TYPE_UNKNOWN;
   bool flagNvme = false;
-  const bool nvmeNamed = Contains(model, "NVMe ") || Contains(pnpDeviceId, "NVME");
-  if (Contains(interfaceTypeWmi, "1394") || ContainsAfterFirst(model, " IEEE 1394 SBP2 Device")) {
+  const bool nvmeNamed = base::Contains(model, "NVMe ") || base::Contains(pnpDeviceId, "NVME");
+  if (base::Contains(interfaceTypeWmi, "1394") ||
+      ContainsAfterFirst(model, " IEEE 1394 SBP2 Device")) {
     DebugLog("INTERFACE_TYPE_IEEE1394");
     interfaceType = INTERFACE_TYPE_IEEE1394;
-  } else if (Contains(interfaceTypeWmi, "USB") || ContainsAfterFirst(model, " USB Device") ||
+  } else if (base::Contains(interfaceTypeWmi, "USB") || ContainsAfterFirst(model, " USB Device") ||
              isUasp) {
     DebugLog("INTERFACE_TYPE_USB");
     interfaceType = INTERFACE_TYPE_USB;
@@ -507,7 +484,7 @@ void CDiscoveryRun::ProcessDiskDrive(const os::WmiObject& drive) {
 
   int32_t usbVendorId = 0, usbProductId = 0;
   for (const auto& external : m_Ata.m_ExternalDiskList) {
-    if (!external.Enclosure.empty() && BeginsWith(model, external.Enclosure.c_str())) {
+    if (!external.Enclosure.empty() && base::StartsWith(model, external.Enclosure.c_str())) {
       usbVendorId = external.UsbVendorId;
       usbProductId = external.UsbProductId;
       DebugLogF("usbVendorId=%04X, usbProductId=%04X", static_cast<unsigned>(usbVendorId),
@@ -563,10 +540,10 @@ void CDiscoveryRun::FinishWmiRecord(int32_t index, const std::string& size,
     asi.Interface = "UASP (" + asi.Interface + ")";
     asi.InterfaceType = INTERFACE_TYPE_USB;
     asi.IsUasp = 1;
-  } else if (Strip(model, " USB Device") || Contains(interfaceTypeWmi, "USB")) {
+  } else if (Strip(model, " USB Device") || base::Contains(interfaceTypeWmi, "USB")) {
     asi.Interface = "USB (" + asi.Interface + ")";
     asi.InterfaceType = INTERFACE_TYPE_USB;
-  } else if (Strip(model, " IEEE 1394 SBP2 Device") || Contains(interfaceTypeWmi, "1394")) {
+  } else if (Strip(model, " IEEE 1394 SBP2 Device") || base::Contains(interfaceTypeWmi, "1394")) {
     asi.Interface = "IEEE 1394 (" + asi.Interface + ")";
     asi.InterfaceType = INTERFACE_TYPE_IEEE1394;
   } else {
@@ -574,7 +551,7 @@ void CDiscoveryRun::FinishWmiRecord(int32_t index, const std::string& size,
   }
   if (external && !asi.ModelWmi.empty()) {
     for (const auto& info : m_Ata.m_ExternalDiskList) {
-      if (BeginsWith(info.Enclosure, asi.ModelWmi.c_str())) {
+      if (base::StartsWith(info.Enclosure, asi.ModelWmi.c_str())) {
         asi.Enclosure = info.Enclosure;
         asi.UsbVendorId = info.UsbVendorId;
         asi.UsbProductId = info.UsbProductId;
@@ -690,10 +667,8 @@ void CDiscoveryRun::MapDriveLetters() {
       DebugLog("Drive Letter Mapping - != DRIVE_FIXED");
       continue;
     }
-    char name[16];
-    std::snprintf(name, sizeof(name), "\\\\.\\%c:", letter);
     uint32_t error = 0;
-    auto volume = m_Os.Devices.Open(name, os::Access::ReadWrite, &error);
+    auto volume = m_Os.Devices.Open(winio::VolumeName(letter), os::Access::ReadWrite, &error);
     if (!volume) {
       DebugLog("Drive Letter Mapping - INVALID_HANDLE_VALUE");
       continue;
@@ -750,8 +725,8 @@ void CDiscoveryRun::MapDriveLetters() {
       asi.DriveMap += mountPoint + "\n";
       asi.DriveMapLine += mountPoint + " ";
     }
-    asi.DriveMap = TrimRight(asi.DriveMap);
-    asi.DriveMapLine = TrimRight(asi.DriveMapLine);
+    asi.DriveMap = base::TrimRight(asi.DriveMap);
+    asi.DriveMapLine = base::TrimRight(asi.DriveMapLine);
   }
 }
 

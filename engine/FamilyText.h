@@ -7,32 +7,18 @@
 #include <string>
 #include <string_view>
 
+#include "base/Text.h"
+
 namespace family_text {
 
-inline bool BeginsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
-inline bool Contains(std::string_view text, std::string_view needle) {
-  return text.find(needle) != std::string_view::npos;
-}
+using base::Contains;
+using base::EndsWith;
+using base::StartsWith;
+using base::UpperAscii;
 
 // The needle occurs somewhere other than at position 0.
 inline bool ContainsAfterStart(std::string_view text, std::string_view needle) {
   return !text.empty() && text.find(needle, 1) != std::string_view::npos;
-}
-
-inline bool EndsWith(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
-// ASCII upper-case copy; other bytes stay as they are.
-inline std::string UpperAscii(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
 }
 
 // Number of characters: every byte that does not continue a UTF-8 sequence.

@@ -7,16 +7,18 @@
 
 #include "engine/AtaSmart.h"
 #include "engine/EngineText.h"
+#include "os/wire/DiskPages.h"
 
 using namespace engine_text;
 
 namespace {
 
 // Byte ranges of the text fields in the sector.
-constexpr size_t SERIAL_OFFSET = 20, SERIAL_SIZE = 20;
-constexpr size_t FIRMWARE_OFFSET = 46, FIRMWARE_SIZE = 8;
-constexpr size_t MODEL_OFFSET = 54, MODEL_SIZE = 40;
-constexpr size_t VENDOR_OFFSET = 258, VENDOR_SIZE = 62;  // words 129-159
+constexpr size_t SERIAL_OFFSET = pages::ATA_SERIAL_AT, SERIAL_SIZE = pages::ATA_SERIAL_SIZE;
+constexpr size_t FIRMWARE_OFFSET = pages::ATA_FIRMWARE_AT, FIRMWARE_SIZE = pages::ATA_FIRMWARE_SIZE;
+constexpr size_t MODEL_OFFSET = pages::ATA_MODEL_AT, MODEL_SIZE = pages::ATA_MODEL_SIZE;
+constexpr size_t VENDOR_OFFSET = pages::ATA_VENDOR_TEXT_AT,
+                 VENDOR_SIZE = pages::ATA_VENDOR_TEXT_SIZE;
 
 uint16_t Word(const uint8_t* identify, int n) {
   return static_cast<uint16_t>(identify[2 * n] | (identify[2 * n + 1] << 8));
@@ -247,8 +249,8 @@ void CAtaSmart::GetAtaMinorVersion(uint16_t w81, std::string& text) {
 
 int32_t CAtaSmart::GetTimeUnitType(const std::string& model, const std::string& firmware,
                                    int32_t majorVersion, int32_t transferMode) {
-  const std::string m = ToUpperAscii(model);
-  const std::string fw = ToUpperAscii(firmware);
+  const std::string m = UpperAscii(model);
+  const std::string fw = UpperAscii(firmware);
 
   if (StartsWith(m, "FUJITSU")) return majorVersion < 8 ? TIME_UNIT_SECONDS : TIME_UNIT_HOURS;
   if (StartsWith(m, "HITACHI_DK")) return TIME_UNIT_MINUTES;
@@ -315,22 +317,22 @@ int32_t CAtaSmart::DecodeIdentifyTexts(ATA_SMART_INFO& asi, uint8_t* identify) {
     return IDENTIFY_BAD_CHARACTER;
   }
 
-  asi.SerialNumberReverse = Trim(BytesToText(identify + SERIAL_OFFSET, SERIAL_SIZE));
-  asi.FirmwareRevReverse = Trim(BytesToText(identify + FIRMWARE_OFFSET, FIRMWARE_SIZE));
-  asi.ModelReverse = Trim(BytesToText(identify + MODEL_OFFSET, MODEL_SIZE));
+  asi.SerialNumberReverse = Trim(Latin1ToUtf8(identify + SERIAL_OFFSET, SERIAL_SIZE));
+  asi.FirmwareRevReverse = Trim(Latin1ToUtf8(identify + FIRMWARE_OFFSET, FIRMWARE_SIZE));
+  asi.ModelReverse = Trim(Latin1ToUtf8(identify + MODEL_OFFSET, MODEL_SIZE));
   uint8_t vendor[VENDOR_SIZE];
   std::memcpy(vendor, asi.IdentifyDevice.data() + VENDOR_OFFSET, VENDOR_SIZE);
   SwapPairs(vendor, VENDOR_SIZE);
-  asi.VendorSpecificText = BytesToText(vendor, VENDOR_SIZE);
+  asi.VendorSpecificText = Latin1ToUtf8(vendor, VENDOR_SIZE);
 
   SwapPairs(identify + SERIAL_OFFSET, SERIAL_SIZE);
   SwapPairs(identify + FIRMWARE_OFFSET, FIRMWARE_SIZE);
   SwapPairs(identify + MODEL_OFFSET, MODEL_SIZE);
   SwapPairs(identify + VENDOR_OFFSET, VENDOR_SIZE);
-  asi.VendorSpecificTextTrimmed = Trim(BytesToText(identify + VENDOR_OFFSET, VENDOR_SIZE));
-  asi.SerialNumber = Trim(BytesToText(identify + SERIAL_OFFSET, SERIAL_SIZE));
-  asi.FirmwareRev = Trim(BytesToText(identify + FIRMWARE_OFFSET, FIRMWARE_SIZE));
-  asi.Model = Trim(BytesToText(identify + MODEL_OFFSET, MODEL_SIZE));
+  asi.VendorSpecificTextTrimmed = Trim(Latin1ToUtf8(identify + VENDOR_OFFSET, VENDOR_SIZE));
+  asi.SerialNumber = Trim(Latin1ToUtf8(identify + SERIAL_OFFSET, SERIAL_SIZE));
+  asi.FirmwareRev = Trim(Latin1ToUtf8(identify + FIRMWARE_OFFSET, FIRMWARE_SIZE));
+  asi.Model = Trim(Latin1ToUtf8(identify + MODEL_OFFSET, MODEL_SIZE));
   return IDENTIFY_OK;
 }
 

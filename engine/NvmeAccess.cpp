@@ -6,39 +6,14 @@
 #include <exception>
 #include <memory>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
+#include "base/Text.h"
 #include "engine/AtaSmart.h"
 #include "engine/PathUtil.h"
-#include "engine/WinIoctlPaths.h"
+#include "os/wire/DiskPages.h"
+#include "os/wire/WinIoctlPaths.h"
 
 using namespace winio;
-
-namespace paths {
-
-std::string CodePageText(const uint8_t* field, size_t size) {
-  std::string text;
-  for (size_t i = 0; i < size && field[i] != 0; ++i) {
-    uint8_t c = field[i];
-    if (c < 0x80) {
-      text += static_cast<char>(c);
-    } else {
-      text += static_cast<char>(0xC0 | (c >> 6));
-      text += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return text;
-}
-
-std::string TrimRight(std::string text) {
-  while (!text.empty()) {
-    char c = text.back();
-    if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\v' && c != '\f') break;
-    text.pop_back();
-  }
-  return text;
-}
-
-}  // namespace paths
 
 namespace {
 
@@ -370,8 +345,8 @@ bool CAtaSmart::GetSmartAttributeNVMeIntel(int32_t physicalDriveId, ATA_SMART_IN
       MiniportCommand(*this, physicalDriveId, NVME_ADMIN_GET_LOG_PAGE, 0xFFFFFFFF,
                       0x007F0000 | NVME_LOG_HEALTH, asi.SmartReadData.data());
   if (!quiet) {
-    if (result == MiniportResult::REQUEST_FAILED) app::DebugLog("DeviceIoControl error.");
-    if (result == MiniportResult::EMPTY) app::DebugLog("Count == 0 error.");
+    if (result == MiniportResult::REQUEST_FAILED) base::DebugLog("DeviceIoControl error.");
+    if (result == MiniportResult::EMPTY) base::DebugLog("Count == 0 error.");
   }
   return result == MiniportResult::OK;
 }
@@ -441,9 +416,10 @@ void CAtaSmart::FillSmartDataNVMe(const uint8_t* log, ATTRIBUTE_ENTRY* attribute
 }
 
 std::string CAtaSmart::GetNVMeVersionText(const uint8_t* identify) {
-  if (identify[82] == 0 && identify[83] == 0) return "NVM Express 1.0/1.1";
-  const auto major = static_cast<int16_t>(identify[82] | (identify[83] << 8));
-  const auto minor = static_cast<int8_t>(identify[81]);
+  const uint8_t* majorAt = identify + pages::NVME_VERSION_MAJOR_AT;
+  if (majorAt[0] == 0 && majorAt[1] == 0) return "NVM Express 1.0/1.1";
+  const auto major = static_cast<int16_t>(base::Load16(majorAt));
+  const auto minor = static_cast<int8_t>(identify[pages::NVME_VERSION_MINOR_AT]);
   char text[40];
   std::snprintf(text, sizeof(text), "NVM Express %d.%d", major, minor);
   return text;
@@ -474,7 +450,7 @@ void CAtaSmart::NameControllerNVMe(ATA_SMART_INFO& asi) {
 }
 
 std::string CAtaSmart::GetNVMeVendorSeries(const uint8_t* identify) {
-  const uint16_t vendorId = static_cast<uint16_t>(identify[0] | (identify[1] << 8));
+  const uint16_t vendorId = base::Load16(identify + pages::NVME_VENDOR_ID_AT);
   for (const VendorSeries& series : kVendorSeries) {
     if (series.VendorId == vendorId) return series.Text;
   }
@@ -553,9 +529,12 @@ bool CAtaSmart::AddDiskNVMe(int32_t physicalDriveId, int32_t scsiPort, int32_t s
   asi.Life = -1;
   asi.VendorSpecificText = "KX9TQ305RDVLP";
 
-  asi.Model = paths::TrimRight(paths::CodePageText(identify + 24, 40));
-  asi.SerialNumber = paths::TrimRight(paths::CodePageText(identify + 4, 20));
-  asi.FirmwareRev = paths::TrimRight(paths::CodePageText(identify + 64, 8));
+  using namespace pages;
+  asi.Model = base::TrimRight(base::Latin1ToUtf8(identify + NVME_MODEL_AT, NVME_MODEL_SIZE));
+  asi.SerialNumber =
+      base::TrimRight(base::Latin1ToUtf8(identify + NVME_SERIAL_AT, NVME_SERIAL_SIZE));
+  asi.FirmwareRev =
+      base::TrimRight(base::Latin1ToUtf8(identify + NVME_FIRMWARE_AT, NVME_FIRMWARE_SIZE));
   asi.ModelSerial = GetModelSerial(asi.Model, asi.SerialNumber);
 
   asi.SupportLevel = 5;

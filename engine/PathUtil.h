@@ -8,20 +8,12 @@
 #include <string>
 
 #include "os/DeviceIo.h"
+#include "os/wire/DeviceNames.h"
 
 namespace paths {
 
-inline std::string PhysicalDriveName(int32_t physicalDriveId) {
-  char name[40];
-  std::snprintf(name, sizeof(name), "\\\\.\\PhysicalDrive%d", physicalDriveId);
-  return name;
-}
-
-inline std::string ScsiPortName(int32_t scsiPort) {
-  char name[40];
-  std::snprintf(name, sizeof(name), "\\\\.\\Scsi%d:", scsiPort);
-  return name;
-}
+using winio::PhysicalDriveName;
+using winio::ScsiPortName;
 
 // Opens a device for commands (read/write, shared read/write). Null when it
 // does not exist or refuses.
@@ -37,12 +29,5 @@ inline uint32_t ByteSum(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < size; ++i) sum += data[i];
   return sum;
 }
-
-// Code-page text of a fixed field: up to the first NUL, at most `size`
-// bytes. Bytes above 0x7F are read as Latin-1 so the result is valid UTF-8.
-std::string CodePageText(const uint8_t* field, size_t size);
-
-// Removes trailing blanks, tabs, carriage returns and line feeds.
-std::string TrimRight(std::string text);
 
 }  // namespace paths

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 #include "engine/AtaSmart.h"
 #include "engine/EngineText.h"
 #include "engine/SmartFamily.h"
@@ -344,12 +344,12 @@ bool CAtaSmart::FillSmartThreshold(ATA_SMART_INFO& asi) {
 
 bool CAtaSmart::CheckSmartAttributeCorrect(const ATA_SMART_INFO& a, const ATA_SMART_INFO& b) {
   if (a.AttributeCount != b.AttributeCount) {
-    app::DebugLog("asi1->AttributeCount != asi2->AttributeCount");
+    base::DebugLog("asi1->AttributeCount != asi2->AttributeCount");
     return false;
   }
   for (int32_t i = 0; i < a.AttributeCount && i < MAX_ATTRIBUTE; ++i) {
     if (a.Attribute[i].Id != b.Attribute[i].Id) {
-      app::DebugLog("asi1->Attribute[i].Id != asi2->Attribute[i].Id");
+      base::DebugLog("asi1->Attribute[i].Id != asi2->Attribute[i].Id");
       return false;
     }
   }

@@ -15,11 +15,11 @@
 #include "engine/FamilyText.h"
 #include "engine/SmartFamily.h"
 
-using family_text::BeginsWith;
 using family_text::CharIsOneOf;
 using family_text::Contains;
 using family_text::ContainsAfterStart;
 using family_text::EndsWith;
+using family_text::StartsWith;
 
 namespace {
 
@@ -205,7 +205,7 @@ struct ModelRow {
 bool Matches(std::string_view model, Match how, std::string_view text) {
   switch (how) {
     case Match::BEGINS:
-      return BeginsWith(model, text);
+      return StartsWith(model, text);
     case Match::CONTAINS:
       return Contains(model, text);
     case Match::CONTAINS_AFTER_START:
@@ -536,7 +536,7 @@ struct Facts {
 template <size_t N>
 bool BeginsWithAny(std::string_view text, const std::string_view (&list)[N]) {
   for (std::string_view p : list) {
-    if (BeginsWith(text, p)) return true;
+    if (StartsWith(text, p)) return true;
   }
   return false;
 }
@@ -594,7 +594,7 @@ int32_t SandForceFamily(const Facts& f) {
 }
 
 int32_t PlextorFamily(const Facts& f) {
-  if (!BeginsWith(f.Model, "PLEXTOR PX-")) return FAMILY_PLEXTOR;
+  if (!StartsWith(f.Model, "PLEXTOR PX-")) return FAMILY_PLEXTOR;
   return PickByModel(f.Model, kPlextorPxRows, FAMILY_MARVELL_88SS9187);
 }
 
@@ -617,7 +617,7 @@ int32_t IntelFamily(const Facts& f) {
 
 bool MicronTest(const Facts& f) {
   return BeginsWithAny(f.ModelUpper, kMicronUpperPrefixes) ||
-         (BeginsWith(f.ModelUpper, "CT") && EndsWith(f.ModelUpper, "SSD1")) ||
+         (StartsWith(f.ModelUpper, "CT") && EndsWith(f.ModelUpper, "SSD1")) ||
          HasSignature(f.Asi, Sig::MICRON);
 }
 
@@ -695,12 +695,12 @@ const FamilyTest kFamilyTests[] = {
                       row->FlashType};
      }},
     {"Seagate",
-     [](const Facts& f) { return BeginsWith(f.Model, "ST") && !BeginsWith(f.Model, "STT"); },
+     [](const Facts& f) { return StartsWith(f.Model, "ST") && !StartsWith(f.Model, "STT"); },
      [](const Facts& f) {
        return Outcome{FAMILY_SEAGATE, SsdOrHddKey(f)};
      }},
     {"WDC hard disk",
-     [](const Facts& f) { return BeginsWith(f.Model, "WDC ") && f.Asi.IsSsd == 0; },
+     [](const Facts& f) { return StartsWith(f.Model, "WDC ") && f.Asi.IsSsd == 0; },
      [](const Facts&) {
        return Outcome{FAMILY_WDC, "Smart"};
      }},
@@ -758,8 +758,8 @@ const FamilyTest kFamilyTests[] = {
      }},
     {"OCZ",
      [](const Facts& f) {
-       return BeginsWith(f.ModelUpper, "OCZ") &&
-              (BeginsWith(f.ModelUpper, "OCZ-TRION") || HasSignature(f.Asi, Sig::OCZ));
+       return StartsWith(f.ModelUpper, "OCZ") &&
+              (StartsWith(f.ModelUpper, "OCZ-TRION") || HasSignature(f.Asi, Sig::OCZ));
      },
      [](const Facts& f) {
        return Outcome{PickByModel(f.Model, kOczRows, FAMILY_OCZ), "SmartOcz", U3, SSD};
@@ -767,7 +767,7 @@ const FamilyTest kFamilyTests[] = {
     {"OCZ Vector",
      [](const Facts& f) {
        return HasSignature(f.Asi, Sig::OCZ_VECTOR) ||
-              BeginsWith(f.ModelUpper, "PANASONIC RP-SSB") || BeginsWith(f.ModelUpper, "OCZ");
+              StartsWith(f.ModelUpper, "PANASONIC RP-SSB") || StartsWith(f.ModelUpper, "OCZ");
      },
      [](const Facts& f) {
        return Outcome{PickByModel(f.Model, kOczVectorRows, FAMILY_OCZ_VECTOR), "SmartOczVector", U3,
@@ -785,11 +785,11 @@ const FamilyTest kFamilyTests[] = {
        return Outcome{FAMILY_KINGSTON, "SmartKingston", U3};
      }},
     {"Toshiba SSD",
-     [](const Facts& f) { return BeginsWith(f.Model, "TOSHIBA") && f.Asi.IsSsd == 1; },
+     [](const Facts& f) { return StartsWith(f.Model, "TOSHIBA") && f.Asi.IsSsd == 1; },
      [](const Facts&) {
        return Outcome{FAMILY_TOSHIBA, "SmartToshiba"};
      }},
-    {"Corsair", [](const Facts& f) { return BeginsWith(f.Model, "Corsair"); },
+    {"Corsair", [](const Facts& f) { return StartsWith(f.Model, "Corsair"); },
      [](const Facts& f) {
        return Outcome{PickByModel(f.Model, kCorsairRows, FAMILY_CORSAIR), "SmartCorsair", U3};
      }},
@@ -816,7 +816,7 @@ const FamilyTest kFamilyTests[] = {
     {"MTron",
      [](const Facts& f) {
        return (f.Asi.AttributeCount == 1 && f.Asi.Attribute[0].Id == 0xBB) ||
-              BeginsWith(f.Model, "MTRON");
+              StartsWith(f.Model, "MTRON");
      },
      [](const Facts&) {
        return Outcome{FAMILY_MTRON, "SmartMtron", UNIT_UNCHANGED, SSD};

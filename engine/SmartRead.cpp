@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 #include "engine/AtaSmart.h"
 #include "engine/EngineText.h"
 
@@ -26,7 +26,7 @@ bool ReadPass(CAtaSmart& ata, ATA_SMART_INFO& asi, ReadData readData, ReadThresh
   ATA_SMART_INFO check = asi;
   check.AttributeCount = 0;
   if (readData(check) && CAtaSmart::CheckSmartAttributeCorrect(asi, check)) {
-    if (agreedLog != nullptr) app::DebugLog(agreedLog);
+    if (agreedLog != nullptr) base::DebugLog(agreedLog);
     asi.IsSmartCorrect = 1;
   }
   if (readThreshold(asi)) asi.IsThresholdCorrect = 1;
@@ -61,16 +61,16 @@ void CAtaSmart::ReadSmartAtAdmission(ATA_SMART_INFO& asi) {
 
   switch (asi.CommandType) {
     case CMD_TYPE_PHYSICAL_DRIVE: {
-      app::DebugLogF("GetSmartAttributePd(%d) - 1", pd);
+      base::DebugLogF("GetSmartAttributePd(%d) - 1", pd);
       ReadPass(*this, asi, readPd, thresholdPd, Format("GetSmartAttributePd(%d) - 1A", pd).c_str());
       if (asi.IsSmartCorrect == 0 && ControlSmartStatusPd(pd, target)) {
-        app::DebugLogF("GetSmartAttributePd(%d) - 2", pd);
+        base::DebugLogF("GetSmartAttributePd(%d) - 2", pd);
         ReadPass(*this, asi, readPd, thresholdPd,
                  Format("GetSmartAttributePd(%d) - 2A", pd).c_str());
       }
       // A bridge that answers every command with the same buffer.
       if (asi.SmartReadData == asi.SmartReadThreshold && asi.DiskVendorId != 3) {
-        app::DebugLog("asi.SmartReadData == asi.SmartReadThreshold");
+        base::DebugLog("asi.SmartReadData == asi.SmartReadThreshold");
         asi.IsSmartCorrect = 0;
         asi.IsThresholdCorrect = 0;
         asi.IsSmartEnabled = 0;
@@ -93,21 +93,21 @@ void CAtaSmart::ReadSmartAtAdmission(ATA_SMART_INFO& asi) {
       break;
     }
     case CMD_TYPE_SILICON_IMAGE: {
-      app::DebugLog("GetSmartAttributeSi(physicalDriveId, &asi)");
+      base::DebugLog("GetSmartAttributeSi(physicalDriveId, &asi)");
       if (!GetSmartAttributeSi(pd, asi)) break;
       asi.IsSmartEnabled = 1;
       ClassifySmartFamily(asi);
       ATA_SMART_INFO check = asi;
       check.AttributeCount = 0;
-      app::DebugLog("GetSmartAttributeSi(physicalDriveId, &asiCheck)");
+      base::DebugLog("GetSmartAttributeSi(physicalDriveId, &asiCheck)");
       const bool second = GetSmartAttributeSi(pd, check);
-      app::DebugLog("CheckSmartAttributeCorrect(&asi, &asiCheck) - 1");
+      base::DebugLog("CheckSmartAttributeCorrect(&asi, &asiCheck) - 1");
       if (second && CheckSmartAttributeCorrect(asi, check)) {
         asi.IsSmartCorrect = 1;
         GetSmartAttributePd(pd, 0xA0, check);
-        app::DebugLog("CheckSmartAttributeCorrect(&asi, &asiCheck) - 2");
+        base::DebugLog("CheckSmartAttributeCorrect(&asi, &asiCheck) - 2");
         if (CheckSmartAttributeCorrect(asi, check)) {
-          app::DebugLog("GetSmartThresholdPd");
+          base::DebugLog("GetSmartThresholdPd");
           GetSmartThresholdPd(pd, 0xA0, asi);
           asi.IsThresholdCorrect = 1;
         }
@@ -115,7 +115,7 @@ void CAtaSmart::ReadSmartAtAdmission(ATA_SMART_INFO& asi) {
       break;
     }
     case CMD_TYPE_CSMI_PHYSICAL_DRIVE:
-      app::DebugLogF("GetSmartAttributePd(%d) - 1 CSMI", pd);
+      base::DebugLogF("GetSmartAttributePd(%d) - 1 CSMI", pd);
       ReadPass(*this, asi, readPd, thresholdPd,
                Format("GetSmartAttributePd(%d) - 1A CSMI", pd).c_str());
       ReadSmartAtAdmissionCsmiAfterPd(asi);
@@ -194,35 +194,35 @@ int32_t CAtaSmart::UpdateSmartInfo(int32_t index, bool* readBack) {
 
   switch (asi.CommandType) {
     case CMD_TYPE_PHYSICAL_DRIVE:
-      app::DebugLog("CommandType: CMD_TYPE_PHYSICAL_DRIVE");
+      base::DebugLog("CommandType: CMD_TYPE_PHYSICAL_DRIVE");
       read = GetSmartAttributePd(asi.PhysicalDriveId, asi.Target, asi);
       if (!read) {
-        app::DebugLog("Before WakeUp()");
+        base::DebugLog("Before WakeUp()");
         WakeUp(asi.PhysicalDriveId);
-        app::DebugLog("Before GetSmartAttributePd() 2");
+        base::DebugLog("Before GetSmartAttributePd() 2");
         if (!GetSmartAttributePd(asi.PhysicalDriveId, asi.Target, asi)) {
-          app::DebugLog("return SMART_STATUS_NO_CHANGE");
+          base::DebugLog("return SMART_STATUS_NO_CHANGE");
           return SMART_STATUS_NO_CHANGE;
         }
-        app::DebugLog("return SMART_STATUS_N");
+        base::DebugLog("return SMART_STATUS_N");
         read = true;
       }
-      app::DebugLog("before CheckDiskStatus(i)");
+      base::DebugLog("before CheckDiskStatus(i)");
       break;
     case CMD_TYPE_SCSI_MINIPORT:
-      app::DebugLog("CommandType: CMD_TYPE_SCSI_MINIPORT");
+      base::DebugLog("CommandType: CMD_TYPE_SCSI_MINIPORT");
       read = GetSmartAttributeScsi(asi.ScsiPort, asi.ScsiTargetId, asi);
       break;
     case CMD_TYPE_SILICON_IMAGE:
-      app::DebugLog("CommandType: CMD_TYPE_SILICON_IMAGE");
+      base::DebugLog("CommandType: CMD_TYPE_SILICON_IMAGE");
       read = GetSmartAttributeSi(asi.PhysicalDriveId, asi);
       break;
     case CMD_TYPE_CSMI:
-      app::DebugLog("CommandType: CMD_TYPE_CSMI");
+      base::DebugLog("CommandType: CMD_TYPE_CSMI");
       read = GetSmartAttributeCsmi(asi.ScsiPort, asi.SasPhyEntity, asi);
       break;
     case CMD_TYPE_CSMI_PHYSICAL_DRIVE:
-      app::DebugLog("CommandType: CMD_TYPE_CSMI_PHYSICAL_DRIVE");
+      base::DebugLog("CommandType: CMD_TYPE_CSMI_PHYSICAL_DRIVE");
       read = GetSmartAttributePd(asi.PhysicalDriveId, asi.Target, asi);
       if (!read) {
         WakeUp(asi.PhysicalDriveId);
@@ -235,7 +235,7 @@ int32_t CAtaSmart::UpdateSmartInfo(int32_t index, bool* readBack) {
       }
       break;
     case CMD_TYPE_WMI:
-      app::DebugLog("CommandType: CMD_TYPE_WMI");
+      base::DebugLog("CommandType: CMD_TYPE_WMI");
       read = GetSmartAttributeWmi(0, asi);
       break;
     default:

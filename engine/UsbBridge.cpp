@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 #include "engine/AtaSmart.h"
 #include "engine/PathUtil.h"
-#include "engine/WinIoctlPaths.h"
+#include "os/wire/WinIoctlPaths.h"
 
 using namespace winio;
 
@@ -211,7 +211,7 @@ namespace {
 void SatReadPass(CAtaSmart& ata, ATA_SMART_INFO& asi, const char* checkLine) {
   if (!ata.GetSmartAttributeSat(asi.PhysicalDriveId, asi.Target, asi)) return;
   ata.ClassifySmartFamily(asi);
-  app::DebugLog(checkLine);
+  base::DebugLog(checkLine);
   ATA_SMART_INFO check = asi;
   check.AttributeCount = 0;
   if (ata.GetSmartAttributeSat(asi.PhysicalDriveId, asi.Target, check) &&
@@ -226,18 +226,18 @@ void SatReadPass(CAtaSmart& ata, ATA_SMART_INFO& asi, const char* checkLine) {
 
 void CAtaSmart::ReadSmartAtAdmissionSat(ATA_SMART_INFO& asi) {
   const int32_t type = asi.CommandType;
-  app::DebugLogF("GetSmartAttributeSat(%d) - 1 [%s]", asi.PhysicalDriveId,
-                 (type >= 0 && type < CMD_TYPE_COUNT) ? kCommandTypeCodes[type] : "un");
+  base::DebugLogF("GetSmartAttributeSat(%d) - 1 [%s]", asi.PhysicalDriveId,
+                  (type >= 0 && type < CMD_TYPE_COUNT) ? kCommandTypeCodes[type] : "un");
   SatReadPass(*this, asi, "GetSmartAttributeSat - 1A");
   if (asi.IsSmartCorrect) return;
   ControlSmartStatusSat(asi.PhysicalDriveId, asi.Target, type);
-  app::DebugLog("GetSmartAttributeSat - 2");
+  base::DebugLog("GetSmartAttributeSat - 2");
   SatReadPass(*this, asi, "GetSmartAttributeSat - 2A");
 }
 
 bool CAtaSmart::RefreshSmartSat(ATA_SMART_INFO& asi) {
   WakeUp(asi.PhysicalDriveId);
-  app::DebugLog("CommandType: OTHERS");
+  base::DebugLog("CommandType: OTHERS");
   return GetSmartAttributeSat(asi.PhysicalDriveId, asi.Target, asi);
 }
 
@@ -325,7 +325,7 @@ Probe Admitted(bool admitted) { return admitted ? Probe::ADMITTED : Probe::REFUS
 
 Probe AdmitNVMe(CAtaSmart& ata, const ProbePlace& at, int32_t commandType, const uint8_t* identify,
                 const char* line) {
-  app::DebugLog(line);
+  base::DebugLog(line);
   // The NVMe record carries the low byte of the SCSI target id as its target.
   return Admitted(ata.AddDiskNVMe(at.PhysicalDriveId, at.ScsiPort, at.ScsiTargetId, at.ScsiBus,
                                   static_cast<uint8_t>(at.ScsiTargetId & 0xFF), commandType,
@@ -348,7 +348,7 @@ Probe TryBridges(CAtaSmart& ata, const ProbePlace& at, const BridgeAttempt (&att
       continue;
     }
     if (!ata.DoIdentifyDeviceSat(pd, attempt.Target, identify, attempt.CommandType)) continue;
-    app::DebugLog(attempt.Line);
+    base::DebugLog(attempt.Line);
     return Admitted(ata.AddDisk(pd, at.ScsiPort, at.ScsiTargetId, at.ScsiBus, attempt.Target,
                                 attempt.CommandType, identify, at.SiliconImageType, nullptr,
                                 at.PnpDeviceId));
@@ -358,11 +358,11 @@ Probe TryBridges(CAtaSmart& ata, const ProbePlace& at, const BridgeAttempt (&att
 
 // The sequence for a bridge of unknown make.
 bool TryGenericBridges(CAtaSmart& ata, const ProbePlace& at) {
-  app::DebugLog("else (USB-HDD)");
+  base::DebugLog("else (USB-HDD)");
   const int32_t pd = at.PhysicalDriveId;
   uint8_t identify[512];
   if (ata.m_FlagUsbSat && ata.DoIdentifyDeviceSat(pd, 0xA0, identify, CMD_TYPE_SAT)) {
-    app::DebugLog("AddDisk - USB10");
+    base::DebugLog("AddDisk - USB10");
     bool admitted = ata.AddDisk(pd, at.ScsiPort, at.ScsiTargetId, at.ScsiBus, 0xA0, CMD_TYPE_SAT,
                                 identify, at.SiliconImageType, nullptr, at.PnpDeviceId);
     // Prolific bridges also take the plain translation; their own form is
@@ -388,17 +388,17 @@ bool CAtaSmart::GetDiskInfoExternal(int32_t physicalDriveId, int32_t scsiPort, i
   uint8_t identify[512] = {};
 
   if (interfaceType == INTERFACE_TYPE_NVME) {
-    app::DebugLog("DoIdentifyDeviceNVMeStorageQuery");
+    base::DebugLog("DoIdentifyDeviceNVMeStorageQuery");
     if (m_FlagNVMeStorageQuery && DoIdentifyDeviceNVMeStorageQuery(physicalDriveId, identify)) {
       return AdmitNVMe(*this, at, CMD_TYPE_NVME_STORAGE_QUERY, identify,
                        "AddDiskNVMe - CMD_TYPE_NVME_STORAGE_QUERY") == Probe::ADMITTED;
     }
-    app::DebugLog("DoIdentifyDeviceNVMeSamsung");
+    base::DebugLog("DoIdentifyDeviceNVMeSamsung");
     if (DoIdentifyDeviceNVMeSamsung(physicalDriveId, identify)) {
       return AdmitNVMe(*this, at, CMD_TYPE_NVME_SAMSUNG, identify,
                        "AddDiskNVMe - CMD_TYPE_NVME_SAMSUNG") == Probe::ADMITTED;
     }
-    app::DebugLog("DoIdentifyDeviceNVMeIntel");
+    base::DebugLog("DoIdentifyDeviceNVMeIntel");
     if (DoIdentifyDeviceNVMeIntel(physicalDriveId, identify)) {
       return AdmitNVMe(*this, at, CMD_TYPE_NVME_INTEL, identify,
                        "AddDiskNVMe - CMD_TYPE_NVME_INTEL") == Probe::ADMITTED;
@@ -412,32 +412,32 @@ bool CAtaSmart::GetDiskInfoExternal(int32_t physicalDriveId, int32_t scsiPort, i
   if (interfaceType != INTERFACE_TYPE_USB) return TryGenericBridges(*this, at);
 
   if (usbVendorId == USB_VENDOR_CYPRESS) {
-    app::DebugLog("usbVendorId == USB_VENDOR_CYPRESS");
+    base::DebugLog("usbVendorId == USB_VENDOR_CYPRESS");
     return TryBridges(*this, at, kCypress) == Probe::ADMITTED;
   }
   if (usbVendorId == USB_VENDOR_IO_DATA && usbProductId == 0x0122) {
-    app::DebugLog("(usbVendorId == USB_VENDOR_IO_DATA && productId == 0x0122)");
+    base::DebugLog("(usbVendorId == USB_VENDOR_IO_DATA && productId == 0x0122)");
     Probe probe = TryBridges(*this, at, kIoData0122);
-    if (probe == Probe::NO_ANSWER) app::DebugLog("FALSE - USB0");
+    if (probe == Probe::NO_ANSWER) base::DebugLog("FALSE - USB0");
     return probe == Probe::ADMITTED;
   }
   if (usbVendorId == USB_VENDOR_IO_DATA) {
-    app::DebugLog("usbVendorId == USB_VENDOR_IO_DATA");
+    base::DebugLog("usbVendorId == USB_VENDOR_IO_DATA");
     Probe probe = TryBridges(*this, at, kIoData);
     if (probe != Probe::NO_ANSWER) return probe == Probe::ADMITTED;
   } else if (usbVendorId == USB_VENDOR_SUNPLUS) {
-    app::DebugLog("usbVendorId == USB_VENDOR_SUNPLUS");
+    base::DebugLog("usbVendorId == USB_VENDOR_SUNPLUS");
     return TryBridges(*this, at, kSunplus) == Probe::ADMITTED;
   } else if (usbVendorId == USB_VENDOR_LOGITEC && usbProductId == 0x00D9) {
-    app::DebugLog("FALSE: usbVendorId == USB_VENDOR_LOGITEC && productId == 0x00D9");
+    base::DebugLog("FALSE: usbVendorId == USB_VENDOR_LOGITEC && productId == 0x00D9");
     return false;
   } else if (usbVendorId == USB_VENDOR_INITIO || usbVendorId == USB_VENDOR_OXFORD) {
-    app::DebugLog("usbVendorId == USB_VENDOR_INITIO || usbVendorId == USB_VENDOR_OXFORD");
+    base::DebugLog("usbVendorId == USB_VENDOR_INITIO || usbVendorId == USB_VENDOR_OXFORD");
     return TryBridges(*this, at, kInitioOxford) == Probe::ADMITTED;
   } else if (usbVendorId == USB_VENDOR_JMICRON) {
-    app::DebugLog("usbVendorId == USB_VENDOR_JMICRON");
+    base::DebugLog("usbVendorId == USB_VENDOR_JMICRON");
     Probe probe = TryBridges(*this, at, kJMicron);
-    if (probe == Probe::NO_ANSWER) app::DebugLog("FALSE - USB0");
+    if (probe == Probe::NO_ANSWER) base::DebugLog("FALSE - USB0");
     return probe == Probe::ADMITTED;
   }
   // A maker not listed above (or an I-O DATA bridge that knew neither device).

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/WinIoctl.h"
 #include "os/sim/SimDeviceIo.h"
 #include "os/sim/SimMachine.h"
 #include "os/sim/SimWmi.h"
+#include "os/wire/WinIoctl.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::map<std::string, std::vector<uint8_t>> files;

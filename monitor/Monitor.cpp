@@ -5,14 +5,14 @@
 #include <exception>
 #include <limits>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 
 namespace monitor {
 
-using app::DebugLog;
-using app::DebugLogF;
 using app::DiskSetting;
 using app::Setting;
+using base::DebugLog;
+using base::DebugLogF;
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 #include "engine/AtaSmart.h"
 
 namespace monitor {

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "engine/WinIoctl.h"
+#include "os/wire/WinIoctl.h"
 #include "tests/SimEngine.h"
 
 using os::sim::FaultKind;

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <memory>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 #include "engine/AtaSmart.h"
-#include "engine/WinIoctl.h"
 #include "os/sim/SimPlatform.h"
+#include "os/wire/WinIoctl.h"
 #include "tests/SimTestSupport.h"
 #include "tests/StdFileSystem.h"
 
@@ -278,20 +278,20 @@ TEST(AtaTransport, SetFeaturesWithoutPassThroughUsesIdePassThrough) {
 }
 
 TEST(AtaTransport, SendAtaCommandLogsItsArguments) {
-  struct CSink : app::IDebugLogSink {
+  struct CSink : base::IDebugLogSink {
     std::vector<std::string> Lines;
     uint64_t TickCount() override { return 0; }
     void RemoveLog() override {}
     void AppendLine(const std::string& line) override { Lines.push_back(line); }
     void Show(const std::string&) override {}
   } sink;
-  int level = app::GetDebugLogLevel();
-  app::SetDebugLogSink(&sink);
-  app::SetDebugLogLevel(1);
+  int level = base::GetDebugLogLevel();
+  base::SetDebugLogSink(&sink);
+  base::SetDebugLogLevel(1);
   CRig rig(PlainDisk());
   rig.Ata().SendAtaCommandPd(7, 0xB0, 0xB0, 0xD0, 0, nullptr, 0);
-  app::SetDebugLogSink(nullptr);
-  app::SetDebugLogLevel(level);
+  base::SetDebugLogSink(nullptr);
+  base::SetDebugLogLevel(level);
   ASSERT_EQ(sink.Lines.size(), 1u);
   EXPECT_EQ(sink.Lines[0],
             "00000000 #m_FlagAtaPassThrough = 1,\n#physicalDiveId 07,\n#target b0,\n#main "

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "engine/AtaSmart.h"
-#include "engine/WinIoctlPaths.h"
+#include "os/wire/WinIoctlPaths.h"
 #include "tests/PathsFakes.h"
 
 using pathsfake::CFakePlatform;

@@ -3,8 +3,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/DebugLog.h"
 #include "app/DebugLogSink.h"
+#include "base/DebugLog.h"
 #include "tests/AppFakes.h"
 #include "tests/TempDir.h"
 
@@ -19,12 +19,12 @@ class DebugLogTest : public ::testing::Test {
  protected:
   DebugLogTest() : m_Process(m_Mutexes, m_Dir.File("prog.exe"), "") {}
   ~DebugLogTest() override {
-    app::SetDebugLogSink(nullptr);
-    app::SetDebugLogLevel(0);
+    base::SetDebugLogSink(nullptr);
+    base::SetDebugLogLevel(0);
   }
   void Start(int level) {
-    app::SetDebugLogLevel(level);
-    app::SetDebugLogSink(&m_Sink);
+    base::SetDebugLogLevel(level);
+    base::SetDebugLogSink(&m_Sink);
   }
   std::string Log() { return ReadText(m_Dir.File("prog.log")); }
 
@@ -37,11 +37,11 @@ class DebugLogTest : public ::testing::Test {
 TEST_F(DebugLogTest, LinesCarryMillisecondsSinceTheFirstLine) {
   EXPECT_EQ(m_Sink.LogPath(), m_Dir.File("prog.log"));
   Start(1);
-  app::DebugLog("CreateMutex");
+  base::DebugLog("CreateMutex");
   m_Process.Clock.Advance(1234);
-  app::DebugLogF("disk %d of %s", 3, "8");
+  base::DebugLogF("disk %d of %s", 3, "8");
   m_Process.Clock.Advance(100000000);
-  app::DebugLog("late");
+  base::DebugLog("late");
   EXPECT_EQ(Log(), "00000000 CreateMutex\n00001234 disk 3 of 8\n100001234 late\n");
   EXPECT_TRUE(m_Process.System.m_Messages.empty());
 }
@@ -60,7 +60,7 @@ TEST_F(DebugLogTest, CarriageReturnsAreDroppedAndNoBlankLineFollows) {
   };
   std::string expected;
   for (const auto& c : cases) {
-    app::DebugLog(c.Text);
+    base::DebugLog(c.Text);
     expected += c.Line;
   }
   EXPECT_EQ(Log(), expected);
@@ -69,23 +69,23 @@ TEST_F(DebugLogTest, CarriageReturnsAreDroppedAndNoBlankLineFollows) {
 TEST_F(DebugLogTest, LevelZeroDeletesTheLeftoverLogAndWritesNothing) {
   { std::ofstream(m_Dir.File("prog.log")) << "00000000 old run\n"; }
   Start(0);
-  app::DebugLog("CreateMutex");
-  app::DebugLog("more");
+  base::DebugLog("CreateMutex");
+  base::DebugLog("more");
   EXPECT_FALSE(std::filesystem::exists(m_Dir.File("prog.log")));
 }
 
 TEST_F(DebugLogTest, EachRunStartsWithANewLog) {
   { std::ofstream(m_Dir.File("prog.log")) << "00000000 old run\n"; }
   Start(1);
-  app::DebugLog("first");
-  app::DebugLog("second");
+  base::DebugLog("first");
+  base::DebugLog("second");
   EXPECT_EQ(Log(), "00000000 first\n00000000 second\n");
 }
 
 TEST_F(DebugLogTest, LevelTwoAlsoShowsEveryLine) {
   Start(2);
-  app::DebugLog("CreateMutex");
-  app::DebugLog("SelectDrive");
+  base::DebugLog("CreateMutex");
+  base::DebugLog("SelectDrive");
   EXPECT_EQ(Log(), "00000000 CreateMutex\n00000000 SelectDrive\n");
   EXPECT_EQ(m_Process.System.m_Messages,
             (std::vector<std::string>{"|00000000 CreateMutex\n", "|00000000 SelectDrive\n"}));
@@ -93,15 +93,15 @@ TEST_F(DebugLogTest, LevelTwoAlsoShowsEveryLine) {
 
 TEST_F(DebugLogTest, LevelsOutsideZeroToTwoMeanOff) {
   for (int level : {-1, 3, 7}) {
-    app::SetDebugLogLevel(level);
-    EXPECT_EQ(app::GetDebugLogLevel(), 0) << level;
+    base::SetDebugLogLevel(level);
+    EXPECT_EQ(base::GetDebugLogLevel(), 0) << level;
   }
 }
 
 TEST(DebugLogPath, ReplacesTheExtensionOfTheFileName) {
-  EXPECT_EQ(app::DebugLogPathFor("C:\\Tools\\prog.exe"), "C:\\Tools\\prog.log");
-  EXPECT_EQ(app::DebugLogPathFor("/opt/my.dir/stavrion"), "/opt/my.dir/stavrion.log");
-  EXPECT_EQ(app::DebugLogPathFor("/opt/bin/a.b.c"), "/opt/bin/a.b.log");
+  EXPECT_EQ(base::DebugLogPathFor("C:\\Tools\\prog.exe"), "C:\\Tools\\prog.log");
+  EXPECT_EQ(base::DebugLogPathFor("/opt/my.dir/stavrion"), "/opt/my.dir/stavrion.log");
+  EXPECT_EQ(base::DebugLogPathFor("/opt/bin/a.b.c"), "/opt/bin/a.b.log");
 }
 
 }  // namespace

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 #include "engine/AtaSmart.h"
-#include "engine/WinIoctl.h"
 #include "os/IniProfile.h"
 #include "os/sim/SimPlatform.h"
 #include "os/sim/SimWmiTables.h"
+#include "os/wire/WinIoctl.h"
 #include "tests/SectorBuilder.h"
 #include "tests/SimTestSupport.h"
 #include "tests/StdFileSystem.h"
@@ -32,15 +32,15 @@ using test::ThresholdBuilder;
 namespace {
 
 // Keeps the diagnostic log in memory while a test runs.
-class CLogCapture : public app::IDebugLogSink {
+class CLogCapture : public base::IDebugLogSink {
  public:
   CLogCapture() {
-    app::SetDebugLogLevel(1);
-    app::SetDebugLogSink(this);
+    base::SetDebugLogLevel(1);
+    base::SetDebugLogSink(this);
   }
   ~CLogCapture() override {
-    app::SetDebugLogSink(nullptr);
-    app::SetDebugLogLevel(0);
+    base::SetDebugLogSink(nullptr);
+    base::SetDebugLogLevel(0);
   }
   uint64_t TickCount() override { return 0; }
   void RemoveLog() override {}

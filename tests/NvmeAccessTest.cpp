@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 #include "engine/AtaSmart.h"
-#include "engine/WinIoctlPaths.h"
+#include "os/wire/WinIoctlPaths.h"
 #include "tests/PathsFakes.h"
 
 using pathsfake::CFakePlatform;
@@ -16,16 +16,16 @@ using winio::Load32;
 namespace {
 
 // Log lines kept in memory while a test runs.
-class CLogCapture : public app::IDebugLogSink {
+class CLogCapture : public base::IDebugLogSink {
  public:
   std::vector<std::string> Lines;
   CLogCapture() {
-    app::SetDebugLogLevel(1);
-    app::SetDebugLogSink(this);
+    base::SetDebugLogLevel(1);
+    base::SetDebugLogSink(this);
   }
   ~CLogCapture() override {
-    app::SetDebugLogSink(nullptr);
-    app::SetDebugLogLevel(0);
+    base::SetDebugLogSink(nullptr);
+    base::SetDebugLogLevel(0);
   }
   uint64_t TickCount() override { return 0; }
   void RemoveLog() override {}

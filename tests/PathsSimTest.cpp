@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "engine/AtaSmart.h"
-#include "engine/WinIoctlPaths.h"
 #include "os/sim/DemoMachine.h"
 #include "os/sim/SimPlatform.h"
+#include "os/wire/WinIoctlPaths.h"
 #include "tests/FamilyTestSupport.h"
 #include "tests/SimTestSupport.h"
 

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "os/wire/DiskPages.h"
+
 namespace test {
 
 using Sector = std::array<uint8_t, 512>;
@@ -42,9 +44,15 @@ class IdentifyBuilder {
     return static_cast<uint16_t>(m_Bytes[2 * n] | (m_Bytes[2 * n + 1] << 8));
   }
   // Text fields in the disk's byte order (pairs swapped), blank padded.
-  IdentifyBuilder& Serial(const std::string& s) { return Text(20, 20, s); }
-  IdentifyBuilder& Firmware(const std::string& s) { return Text(46, 8, s); }
-  IdentifyBuilder& Model(const std::string& s) { return Text(54, 40, s); }
+  IdentifyBuilder& Serial(const std::string& s) {
+    return Text(pages::ATA_SERIAL_AT, pages::ATA_SERIAL_SIZE, s);
+  }
+  IdentifyBuilder& Firmware(const std::string& s) {
+    return Text(pages::ATA_FIRMWARE_AT, pages::ATA_FIRMWARE_SIZE, s);
+  }
+  IdentifyBuilder& Model(const std::string& s) {
+    return Text(pages::ATA_MODEL_AT, pages::ATA_MODEL_SIZE, s);
+  }
   // Words 129-159, NUL padded.
   IdentifyBuilder& VendorText(const std::string& s) { return Text(258, 62, s, '\0'); }
   IdentifyBuilder& Sectors28(uint32_t n) {

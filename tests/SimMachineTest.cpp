@@ -3,13 +3,13 @@
 #include <cstring>
 #include <set>
 
-#include "engine/WinIoctl.h"
 #include "os/sim/DemoMachine.h"
 #include "os/sim/SimDeviceIo.h"
 #include "os/sim/SimMachine.h"
 #include "os/sim/SimSystem.h"
 #include "os/sim/SimWmi.h"
 #include "os/sim/VirtualClock.h"
+#include "os/wire/WinIoctl.h"
 #include "tests/SimTestSupport.h"
 
 using namespace os::sim;

@@ -3,8 +3,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/DebugLog.h"
 #include "app/StavrionApp.h"
+#include "base/DebugLog.h"
 #include "tests/AppFakes.h"
 #include "tests/TempDir.h"
 
@@ -44,7 +44,7 @@ struct AppCase {
 
 class StavrionAppTest : public ::testing::TestWithParam<AppCase> {
  protected:
-  ~StavrionAppTest() override { app::SetDebugLogLevel(0); }
+  ~StavrionAppTest() override { base::SetDebugLogLevel(0); }
   testutil::CTempDir m_Dir;
   testutil::CFakeMutexTable m_Mutexes;
 };
@@ -196,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, StavrionAppTest, ::testing::ValuesIn(APP_CASES),
 
 class StavrionAppFiles : public ::testing::Test {
  protected:
-  ~StavrionAppFiles() override { app::SetDebugLogLevel(0); }
+  ~StavrionAppFiles() override { base::SetDebugLogLevel(0); }
   testutil::CTempDir m_Dir;
   testutil::CFakeMutexTable m_Mutexes;
 };

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "engine/AtaSmart.h"
-#include "engine/WinIoctlPaths.h"
 #include "os/sim/SimUsbBridge.h"
+#include "os/wire/WinIoctlPaths.h"
 #include "tests/PathsFakes.h"
 
 using pathsfake::CFakePlatform;

@@ -45,9 +45,6 @@ class CLinuxDeviceIo : public IDeviceIo {
   LinuxAccessState m_State;
 };
 
-// The number N of "\\.\PhysicalDriveN" (any letter case); -1 for other names.
-int32_t PhysicalDriveNumber(const std::string& name);
-
 // The live system.
 std::unique_ptr<IDeviceIo> CreateLinuxDeviceIo();
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 #include "os/linux/LinuxWmi.h"
 
 namespace fs = std::filesystem;
@@ -95,7 +95,7 @@ std::optional<std::vector<uint8_t>> CLinuxDeviceSetup::DeviceProperty(
     value = static_cast<uint32_t>(*lanes);
   }
   if (value == 0) {
-    app::DebugLogF("linux: %s: no PCI Express link in %s", address.c_str(), file.c_str());
+    base::DebugLogF("linux: %s: no PCI Express link in %s", address.c_str(), file.c_str());
     return std::nullopt;
   }
   return std::vector<uint8_t>{static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),

@@ -4,34 +4,18 @@
 #include <cstring>
 #include <vector>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 #include "os/linux/AtaPassThrough.h"
+#include "os/wire/WinIoctlPaths.h"
 
 namespace os {
 namespace {
 
+using namespace winio;
+
 // Largest data transfer a request may ask for. The engine never asks for
 // more than 4 KiB; anything far beyond is a malformed request.
 constexpr uint32_t MAX_TRANSFER = 64 * 1024;
-
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-uint64_t Get64(const uint8_t* p) {
-  return static_cast<uint64_t>(Get32(p)) | static_cast<uint64_t>(Get32(p + 4)) << 32;
-}
-void Put32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
-void Put64(uint8_t* p, uint64_t v) {
-  Put32(p, static_cast<uint32_t>(v));
-  Put32(p + 4, static_cast<uint32_t>(v >> 32));
-}
 
 // IDEREGS / task file order: features (error), count, LBA low, mid, high,
 // device, command (status), reserved.
@@ -62,58 +46,25 @@ uint32_t TimeoutMs(uint32_t seconds) {
   return std::min<uint32_t>(seconds, 60) * 1000;
 }
 
-// The two layouts of ATA_PASS_THROUGH_EX, told apart by its Length field:
-// 40 bytes from a 32-bit caller, 48 from a 64-bit one (DataBufferOffset is a
-// pointer-sized field).
-struct AptLayout {
-  uint32_t Length;
-  uint32_t DataBufferOffset;
-  bool WideOffset;
-  uint32_t PreviousTaskFile;
-  uint32_t CurrentTaskFile;
-};
-constexpr AptLayout APT32 = {40, 20, false, 24, 32};
-constexpr AptLayout APT64 = {48, 24, true, 32, 40};
-
-// The same for SCSI_PASS_THROUGH: 44 or 56 bytes.
-struct SptLayout {
-  uint32_t Length;
-  uint32_t DataBufferOffset;
-  bool WideOffset;
-  uint32_t SenseInfoOffset;
-  uint32_t Cdb;
-};
-constexpr SptLayout SPT32 = {44, 20, false, 24, 28};
-constexpr SptLayout SPT64 = {56, 24, true, 32, 36};
-
-constexpr uint16_t ATA_FLAGS_DATA_IN = 0x02;
-constexpr uint16_t ATA_FLAGS_DATA_OUT = 0x04;
-constexpr uint16_t ATA_FLAGS_48BIT_COMMAND = 0x08;
-constexpr uint16_t ATA_FLAGS_USE_DMA = 0x10;
-
-constexpr uint8_t ATA_IDENTIFY_DEVICE = 0xEC;
-constexpr uint8_t ATA_IDENTIFY_PACKET_DEVICE = 0xA1;
-constexpr uint8_t ATA_SMART = 0xB0;
-
 // STORAGE_BUS_TYPE values.
 uint32_t BusTypeOf(LinuxDiskBus bus) {
   switch (bus) {
     case LinuxDiskBus::Ata:
-      return 0x0B;  // BusTypeSata
+      return BUS_SATA;
     case LinuxDiskBus::Scsi:
-      return 0x01;  // BusTypeScsi
+      return BUS_SCSI;
     case LinuxDiskBus::Usb:
-      return 0x07;  // BusTypeUsb
+      return BUS_USB;
     case LinuxDiskBus::Nvme:
-      return 0x11;  // BusTypeNvme
+      return BUS_NVME;
     case LinuxDiskBus::Virtio:
-      return 0x0E;  // BusTypeVirtual
+      return BUS_VIRTUAL;
     case LinuxDiskBus::Mmc:
-      return 0x0D;  // BusTypeMmc
+      return BUS_MMC;
     case LinuxDiskBus::Unknown:
       break;
   }
-  return 0;
+  return BUS_UNKNOWN;
 }
 
 const char* ErrorName(uint32_t e) {
@@ -142,7 +93,7 @@ const char* ErrorName(uint32_t e) {
 // One line that tells what came back, for the diagnostic log.
 void LogScsiOutcome(const std::string& path, int sysError, const ScsiRequest& r) {
   size_t senseLength = std::min<size_t>(r.SenseLength, r.Sense.size());
-  app::DebugLogF(
+  base::DebugLogF(
       "linux: %s: CDB %02X/%02X errno %d, status %02X, host %04X, driver %04X, resid %d, "
       "sense %02X %02X %02X %02X (%zu bytes)",
       path.c_str(), r.Cdb[0], r.Cdb[r.Cdb[0] == 0x85 ? 14 : 1], sysError, r.ScsiStatus,
@@ -183,42 +134,42 @@ bool CLinuxDiskHandle::Control(uint32_t code, const void* in, uint32_t inSize, v
   uint32_t size = 0;
   uint32_t result;
   switch (code) {
-    case wincode::IOCTL_ATA_PASS_THROUGH:
+    case CTL_ATA_PASS_THROUGH:
       result = AtaPassThrough(req, inSize, answer, outSize, &size);
       break;
-    case wincode::IOCTL_IDE_PASS_THROUGH:
+    case CTL_IDE_PASS_THROUGH:
       result = IdePassThrough(req, inSize, answer, outSize, &size);
       break;
-    case wincode::SMART_RCV_DRIVE_DATA:
+    case CTL_SMART_RCV_DRIVE_DATA:
       result = SmartReceive(req, inSize, answer, outSize, &size);
       break;
-    case wincode::SMART_SEND_DRIVE_COMMAND:
+    case CTL_SMART_SEND_DRIVE_COMMAND:
       result = SmartSend(req, inSize, answer, outSize, &size);
       break;
-    case wincode::SMART_GET_VERSION:
+    case CTL_SMART_GET_VERSION:
       result = SmartVersion(answer, outSize, &size);
       break;
-    case wincode::IOCTL_SCSI_PASS_THROUGH:
+    case CTL_SCSI_PASS_THROUGH:
       result = ScsiPassThrough(req, inSize, answer, outSize, &size);
       break;
-    case wincode::IOCTL_STORAGE_QUERY_PROPERTY:
+    case CTL_STORAGE_QUERY_PROPERTY:
       result = QueryProperty(req, inSize, answer, outSize, &size);
       break;
-    case wincode::IOCTL_DISK_GET_DRIVE_GEOMETRY:
+    case CTL_DISK_GET_DRIVE_GEOMETRY:
       result = Geometry(false, answer, outSize, &size);
       break;
-    case wincode::IOCTL_DISK_GET_DRIVE_GEOMETRY_EX:
+    case CTL_DISK_GET_DRIVE_GEOMETRY_EX:
       result = Geometry(true, answer, outSize, &size);
       break;
-    case wincode::IOCTL_DISK_GET_LENGTH_INFO:
+    case CTL_DISK_GET_LENGTH_INFO:
       result = LengthInfo(answer, outSize, &size);
       break;
-    case wincode::IOCTL_SCSI_GET_ADDRESS:
+    case CTL_SCSI_GET_ADDRESS:
       result = ScsiAddress(answer, outSize, &size);
       break;
-    case wincode::IOCTL_SCSI_MINIPORT:
-    case wincode::IOCTL_SCSI_PASS_THROUGH_DIRECT:
-    case wincode::IOCTL_STORAGE_PREDICT_FAILURE:
+    case CTL_SCSI_MINIPORT:
+    case CTL_SCSI_PASS_THROUGH_DIRECT:
+    case CTL_STORAGE_PREDICT_FAILURE:
       result = ERR_NOT_SUPPORTED;
       break;
     default:
@@ -227,8 +178,8 @@ bool CLinuxDiskHandle::Control(uint32_t code, const void* in, uint32_t inSize, v
   }
   if (result != ERR_SUCCESS) {
     if (result == ERR_ACCESS_DENIED) m_State.Denied();
-    app::DebugLogF("linux: %s: request %08X failed: %s", m_Disk.DevicePath.c_str(), code,
-                   ErrorName(result));
+    base::DebugLogF("linux: %s: request %08X failed: %s", m_Disk.DevicePath.c_str(), code,
+                    ErrorName(result));
     if (error) *error = result;
     if (returned) *returned = 0;
     return false;
@@ -245,8 +196,8 @@ bool CLinuxDiskHandle::Read(void* buffer, uint32_t size, uint32_t* read) {
   int rc = m_Syscalls.Read(m_Disk.NodePath, m_Position, buffer, std::min(size, MAX_TRANSFER), &got);
   if (rc != 0) {
     if (ErrorFromErrno(rc) == ERR_ACCESS_DENIED) m_State.Denied();
-    app::DebugLogF("linux: %s: read failed: %s", m_Disk.DevicePath.c_str(),
-                   ErrorName(ErrorFromErrno(rc)));
+    base::DebugLogF("linux: %s: read failed: %s", m_Disk.DevicePath.c_str(),
+                    ErrorName(ErrorFromErrno(rc)));
     return false;
   }
   m_Position += got;
@@ -259,20 +210,18 @@ bool CLinuxDiskHandle::Read(void* buffer, uint32_t size, uint32_t* read) {
 uint32_t CLinuxDiskHandle::AtaPassThrough(const uint8_t* in, uint32_t inSize, uint8_t* out,
                                           uint32_t outSize, uint32_t* returned) {
   if (inSize < 2) return ERR_INVALID_PARAMETER;
-  const AptLayout* layout = nullptr;
-  uint16_t length = Get16(in);
-  if (length == APT32.Length) layout = &APT32;
-  if (length == APT64.Length) layout = &APT64;
-  if (!layout || inSize < layout->Length || outSize < layout->Length) {
-    app::DebugLogF("linux: ATA pass-through header of %u bytes in %u/%u", length, inSize, outSize);
+  uint16_t length = Load16(in);
+  const AtaPassThroughLayout* layout = AtaPassThroughLayoutFor(length);
+  if (!layout || inSize < layout->HeaderSize || outSize < layout->HeaderSize) {
+    base::DebugLogF("linux: ATA pass-through header of %u bytes in %u/%u", length, inSize, outSize);
     return ERR_INVALID_PARAMETER;
   }
-  uint16_t flags = Get16(in + 2);
-  uint32_t dataLength = Get32(in + 8);
-  uint64_t dataOffset = layout->WideOffset ? Get64(in + layout->DataBufferOffset)
-                                           : Get32(in + layout->DataBufferOffset);
-  bool dataIn = (flags & ATA_FLAGS_DATA_IN) != 0;
-  bool dataOut = (flags & ATA_FLAGS_DATA_OUT) != 0;
+  // The fields before DataBufferOffset sit at the same place in both forms.
+  uint16_t flags = Load16(in + offsetof(ATA_PASS_THROUGH_EX32, AtaFlags));
+  uint32_t dataLength = Load32(in + offsetof(ATA_PASS_THROUGH_EX32, DataTransferLength));
+  uint64_t dataOffset = LoadUintPtr(in + layout->DataBufferOffsetAt, layout->PointerWidth);
+  bool dataIn = (flags & APT_FLAGS_DATA_IN) != 0;
+  bool dataOut = (flags & APT_FLAGS_DATA_OUT) != 0;
   if (dataIn && dataOut) return ERR_INVALID_PARAMETER;
   if (!dataIn && !dataOut) dataLength = 0;
   if (dataLength > MAX_TRANSFER) return ERR_INVALID_PARAMETER;
@@ -280,25 +229,25 @@ uint32_t CLinuxDiskHandle::AtaPassThrough(const uint8_t* in, uint32_t inSize, ui
   dataOut = dataOut && dataLength > 0;
   if (dataLength > 0) {
     uint64_t limit = dataIn ? outSize : inSize;
-    if (dataOffset < layout->Length || dataOffset + dataLength > limit) {
-      app::DebugLogF("linux: ATA pass-through data at %llu+%u outside the buffer",
-                     static_cast<unsigned long long>(dataOffset), dataLength);
+    if (dataOffset < layout->HeaderSize || dataOffset + dataLength > limit) {
+      base::DebugLogF("linux: ATA pass-through data at %llu+%u outside the buffer",
+                      static_cast<unsigned long long>(dataOffset), dataLength);
       return ERR_INVALID_PARAMETER;
     }
   }
 
   AtaCommand command;
-  command.Current = ReadRegisters(in + layout->CurrentTaskFile);
-  command.Previous = ReadRegisters(in + layout->PreviousTaskFile);
-  command.Extend = (flags & ATA_FLAGS_48BIT_COMMAND) != 0;
+  command.Current = ReadRegisters(in + layout->CurrentTaskFileAt);
+  command.Previous = ReadRegisters(in + layout->PreviousTaskFileAt);
+  command.Extend = (flags & APT_FLAGS_48BIT_COMMAND) != 0;
   command.Direction = dataLength == 0 ? DataDirection::None
                       : dataIn        ? DataDirection::In
                                       : DataDirection::Out;
-  command.Protocol = (flags & ATA_FLAGS_USE_DMA) ? AtaProtocol::Dma
+  command.Protocol = (flags & APT_FLAGS_USE_DMA) ? AtaProtocol::Dma
                      : dataIn                    ? AtaProtocol::PioDataIn
                                                  : AtaProtocol::PioDataOut;
   command.DataLength = dataLength;
-  command.TimeoutMs = TimeoutMs(Get32(in + 12));
+  command.TimeoutMs = TimeoutMs(Load32(in + offsetof(ATA_PASS_THROUGH_EX32, TimeOutValue)));
 
   std::vector<uint8_t> data(dataLength);
   if (dataOut) std::memcpy(data.data(), in + dataOffset, dataLength);
@@ -313,25 +262,25 @@ uint32_t CLinuxDiskHandle::AtaPassThrough(const uint8_t* in, uint32_t inSize, ui
   if (outcome.Error != ERR_SUCCESS) return outcome.Error;
   bool deviceError = (outcome.Registers.Command & (ATA_STATUS_ERR | ATA_STATUS_DF)) != 0;
   if (dataIn && outcome.Transferred < dataLength && !deviceError) {
-    app::DebugLogF("linux: %s: ATA command %02X moved %u of %u bytes", m_Disk.DevicePath.c_str(),
-                   command.Current.Command, outcome.Transferred, dataLength);
+    base::DebugLogF("linux: %s: ATA command %02X moved %u of %u bytes", m_Disk.DevicePath.c_str(),
+                    command.Current.Command, outcome.Transferred, dataLength);
     return ERR_IO_DEVICE;
   }
 
   // The answer is the request's header with the device's registers, then
   // the data; a device that refused the command answers with its error and
   // status registers, as the system does on Windows.
-  std::memcpy(out, in, std::min<uint64_t>(dataIn ? dataOffset : layout->Length, inSize));
-  WriteRegisters(out + layout->CurrentTaskFile, outcome.Registers);
-  if (command.Extend) WriteRegisters(out + layout->PreviousTaskFile, outcome.PreviousRegisters);
+  std::memcpy(out, in, std::min<uint64_t>(dataIn ? dataOffset : layout->HeaderSize, inSize));
+  WriteRegisters(out + layout->CurrentTaskFileAt, outcome.Registers);
+  if (command.Extend) WriteRegisters(out + layout->PreviousTaskFileAt, outcome.PreviousRegisters);
   uint32_t moved = deviceError ? 0 : outcome.Transferred;
-  Put32(out + 8, dataIn ? moved : dataLength);
+  Store32(out + offsetof(ATA_PASS_THROUGH_EX32, DataTransferLength), dataIn ? moved : dataLength);
   if (dataIn) {
     std::memset(out + dataOffset, 0, dataLength);
     if (moved > 0) std::memcpy(out + dataOffset, data.data(), moved);
     *returned = static_cast<uint32_t>(dataOffset) + moved;
   } else {
-    *returned = layout->Length;
+    *returned = static_cast<uint32_t>(layout->HeaderSize);
   }
   return ERR_SUCCESS;
 }
@@ -339,9 +288,12 @@ uint32_t CLinuxDiskHandle::AtaPassThrough(const uint8_t* in, uint32_t inSize, ui
 uint32_t CLinuxDiskHandle::IdePassThrough(const uint8_t* in, uint32_t inSize, uint8_t* out,
                                           uint32_t outSize, uint32_t* returned) {
   // IDEREGS, a u32 data size, then the data (read from the disk).
-  if (inSize < 12 || outSize < 12) return ERR_INVALID_PARAMETER;
-  uint32_t dataLength = Get32(in + 8);
-  if (dataLength > MAX_TRANSFER || 12ull + dataLength > outSize) return ERR_INVALID_PARAMETER;
+  constexpr uint32_t HEADER = sizeof(IDE_PASS_THROUGH_HEADER);
+  if (inSize < HEADER || outSize < HEADER) return ERR_INVALID_PARAMETER;
+  uint32_t dataLength = Load32(in + offsetof(IDE_PASS_THROUGH_HEADER, DataBufferSize));
+  if (dataLength > MAX_TRANSFER || uint64_t{HEADER} + dataLength > outSize) {
+    return ERR_INVALID_PARAMETER;
+  }
 
   AtaCommand command;
   command.Current = ReadRegisters(in);
@@ -360,38 +312,39 @@ uint32_t CLinuxDiskHandle::IdePassThrough(const uint8_t* in, uint32_t inSize, ui
   if (outcome.Error != ERR_SUCCESS) return outcome.Error;
   bool deviceError = (outcome.Registers.Command & (ATA_STATUS_ERR | ATA_STATUS_DF)) != 0;
   if (outcome.Transferred < dataLength && !deviceError) {
-    app::DebugLogF("linux: %s: ATA command %02X moved %u of %u bytes", m_Disk.DevicePath.c_str(),
-                   command.Current.Command, outcome.Transferred, dataLength);
+    base::DebugLogF("linux: %s: ATA command %02X moved %u of %u bytes", m_Disk.DevicePath.c_str(),
+                    command.Current.Command, outcome.Transferred, dataLength);
     return ERR_IO_DEVICE;
   }
   uint32_t moved = deviceError ? 0 : outcome.Transferred;
   WriteRegisters(out, outcome.Registers);
-  Put32(out + 8, moved);
-  std::memset(out + 12, 0, dataLength);
-  if (moved > 0) std::memcpy(out + 12, data.data(), moved);
-  *returned = 12 + moved;
+  Store32(out + offsetof(IDE_PASS_THROUGH_HEADER, DataBufferSize), moved);
+  std::memset(out + HEADER, 0, dataLength);
+  if (moved > 0) std::memcpy(out + HEADER, data.data(), moved);
+  *returned = HEADER + moved;
   return ERR_SUCCESS;
 }
 
 uint32_t CLinuxDiskHandle::SmartReceive(const uint8_t* in, uint32_t inSize, uint8_t* out,
                                         uint32_t outSize, uint32_t* returned) {
-  // SENDCMDINPARAMS: u32 buffer size, IDEREGS at 4, drive number at 12.
-  if (inSize < 32) return ERR_INVALID_PARAMETER;
+  if (inSize < offsetof(SENDCMDINPARAMS, bBuffer)) return ERR_INVALID_PARAMETER;
   AtaCommand command;
-  command.Current = ReadRegisters(in + 4);
+  command.Current = ReadRegisters(in + offsetof(SENDCMDINPARAMS, irDriveRegs));
   const AtaTaskFile& t = command.Current;
   uint32_t dataLength = 512;
   if (t.Command == ATA_SMART) {
     if (t.Features == 0xD5) {  // READ LOG: sector count pages
       dataLength = 512u * std::max<uint32_t>(t.Count, 1);
-    } else if (t.Features != 0xD0 && t.Features != 0xD1) {
+    } else if (t.Features != SMART_READ_DATA && t.Features != SMART_READ_THRESHOLDS) {
       return ERR_INVALID_PARAMETER;
     }
   } else if (t.Command != ATA_IDENTIFY_DEVICE && t.Command != ATA_IDENTIFY_PACKET_DEVICE) {
     return ERR_INVALID_PARAMETER;
   }
   // SENDCMDOUTPARAMS: u32 buffer size, 12 bytes of driver status, data.
-  if (outSize < 16ull + dataLength) return ERR_INSUFFICIENT_BUFFER;
+  constexpr uint32_t DATA_AT = offsetof(SENDCMDOUTPARAMS, bBuffer);
+  constexpr uint32_t STATUS_AT = offsetof(SENDCMDOUTPARAMS, DriverStatus);
+  if (outSize < uint64_t{DATA_AT} + dataLength) return ERR_INSUFFICIENT_BUFFER;
   command.Direction = DataDirection::In;
   command.Protocol = AtaProtocol::PioDataIn;
   command.DataLength = dataLength;
@@ -405,31 +358,31 @@ uint32_t CLinuxDiskHandle::SmartReceive(const uint8_t* in, uint32_t inSize, uint
   r.TimeoutMs = command.TimeoutMs;
   AtaOutcome outcome = RunAta(m_Syscalls, m_Disk, r);
   if (outcome.Error != ERR_SUCCESS) return outcome.Error;
-  std::memset(out, 0, 16);
+  std::memset(out, 0, DATA_AT);
   if (outcome.Registers.Command & (ATA_STATUS_ERR | ATA_STATUS_DF)) {
-    out[4] = 1;  // SMART_IDE_ERROR
-    out[5] = outcome.Registers.Features;
-    app::DebugLogF("linux: %s: ATA command %02X/%02X refused, status %02X error %02X",
-                   m_Disk.DevicePath.c_str(), t.Command, t.Features, outcome.Registers.Command,
-                   outcome.Registers.Features);
+    out[STATUS_AT + offsetof(DRIVERSTATUS, bDriverError)] = SMART_DRIVER_IDE_ERROR;
+    out[STATUS_AT + offsetof(DRIVERSTATUS, bIDEError)] = outcome.Registers.Features;
+    base::DebugLogF("linux: %s: ATA command %02X/%02X refused, status %02X error %02X",
+                    m_Disk.DevicePath.c_str(), t.Command, t.Features, outcome.Registers.Command,
+                    outcome.Registers.Features);
     return ERR_IO_DEVICE;
   }
   if (outcome.Transferred < dataLength) {
-    app::DebugLogF("linux: %s: ATA command %02X moved %u of %u bytes", m_Disk.DevicePath.c_str(),
-                   t.Command, outcome.Transferred, dataLength);
+    base::DebugLogF("linux: %s: ATA command %02X moved %u of %u bytes", m_Disk.DevicePath.c_str(),
+                    t.Command, outcome.Transferred, dataLength);
     return ERR_IO_DEVICE;
   }
-  Put32(out, dataLength);
-  std::memcpy(out + 16, data.data(), dataLength);
-  *returned = 16 + dataLength;
+  Store32(out + offsetof(SENDCMDOUTPARAMS, cBufferSize), dataLength);
+  std::memcpy(out + DATA_AT, data.data(), dataLength);
+  *returned = DATA_AT + dataLength;
   return ERR_SUCCESS;
 }
 
 uint32_t CLinuxDiskHandle::SmartSend(const uint8_t* in, uint32_t inSize, uint8_t* out,
                                      uint32_t outSize, uint32_t* returned) {
-  if (inSize < 32) return ERR_INVALID_PARAMETER;
+  if (inSize < offsetof(SENDCMDINPARAMS, bBuffer)) return ERR_INVALID_PARAMETER;
   AtaCommand command;
-  command.Current = ReadRegisters(in + 4);
+  command.Current = ReadRegisters(in + offsetof(SENDCMDINPARAMS, irDriveRegs));
   const AtaTaskFile& t = command.Current;
   // The S.M.A.R.T. functions without data: save attributes, off-line
   // immediate, enable, disable, return status, attribute autosave.
@@ -438,31 +391,33 @@ uint32_t CLinuxDiskHandle::SmartSend(const uint8_t* in, uint32_t inSize, uint8_t
       std::find(std::begin(kNonData), std::end(kNonData), t.Features) == std::end(kNonData)) {
     return ERR_INVALID_PARAMETER;
   }
-  if (outSize < 16) return ERR_INSUFFICIENT_BUFFER;
+  constexpr uint32_t DATA_AT = offsetof(SENDCMDOUTPARAMS, bBuffer);
+  constexpr uint32_t STATUS_AT = offsetof(SENDCMDOUTPARAMS, DriverStatus);
+  if (outSize < DATA_AT) return ERR_INSUFFICIENT_BUFFER;
   ScsiRequest r;
   r.Cdb = BuildAtaPassThrough16(command);
   r.CdbLength = 16;
   r.TimeoutMs = command.TimeoutMs;
   AtaOutcome outcome = RunAta(m_Syscalls, m_Disk, r);
   if (outcome.Error != ERR_SUCCESS) return outcome.Error;
-  std::memset(out, 0, 16);
+  std::memset(out, 0, DATA_AT);
   if (outcome.Registers.Command & (ATA_STATUS_ERR | ATA_STATUS_DF)) {
-    out[4] = 1;
-    out[5] = outcome.Registers.Features;
-    app::DebugLogF("linux: %s: S.M.A.R.T. function %02X refused, status %02X error %02X",
-                   m_Disk.DevicePath.c_str(), t.Features, outcome.Registers.Command,
-                   outcome.Registers.Features);
+    out[STATUS_AT + offsetof(DRIVERSTATUS, bDriverError)] = SMART_DRIVER_IDE_ERROR;
+    out[STATUS_AT + offsetof(DRIVERSTATUS, bIDEError)] = outcome.Registers.Features;
+    base::DebugLogF("linux: %s: S.M.A.R.T. function %02X refused, status %02X error %02X",
+                    m_Disk.DevicePath.c_str(), t.Features, outcome.Registers.Command,
+                    outcome.Registers.Features);
     return ERR_IO_DEVICE;
   }
-  *returned = 16;
+  *returned = DATA_AT;
   if (t.Features == 0xDA) {
     // RETURN STATUS answers in LBA mid/high: without the registers the
     // answer is unknown, which is not the same as "good".
     if (!outcome.HaveRegisters) return ERR_NOT_SUPPORTED;
-    if (outSize >= 24) {
-      Put32(out, 8);
-      WriteRegisters(out + 16, outcome.Registers);
-      *returned = 24;
+    if (outSize >= DATA_AT + sizeof(IDEREGS)) {
+      Store32(out + offsetof(SENDCMDOUTPARAMS, cBufferSize), sizeof(IDEREGS));
+      WriteRegisters(out + DATA_AT, outcome.Registers);
+      *returned = DATA_AT + sizeof(IDEREGS);
     }
   }
   return ERR_SUCCESS;
@@ -472,13 +427,14 @@ uint32_t CLinuxDiskHandle::SmartVersion(uint8_t* out, uint32_t outSize, uint32_t
   if (m_Disk.Bus != LinuxDiskBus::Ata) return ERR_INVALID_FUNCTION;
   // GETVERSIONINPARAMS: version 1.1, device map "master on channel 0",
   // capabilities ATA IDENTIFY and S.M.A.R.T.
-  if (outSize < 24) return ERR_INSUFFICIENT_BUFFER;
-  std::memset(out, 0, 24);
-  out[0] = 1;
-  out[1] = 1;
-  out[3] = 1;
-  Put32(out + 4, 0x01 | 0x04);
-  *returned = 24;
+  if (outSize < sizeof(GETVERSIONINPARAMS)) return ERR_INSUFFICIENT_BUFFER;
+  std::memset(out, 0, sizeof(GETVERSIONINPARAMS));
+  out[offsetof(GETVERSIONINPARAMS, bVersion)] = 1;
+  out[offsetof(GETVERSIONINPARAMS, bRevision)] = 1;
+  out[offsetof(GETVERSIONINPARAMS, bIDEDeviceMap)] = 1;
+  Store32(out + offsetof(GETVERSIONINPARAMS, fCapabilities),
+          SMART_CAPS_ATA_IDENTIFY | SMART_CAPS_SMART_COMMANDS);
+  *returned = sizeof(GETVERSIONINPARAMS);
   return ERR_SUCCESS;
 }
 
@@ -487,35 +443,36 @@ uint32_t CLinuxDiskHandle::SmartVersion(uint8_t* out, uint32_t outSize, uint32_t
 uint32_t CLinuxDiskHandle::ScsiPassThrough(const uint8_t* in, uint32_t inSize, uint8_t* out,
                                            uint32_t outSize, uint32_t* returned) {
   if (inSize < 2) return ERR_INVALID_PARAMETER;
-  const SptLayout* layout = nullptr;
-  uint16_t length = Get16(in);
-  if (length == SPT32.Length) layout = &SPT32;
-  if (length == SPT64.Length) layout = &SPT64;
-  if (!layout || inSize < layout->Length || outSize < layout->Length) {
-    app::DebugLogF("linux: SCSI pass-through header of %u bytes in %u/%u", length, inSize, outSize);
+  uint16_t length = Load16(in);
+  const ScsiPassThroughLayout* layout = ScsiPassThroughLayoutFor(length);
+  if (!layout || inSize < layout->HeaderSize || outSize < layout->HeaderSize) {
+    base::DebugLogF("linux: SCSI pass-through header of %u bytes in %u/%u", length, inSize,
+                    outSize);
     return ERR_INVALID_PARAMETER;
   }
-  uint8_t cdbLength = in[6];
-  uint8_t senseLength = in[7];
-  uint8_t dataIn = in[8];
-  uint32_t dataLength = Get32(in + 12);
-  uint32_t timeout = Get32(in + 16);
-  uint64_t dataOffset = layout->WideOffset ? Get64(in + layout->DataBufferOffset)
-                                           : Get32(in + layout->DataBufferOffset);
-  uint32_t senseOffset = Get32(in + layout->SenseInfoOffset);
-  if (cdbLength == 0 || cdbLength > 16 || dataIn > 2 || dataLength > MAX_TRANSFER) {
+  // The fields before DataBufferOffset sit at the same place in both forms.
+  using SPT = SCSI_PASS_THROUGH32;
+  uint8_t cdbLength = in[offsetof(SPT, CdbLength)];
+  uint8_t senseLength = in[offsetof(SPT, SenseInfoLength)];
+  uint8_t dataIn = in[offsetof(SPT, DataIn)];
+  uint32_t dataLength = Load32(in + offsetof(SPT, DataTransferLength));
+  uint32_t timeout = Load32(in + offsetof(SPT, TimeOutValue));
+  uint64_t dataOffset = LoadUintPtr(in + layout->DataBufferOffsetAt, layout->PointerWidth);
+  uint32_t senseOffset = Load32(in + layout->SenseInfoOffsetAt);
+  if (cdbLength == 0 || cdbLength > 16 || dataIn > SPT_DATA_UNSPECIFIED ||
+      dataLength > MAX_TRANSFER) {
     return ERR_INVALID_PARAMETER;
   }
   bool reading = dataIn != 0;  // DATA_IN, or unspecified
   if (dataLength > 0) {
     uint64_t limit = reading ? outSize : inSize;
-    if (dataOffset < layout->Length || dataOffset + dataLength > limit) {
-      app::DebugLogF("linux: SCSI pass-through data at %llu+%u outside the buffer",
-                     static_cast<unsigned long long>(dataOffset), dataLength);
+    if (dataOffset < layout->HeaderSize || dataOffset + dataLength > limit) {
+      base::DebugLogF("linux: SCSI pass-through data at %llu+%u outside the buffer",
+                      static_cast<unsigned long long>(dataOffset), dataLength);
       return ERR_INVALID_PARAMETER;
     }
   }
-  if (senseLength > 0 && (senseOffset < layout->Length ||
+  if (senseLength > 0 && (senseOffset < layout->HeaderSize ||
                           static_cast<uint64_t>(senseOffset) + senseLength > outSize)) {
     return ERR_INVALID_PARAMETER;
   }
@@ -523,7 +480,7 @@ uint32_t CLinuxDiskHandle::ScsiPassThrough(const uint8_t* in, uint32_t inSize, u
   std::vector<uint8_t> data(dataLength);
   if (!reading && dataLength > 0) std::memcpy(data.data(), in + dataOffset, dataLength);
   ScsiRequest r;
-  std::memcpy(r.Cdb.data(), in + layout->Cdb, cdbLength);
+  std::memcpy(r.Cdb.data(), in + layout->CdbAt, cdbLength);
   r.CdbLength = cdbLength;
   r.Direction = dataLength == 0 ? DataDirection::None
                 : reading       ? DataDirection::In
@@ -547,14 +504,14 @@ uint32_t CLinuxDiskHandle::ScsiPassThrough(const uint8_t* in, uint32_t inSize, u
   moved = std::clamp<int64_t>(moved, 0, dataLength);
   auto transferred = static_cast<uint32_t>(moved);
   if (transferred < dataLength) {
-    app::DebugLogF("linux: %s: SCSI %02X moved %u of %u bytes, status %02X",
-                   m_Disk.DevicePath.c_str(), r.Cdb[0], transferred, dataLength, r.ScsiStatus);
+    base::DebugLogF("linux: %s: SCSI %02X moved %u of %u bytes, status %02X",
+                    m_Disk.DevicePath.c_str(), r.Cdb[0], transferred, dataLength, r.ScsiStatus);
   }
   uint8_t senseCopied = std::min<uint8_t>(senseLength, std::min<uint8_t>(r.SenseLength, 64));
-  std::memcpy(out, in, layout->Length);
-  out[2] = r.ScsiStatus;
-  out[7] = senseCopied;
-  Put32(out + 12, transferred);
+  std::memcpy(out, in, layout->HeaderSize);
+  out[offsetof(SPT, ScsiStatus)] = r.ScsiStatus;
+  out[offsetof(SPT, SenseInfoLength)] = senseCopied;
+  Store32(out + offsetof(SPT, DataTransferLength), transferred);
   if (senseLength > 0) {
     std::memset(out + senseOffset, 0, senseLength);
     std::memcpy(out + senseOffset, r.Sense.data(), senseCopied);
@@ -566,20 +523,20 @@ uint32_t CLinuxDiskHandle::ScsiPassThrough(const uint8_t* in, uint32_t inSize, u
   } else if (senseCopied > 0) {
     *returned = senseOffset + senseCopied;
   } else {
-    *returned = layout->Length;
+    *returned = static_cast<uint32_t>(layout->HeaderSize);
   }
   return ERR_SUCCESS;
 }
 
 uint32_t CLinuxDiskHandle::ScsiAddress(uint8_t* out, uint32_t outSize, uint32_t* returned) {
   if (m_Disk.ScsiHost < 0) return ERR_NOT_SUPPORTED;
-  if (outSize < 8) return ERR_INSUFFICIENT_BUFFER;
-  Put32(out, 8);
-  out[4] = static_cast<uint8_t>(m_Disk.ScsiHost);
-  out[5] = static_cast<uint8_t>(m_Disk.ScsiChannel);
-  out[6] = static_cast<uint8_t>(m_Disk.ScsiTarget);
-  out[7] = static_cast<uint8_t>(m_Disk.ScsiLun);
-  *returned = 8;
+  if (outSize < sizeof(SCSI_ADDRESS)) return ERR_INSUFFICIENT_BUFFER;
+  Store32(out + offsetof(SCSI_ADDRESS, Length), sizeof(SCSI_ADDRESS));
+  out[offsetof(SCSI_ADDRESS, PortNumber)] = static_cast<uint8_t>(m_Disk.ScsiHost);
+  out[offsetof(SCSI_ADDRESS, PathId)] = static_cast<uint8_t>(m_Disk.ScsiChannel);
+  out[offsetof(SCSI_ADDRESS, TargetId)] = static_cast<uint8_t>(m_Disk.ScsiTarget);
+  out[offsetof(SCSI_ADDRESS, Lun)] = static_cast<uint8_t>(m_Disk.ScsiLun);
+  *returned = sizeof(SCSI_ADDRESS);
   return ERR_SUCCESS;
 }
 
@@ -588,18 +545,21 @@ uint32_t CLinuxDiskHandle::ScsiAddress(uint8_t* out, uint32_t outSize, uint32_t*
 uint32_t CLinuxDiskHandle::QueryProperty(const uint8_t* in, uint32_t inSize, uint8_t* out,
                                          uint32_t outSize, uint32_t* returned) {
   // STORAGE_PROPERTY_QUERY: PropertyId, QueryType, additional parameters.
-  if (inSize < 8) return ERR_INVALID_PARAMETER;
-  uint32_t propertyId = Get32(in);
-  uint32_t queryType = Get32(in + 4);
-  if (propertyId == 0) {   // StorageDeviceProperty
-    if (queryType == 1) {  // PropertyExistsQuery
+  if (inSize < offsetof(STORAGE_PROPERTY_QUERY, AdditionalParameters)) {
+    return ERR_INVALID_PARAMETER;
+  }
+  uint32_t propertyId = Load32(in + offsetof(STORAGE_PROPERTY_QUERY, PropertyId));
+  uint32_t queryType = Load32(in + offsetof(STORAGE_PROPERTY_QUERY, QueryType));
+  if (propertyId == PROPERTY_STORAGE_DEVICE) {
+    if (queryType == PROPERTY_EXISTS_QUERY) {
       *returned = 0;
       return ERR_SUCCESS;
     }
-    if (queryType != 0) return ERR_INVALID_PARAMETER;
+    if (queryType != PROPERTY_STANDARD_QUERY) return ERR_INVALID_PARAMETER;
     return DeviceDescriptor(out, outSize, returned);
   }
-  if (propertyId == 49 || propertyId == 50)
+  if (propertyId == PROPERTY_STORAGE_ADAPTER_PROTOCOL_SPECIFIC ||
+      propertyId == PROPERTY_STORAGE_DEVICE_PROTOCOL_SPECIFIC)
     return NvmeProtocolQuery(in, inSize, out, outSize, returned);
   return ERR_NOT_SUPPORTED;
 }
@@ -608,23 +568,24 @@ uint32_t CLinuxDiskHandle::DeviceDescriptor(uint8_t* out, uint32_t outSize, uint
   // STORAGE_DEVICE_DESCRIPTOR (40 bytes), then the NUL-terminated strings
   // its offsets point at.
   if (outSize < 8) return ERR_INSUFFICIENT_BUFFER;
-  std::vector<uint8_t> d(40, 0);
+  using SDD = STORAGE_DEVICE_DESCRIPTOR;
+  std::vector<uint8_t> d(sizeof(SDD), 0);
   auto addString = [&d](const std::string& s, uint32_t offsetField) {
     if (s.empty()) return;
-    Put32(d.data() + offsetField, static_cast<uint32_t>(d.size()));
+    Store32(d.data() + offsetField, static_cast<uint32_t>(d.size()));
     d.insert(d.end(), s.begin(), s.end());
     d.push_back(0);
   };
-  d[8] = 0x00;  // direct-access block device
-  d[10] = m_Disk.Removable ? 1 : 0;
-  d[11] = 0;
-  addString(m_Disk.Vendor, 12);
-  addString(m_Disk.Model, 16);
-  addString(m_Disk.Revision, 20);
-  addString(m_Disk.Serial, 24);
-  Put32(d.data() + 28, BusTypeOf(m_Disk.Bus));
-  Put32(d.data() + 0, 40);
-  Put32(d.data() + 4, static_cast<uint32_t>(d.size()));
+  d[offsetof(SDD, DeviceType)] = 0x00;  // direct-access block device
+  d[offsetof(SDD, RemovableMedia)] = m_Disk.Removable ? 1 : 0;
+  d[offsetof(SDD, CommandQueueing)] = 0;
+  addString(m_Disk.Vendor, offsetof(SDD, VendorIdOffset));
+  addString(m_Disk.Model, offsetof(SDD, ProductIdOffset));
+  addString(m_Disk.Revision, offsetof(SDD, ProductRevisionOffset));
+  addString(m_Disk.Serial, offsetof(SDD, SerialNumberOffset));
+  Store32(d.data() + offsetof(SDD, BusType), BusTypeOf(m_Disk.Bus));
+  Store32(d.data() + offsetof(SDD, Version), sizeof(SDD));
+  Store32(d.data() + offsetof(SDD, Size), static_cast<uint32_t>(d.size()));
   // A short buffer gets the beginning; Size tells the caller how much to ask for.
   uint32_t n = std::min<uint32_t>(outSize, static_cast<uint32_t>(d.size()));
   std::memcpy(out, d.data(), n);
@@ -635,28 +596,30 @@ uint32_t CLinuxDiskHandle::DeviceDescriptor(uint8_t* out, uint32_t outSize, uint
 uint32_t CLinuxDiskHandle::NvmeProtocolQuery(const uint8_t* in, uint32_t inSize, uint8_t* out,
                                              uint32_t outSize, uint32_t* returned) {
   if (m_Disk.Bus != LinuxDiskBus::Nvme) return ERR_NOT_SUPPORTED;
-  // STORAGE_PROTOCOL_SPECIFIC_DATA at 8: ProtocolType, DataType, request
-  // value, sub-value, data offset (from offset 8), data length, ...
-  if (inSize < 48) return ERR_INVALID_PARAMETER;
-  const uint8_t* p = in + 8;
-  uint32_t protocolType = Get32(p);
-  uint32_t dataType = Get32(p + 4);
-  uint32_t value = Get32(p + 8);
-  uint32_t subValue = Get32(p + 12);
-  uint32_t dataOffset = Get32(p + 16);
-  uint32_t dataLength = Get32(p + 20);
-  uint32_t subValue2 = Get32(p + 28);
-  if (protocolType != 3) return ERR_NOT_SUPPORTED;  // ProtocolTypeNvme
-  if (dataOffset < 40 || dataLength == 0 || dataLength > MAX_TRANSFER || dataLength % 4 != 0 ||
-      8ull + dataOffset + dataLength > outSize) {
+  // STORAGE_PROTOCOL_SPECIFIC_DATA after PropertyId and QueryType; its data
+  // offset counts from its own start.
+  using SPSD = STORAGE_PROTOCOL_SPECIFIC_DATA;
+  constexpr uint32_t PROTOCOL_AT = offsetof(STORAGE_QUERY_NVME, Protocol);
+  if (inSize < PROTOCOL_AT + sizeof(SPSD)) return ERR_INVALID_PARAMETER;
+  const uint8_t* p = in + PROTOCOL_AT;
+  uint32_t protocolType = Load32(p + offsetof(SPSD, ProtocolType));
+  uint32_t dataType = Load32(p + offsetof(SPSD, DataType));
+  uint32_t value = Load32(p + offsetof(SPSD, ProtocolDataRequestValue));
+  uint32_t subValue = Load32(p + offsetof(SPSD, ProtocolDataRequestSubValue));
+  uint32_t dataOffset = Load32(p + offsetof(SPSD, ProtocolDataOffset));
+  uint32_t dataLength = Load32(p + offsetof(SPSD, ProtocolDataLength));
+  uint32_t subValue2 = Load32(p + offsetof(SPSD, ProtocolDataRequestSubValue2));
+  if (protocolType != PROTOCOL_NVME) return ERR_NOT_SUPPORTED;
+  if (dataOffset < sizeof(SPSD) || dataLength == 0 || dataLength > MAX_TRANSFER ||
+      dataLength % 4 != 0 || uint64_t{PROTOCOL_AT} + dataOffset + dataLength > outSize) {
     return ERR_INVALID_PARAMETER;
   }
   NvmeAdminRequest cmd;
-  if (dataType == 1) {  // identify: value is the CNS, sub-value the namespace
+  if (dataType == NVME_DATA_IDENTIFY) {  // identify: value is the CNS, sub-value the namespace
     cmd.Opcode = 0x06;
     cmd.Cdw10 = value & 0xFF;
     cmd.Nsid = value == 0 ? subValue : 0;
-  } else if (dataType == 2) {  // log page: value is the log identifier
+  } else if (dataType == NVME_DATA_LOG_PAGE) {  // log page: value is the log identifier
     uint32_t numd = dataLength / 4 - 1;
     cmd.Opcode = 0x02;
     cmd.Nsid = 0xFFFFFFFF;
@@ -679,19 +642,20 @@ uint32_t CLinuxDiskHandle::NvmeProtocolQuery(const uint8_t* in, uint32_t inSize,
   int rc = m_Syscalls.NvmeAdmin(node, cmd);
   if (rc != 0) return ErrorFromErrno(rc);
   if (cmd.Status != 0) {
-    app::DebugLogF("linux: %s: NVMe admin %02X refused, status %04X", m_Disk.DevicePath.c_str(),
-                   cmd.Opcode, cmd.Status);
+    base::DebugLogF("linux: %s: NVMe admin %02X refused, status %04X", m_Disk.DevicePath.c_str(),
+                    cmd.Opcode, cmd.Status);
     return ERR_IO_DEVICE;
   }
   // STORAGE_PROTOCOL_DATA_DESCRIPTOR: Version, Size, then the protocol
   // structure as sent with the completion's dword 0 in FixedProtocolReturnData.
-  std::memset(out, 0, 8ull + dataOffset);
-  Put32(out, 48);
-  Put32(out + 4, 48);
-  std::memcpy(out + 8, p, 40);
-  Put32(out + 8 + 24, cmd.Result);
-  std::memcpy(out + 8 + dataOffset, data.data(), dataLength);
-  *returned = 8 + dataOffset + dataLength;
+  constexpr uint32_t DESCRIPTOR_SIZE = PROTOCOL_AT + sizeof(SPSD);
+  std::memset(out, 0, uint64_t{PROTOCOL_AT} + dataOffset);
+  Store32(out, DESCRIPTOR_SIZE);      // Version
+  Store32(out + 4, DESCRIPTOR_SIZE);  // Size
+  std::memcpy(out + PROTOCOL_AT, p, sizeof(SPSD));
+  Store32(out + PROTOCOL_AT + offsetof(SPSD, FixedProtocolReturnData), cmd.Result);
+  std::memcpy(out + PROTOCOL_AT + dataOffset, data.data(), dataLength);
+  *returned = PROTOCOL_AT + dataOffset + dataLength;
   return ERR_SUCCESS;
 }
 
@@ -699,7 +663,7 @@ uint32_t CLinuxDiskHandle::NvmeProtocolQuery(const uint8_t* in, uint32_t inSize,
 
 uint32_t CLinuxDiskHandle::Geometry(bool extended, uint8_t* out, uint32_t outSize,
                                     uint32_t* returned) {
-  uint32_t need = extended ? 32 : 24;
+  uint32_t need = extended ? sizeof(DISK_GEOMETRY_EX_HEADER) : sizeof(DISK_GEOMETRY);
   if (outSize < need) return ERR_INSUFFICIENT_BUFFER;
   if (m_Disk.Sectors == 0) return ERR_NOT_READY;  // no medium
   // DISK_GEOMETRY: the usual translated geometry of 255 heads and 63
@@ -707,12 +671,13 @@ uint32_t CLinuxDiskHandle::Geometry(bool extended, uint8_t* out, uint32_t outSiz
   uint64_t bytes = m_Disk.Sectors * 512;
   uint32_t bps = m_Disk.LogicalBlockSize;
   std::memset(out, 0, need);
-  Put64(out, bytes / (255ull * 63 * bps));
-  Put32(out + 8, m_Disk.Removable ? 11 : 12);  // RemovableMedia : FixedMedia
-  Put32(out + 12, 255);
-  Put32(out + 16, 63);
-  Put32(out + 20, bps);
-  if (extended) Put64(out + 24, bytes);
+  Store64(out + offsetof(DISK_GEOMETRY, Cylinders), bytes / (255ull * 63 * bps));
+  Store32(out + offsetof(DISK_GEOMETRY, MediaType),
+          m_Disk.Removable ? MEDIA_TYPE_REMOVABLE : MEDIA_TYPE_FIXED);
+  Store32(out + offsetof(DISK_GEOMETRY, TracksPerCylinder), 255);
+  Store32(out + offsetof(DISK_GEOMETRY, SectorsPerTrack), 63);
+  Store32(out + offsetof(DISK_GEOMETRY, BytesPerSector), bps);
+  if (extended) Store64(out + offsetof(DISK_GEOMETRY_EX_HEADER, DiskSize), bytes);
   *returned = need;
   return ERR_SUCCESS;
 }
@@ -720,7 +685,7 @@ uint32_t CLinuxDiskHandle::Geometry(bool extended, uint8_t* out, uint32_t outSiz
 uint32_t CLinuxDiskHandle::LengthInfo(uint8_t* out, uint32_t outSize, uint32_t* returned) {
   if (outSize < 8) return ERR_INSUFFICIENT_BUFFER;
   if (m_Disk.Sectors == 0) return ERR_NOT_READY;
-  Put64(out, m_Disk.Sectors * 512);
+  Store64(out, m_Disk.Sectors * 512);
   *returned = 8;
   return ERR_SUCCESS;
 }
@@ -729,7 +694,7 @@ uint32_t CLinuxDiskHandle::LengthInfo(uint8_t* out, uint32_t outSize, uint32_t* 
 
 bool CLinuxScsiPortHandle::Control(uint32_t code, const void*, uint32_t, void*, uint32_t,
                                    uint32_t* returned, uint32_t* error) {
-  app::DebugLogF("linux: SCSI port request %08X: not supported", code);
+  base::DebugLogF("linux: SCSI port request %08X: not supported", code);
   if (returned) *returned = 0;
   if (error) *error = ERR_NOT_SUPPORTED;
   return false;

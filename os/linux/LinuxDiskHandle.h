@@ -38,24 +38,6 @@ struct LinuxAccessState {
   }
 };
 
-// Control codes the backend answers (Windows values).
-namespace wincode {
-constexpr uint32_t IOCTL_DISK_GET_DRIVE_GEOMETRY = 0x00070000;
-constexpr uint32_t IOCTL_DISK_GET_DRIVE_GEOMETRY_EX = 0x000700A0;
-constexpr uint32_t IOCTL_DISK_GET_LENGTH_INFO = 0x0007405C;
-constexpr uint32_t SMART_GET_VERSION = 0x00074080;
-constexpr uint32_t SMART_SEND_DRIVE_COMMAND = 0x0007C084;
-constexpr uint32_t SMART_RCV_DRIVE_DATA = 0x0007C088;
-constexpr uint32_t IOCTL_SCSI_PASS_THROUGH = 0x0004D004;
-constexpr uint32_t IOCTL_SCSI_MINIPORT = 0x0004D008;
-constexpr uint32_t IOCTL_SCSI_PASS_THROUGH_DIRECT = 0x0004D014;
-constexpr uint32_t IOCTL_IDE_PASS_THROUGH = 0x0004D028;
-constexpr uint32_t IOCTL_ATA_PASS_THROUGH = 0x0004D02C;
-constexpr uint32_t IOCTL_SCSI_GET_ADDRESS = 0x00041018;
-constexpr uint32_t IOCTL_STORAGE_QUERY_PROPERTY = 0x002D1400;
-constexpr uint32_t IOCTL_STORAGE_PREDICT_FAILURE = 0x002D1100;
-}  // namespace wincode
-
 class CLinuxDiskHandle : public IDeviceHandle {
  public:
   // `syscalls` and `state` outlive the handle.

@@ -5,20 +5,11 @@
 #include <cstdio>
 #include <map>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
+#include "base/Text.h"
 
 namespace os {
 namespace {
-
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 std::string Trim(const std::string& s) {
   size_t b = s.find_first_not_of(" \t\r\n");
@@ -30,7 +21,7 @@ std::string Trim(const std::string& s) {
 // One part of a device instance id: upper case, blanks as '_', and none of
 // the separators ('\\', '&') that discovery splits ids at.
 std::string IdPart(const std::string& s, size_t limit) {
-  std::string out = Upper(Trim(s)).substr(0, limit);
+  std::string out = base::UpperAscii(Trim(s)).substr(0, limit);
   for (char& c : out) {
     if (c == ' ' || c == '\\' || c == '&' || c == '"' || c == '\'') c = '_';
   }
@@ -272,7 +263,7 @@ std::string Unescape(const std::string& s) {
 }
 
 bool SameId(const std::string& a, const std::string& b) {
-  return Upper(Unescape(a)) == Upper(Unescape(b));
+  return base::UpperAscii(Unescape(a)) == base::UpperAscii(Unescape(b));
 }
 
 struct Associators {
@@ -284,7 +275,7 @@ struct Associators {
 
 // ASSOCIATORS OF {Class.DeviceID="value"} WHERE AssocClass = Target
 std::optional<Associators> ParseAssociators(const std::string& wql) {
-  std::string lower = Lower(wql);
+  std::string lower = base::LowerAscii(wql);
   size_t open = lower.find('{');
   size_t close = lower.rfind('}');
   if (lower.rfind("associators of", 0) != 0 || open == std::string::npos ||
@@ -296,13 +287,13 @@ std::optional<Associators> ParseAssociators(const std::string& wql) {
   size_t eq = object.find('=');
   if (dot == std::string::npos || eq == std::string::npos || eq < dot) return std::nullopt;
   Associators a;
-  a.Class = Lower(Trim(object.substr(0, dot)));
+  a.Class = base::LowerAscii(Trim(object.substr(0, dot)));
   std::string value = Trim(object.substr(eq + 1));
   if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
     value = value.substr(1, value.size() - 2);
   }
   a.Key = value;
-  std::string rest = Lower(wql.substr(close + 1));
+  std::string rest = base::LowerAscii(wql.substr(close + 1));
   size_t where = rest.find("where");
   if (where == std::string::npos) return std::nullopt;
   std::string clause = rest.substr(where + 5);
@@ -315,7 +306,7 @@ std::optional<Associators> ParseAssociators(const std::string& wql) {
 
 // SELECT <anything> FROM <Class>, without a WHERE clause.
 std::optional<std::string> ParseSelect(const std::string& wql) {
-  std::string lower = Lower(Trim(wql));
+  std::string lower = base::LowerAscii(Trim(wql));
   if (lower.rfind("select ", 0) != 0) return std::nullopt;
   size_t from = lower.find(" from ");
   if (from == std::string::npos) return std::nullopt;
@@ -344,7 +335,7 @@ std::string PciControllerId(const LinuxPciController& c) {
   char cc[8];
   std::snprintf(cc, sizeof(cc), "%06X", c.ClassCode & 0xFFFFFF);
   return "PCI\\VEN_" + Hex4(c.VendorId) + "&DEV_" + Hex4(c.DeviceId) + "&CC_" + cc + "\\" +
-         Upper(c.Address);
+         base::UpperAscii(c.Address);
 }
 
 bool IsScsiAdapterClass(uint32_t classCode) {
@@ -356,7 +347,7 @@ CLinuxWmi::CLinuxWmi(LinuxRoots roots) : m_Disks(std::move(roots)) {}
 
 std::optional<std::vector<WmiObject>> CLinuxWmi::Query(const std::string& nameSpace,
                                                        const std::string& wql) {
-  std::string ns = Lower(nameSpace);
+  std::string ns = base::LowerAscii(nameSpace);
   bool cimv2 = ns.size() >= 10 && ns.compare(ns.size() - 10, 10, "root\\cimv2") == 0;
   bool wmi = ns.size() >= 8 && ns.compare(ns.size() - 8, 8, "root\\wmi") == 0;
 
@@ -365,7 +356,7 @@ std::optional<std::vector<WmiObject>> CLinuxWmi::Query(const std::string& nameSp
     if (cls && cls->rfind("msstoragedriver_", 0) == 0) return std::vector<WmiObject>{};
   }
   if (!cimv2) {
-    app::DebugLogF("wmi: no namespace %s on this system", nameSpace.c_str());
+    base::DebugLogF("wmi: no namespace %s on this system", nameSpace.c_str());
     return std::nullopt;
   }
 
@@ -379,7 +370,7 @@ std::optional<std::vector<WmiObject>> CLinuxWmi::Query(const std::string& nameSp
       }
       return out;
     }
-    app::DebugLogF("wmi: class %s is not known here", cls->c_str());
+    base::DebugLogF("wmi: class %s is not known here", cls->c_str());
     return std::nullopt;
   }
 
@@ -414,7 +405,7 @@ std::optional<std::vector<WmiObject>> CLinuxWmi::Query(const std::string& nameSp
       return std::vector<WmiObject>{};  // a controller with no disks, or gone
     }
   }
-  app::DebugLogF("wmi: query not understood here: %s", wql.c_str());
+  base::DebugLogF("wmi: query not understood here: %s", wql.c_str());
   return std::nullopt;
 }
 

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 
 namespace fs = std::filesystem;
 
@@ -77,7 +77,7 @@ std::map<std::string, std::vector<std::string>> MountPointsByDisk(const CSysfsDi
   const LinuxRoots& roots = disks.Roots();
   auto text = ReadSysText(roots.Mounts);
   if (!text) {
-    app::DebugLogF("mounts: cannot read %s", roots.Mounts.c_str());
+    base::DebugLogF("mounts: cannot read %s", roots.Mounts.c_str());
     return result;
   }
   bool live = roots.Sys == "/sys";

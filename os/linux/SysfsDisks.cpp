@@ -10,7 +10,9 @@
 #include <iterator>
 #include <system_error>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
+#include "base/Text.h"
+#include "os/wire/DiskPages.h"
 
 namespace fs = std::filesystem;
 
@@ -76,10 +78,10 @@ bool IsUsbInterface(const std::string& s) {
          AllDigits(s, dot + 1, s.size());
 }
 
-bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
-
 // "ata3"
-bool IsAtaPort(const std::string& s) { return StartsWith(s, "ata") && AllDigits(s, 3, s.size()); }
+bool IsAtaPort(const std::string& s) {
+  return base::StartsWith(s, "ata") && AllDigits(s, 3, s.size());
+}
 
 // "0:0:0:0" -> four numbers.
 bool ParseScsiAddress(const std::string& s, int32_t out[4]) {
@@ -123,8 +125,8 @@ struct NameKey {
 };
 
 int NameGroup(const std::string& n) {
-  if (StartsWith(n, "sd")) return 0;
-  if (StartsWith(n, "nvme")) return 1;
+  if (base::StartsWith(n, "sd")) return 0;
+  if (base::StartsWith(n, "nvme")) return 1;
   return 2;
 }
 
@@ -262,7 +264,7 @@ bool LinuxDiskNameLess(const std::string& a, const std::string& b) {
 bool IsIgnoredBlockName(const std::string& name) {
   static const char* const kPrefixes[] = {"loop", "ram", "zram", "dm-", "md", "sr", "fd", "nbd"};
   for (const char* p : kPrefixes) {
-    if (StartsWith(name, p)) return true;
+    if (base::StartsWith(name, p)) return true;
   }
   return false;
 }
@@ -273,7 +275,7 @@ std::vector<std::string> CSysfsDisks::ListNames() const {
   std::vector<std::string> names;
   std::error_code ec;
   if (!fs::is_directory(m_Roots.Sys + "/block", ec)) {
-    app::DebugLogF("sysfs: cannot list %s/block", m_Roots.Sys.c_str());
+    base::DebugLogF("sysfs: cannot list %s/block", m_Roots.Sys.c_str());
     return names;
   }
   for (const auto& name : ListFolder(m_Roots.Sys + "/block")) {
@@ -309,33 +311,33 @@ std::optional<LinuxDisk> CSysfsDisks::Describe(const std::string& name) const {
   if (auto size = ReadSysNumber(dir + "/size")) {
     disk.Sectors = *size;
   } else {
-    app::DebugLogF("sysfs: %s: no readable size", name.c_str());
+    base::DebugLogF("sysfs: %s: no readable size", name.c_str());
   }
   if (auto bs = ReadSysNumber(dir + "/queue/logical_block_size")) {
     if (*bs >= 512 && *bs <= 65536 && (*bs & (*bs - 1)) == 0) {
       disk.LogicalBlockSize = static_cast<uint32_t>(*bs);
     } else {
-      app::DebugLogF("sysfs: %s: odd logical block size %llu", name.c_str(),
-                     static_cast<unsigned long long>(*bs));
+      base::DebugLogF("sysfs: %s: odd logical block size %llu", name.c_str(),
+                      static_cast<unsigned long long>(*bs));
     }
   }
   disk.Removable = ReadSysNumber(dir + "/removable").value_or(0) != 0;
 
   DescribeAncestors(disk);
-  if (StartsWith(name, "nvme")) {
+  if (base::StartsWith(name, "nvme")) {
     disk.Bus = LinuxDiskBus::Nvme;
     DescribeNvme(disk);
-  } else if (StartsWith(name, "vd")) {
+  } else if (base::StartsWith(name, "vd")) {
     disk.Bus = LinuxDiskBus::Virtio;
     disk.Serial = Printable(ReadSysText(dir + "/serial").value_or(""));
-  } else if (StartsWith(name, "mmcblk")) {
+  } else if (base::StartsWith(name, "mmcblk")) {
     disk.Bus = LinuxDiskBus::Mmc;
     disk.Model = Printable(ReadSysText(dir + "/device/name").value_or(""));
     disk.Serial = Printable(ReadSysText(dir + "/device/serial").value_or(""));
   } else if (fs::exists(dir + "/device", ec)) {
     DescribeScsi(disk, dir + "/device");
   }
-  if (disk.Model.empty()) app::DebugLogF("sysfs: %s: empty model", name.c_str());
+  if (disk.Model.empty()) base::DebugLogF("sysfs: %s: empty model", name.c_str());
   return disk;
 }
 
@@ -386,8 +388,8 @@ void CSysfsDisks::DescribeAncestors(LinuxDisk& disk) const {
     auto vid = hex(usbPath + "/idVendor");
     auto pid = hex(usbPath + "/idProduct");
     if (!vid || !pid) {
-      app::DebugLogF("sysfs: %s: USB device %s has no readable idVendor/idProduct",
-                     disk.Name.c_str(), usb.Port.c_str());
+      base::DebugLogF("sysfs: %s: USB device %s has no readable idVendor/idProduct",
+                      disk.Name.c_str(), usb.Port.c_str());
     }
     usb.VendorId = vid.value_or(0);
     usb.ProductId = pid.value_or(0);
@@ -411,7 +413,7 @@ void CSysfsDisks::DescribeScsi(LinuxDisk& disk, const std::string& deviceDir) co
     disk.ScsiTarget = address[2];
     disk.ScsiLun = address[3];
   } else {
-    app::DebugLogF("sysfs: %s: device is not at a SCSI address", disk.Name.c_str());
+    base::DebugLogF("sysfs: %s: device is not at a SCSI address", disk.Name.c_str());
   }
   if (disk.Bus == LinuxDiskBus::Unknown) disk.Bus = LinuxDiskBus::Scsi;
   disk.Vendor = Printable(ReadSysText(deviceDir + "/vendor").value_or(""));
@@ -433,14 +435,15 @@ void CSysfsDisks::DescribeScsi(LinuxDisk& disk, const std::string& deviceDir) co
   if (auto pg89 = ReadSysBytes(deviceDir + "/vpd_pg89", 572)) {
     if (pg89->size() >= 572 && (*pg89)[1] == 0x89) {
       std::vector<uint8_t> id(pg89->begin() + 60, pg89->begin() + 572);
-      std::string model = AtaString(id, 54, 40);
+      using namespace pages;
+      std::string model = AtaString(id, ATA_MODEL_AT, ATA_MODEL_SIZE);
       if (!model.empty()) {
         disk.Model = model;
-        disk.Revision = AtaString(id, 46, 8);
-        disk.Serial = AtaString(id, 20, 20);
+        disk.Revision = AtaString(id, ATA_FIRMWARE_AT, ATA_FIRMWARE_SIZE);
+        disk.Serial = AtaString(id, ATA_SERIAL_AT, ATA_SERIAL_SIZE);
       }
     } else {
-      app::DebugLogF("sysfs: %s: vpd_pg89 too short or not page 89h", disk.Name.c_str());
+      base::DebugLogF("sysfs: %s: vpd_pg89 too short or not page 89h", disk.Name.c_str());
     }
   }
 }
@@ -449,7 +452,7 @@ void CSysfsDisks::DescribeNvme(LinuxDisk& disk) const {
   std::string dir = m_Roots.Sys + "/block/" + disk.Name;
   std::string ctrl = LinkName(dir + "/device");
   auto isCtrl = [](const std::string& s) {
-    return StartsWith(s, "nvme") && AllDigits(s, 4, s.size());
+    return base::StartsWith(s, "nvme") && AllDigits(s, 4, s.size());
   };
   if (!isCtrl(ctrl)) {
     // A multipath head: its paths are nvme<subsys>c<ctrl>n<ns> under multipath/.
@@ -469,7 +472,7 @@ void CSysfsDisks::DescribeNvme(LinuxDisk& disk) const {
     if (n != std::string::npos && AllDigits(disk.Name, 4, n)) ctrl = disk.Name.substr(0, n);
   }
   if (ctrl.empty()) {
-    app::DebugLogF("sysfs: %s: no NVMe controller found", disk.Name.c_str());
+    base::DebugLogF("sysfs: %s: no NVMe controller found", disk.Name.c_str());
     return;
   }
   disk.NvmeController = ctrl;

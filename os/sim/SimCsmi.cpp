@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/WinIoctlPaths.h"
 #include "os/DeviceIo.h"
 #include "os/sim/SimAtaDevice.h"
+#include "os/wire/WinIoctlPaths.h"
 
 namespace os::sim {
 namespace {

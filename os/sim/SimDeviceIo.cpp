@@ -4,36 +4,21 @@
 #include <cctype>
 #include <cstring>
 
-#include "engine/WinIoctl.h"
+#include "base/Text.h"
 #include "os/sim/SimAtaDevice.h"
 #include "os/sim/SimCsmi.h"
 #include "os/sim/SimNvme.h"
 #include "os/sim/SimUsbBridge.h"
+#include "os/wire/DeviceNames.h"
+#include "os/wire/WinIoctl.h"
 
 namespace os::sim {
 namespace {
 
 using namespace winio;
 
-std::string Lower(const std::string& s) {
-  std::string out = s;
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 // "3512" controllers are driven by the 3112 driver and named after it.
 int32_t DriverChip(int32_t chip) { return chip == 3512 ? 3112 : chip; }
-
-bool ParseUnsigned(const std::string& s, int32_t* out) {
-  if (s.empty() || s.size() > 3) return false;
-  int32_t v = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
-  }
-  *out = v;
-  return true;
-}
 
 // What a driver did with one request: the system buffer (input bytes first,
 // then whatever the driver wrote) and how many bytes go back to the caller.
@@ -512,13 +497,13 @@ std::unique_ptr<IDeviceHandle> CSimDeviceIo::Open(const std::string& name, Acces
     Record(std::move(r));
     return h;
   };
-  std::string lower = Lower(name);
+  std::string lower = base::LowerAscii(name);
   const std::string prefix = "\\\\.\\";
   if (lower.rfind(prefix, 0) != 0) return finish(nullptr, ERR_FILE_NOT_FOUND);
   std::string rest = lower.substr(prefix.size());
 
-  int32_t n = -1;
-  if (rest.rfind("physicaldrive", 0) == 0 && ParseUnsigned(rest.substr(13), &n)) {
+  int32_t n = winio::PhysicalDriveNumber(name);
+  if (n >= 0) {
     for (size_t i = 0; i < m_Machine.Disks.size(); ++i) {
       const SimDisk& d = m_Machine.Disks[i];
       if (d.PhysicalDrive != n) continue;
@@ -529,8 +514,8 @@ std::unique_ptr<IDeviceHandle> CSimDeviceIo::Open(const std::string& name, Acces
     }
     return finish(nullptr, ERR_FILE_NOT_FOUND);
   }
-  if (rest.rfind("scsi", 0) == 0 && rest.size() > 5 && rest.back() == ':' &&
-      ParseUnsigned(rest.substr(4, rest.size() - 5), &n)) {
+  n = winio::ScsiPortNumber(name);
+  if (n >= 0) {
     auto h = std::make_unique<CSimHandle>(*this, name, HandleKind::Port);
     for (size_t i = 0; i < m_Machine.Disks.size(); ++i) {
       const SimDisk& d = m_Machine.Disks[i];
@@ -542,8 +527,7 @@ std::unique_ptr<IDeviceHandle> CSimDeviceIo::Open(const std::string& name, Acces
     }
     return finish(std::move(h), 0);
   }
-  if (rest.size() == 2 && rest[1] == ':' && rest[0] >= 'a' && rest[0] <= 'z') {
-    char letter = static_cast<char>(rest[0] - 'a' + 'A');
+  if (char letter = winio::VolumeLetter(name); letter != 0) {
     for (const SimDisk& d : m_Machine.Disks) {
       if (d.PhysicalDrive >= 0 && d.DriveLetters.find(letter) != std::string::npos) {
         auto h = std::make_unique<CSimHandle>(*this, name, HandleKind::Volume);
@@ -584,7 +568,7 @@ bool CSimDeviceIo::DefineRawDosDevice(const std::string& name, const std::string
   r.Target = target;
   r.Ok = !name.empty() && name.find('\\') == std::string::npos;
   r.Error = r.Ok ? uint32_t{0} : uint32_t{ERR_INVALID_PARAMETER};
-  if (r.Ok) m_DosDevices[Lower(name)] = Lower(target);
+  if (r.Ok) m_DosDevices[base::LowerAscii(name)] = base::LowerAscii(target);
   bool ok = r.Ok;
   Record(std::move(r));
   return ok;

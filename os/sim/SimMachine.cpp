@@ -8,6 +8,7 @@
 #include <fstream>
 #include <set>
 
+#include "base/Text.h"
 #include "os/sim/SimPathsManifest.h"
 
 namespace os::sim {
@@ -27,12 +28,6 @@ constexpr const char* kPathNames[PATH_COUNT] = {
 constexpr const char* kOpNames[OP_COUNT] = {
     "identify", "smart-data", "smart-thresholds", "smart-enable", "set-features", "geometry",
 };
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 std::string_view Trim(std::string_view s) {
   size_t b = 0;
@@ -79,7 +74,7 @@ bool ParseNumber(std::string_view s, int64_t lo, int64_t hi, int64_t* out) {
 }
 
 bool ParseBool(std::string_view s, bool* out) {
-  std::string l = Lower(s);
+  std::string l = base::LowerAscii(s);
   if (l == "yes" || l == "true" || l == "1" || l == "on") {
     *out = true;
     return true;
@@ -250,14 +245,14 @@ LoadResult CManifestParser::Parse(std::string_view text) {
         ok = Error(lineNo, "'" + key + "' outside a section");
         break;
       case Where::Machine:
-        ok = MachineKey(lineNo, Lower(key), value);
+        ok = MachineKey(lineNo, base::LowerAscii(key), value);
         break;
       case Where::Disk:
-        ok = DiskKey(lineNo, Lower(key), value);
+        ok = DiskKey(lineNo, base::LowerAscii(key), value);
         break;
       case Where::Csmi: {
         std::string what;
-        ok = CsmiKey(m_Machine.CsmiControllers.back(), Lower(key), value, &what) ||
+        ok = CsmiKey(m_Machine.CsmiControllers.back(), base::LowerAscii(key), value, &what) ||
              Error(lineNo, what);
         break;
       }
@@ -305,7 +300,7 @@ bool CManifestParser::Section(int line, std::string_view header) {
   std::string_view inner = Trim(header.substr(1, header.size() - 2));
   std::vector<std::string> words = Words(inner);
   if (words.empty()) return Error(line, "empty section name");
-  std::string kind = Lower(words[0]);
+  std::string kind = base::LowerAscii(words[0]);
   if (kind == "machine") {
     if (words.size() != 1) return Error(line, "[machine] takes no name");
     if (m_MachineSeen) return Error(line, "second [machine] section");
@@ -319,7 +314,7 @@ bool CManifestParser::Section(int line, std::string_view header) {
       return Error(line, "more than " + std::to_string(MAX_DISKS) + " disks");
     }
     for (const DiskDraft& d : m_Disks) {
-      if (Lower(d.Disk.Name) == Lower(words[1])) {
+      if (base::LowerAscii(d.Disk.Name) == base::LowerAscii(words[1])) {
         return Error(line, "second disk named '" + words[1] + "'");
       }
     }
@@ -439,7 +434,7 @@ bool CManifestParser::DiskKey(int line, const std::string& key, std::string_view
     if (ref->Names.size() > most) {
       return Error(line, key + " takes at most " + std::to_string(most) + " file(s)");
     }
-    if (ref->Names.size() == 1 && Lower(ref->Names[0]) == "none") ref->Names.clear();
+    if (ref->Names.size() == 1 && base::LowerAscii(ref->Names[0]) == "none") ref->Names.clear();
     for (const std::string& n : ref->Names) {
       if (!IsSafeRelativePath(n)) {
         return Error(line, "'" + n + "' must be a relative path inside the machine folder");
@@ -479,7 +474,7 @@ bool CManifestParser::DiskKey(int line, const std::string& key, std::string_view
     return true;
   }
   if (key == "target") {
-    std::string v = Lower(value);
+    std::string v = base::LowerAscii(value);
     if (v == "a0" || v == "0xa0") {
       disk.Target = 0xA0;
     } else if (v == "b0" || v == "0xb0") {
@@ -493,7 +488,7 @@ bool CManifestParser::DiskKey(int line, const std::string& key, std::string_view
     d.PathsGiven = true;
     disk.Paths.fill(false);
     for (const std::string& w : Words(value)) {
-      auto p = PathFromName(Lower(w));
+      auto p = PathFromName(base::LowerAscii(w));
       if (!p) {
         std::string known;
         for (const char* n : kPathNames) known += std::string(known.empty() ? "" : ", ") + n;
@@ -504,7 +499,7 @@ bool CManifestParser::DiskKey(int line, const std::string& key, std::string_view
     return true;
   }
   if (key == "media") {
-    std::string v = Lower(value);
+    std::string v = base::LowerAscii(value);
     if (v == "fixed") {
       disk.MediaType = 12;
     } else if (v == "removable") {
@@ -527,7 +522,7 @@ bool CManifestParser::DiskKey(int line, const std::string& key, std::string_view
         {"unknown", 0x00}, {"scsi", 0x01}, {"atapi", 0x02}, {"ata", 0x03},  {"1394", 0x04},
         {"usb", 0x07},     {"raid", 0x08}, {"sas", 0x0A},   {"sata", 0x0B}, {"nvme", 0x11},
     };
-    std::string v = Lower(value);
+    std::string v = base::LowerAscii(value);
     for (const auto& [name, code] : kBuses) {
       if (v == name) {
         disk.BusType = code;
@@ -594,7 +589,7 @@ bool CManifestParser::FaultKey(int line, const std::string& key, std::string_vie
   }
   std::vector<std::string> w = Words(value);
   Fault f;
-  std::string kind = w.empty() ? std::string() : Lower(w[0]);
+  std::string kind = w.empty() ? std::string() : base::LowerAscii(w[0]);
   if (kind == "no-answer" && w.size() == 1) {
     f.Kind = FaultKind::NoAnswer;
   } else if (kind == "zero" && w.size() == 1) {
@@ -716,7 +711,8 @@ bool CManifestParser::FinishWmi(WmiDraft& w) {
     std::string_view text = v.Text;
     WmiValue value;
     auto prefixed = [&](std::string_view prefix) {
-      if (text.size() >= prefix.size() && Lower(text.substr(0, prefix.size())) == prefix) {
+      if (text.size() >= prefix.size() &&
+          base::LowerAscii(text.substr(0, prefix.size())) == prefix) {
         text.remove_prefix(prefix.size());
         return true;
       }

@@ -4,8 +4,10 @@
 #include <cctype>
 #include <cstring>
 
-#include "engine/WinIoctlPaths.h"
+#include "base/Text.h"
 #include "os/DeviceIo.h"
+#include "os/wire/DeviceNames.h"
+#include "os/wire/WinIoctlPaths.h"
 
 namespace os::sim {
 namespace {
@@ -74,12 +76,6 @@ PathReply DataIn(const SptRequest& r, std::vector<uint8_t>& sys, const uint8_t* 
 
 bool DataOutFits(const SptRequest& r, size_t need) {
   return r.DataIn == SPT_DATA_OUT && r.TransferLength >= need && Fits(r.InSize, r.DataAt, need);
-}
-
-std::string Lower(const std::string& s) {
-  std::string out = s;
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
 }
 
 std::string EntityOf(const SimDisk& disk) {
@@ -255,23 +251,15 @@ PathReply AnswerNvmeMiniport(SimMachine& machine, const std::vector<size_t>& por
 
 std::optional<std::vector<WmiObject>> AnswerNvmeAssociators(const SimMachine& machine,
                                                             const std::string& wql) {
-  const std::string l = Lower(wql);
+  const std::string l = base::LowerAscii(wql);
   const std::string fromDrive = "associators of {win32_diskdrive.deviceid='";
   const std::string fromEntity = "associators of {win32_pnpentity.deviceid='";
   if (l.rfind(fromDrive, 0) == 0 && l.find("resultclass=win32_pnpentity") != std::string::npos) {
     auto id = Quoted(wql);
     if (!id) return std::nullopt;
-    // "\\.\PhysicalDriveN"
-    const std::string lid = Lower(*id);
-    const std::string prefix = "\\\\.\\physicaldrive";
     std::vector<WmiObject> rows;
-    if (lid.rfind(prefix, 0) != 0) return rows;
-    const std::string digits = lid.substr(prefix.size());
-    if (digits.empty() || digits.size() > 3 ||
-        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-      return rows;
-    }
-    const int32_t drive = std::stoi(digits);
+    const int32_t drive = winio::PhysicalDriveNumber(*id);
+    if (drive < 0) return rows;
     for (const SimDisk& disk : machine.Disks) {
       if (disk.PhysicalDrive != drive || EntityOf(disk).empty()) continue;
       WmiObject o;
@@ -298,7 +286,7 @@ std::optional<std::vector<WmiObject>> AnswerNvmeAssociators(const SimMachine& ma
 
 std::vector<std::string> CSimDeviceSetup::PresentDevices(const std::string& classGuid) {
   std::vector<std::string> ids;
-  if (Lower(classGuid) != "{4d36e97b-e325-11ce-bfc1-08002be10318}") return ids;
+  if (base::LowerAscii(classGuid) != "{4d36e97b-e325-11ce-bfc1-08002be10318}") return ids;
   for (const SimDisk& disk : m_Machine.Disks) {
     const std::string& id = disk.Pcie.ControllerId;
     if (!id.empty() && std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
@@ -309,7 +297,8 @@ std::vector<std::string> CSimDeviceSetup::PresentDevices(const std::string& clas
 std::optional<std::vector<uint8_t>> CSimDeviceSetup::DeviceProperty(const std::string& instanceId,
                                                                     const std::string& propertySet,
                                                                     uint32_t propertyId) {
-  if (Lower(propertySet) != "{3ab22e31-8264-4b4e-9af5-a8d2d8e33e62}") return std::nullopt;
+  if (base::LowerAscii(propertySet) != "{3ab22e31-8264-4b4e-9af5-a8d2d8e33e62}")
+    return std::nullopt;
   for (const SimDisk& disk : m_Machine.Disks) {
     if (disk.Pcie.ControllerId != instanceId) continue;
     uint8_t value = 0;

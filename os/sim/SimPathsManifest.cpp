@@ -1,4 +1,5 @@
 #include "os/sim/SimPathsManifest.h"
+#include "base/Text.h"
 
 #include <cctype>
 #include <cstdint>
@@ -6,12 +7,6 @@
 
 namespace os::sim {
 namespace {
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 // Words separated by blanks or commas.
 std::vector<std::string> Words(std::string_view s) {
@@ -74,7 +69,7 @@ bool Files(std::string_view value, size_t most, std::vector<std::string>* names,
     *error = "takes at most " + std::to_string(most) + " file(s)";
     return false;
   }
-  if (names->size() == 1 && Lower((*names)[0]) == "none") names->clear();
+  if (names->size() == 1 && base::LowerAscii((*names)[0]) == "none") names->clear();
   for (const std::string& n : *names) {
     if (!SafePath(n)) {
       *error = "'" + n + "' must be a relative path inside the machine folder";
@@ -98,7 +93,7 @@ KeyResult PathsDiskKey(SimDisk& disk, PathsDiskDraft& draft, const std::string& 
   if (key == "nvme_paths") {
     disk.Nvme.Paths.fill(false);
     for (const std::string& w : Words(value)) {
-      auto p = NvmePathFromName(Lower(w));
+      auto p = NvmePathFromName(base::LowerAscii(w));
       if (!p) {
         return fail("unknown NVMe path '" + w +
                     "' (known: storage-query, samsung, nvme-miniport, jmicron-bridge, "
@@ -145,7 +140,7 @@ KeyResult PathsDiskKey(SimDisk& disk, PathsDiskDraft& draft, const std::string& 
   if (key == "usb_bridge") {
     disk.Usb.Forms.fill(false);
     for (const std::string& w : Words(value)) {
-      auto f = BridgeFormFromName(Lower(w));
+      auto f = BridgeFormFromName(base::LowerAscii(w));
       if (!f) {
         return fail("unknown bridge form '" + w +
                     "' (known: sat, sunplus, io-data, logitec1, logitec2, jmicron, cypress, "
@@ -156,7 +151,7 @@ KeyResult PathsDiskKey(SimDisk& disk, PathsDiskDraft& draft, const std::string& 
     return KeyResult::Ok;
   }
   if (key == "usb_unknown_form") {
-    auto u = UnknownFormFromName(Lower(value));
+    auto u = UnknownFormFromName(base::LowerAscii(value));
     if (!u) return fail("usb_unknown_form must be refuse, zeros or echo");
     disk.Usb.Unknown = *u;
     return KeyResult::Ok;
@@ -258,7 +253,7 @@ bool CsmiKey(SimCsmiController& c, const std::string& key, std::string_view valu
     int64_t code = 0;
     if (w.size() == 2 && Number(w[1], 1, 0xFFFFFFFF, &code)) {
       for (const auto& [name, control] : kRequests) {
-        if (Lower(w[0]) == name) {
+        if (base::LowerAscii(w[0]) == name) {
           c.FailCode = control;
           c.FailError = static_cast<uint32_t>(code);
           return true;

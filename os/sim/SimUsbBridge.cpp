@@ -3,10 +3,10 @@
 #include <cstring>
 #include <string>
 
-#include "engine/WinIoctl.h"
 #include "os/DeviceIo.h"
 #include "os/sim/SimAtaDevice.h"
 #include "os/sim/SimNvme.h"
+#include "os/wire/WinIoctl.h"
 
 namespace os::sim {
 namespace {

@@ -1,6 +1,6 @@
 #include "os/sim/SimVolumes.h"
 
-#include "engine/WinIoctl.h"
+#include "os/wire/WinIoctl.h"
 
 namespace os::sim {
 

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "base/Text.h"
 #include "os/sim/SimAtaDevice.h"
 #include "os/sim/SimNvme.h"
 #include "os/sim/SimWmiTables.h"
@@ -9,15 +10,9 @@
 namespace os::sim {
 namespace {
 
-std::string Lower(const std::string& s) {
-  std::string out = s;
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 // "\\.\root\WMI", "ROOT\\wmi" and "root\WMI" name the same namespace.
 std::string NormalNamespace(const std::string& ns) {
-  std::string l = Lower(ns);
+  std::string l = base::LowerAscii(ns);
   const std::string local = "\\\\.\\";
   if (l.rfind(local, 0) == 0) l = l.substr(local.size());
   std::string out;
@@ -42,9 +37,9 @@ std::string SelectedClass(const std::string& wql) {
     }
   }
   if (!w.empty()) words.push_back(w);
-  if (words.size() < 4 || Lower(words[0]) != "select") return {};
+  if (words.size() < 4 || base::LowerAscii(words[0]) != "select") return {};
   for (size_t i = 1; i + 1 < words.size(); ++i) {
-    if (Lower(words[i]) == "from") {
+    if (base::LowerAscii(words[i]) == "from") {
       // Only the plain form: nothing after the class.
       return i + 2 == words.size() ? words[i + 1] : std::string();
     }
@@ -65,7 +60,7 @@ std::optional<std::vector<WmiObject>> CSimWmi::Query(const std::string& nameSpac
   std::string cls = SelectedClass(wql);
   if (cls.empty()) return std::nullopt;
   std::string ns = NormalNamespace(nameSpace);
-  std::string lcls = Lower(cls);
+  std::string lcls = base::LowerAscii(cls);
   std::vector<WmiObject> rows;
   if (ns == "root\\wmi" && (lcls == "msstoragedriver_failurepredictdata" ||
                             lcls == "msstoragedriver_failurepredictthresholds")) {
@@ -83,7 +78,7 @@ std::optional<std::vector<WmiObject>> CSimWmi::Query(const std::string& nameSpac
     }
   }
   for (const SimWmiRow& row : m_Machine.WmiRows) {
-    if (NormalNamespace(row.Namespace) == ns && Lower(row.Class) == lcls) {
+    if (NormalNamespace(row.Namespace) == ns && base::LowerAscii(row.Class) == lcls) {
       rows.push_back(row.Object);
     }
   }

@@ -1,4 +1,5 @@
 #include "os/sim/SimWmiTables.h"
+#include "base/Text.h"
 
 #include <cctype>
 #include <cstdio>
@@ -14,21 +15,9 @@ constexpr uint32_t BUS_RAID = 0x08;
 constexpr uint32_t BUS_SAS = 0x0A;
 constexpr uint32_t BUS_NVME = 0x11;
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-  return s.substr(b, e - b);
-}
-
 bool SameNamespace(const std::string& a, const std::string& b) {
   auto normal = [](const std::string& ns) {
-    std::string l = Lower(ns);
+    std::string l = base::LowerAscii(ns);
     if (l.rfind("\\\\.\\", 0) == 0) l = l.substr(4);
     std::string out;
     for (char c : l) {
@@ -50,15 +39,15 @@ std::string IdentifyText(const Sector& id, size_t from, size_t to) {
     if (id[i] == 0) break;
     s.push_back(static_cast<char>(id[i]));
   }
-  return Trim(s);
+  return base::Trim(s);
 }
 
 // "SELECT * FROM Win32_DiskDrive" and its variants.
 bool SelectsDiskDrives(const std::string& wql) {
-  std::string l = Lower(wql);
+  std::string l = base::LowerAscii(wql);
   size_t from = l.find(" from ");
   return l.rfind("select ", 0) == 0 && from != std::string::npos &&
-         Trim(l.substr(from + 6)) == "win32_diskdrive";
+         base::Trim(l.substr(from + 6)) == "win32_diskdrive";
 }
 
 // Undoes the doubled backslashes of a WQL string literal.
@@ -78,7 +67,7 @@ struct AssociatorsQuery {
 
 // ASSOCIATORS OF {Class.DeviceID="id"} WHERE AssocClass = Assoc
 std::optional<AssociatorsQuery> ParseAssociators(const std::string& wql) {
-  const std::string l = Lower(wql);
+  const std::string l = base::LowerAscii(wql);
   if (l.rfind("associators of {", 0) != 0) return std::nullopt;
   size_t open = wql.find('"');
   if (open == std::string::npos) return std::nullopt;
@@ -90,12 +79,12 @@ std::optional<AssociatorsQuery> ParseAssociators(const std::string& wql) {
   if (equals == std::string::npos) return std::nullopt;
   AssociatorsQuery q;
   q.Id = Unescape(wql.substr(open + 1, close - open - 1));
-  q.AssocClass = Trim(wql.substr(equals + 1));
+  q.AssocClass = base::Trim(wql.substr(equals + 1));
   return q;
 }
 
 bool IsAssociationClass(const std::string& cls) {
-  std::string l = Lower(cls);
+  std::string l = base::LowerAscii(cls);
   return l == "win32_idecontrollerdevice" || l == "win32_scsicontrollerdevice" ||
          l == "win32_usbcontrollerdevice";
 }
@@ -116,8 +105,10 @@ WmiObject DerivedDiskDrive(const SimDisk& disk) {
     // NVMe identify-controller data: model at bytes 24-63, firmware at
     // 64-71, both plain ASCII padded with blanks.
     nvme = true;
-    model = Trim(std::string(disk.Nvme.Identify.begin() + 24, disk.Nvme.Identify.begin() + 64));
-    firmware = Trim(std::string(disk.Nvme.Identify.begin() + 64, disk.Nvme.Identify.begin() + 72));
+    model =
+        base::Trim(std::string(disk.Nvme.Identify.begin() + 24, disk.Nvme.Identify.begin() + 64));
+    firmware =
+        base::Trim(std::string(disk.Nvme.Identify.begin() + 64, disk.Nvme.Identify.begin() + 72));
   }
   std::string interfaceType = "IDE";
   std::string mediaType = "Fixed hard disk media";
@@ -165,7 +156,8 @@ std::optional<std::vector<WmiObject>> AnswerDiscoveryQuery(const SimMachine& mac
     *handled = true;
     std::vector<WmiObject> rows;
     for (const SimWmiRow& row : machine.WmiRows) {
-      if (SameNamespace(row.Namespace, nameSpace) && Lower(row.Class) == "win32_diskdrive") {
+      if (SameNamespace(row.Namespace, nameSpace) &&
+          base::LowerAscii(row.Class) == "win32_diskdrive") {
         rows.push_back(row.Object);
       }
     }
@@ -176,13 +168,14 @@ std::optional<std::vector<WmiObject>> AnswerDiscoveryQuery(const SimMachine& mac
     return rows;
   }
 
-  if (Lower(wql).rfind("associators of", 0) != 0) return std::nullopt;
+  if (base::LowerAscii(wql).rfind("associators of", 0) != 0) return std::nullopt;
   *handled = true;
   std::optional<AssociatorsQuery> q = ParseAssociators(wql);
   if (!q) return std::nullopt;
   std::vector<WmiObject> rows;
   for (const SimWmiRow& link : machine.WmiRows) {
-    if (!SameNamespace(link.Namespace, nameSpace) || Lower(link.Class) != Lower(q->AssocClass) ||
+    if (!SameNamespace(link.Namespace, nameSpace) ||
+        base::LowerAscii(link.Class) != base::LowerAscii(q->AssocClass) ||
         link.Object.String("Antecedent") != q->Id) {
       continue;
     }

@@ -7,6 +7,7 @@
 
 #include "os/linux/LinuxDeviceIo.h"
 #include "os/linux/LinuxDiskHandle.h"
+#include "os/wire/WinIoctl.h"
 #include "tests/linux/ScriptedDiskSyscalls.h"
 
 // Script steps name only the fields a case cares about.
@@ -18,7 +19,6 @@ using Bytes = std::vector<uint8_t>;
 using testlinux::CScriptedDiskSyscalls;
 using testlinux::NvmeStep;
 using testlinux::ScsiStep;
-namespace wc = os::wincode;
 
 void Put16(Bytes& b, size_t at, uint16_t v) {
   b[at] = static_cast<uint8_t>(v);
@@ -128,7 +128,7 @@ TEST(LinuxDiskHandle, AtaPassThroughIdentifyComesBackAsOnWindows) {
                                 0,
                                 0x08});
     Bytes buf = AtaPassThroughEx(0xEC, 0, 0, 512, wide);
-    ASSERT_TRUE(f.Control(wc::IOCTL_ATA_PASS_THROUGH, buf, buf)) << wide;
+    ASSERT_TRUE(f.Control(winio::CTL_ATA_PASS_THROUGH, buf, buf)) << wide;
     uint32_t offset = wide ? 52 : 44;
     EXPECT_EQ(f.Returned, offset + 512);
     EXPECT_EQ(Bytes(buf.begin() + offset, buf.end()), id);
@@ -153,7 +153,7 @@ TEST(LinuxDiskHandle, AtaPassThroughGoodWithoutRegistersIsACleanCompletion) {
                               {},
                               id});
   Bytes buf = AtaPassThroughEx(0xEC, 0, 0, 512);
-  ASSERT_TRUE(f.Control(wc::IOCTL_ATA_PASS_THROUGH, buf, buf));
+  ASSERT_TRUE(f.Control(winio::CTL_ATA_PASS_THROUGH, buf, buf));
   EXPECT_EQ(buf[32 + 6], 0x50);
   EXPECT_EQ(buf[32 + 0], 0x00);
   EXPECT_EQ(Bytes(buf.begin() + 44, buf.end()), id);
@@ -175,7 +175,7 @@ TEST(LinuxDiskHandle, AtaPassThroughDeviceAbortIsAnAnswerNotAFailure) {
        0,
        0x08});
   Bytes buf = AtaPassThroughEx(0xB0, 0xD0, 0, 512);
-  ASSERT_TRUE(f.Control(wc::IOCTL_ATA_PASS_THROUGH, buf, buf));
+  ASSERT_TRUE(f.Control(winio::CTL_ATA_PASS_THROUGH, buf, buf));
   EXPECT_EQ(buf[32 + 6], 0x51);
   EXPECT_EQ(buf[32 + 0], 0x04);
   EXPECT_EQ(Bytes(buf.begin() + 44, buf.end()), Bytes(512, 0));  // no stale bytes
@@ -194,7 +194,7 @@ TEST(LinuxDiskHandle, AtaPassThroughNonDataEnable) {
        0x02,
        AtaSense(0x01, 0, 0x4F, 0xC2, 0x50)});
   Bytes buf = AtaPassThroughEx(0xB0, 0xD8, 0, 0);
-  ASSERT_TRUE(f.Control(wc::IOCTL_ATA_PASS_THROUGH, buf, buf));
+  ASSERT_TRUE(f.Control(winio::CTL_ATA_PASS_THROUGH, buf, buf));
   EXPECT_EQ(f.Returned, 40u);
 }
 
@@ -227,7 +227,7 @@ TEST(LinuxDiskHandle, AtaPassThroughFailures) {
     f.Sys.ScsiScript.push_back(c.Step);
     Bytes buf = AtaPassThroughEx(0xEC, 0, 0, 512);
     Bytes before = buf;
-    EXPECT_FALSE(f.Control(wc::IOCTL_ATA_PASS_THROUGH, buf, buf)) << c.Name;
+    EXPECT_FALSE(f.Control(winio::CTL_ATA_PASS_THROUGH, buf, buf)) << c.Name;
     EXPECT_EQ(f.Error, c.Error) << c.Name;
     EXPECT_EQ(f.State.Denial != os::AccessDenial::None, c.Error == os::ERR_ACCESS_DENIED) << c.Name;
   }
@@ -254,16 +254,16 @@ TEST(LinuxDiskHandle, MalformedRequestsNeverReachTheDevice) {
   smartWrite[4] = 0xD6;
   smartWrite[10] = 0xB0;
   const Case cases[] = {
-      {"ATA header length", wc::IOCTL_ATA_PASS_THROUGH, badLength, badLength.size()},
-      {"ATA data past buffer", wc::IOCTL_ATA_PASS_THROUGH, dataOutside, dataOutside.size()},
-      {"ATA data over header", wc::IOCTL_ATA_PASS_THROUGH, dataInHeader, dataInHeader.size()},
-      {"ATA huge", wc::IOCTL_ATA_PASS_THROUGH, huge, huge.size()},
-      {"ATA both directions", wc::IOCTL_ATA_PASS_THROUGH, bothWays, bothWays.size()},
-      {"ATA empty", wc::IOCTL_ATA_PASS_THROUGH, {}, 100},
-      {"SMART receive of a write", wc::SMART_RCV_DRIVE_DATA, smartWrite, 528},
-      {"SMART receive short input", wc::SMART_RCV_DRIVE_DATA, Bytes(20, 0), 528},
-      {"IDE pass-through short", wc::IOCTL_IDE_PASS_THROUGH, Bytes(8, 0), 8},
-      {"SCSI header length", wc::IOCTL_SCSI_PASS_THROUGH, Bytes(44, 0), 44},
+      {"ATA header length", winio::CTL_ATA_PASS_THROUGH, badLength, badLength.size()},
+      {"ATA data past buffer", winio::CTL_ATA_PASS_THROUGH, dataOutside, dataOutside.size()},
+      {"ATA data over header", winio::CTL_ATA_PASS_THROUGH, dataInHeader, dataInHeader.size()},
+      {"ATA huge", winio::CTL_ATA_PASS_THROUGH, huge, huge.size()},
+      {"ATA both directions", winio::CTL_ATA_PASS_THROUGH, bothWays, bothWays.size()},
+      {"ATA empty", winio::CTL_ATA_PASS_THROUGH, {}, 100},
+      {"SMART receive of a write", winio::CTL_SMART_RCV_DRIVE_DATA, smartWrite, 528},
+      {"SMART receive short input", winio::CTL_SMART_RCV_DRIVE_DATA, Bytes(20, 0), 528},
+      {"IDE pass-through short", winio::CTL_IDE_PASS_THROUGH, Bytes(8, 0), 8},
+      {"SCSI header length", winio::CTL_SCSI_PASS_THROUGH, Bytes(44, 0), 44},
   };
   for (const auto& c : cases) {
     Fixture f;
@@ -311,7 +311,7 @@ TEST(LinuxDiskHandle, SmartReceiveIdentifyAndAttributes) {
     f.Sys.ScsiScript.push_back({"/dev/sda", c.Cdb, os::DataDirection::In, 512, 2000, 0, 0x02,
                                 AtaSense(1, 0, 0x4F, 0xC2, 0x50), sector, 0, 0, 8});
     Bytes out(528, 0xCC);
-    ASSERT_TRUE(f.Control(wc::SMART_RCV_DRIVE_DATA, c.In, out)) << c.Name;
+    ASSERT_TRUE(f.Control(winio::CTL_SMART_RCV_DRIVE_DATA, c.In, out)) << c.Name;
     EXPECT_EQ(f.Returned, 528u) << c.Name;
     EXPECT_EQ(Get32(out, 0), 512u) << c.Name;
     EXPECT_EQ(out[4], 0) << c.Name;
@@ -336,7 +336,8 @@ TEST(LinuxDiskHandle, SmartReceiveFailsOnRefusalShortDataOrSmallBuffer) {
                                 0,
                                 8});
     Bytes out(528, 0);
-    EXPECT_FALSE(f.Control(wc::SMART_RCV_DRIVE_DATA, SendCmd(0xB0, 0xD0, 1, 1, 0x4F, 0xC2), out));
+    EXPECT_FALSE(
+        f.Control(winio::CTL_SMART_RCV_DRIVE_DATA, SendCmd(0xB0, 0xD0, 1, 1, 0x4F, 0xC2), out));
     EXPECT_EQ(f.Error, os::ERR_IO_DEVICE);
   }
   {
@@ -344,12 +345,14 @@ TEST(LinuxDiskHandle, SmartReceiveFailsOnRefusalShortDataOrSmallBuffer) {
     f.Sys.ScsiScript.push_back({"/dev/sda", cdb, os::DataDirection::In, 512, 2000, 0, 0x02,
                                 AtaSense(1, 0, 0x4F, 0xC2, 0x50), Sector(1), 1, 0, 8});
     Bytes out(528, 0);
-    EXPECT_FALSE(f.Control(wc::SMART_RCV_DRIVE_DATA, SendCmd(0xB0, 0xD0, 1, 1, 0x4F, 0xC2), out));
+    EXPECT_FALSE(
+        f.Control(winio::CTL_SMART_RCV_DRIVE_DATA, SendCmd(0xB0, 0xD0, 1, 1, 0x4F, 0xC2), out));
   }
   {
     Fixture f;
     Bytes out(527, 0);
-    EXPECT_FALSE(f.Control(wc::SMART_RCV_DRIVE_DATA, SendCmd(0xB0, 0xD0, 1, 1, 0x4F, 0xC2), out));
+    EXPECT_FALSE(
+        f.Control(winio::CTL_SMART_RCV_DRIVE_DATA, SendCmd(0xB0, 0xD0, 1, 1, 0x4F, 0xC2), out));
     EXPECT_EQ(f.Error, os::ERR_INSUFFICIENT_BUFFER);
   }
 }
@@ -368,7 +371,7 @@ TEST(LinuxDiskHandle, SmartSendEnableAndReturnStatus) {
          AtaSense(1, 0, 0x4F, 0xC2, 0x50)});
     Bytes out(16, 0xCC);
     ASSERT_TRUE(
-        f.Control(wc::SMART_SEND_DRIVE_COMMAND, SendCmd(0xB0, 0xD8, 1, 1, 0x4F, 0xC2), out));
+        f.Control(winio::CTL_SMART_SEND_DRIVE_COMMAND, SendCmd(0xB0, 0xD8, 1, 1, 0x4F, 0xC2), out));
     EXPECT_EQ(f.Returned, 16u);
     EXPECT_EQ(out, Bytes(16, 0));
   }
@@ -386,7 +389,7 @@ TEST(LinuxDiskHandle, SmartSendEnableAndReturnStatus) {
          AtaSense(1, 0, 0xF4, 0x2C, 0x50)});
     Bytes out(24, 0);
     ASSERT_TRUE(
-        f.Control(wc::SMART_SEND_DRIVE_COMMAND, SendCmd(0xB0, 0xDA, 1, 1, 0x4F, 0xC2), out));
+        f.Control(winio::CTL_SMART_SEND_DRIVE_COMMAND, SendCmd(0xB0, 0xDA, 1, 1, 0x4F, 0xC2), out));
     EXPECT_EQ(f.Returned, 24u);
     EXPECT_EQ(out[16 + 3], 0xF4);
     EXPECT_EQ(out[16 + 4], 0x2C);
@@ -404,7 +407,7 @@ TEST(LinuxDiskHandle, SmartSendEnableAndReturnStatus) {
          0x00});
     Bytes out(24, 0);
     EXPECT_FALSE(
-        f.Control(wc::SMART_SEND_DRIVE_COMMAND, SendCmd(0xB0, 0xDA, 1, 1, 0x4F, 0xC2), out));
+        f.Control(winio::CTL_SMART_SEND_DRIVE_COMMAND, SendCmd(0xB0, 0xDA, 1, 1, 0x4F, 0xC2), out));
   }
 }
 
@@ -423,7 +426,7 @@ TEST(LinuxDiskHandle, IdePassThroughSetFeatures) {
   buf[1] = 0xFE;
   buf[5] = 0xA0;
   buf[6] = 0xEF;
-  ASSERT_TRUE(f.Control(wc::IOCTL_IDE_PASS_THROUGH, buf, buf));
+  ASSERT_TRUE(f.Control(winio::CTL_IDE_PASS_THROUGH, buf, buf));
   EXPECT_EQ(f.Returned, 12u);
   EXPECT_EQ(buf[6], 0x50);
 }
@@ -451,7 +454,7 @@ TEST(LinuxDiskHandle, ScsiPassThroughCarriesTheBridgeCommandAsItIs) {
   Bytes id = Sector(5);
   f.Sys.ScsiScript.push_back({"/dev/sda", sat, os::DataDirection::In, 512, 2000, 0, 0x00, {}, id});
   Bytes buf = SptWithBuffers(sat, 1, 512);
-  ASSERT_TRUE(f.Control(wc::IOCTL_SCSI_PASS_THROUGH, Bytes(buf.begin(), buf.begin() + 44), buf));
+  ASSERT_TRUE(f.Control(winio::CTL_SCSI_PASS_THROUGH, Bytes(buf.begin(), buf.begin() + 44), buf));
   EXPECT_EQ(f.Returned, 592u);
   EXPECT_EQ(buf[2], 0x00);
   EXPECT_EQ(Bytes(buf.begin() + 80, buf.end()), id);
@@ -466,7 +469,7 @@ TEST(LinuxDiskHandle, ScsiPassThroughCheckConditionCopiesSenseAndReturnsNoData) 
       {"/dev/sda", cdb, os::DataDirection::In, 512, 2000, 0, 0x02, sense, {}, 512, 0, 8});
   Bytes buf = SptWithBuffers(cdb, 1, 512);
   std::fill(buf.begin() + 80, buf.end(), 0xAB);
-  ASSERT_TRUE(f.Control(wc::IOCTL_SCSI_PASS_THROUGH, Bytes(buf.begin(), buf.begin() + 44), buf));
+  ASSERT_TRUE(f.Control(winio::CTL_SCSI_PASS_THROUGH, Bytes(buf.begin(), buf.begin() + 44), buf));
   EXPECT_EQ(buf[2], 0x02);
   EXPECT_EQ(buf[7], 24);
   EXPECT_EQ(Get32(buf, 12), 0u);
@@ -483,7 +486,7 @@ TEST(LinuxDiskHandle, ScsiPassThroughDataOutSendsTheCallersBlock) {
   f.Sys.ScsiScript.push_back({"/dev/nvme0n1", cdb, os::DataDirection::Out, 512, 2000, ENOTTY});
   Bytes buf = SptWithBuffers(cdb, 0, 512, 44, 68);
   buf[68] = 0x01;
-  EXPECT_FALSE(f.Control(wc::IOCTL_SCSI_PASS_THROUGH, buf, buf));
+  EXPECT_FALSE(f.Control(winio::CTL_SCSI_PASS_THROUGH, buf, buf));
   EXPECT_EQ(f.Error, os::ERR_NOT_SUPPORTED);
   ASSERT_EQ(f.Sys.SentData.size(), 512u);
   EXPECT_EQ(f.Sys.SentData[0], 0x01);
@@ -494,13 +497,13 @@ TEST(LinuxDiskHandle, ScsiPassThroughRejectsBuffersThatDoNotHoldTheData) {
   Fixture f(os::LinuxDiskBus::Usb);
   Bytes buf = SptWithBuffers(cdb, 1, 512);
   Bytes out(300, 0);  // the data would end at 592
-  EXPECT_FALSE(f.Control(wc::IOCTL_SCSI_PASS_THROUGH, Bytes(buf.begin(), buf.begin() + 44), out));
+  EXPECT_FALSE(f.Control(winio::CTL_SCSI_PASS_THROUGH, Bytes(buf.begin(), buf.begin() + 44), out));
   EXPECT_EQ(f.Error, os::ERR_INVALID_PARAMETER);
   Bytes badSense = SptWithBuffers(cdb, 1, 512, 590);
-  EXPECT_FALSE(f.Control(wc::IOCTL_SCSI_PASS_THROUGH, badSense, badSense));
+  EXPECT_FALSE(f.Control(winio::CTL_SCSI_PASS_THROUGH, badSense, badSense));
   Bytes badCdb = SptWithBuffers(cdb, 1, 512);
   badCdb[6] = 17;
-  EXPECT_FALSE(f.Control(wc::IOCTL_SCSI_PASS_THROUGH, badCdb, badCdb));
+  EXPECT_FALSE(f.Control(winio::CTL_SCSI_PASS_THROUGH, badCdb, badCdb));
 }
 
 // The storage query for NVMe protocol data, as the engine builds it.
@@ -543,7 +546,7 @@ TEST(LinuxDiskHandle, NvmeStorageQueryBecomesAdminCommands) {
     Fixture f(os::LinuxDiskBus::Nvme);
     f.Sys.NvmeScript.push_back(c.Step);
     Bytes buf = c.In;
-    ASSERT_TRUE(f.Control(wc::IOCTL_STORAGE_QUERY_PROPERTY, buf, buf)) << c.Name;
+    ASSERT_TRUE(f.Control(winio::CTL_STORAGE_QUERY_PROPERTY, buf, buf)) << c.Name;
     EXPECT_EQ(f.Returned, buf.size()) << c.Name;
     EXPECT_EQ(Bytes(buf.begin() + 48, buf.end()), c.Step.Data) << c.Name;
     EXPECT_EQ(Get32(buf, 8), 3u) << c.Name;  // the protocol structure is echoed
@@ -555,14 +558,14 @@ TEST(LinuxDiskHandle, NvmeStorageQueryFailures) {
     Fixture f(os::LinuxDiskBus::Nvme);
     f.Sys.NvmeScript.push_back({"/dev/nvme0", 0x02, 0xFFFFFFFF, 0x007F0002, 0, 0, 512, 0, 0x4002});
     Bytes buf = NvmeQuery(2, 2, 0, 512);
-    EXPECT_FALSE(f.Control(wc::IOCTL_STORAGE_QUERY_PROPERTY, buf, buf));
+    EXPECT_FALSE(f.Control(winio::CTL_STORAGE_QUERY_PROPERTY, buf, buf));
     EXPECT_EQ(f.Error, os::ERR_IO_DEVICE);
   }
   {
     Fixture f(os::LinuxDiskBus::Nvme);
     f.Sys.NvmeScript.push_back({"/dev/nvme0", 0x06, 0, 1, 0, 0, 4096, EACCES});
     Bytes buf = NvmeQuery(1, 1, 0, 4096);
-    EXPECT_FALSE(f.Control(wc::IOCTL_STORAGE_QUERY_PROPERTY, buf, buf));
+    EXPECT_FALSE(f.Control(winio::CTL_STORAGE_QUERY_PROPERTY, buf, buf));
     EXPECT_EQ(f.Error, os::ERR_ACCESS_DENIED);
     EXPECT_EQ(f.State.Denial, os::AccessDenial::NotPrivileged);
   }
@@ -570,7 +573,7 @@ TEST(LinuxDiskHandle, NvmeStorageQueryFailures) {
     // A SATA disk has no NVMe protocol data; nothing is sent.
     Fixture f(os::LinuxDiskBus::Ata);
     Bytes buf = NvmeQuery(1, 1, 0, 4096);
-    EXPECT_FALSE(f.Control(wc::IOCTL_STORAGE_QUERY_PROPERTY, buf, buf));
+    EXPECT_FALSE(f.Control(winio::CTL_STORAGE_QUERY_PROPERTY, buf, buf));
     EXPECT_EQ(f.Error, os::ERR_NOT_SUPPORTED);
   }
   {
@@ -578,14 +581,14 @@ TEST(LinuxDiskHandle, NvmeStorageQueryFailures) {
     Fixture f(os::LinuxDiskBus::Nvme);
     Bytes in = NvmeQuery(1, 1, 0, 4096);
     Bytes out(1000, 0);
-    EXPECT_FALSE(f.Control(wc::IOCTL_STORAGE_QUERY_PROPERTY, in, out));
+    EXPECT_FALSE(f.Control(winio::CTL_STORAGE_QUERY_PROPERTY, in, out));
     EXPECT_EQ(f.Error, os::ERR_INVALID_PARAMETER);
   }
 }
 
 TEST(LinuxDiskHandle, RequestsLinuxCannotCarry) {
-  for (uint32_t code : {wc::IOCTL_SCSI_MINIPORT, wc::IOCTL_STORAGE_PREDICT_FAILURE,
-                        wc::IOCTL_SCSI_PASS_THROUGH_DIRECT}) {
+  for (uint32_t code : {winio::CTL_SCSI_MINIPORT, winio::CTL_STORAGE_PREDICT_FAILURE,
+                        winio::CTL_SCSI_PASS_THROUGH_DIRECT}) {
     Fixture f;
     Bytes buf(600, 0);
     EXPECT_FALSE(f.Control(code, buf, buf));
@@ -664,7 +667,7 @@ TEST(LinuxDeviceIo, ScsiPortsExistButAnswerNothing) {
   Bytes buf(600, 0);
   uint32_t returned = 0;
   EXPECT_FALSE(
-      port->Control(wc::IOCTL_SCSI_MINIPORT, buf.data(), 60, buf.data(), 557, &returned, &error));
+      port->Control(winio::CTL_SCSI_MINIPORT, buf.data(), 60, buf.data(), 557, &returned, &error));
   EXPECT_EQ(error, os::ERR_NOT_SUPPORTED);
   EXPECT_FALSE(io.Open("\\\\.\\Scsi5:", os::Access::ReadWrite, &error));
   EXPECT_FALSE(io.DefineRawDosDevice("tempBusSil3112", "\\Device\\Scsi\\SI31121"));
@@ -695,8 +698,8 @@ TEST(LinuxDeviceIo, GeometryAndDescriptorFromSysfs) {
     ASSERT_TRUE(h) << c.Tree << c.Drive;
     Bytes geo(24, 0);
     uint32_t returned = 0;
-    ASSERT_TRUE(h->Control(wc::IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, geo.data(), 24, &returned,
-                           &error));
+    ASSERT_TRUE(h->Control(winio::CTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, geo.data(), 24,
+                           &returned, &error));
     EXPECT_EQ(returned, 24u);
     EXPECT_EQ(Get64(geo, 0), c.Cylinders) << c.Tree << c.Drive;
     EXPECT_EQ(Get32(geo, 8), c.Media) << c.Tree << c.Drive;
@@ -704,12 +707,12 @@ TEST(LinuxDeviceIo, GeometryAndDescriptorFromSysfs) {
 
     Bytes query(12, 0);
     Bytes head(8, 0);
-    ASSERT_TRUE(h->Control(wc::IOCTL_STORAGE_QUERY_PROPERTY, query.data(), 12, head.data(), 8,
+    ASSERT_TRUE(h->Control(winio::CTL_STORAGE_QUERY_PROPERTY, query.data(), 12, head.data(), 8,
                            &returned, &error));
     uint32_t size = Get32(head, 4);
     ASSERT_GT(size, 40u);
     Bytes desc(4096, 0);
-    ASSERT_TRUE(h->Control(wc::IOCTL_STORAGE_QUERY_PROPERTY, query.data(), 12, desc.data(), 4096,
+    ASSERT_TRUE(h->Control(winio::CTL_STORAGE_QUERY_PROPERTY, query.data(), 12, desc.data(), 4096,
                            &returned, &error));
     EXPECT_EQ(returned, size);
     EXPECT_EQ(Get32(desc, 28), c.Bus) << c.Tree << c.Drive;
@@ -756,8 +759,8 @@ TEST(LinuxDeviceIo, AccessDenialIsRememberedAndExplained) {
       Bytes in = SendCmd(0xEC, 0, 1, 1, 0, 0);
       Bytes out(528, 0);
       uint32_t returned = 0;
-      EXPECT_FALSE(
-          h->Control(wc::SMART_RCV_DRIVE_DATA, in.data(), 33, out.data(), 528, &returned, &error));
+      EXPECT_FALSE(h->Control(winio::CTL_SMART_RCV_DRIVE_DATA, in.data(), 33, out.data(), 528,
+                              &returned, &error));
       EXPECT_EQ(error, os::ERR_ACCESS_DENIED);
     }
     EXPECT_EQ(io.DeviceAccessDenial(), c.Denial) << c.Tree;

@@ -3,8 +3,8 @@
 // handle moves bytes.
 #include <gtest/gtest.h>
 
-#include "engine/WinIoctl.h"
 #include "os/win32/Win32DeviceIo.h"
+#include "os/wire/WinIoctl.h"
 #include "tests/TempDir.h"
 
 namespace {

@@ -1,12 +1,15 @@
 // The process-wide diagnostic log. One function, `DebugLog`, callable from
-// any layer and any thread. The level (0 off, 1 file, 2 file and message box)
-// is the only global state of the program besides the sink it writes to.
+// any layer and any thread. It lives at the bottom so the engine and the
+// platform backends can log without knowing the application; the sink that
+// writes the lines is the application's (app/DebugLogSink.h), installed with
+// SetDebugLogSink at start. The level (0 off, 1 file, 2 file and message
+// box) is the only global state of the program besides that sink.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-namespace app {
+namespace base {
 
 // Where log lines go. The application installs one built on the platform;
 // tests install one that keeps the lines in memory.
@@ -51,4 +54,4 @@ void DebugLogF(const char* format, ...) STAVRION_PRINTF_FORMAT(1, 2);
 // replaced by ".log" (no '.' leaves the path as it is plus ".log").
 std::string DebugLogPathFor(const std::string& exePath);
 
-}  // namespace app
+}  // namespace base

@@ -1,5 +1,7 @@
 // The Windows device requests the disk engine sends, declared once with their
-// exact byte layouts so that every platform builds and parses the same bytes.
+// exact byte layouts so that every platform builds and parses the same bytes:
+// the contract between the engine and each backend of the device seam
+// (os/win32 passes them on, os/sim and os/linux parse and answer them).
 //
 // Everything lives in namespace winio. Constant names are chosen so they
 // never collide with the SDK's macros (IOCTL_ATA_PASS_THROUGH, SMART_CMD ...
@@ -23,28 +25,20 @@
 #include <cstring>
 #include <type_traits>
 
+#include "base/ByteOrder.h"
+
 namespace winio {
 
 // ---- little-endian byte access ----------------------------------------
 
-inline uint16_t Load16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t Load32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-inline uint64_t Load64(const uint8_t* p) {
-  return static_cast<uint64_t>(Load32(p)) | (static_cast<uint64_t>(Load32(p + 4)) << 32);
-}
-inline void Store16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void Store32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-inline void Store64(uint8_t* p, uint64_t v) {
-  for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
+using base::Fits;
+using base::Load16;
+using base::Load32;
+using base::Load64;
+using base::Store16;
+using base::Store32;
+using base::Store64;
+
 // Stores a pointer-sized field of `width` bytes (4 or 8).
 inline void StoreUintPtr(uint8_t* p, uint64_t v, size_t width) {
   if (width == 8) {
@@ -55,10 +49,6 @@ inline void StoreUintPtr(uint8_t* p, uint64_t v, size_t width) {
 }
 inline uint64_t LoadUintPtr(const uint8_t* p, size_t width) {
   return width == 8 ? Load64(p) : Load32(p);
-}
-// True when [offset, offset + count) lies inside a buffer of `size` bytes.
-constexpr bool Fits(size_t size, size_t offset, size_t count) {
-  return offset <= size && count <= size - offset;
 }
 
 // ---- control codes ------------------------------------------------------
@@ -92,6 +82,7 @@ constexpr uint32_t CTL_ATA_PASS_THROUGH =
 constexpr uint32_t CTL_DISK_GET_DRIVE_GEOMETRY = CtlCode(DEVICE_DISK, 0x0000, BUFFERED, ANY_ACCESS);
 constexpr uint32_t CTL_DISK_GET_DRIVE_GEOMETRY_EX =
     CtlCode(DEVICE_DISK, 0x0028, BUFFERED, ANY_ACCESS);
+constexpr uint32_t CTL_DISK_GET_LENGTH_INFO = CtlCode(DEVICE_DISK, 0x0017, BUFFERED, READ_ACCESS);
 constexpr uint32_t CTL_SMART_GET_VERSION = CtlCode(DEVICE_DISK, 0x0020, BUFFERED, READ_ACCESS);
 constexpr uint32_t CTL_SMART_SEND_DRIVE_COMMAND =
     CtlCode(DEVICE_DISK, 0x0021, BUFFERED, READ_WRITE_ACCESS);
@@ -112,6 +103,7 @@ static_assert(CTL_IDE_PASS_THROUGH == 0x0004D028);
 static_assert(CTL_ATA_PASS_THROUGH == 0x0004D02C);
 static_assert(CTL_DISK_GET_DRIVE_GEOMETRY == 0x00070000);
 static_assert(CTL_DISK_GET_DRIVE_GEOMETRY_EX == 0x000700A0);
+static_assert(CTL_DISK_GET_LENGTH_INFO == 0x0007405C);
 static_assert(CTL_SMART_GET_VERSION == 0x00074080);
 static_assert(CTL_SMART_SEND_DRIVE_COMMAND == 0x0007C084);
 static_assert(CTL_SMART_RCV_DRIVE_DATA == 0x0007C088);
@@ -143,6 +135,7 @@ constexpr uint32_t CTL_SILICON_IMAGE_IDENTIFY = 0x00042008;
 // ---- ATA register values ----------------------------------------------
 
 constexpr uint8_t ATA_IDENTIFY_DEVICE = 0xEC;
+constexpr uint8_t ATA_IDENTIFY_PACKET_DEVICE = 0xA1;
 constexpr uint8_t ATA_SMART = 0xB0;
 constexpr uint8_t ATA_SET_FEATURES = 0xEF;
 constexpr uint8_t SMART_READ_DATA = 0xD0;
@@ -205,6 +198,9 @@ static_assert(sizeof(SENDCMDOUTPARAMS) == 17);
 static_assert(offsetof(SENDCMDOUTPARAMS, DriverStatus) == 4);
 static_assert(offsetof(SENDCMDOUTPARAMS, bBuffer) == 16);
 
+// DRIVERSTATUS.bDriverError when the disk refused the command.
+constexpr uint8_t SMART_DRIVER_IDE_ERROR = 1;
+
 // SMART_GET_VERSION output.
 struct GETVERSIONINPARAMS {
   uint8_t bVersion;
@@ -215,6 +211,9 @@ struct GETVERSIONINPARAMS {
   uint32_t dwReserved[4];
 };
 static_assert(sizeof(GETVERSIONINPARAMS) == 24);
+// GETVERSIONINPARAMS.fCapabilities bits.
+constexpr uint32_t SMART_CAPS_ATA_IDENTIFY = 0x01;
+constexpr uint32_t SMART_CAPS_SMART_COMMANDS = 0x04;
 
 // IOCTL_IDE_PASS_THROUGH: the registers, the data size, then the data.
 struct IDE_PASS_THROUGH_HEADER {
@@ -228,6 +227,7 @@ constexpr uint16_t APT_FLAGS_DRDY_REQUIRED = 0x01;
 constexpr uint16_t APT_FLAGS_DATA_IN = 0x02;
 constexpr uint16_t APT_FLAGS_DATA_OUT = 0x04;
 constexpr uint16_t APT_FLAGS_48BIT_COMMAND = 0x08;
+constexpr uint16_t APT_FLAGS_USE_DMA = 0x10;
 
 // IOCTL_ATA_PASS_THROUGH header as a 32-bit process sends it.
 struct ATA_PASS_THROUGH_EX32 {
@@ -478,6 +478,8 @@ constexpr uint32_t BUS_USB = 0x07;
 constexpr uint32_t BUS_RAID = 0x08;
 constexpr uint32_t BUS_SAS = 0x0A;
 constexpr uint32_t BUS_SATA = 0x0B;
+constexpr uint32_t BUS_MMC = 0x0D;
+constexpr uint32_t BUS_VIRTUAL = 0x0E;
 constexpr uint32_t BUS_NVME = 0x11;
 
 struct STORAGE_DEVICE_DESCRIPTOR {

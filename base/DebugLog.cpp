@@ -1,4 +1,4 @@
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 
 #include <atomic>
 #include <cstdarg>
@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-namespace app {
+namespace base {
 namespace {
 
 std::atomic<int> g_level{0};
@@ -104,4 +104,4 @@ std::string DebugLogPathFor(const std::string& exePath) {
   return exePath.substr(0, dot) + ".log";
 }
 
-}  // namespace app
+}  // namespace base

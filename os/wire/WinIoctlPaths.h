@@ -2,7 +2,7 @@
 // pass-through buffers (USB bridges, the Samsung NVMe driver and the
 // USB-to-NVMe bridges), the storage query for NVMe protocol data, the NVMe
 // miniport pass-through and the CSMI RAID interface. They build on the
-// common layouts of engine/WinIoctl.h (SCSI_PASS_THROUGH in the form of this
+// common layouts of os/wire/WinIoctl.h (SCSI_PASS_THROUGH in the form of this
 // build, SRB_IO_CONTROL, STORAGE_PROTOCOL_SPECIFIC_DATA); everything after a
 // pass-through header is placed with offsetof, so one set of code serves the
 // 44-byte and the 56-byte header alike.
@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/WinIoctl.h"
+#include "os/wire/WinIoctl.h"
 
 namespace winio {
 
