@@ -142,6 +142,30 @@ TEST(LinuxSystem, VersionReadsAsWindows10WithTheKernelRelease) {
   EXPECT_GT(v.BuildNumber, 20000u);  // every kernel we run on is 2.x or later
 }
 
+TEST(LinuxSystem, MutexLockPathIsOneSafeFileName) {
+  const std::string uid = std::to_string(getuid());
+  struct Case {
+    const char* Runtime;  // XDG_RUNTIME_DIR, null when unset
+    const char* Name;
+    std::string Path;
+  };
+  const Case cases[] = {
+      {"/run/user/7", "Vardex", "/run/user/7/Vardex.lock"},
+      {"/run/user/7", "../x/y", "/run/user/7/_.._x_y.lock"},
+      {"/run/user/7", "", "/run/user/7/_.lock"},
+      {"/run/user/7", ".hidden", "/run/user/7/_.hidden.lock"},
+      {"/run/user/7", "a b\\c\xC3\xA4", "/run/user/7/a_b_c__.lock"},
+      {"relative", "Vardex", "/tmp/Vardex-" + uid + ".lock"},  // only an absolute dir counts
+      {nullptr, "Vardex", "/tmp/Vardex-" + uid + ".lock"},
+      {nullptr, "", "/tmp/_-" + uid + ".lock"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    CEnv runtime("XDG_RUNTIME_DIR", c.Runtime);
+    EXPECT_EQ(os::CLinuxSystem::MutexLockPath(c.Name), c.Path);
+  }
+}
+
 TEST(LinuxSystem, NamedMutexIsHeldUntilReleased) {
   testutil::CTempDir dir;
   CEnv runtime("XDG_RUNTIME_DIR", dir.Path().c_str());
