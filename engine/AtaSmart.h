@@ -3,7 +3,25 @@
 // and judges their health. One object, used from one thread.
 //
 // The implementation is split by subject; each .cpp owns the block of
-// declarations marked with its name below.
+// declarations marked with its name below. A map, in the order a disk meets
+// them:
+//
+//   find the disks      Init, IsWinmgmtRunning, StartWinmgmt       Discovery.cpp
+//   admit one disk      AddDisk* per path, AAM/APM/standby         AtaAdmission.cpp,
+//                       settings; the record's defaults            AtaSmart.cpp
+//   talk to it          one group per path: physical drive and     AtaTransport.cpp
+//                       SCSI port (*Pd, *Scsi, *Si, *Wmi), USB     UsbBridge.cpp
+//                       bridges (*Sat), NVMe (*NVMe*), RAID        NvmeAccess.cpp
+//                       members behind CSMI (*Csmi)                Csmi.cpp
+//   read IDENTIFY       texts, versions, features, geometry        IdentifyDecoder.cpp
+//   read S.M.A.R.T.     attributes, thresholds, validity,          SmartRead.cpp,
+//                       NVMe health log, power-on hours            SmartData.cpp
+//   name the family     ClassifySmartFamily, model tables,         SmartFamily.cpp,
+//                       maker disks, form factor                   MakerDisk.cpp
+//   judge it            CheckDiskStatus                            DiskStatus.cpp
+//
+// FamilyFigures.cpp (engine/SmartFamily.h) re-reads the figures that depend on
+// the family once the family is known; free functions over the record.
 #pragma once
 
 #include <array>
