@@ -2,7 +2,8 @@
 # Installs the named Debian packages that are not installed yet:
 #   scripts/install-packages.sh cmake ninja-build g++
 # Does nothing (and asks apt nothing) when all of them are present. Uses sudo
-# only when not run as root.
+# only when not run as root. Recommended packages are left out: the steps name
+# everything they use.
 set -euo pipefail
 
 missing=()
@@ -23,4 +24,4 @@ if [[ $(id -u) -ne 0 ]]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 "${sudo[@]}" apt-get update -q
-"${sudo[@]}" apt-get install -y -q "${missing[@]}"
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The one test command: everything CI runs, in this order, stopping at the
 # first failure.
-#   1. clang-format check of every .cpp/.h of ours
+#   1. clang-format check of every .cpp/.h of ours, and the layer check
+#      (scripts/check-layers.sh: no upward include, no Windows header outside win32/)
 #   2. linux  : gcc build, native test suite
 #   3. asan   : gcc with AddressSanitizer + UndefinedBehaviorSanitizer, test suite
 #   4. windows: mingw-w64 cross build (stavrion.exe, stavrion_tests.exe), test suite under Wine
@@ -74,7 +75,7 @@ scripts/install-packages.sh "${PACKAGES[@]}"
 step_done
 
 if wanted format; then
-  step "clang-format check"
+  step "format: clang-format and layer check"
   mapfile -t SOURCES < <(git ls-files --cached --others --exclude-standard -- '*.cpp' '*.h' |
                          while read -r f; do [[ -f "$f" ]] && echo "$f"; done)
   echo "${#SOURCES[@]} files"
@@ -84,6 +85,9 @@ if wanted format; then
       exit 1
     fi
   fi
+  # Includes point down the layers; Windows headers only in win32/ folders.
+  scripts/check-layers.sh --self-test
+  scripts/check-layers.sh
   step_done
 fi
 
