@@ -2,7 +2,7 @@
 //
 // The engine speaks the Windows device contract on every platform: it opens
 // device names such as "\\.\PhysicalDrive0" or "\\.\Scsi2:" and sends control
-// codes with Windows-layout buffers (see engine/WinIoctl.h). Each backend
+// codes with Windows-layout buffers (see os/wire/WinIoctl.h). Each backend
 // answers those requests: the win32 backend hands them to DeviceIoControl,
 // the simulated machine parses them and answers as a driver would, and the
 // Linux backend translates them to SG_IO and the NVMe admin ioctl.
