@@ -40,7 +40,7 @@ TEST_F(SettingsTest, EveryKeyIsDescribedOnceWithItsDefault) {
     EXPECT_EQ(d.Key, nullptr);
     EXPECT_TRUE(seen.insert(d.Section).second) << d.Section;
   }
-  EXPECT_EQ(seen.size(), 57u + 16u);
+  EXPECT_EQ(seen.size(), 57u + 17u);
 }
 
 TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
@@ -209,6 +209,32 @@ TEST(SettingsParse, DecimalAndHexTexts) {
     EXPECT_EQ(app::ParseDecimal(c.Text), c.Decimal) << c.Text;
     EXPECT_EQ(app::ParseHex(c.Text), c.Hex) << c.Text;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A disk whose model or serial holds "=", "[" or ";" kept none of its
+// per-disk settings: the key could not be written or was read as another.
+TEST_F(SettingsTest, PerDiskKeysThatAnIniCannotHoldAreMapped) {
+  const struct {
+    const char* ModelSerial;
+    const char* StoredKey;
+  } cases[] = {
+      {"MODEL=X1", "MODEL%3DX1"},
+      {";COMMENTLIKE", "%3BCOMMENTLIKE"},
+      {"[SECTIONLIKE", "%5BSECTIONLIKE"},
+      {"PLAIN DISK 1", "PLAIN DISK 1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.ModelSerial);
+    ASSERT_TRUE(m_Settings.SetDisk(DiskSetting::ALARM_TEMPERATURE, c.ModelSerial, 55));
+    EXPECT_EQ(m_Settings.GetDisk(DiskSetting::ALARM_TEMPERATURE, c.ModelSerial), 55);
+    EXPECT_NE(ReadFile().find(std::string(c.StoredKey) + "=55"), std::string::npos) << ReadFile();
+  }
+  // Another disk whose name maps to nothing in common keeps its default.
+  EXPECT_EQ(m_Settings.GetDisk(DiskSetting::ALARM_TEMPERATURE, "MODEL"), 0);
 }
 
 }  // namespace
