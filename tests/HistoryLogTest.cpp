@@ -401,14 +401,14 @@ TEST(HistoryLog, AMonthOfRecordsForFortyEightDisks) {
   for (int i = 0; i < MAX_DISK; ++i) {
     disks.push_back(MakeDisk("DISK MODEL " + std::to_string(i), "SN" + std::to_string(i)));
   }
-  // Every six hours for 30 days, temperatures moving with the time.
-  constexpr int RECORDS = 30 * 4;
+  // Twice a day for 30 days, temperatures moving with the time.
+  constexpr int RECORDS = 30 * 2;
   for (int r = 0; r < RECORDS; ++r) {
     for (int i = 0; i < MAX_DISK; ++i) {
       disks[i].Temperature = static_cast<int8_t>(30 + (r + i) % 20);
       rig.Save(disks[static_cast<size_t>(i)], i);
     }
-    rig.AdvanceSeconds(6 * 3600);
+    rig.AdvanceSeconds(12 * 3600);
   }
   for (int i = 0; i < MAX_DISK; i += 7) {
     const ATA_SMART_INFO& d = disks[static_cast<size_t>(i)];
@@ -420,14 +420,14 @@ TEST(HistoryLog, AMonthOfRecordsForFortyEightDisks) {
     EXPECT_EQ(read.SkippedLines, 0u);
     for (int r = 0; r < RECORDS; ++r) {
       EXPECT_EQ(read.Points[r].Value, 30 + (r + i) % 20);
-      EXPECT_EQ(read.Points[r].Time, read.Points[0].Time + int64_t{r} * 6 * 3600);
+      EXPECT_EQ(read.Points[r].Time, read.Points[0].Time + int64_t{r} * 12 * 3600);
     }
     EXPECT_EQ(rig.Ini(d, "FIRST", "Date"), START_TEXT);
-    EXPECT_EQ(rig.Ini(d, d.ModelSerial, "Date"), "2026/03/31 06:00:00");
-    // One daily file per day, four records and a header each.
-    EXPECT_EQ(CountLines(rig.Read(rig.Folder(d) + "Smart_20260315.csv")), 5u);
-    EXPECT_EQ(CountLines(rig.Read(rig.Folder(d) + "Smart_20260301.csv")), 3u);
-    EXPECT_EQ(CountLines(rig.Read(rig.Folder(d) + "Smart_20260331.csv")), 3u);
+    EXPECT_EQ(rig.Ini(d, d.ModelSerial, "Date"), "2026/03/31 00:00:00");
+    // One daily file per day, its records under a header.
+    EXPECT_EQ(CountLines(rig.Read(rig.Folder(d) + "Smart_20260315.csv")), 3u);
+    EXPECT_EQ(CountLines(rig.Read(rig.Folder(d) + "Smart_20260301.csv")), 2u);
+    EXPECT_EQ(CountLines(rig.Read(rig.Folder(d) + "Smart_20260331.csv")), 2u);
   }
 }
 

@@ -186,8 +186,7 @@ TEST_F(SettingsTest, UnwritableFileGivesOneClearLine) {
 }
 
 TEST_F(SettingsTest, KeysThatCannotBeStoredAreRefusedQuietly) {
-  EXPECT_FALSE(m_Settings.SetDisk(DiskSetting::POWER_ON_UNIT, "", 1));
-  EXPECT_FALSE(m_Settings.SetDisk(DiskSetting::POWER_ON_UNIT, "Model=Serial", 1));
+  // (Per-disk keys are mapped instead: PerDiskKeysThatAnIniCannotHoldAreMapped.)
   EXPECT_FALSE(m_Settings.SetText(Setting::MAIL_TO, "a@b\r\n[Setting]\r\nDebugMode=2"));
   EXPECT_TRUE(m_Settings.WriteError().empty());
   EXPECT_FALSE(std::filesystem::exists(m_Path));
@@ -223,6 +222,8 @@ TEST_F(SettingsTest, PerDiskKeysThatAnIniCannotHoldAreMapped) {
     const char* StoredKey;
   } cases[] = {
       {"MODEL=X1", "MODEL%3DX1"},
+      {"Model=Serial", "Model%3DSerial"},
+      {"", "%"},
       {";COMMENTLIKE", "%3BCOMMENTLIKE"},
       {"[SECTIONLIKE", "%5BSECTIONLIKE"},
       {"PLAIN DISK 1", "PLAIN DISK 1"},

@@ -73,7 +73,7 @@ TEST(HistoryCrash, KilledWriterLeavesReadableFiles) {
     // Let it write a number of records, then kill it wherever it is.
     char buffer[64];
     size_t seen = 0;
-    const size_t want = 200 + 137 * static_cast<size_t>(round);
+    const size_t want = 20 + 13 * static_cast<size_t>(round);
     while (seen < want) {
       ssize_t n = read(fds[0], buffer, sizeof buffer);
       ASSERT_GT(n, 0);
