@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 #include "monitor/OneLineText.h"
 
 namespace monitor {

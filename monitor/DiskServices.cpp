@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 
 namespace monitor {
 
@@ -46,7 +46,7 @@ void CDiskServices::Deliver(const AlarmEvent& event) {
     try {
       sink->OnAlarm(event);
     } catch (const std::exception& e) {
-      app::DebugLogF("Alarm %d not delivered: %s", event.Id, e.what());
+      base::DebugLogF("Alarm %d not delivered: %s", event.Id, e.what());
     }
   }
 }
@@ -69,7 +69,7 @@ void CDiskServices::PlayPendingSound() {
     try {
       sink->OnAlertSound(id);
     } catch (const std::exception& e) {
-      app::DebugLogF("Alert sound %d not played: %s", id, e.what());
+      base::DebugLogF("Alert sound %d not played: %s", id, e.what());
     }
   }
 }
@@ -83,7 +83,7 @@ void CDiskServices::Publish(const CDiskArray& disks) {
     try {
       p->Publish(disks);
     } catch (const std::exception& e) {
-      app::DebugLogF("Publish failed: %s", e.what());
+      base::DebugLogF("Publish failed: %s", e.what());
     }
   }
 }

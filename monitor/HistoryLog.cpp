@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/DebugLog.h"
+#include "base/DebugLog.h"
 #include "engine/SmartFamily.h"
 #include "monitor/HistoryCsv.h"
 #include "monitor/OneLineText.h"
@@ -249,7 +249,7 @@ std::optional<PreviousRecord> CHistoryLog::BeginRecord(const ATA_SMART_INFO& dis
     previous.HealthStatus = m_PendingIni->GetInt(section, "HealthStatus", 0);
     previous.Life = m_PendingIni->GetInt(section, "Life", -1);
   } else {
-    app::DebugLogF("SaveSmartInfo: %s cannot be read, it is left as it is", path.c_str());
+    base::DebugLogF("SaveSmartInfo: %s cannot be read, it is left as it is", path.c_str());
   }
   m_PendingKey = disk.ModelSerial;
   return previous;
@@ -310,8 +310,8 @@ void CHistoryLog::WriteSmartIni(const ATA_SMART_INFO& disk, const std::vector<Hi
   }
   const std::string path = DiskFolder(disk.ModelSerial) + "Smart.ini";
   if (!m_Files.WriteFileAtomic(path, ini.Serialise())) {
-    app::DebugLogF("SaveSmartInfo: %s not written: %s", path.c_str(),
-                   m_Files.LastErrorText().c_str());
+    base::DebugLogF("SaveSmartInfo: %s not written: %s", path.c_str(),
+                    m_Files.LastErrorText().c_str());
   }
 }
 
