@@ -81,6 +81,12 @@ def ensure_prefix():
         replacements[face] = "WenQuanYi Micro Hei"
     reg = ["REGEDIT4", "", "[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]"]
     reg += ['"%s"="%s"' % kv for kv in replacements.items()]
+    # Tahoma and its bold face link to the Japanese font for the glyphs they
+    # lack (Wine links only the regular face by default).
+    link = "wqy-microhei.ttc,WenQuanYi Micro Hei"
+    hex7 = ",".join("%02x,00" % ord(c) for c in link) + ",00,00,00,00"
+    reg += ["", "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]"]
+    reg += ['"%s"=hex(7):%s' % (face, hex7) for face in ["Tahoma", "Tahoma Bold"]]
     reg += ["", "[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]", '"ShowCrashDialog"=dword:00000000',
             "", "[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]", '"Decorated"="Y"', ""]
     reg_file = os.path.join(prefix, "stavrion-gui.reg")
@@ -327,7 +333,7 @@ def main():
             print("%s run: %.1f s" % (language, took))
 
         # Zoom through the settings file and through the DPI.
-        for zoom, dpi in [("150", 96), ("200", 96), ("0", 144)]:
+        for zoom, dpi in [("100", 96), ("150", 96), ("200", 96), ("0", 144)]:
             set_dpi(dpi)
             folder = stage({"Language": "German", "ZoomType": zoom})
             blocks, took, raw = run_reader(display, folder, ["start:--machine demo", "dump", "close"])

@@ -3,7 +3,7 @@
 # into OUTDIR (the build folder): the program icon and the disk status icons
 # (.ico, several sizes, with icotool), the status pictures of the panel at
 # every zoom step and the row icons of the attribute list (.png, with
-# rsvg-convert), and status-images.rc naming the pictures for windres.
+# rsvg-convert), the splash picture, and status-images.rc naming the pictures for windres.
 #   scripts/render-resources.sh OUTDIR
 set -euo pipefail
 
@@ -50,4 +50,5 @@ for s in good caution bad unknown; do
   ico "$TMP/disk-$s.svg" "$OUT/disk-$s.ico"
 done
 png "$SRC/row-icons.svg" 80 16 "$OUT/row-icons.png"
+png "$SRC/splash.svg" 1040 680 "$OUT/splash.png"
 cp "$TMP/status-images.rc" "$OUT/status-images.rc"

@@ -89,13 +89,14 @@ TEST(Skin, BlendingOverTheBackgroundCopy) {
 }
 
 TEST(Skin, FramePanelHasAGreyBorderAndHalfAlpha) {
-  const std::vector<uint32_t> p = FramePanel(6, 4, true);
-  ASSERT_EQ(p.size(), 24u);
+  const std::vector<uint32_t> p = FramePanel(6, 8, true);
+  ASSERT_EQ(p.size(), 48u);
   for (uint32_t px : p) EXPECT_EQ(px >> 24, 128u);
   EXPECT_EQ(p[0] & 0xFFFFFFu, 0x808080u);
-  EXPECT_EQ(p[23] & 0xFFFFFFu, 0x808080u);
-  EXPECT_EQ(p[1 * 6 + 1] & 0xFFu, 215u);  // upper half starts at 215
-  EXPECT_EQ(p[2 * 6 + 1] & 0xFFu, 223u);  // lower half starts at 223
+  EXPECT_EQ(p[47] & 0xFFFFFFu, 0x808080u);
+  EXPECT_EQ(p[3 * 6 + 1] & 0xFFu, 229u);  // the upper half ends at 229
+  EXPECT_EQ(p[4 * 6 + 1] & 0xFFu, 223u);  // the lower half starts at 223
+  EXPECT_EQ(p[6 * 6 + 1] & 0xFFu, 244u);  // and goes towards white
   EXPECT_EQ(FramePanel(4, 4, false)[5] & 0xFFFFFFu, 0xFFFFFFu);
   EXPECT_TRUE(FramePanel(0, 10, true).empty());
 }
@@ -139,7 +140,7 @@ TEST(Skin, LowColourAndTheSplashShape) {
   EXPECT_FALSE(IsLowColor(false, 1, 24));
   const uint32_t m = 0xFF00FF;
   const uint32_t row[] = {m, m, 1, 2, m, 3, m};
-  const std::vector<Run> runs = OpaqueRuns(row, 7, m);
+  const std::vector<PixelRun> runs = OpaqueRuns(row, 7, m);
   ASSERT_EQ(runs.size(), 2u);
   EXPECT_EQ(runs[0].Start, 2);
   EXPECT_EQ(runs[0].End, 4);

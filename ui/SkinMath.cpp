@@ -133,8 +133,8 @@ bool IsLowColor(bool highContrast, int32_t planes, int32_t bitsPerPixel) {
   return highContrast || planes * bitsPerPixel <= 23;
 }
 
-std::vector<Run> OpaqueRuns(const uint32_t* row, int32_t width, uint32_t transparent) {
-  std::vector<Run> runs;
+std::vector<PixelRun> OpaqueRuns(const uint32_t* row, int32_t width, uint32_t transparent) {
+  std::vector<PixelRun> runs;
   int32_t x = 0;
   while (x < width) {
     while (x < width && (row[x] & 0xFFFFFFu) == transparent) ++x;

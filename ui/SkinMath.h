@@ -85,10 +85,10 @@ bool IsLowColor(bool highContrast, int32_t planes, int32_t bitsPerPixel);
 
 // The runs of one row of the splash bitmap that are not the transparent
 // colour: [start, end) pixel ranges.
-struct Run {
+struct PixelRun {
   int32_t Start = 0;
   int32_t End = 0;
 };
-std::vector<Run> OpaqueRuns(const uint32_t* row, int32_t width, uint32_t transparent);
+std::vector<PixelRun> OpaqueRuns(const uint32_t* row, int32_t width, uint32_t transparent);
 
 }  // namespace ui

@@ -2,6 +2,10 @@
 
 #include <commctrl.h>
 
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
 #include <ctime>
 
 #include "app/DebugLog.h"
@@ -12,6 +16,31 @@
 
 namespace monitor {
 namespace {
+
+double MsSince(int64_t start) {
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(now.QuadPart - start) * 1000.0 /
+         static_cast<double>(frequency.QuadPart);
+}
+
+int64_t Now() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now.QuadPart;
+}
+
+// User and kernel time of this process, milliseconds.
+double ProcessCpuMs() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  auto ms = [](const FILETIME& t) {
+    return static_cast<double>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
+           10000.0;
+  };
+  return ms(kernel) + ms(user);
+}
 
 // Client area of the main window in base units.
 constexpr int CLIENT_WIDTH = 1022;
@@ -144,6 +173,14 @@ BOOL CMainDialog::OnInitDialog() {
   m_Accelerators = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_ACCELERATOR));
 
   InitLanguage();
+  // The splash window while the disks are searched.
+  if (m_Splash.Create(m_Hwnd) && m_Splash.SetBitmap(IDP_SPLASH)) {
+    m_Splash.SetTextFont(m_CurrentLanguage == "English" ? L"Tahoma" : L"Segoe UI", 14);
+    m_Splash.SetTextRect({217, 590, 824, 644});
+    m_Splash.SetTextColor(RGB(128, 128, 128));
+    m_Splash.Show();
+    m_Splash.SetText(GetText("Message", "INITIALIZE"));
+  }
   m_ZoomChoice = m_Setup.Settings->Get(app::Setting::ZOOM_TYPE);
   // The user's zoom choice from the start ("ZoomType" 0 follows the DPI);
   // it is not left at 100 % until the DPI happens to change.
@@ -154,8 +191,12 @@ BOOL CMainDialog::OnInitDialog() {
   CreateControls();
   RelayoutDialog();
 
+  m_Splash.SetText(GetText("Message", "SEARCH_DEVICE"));
   app::DebugLog("InitAta");
+  const int64_t monitorStart = Now();
   m_Monitor.InitAta();
+  m_MonitorMs = MsSince(monitorStart);
+  m_Splash.SetText(GetText("Message", "LOAD_RESOURCE"));
   if (m_Monitor.DiskCount() == 0) {
     // Nothing to show: the program ends after saying so (no message box
     // when it draws a picture for the documentation).
@@ -165,11 +206,14 @@ BOOL CMainDialog::OnInitDialog() {
                   os::Utf8ToWide(GetText("WARNING", "WindowTitle")).c_str(),
                   MB_OK | MB_ICONERROR | MB_SYSTEMMODAL);
     }
+    m_Splash.Hide();
     EndModal(0);
     return TRUE;
   }
   m_Setup.Settings->SetText(app::Setting::EXEC_FAILED, "1");
+  const int64_t startStart = Now();
   ChangeLang();
+  m_MonitorMs += MsSince(startStart);
   m_UiReady = true;
   m_Setup.Settings->SetText(app::Setting::EXEC_FAILED, "0");
 
@@ -181,8 +225,10 @@ BOOL CMainDialog::OnInitDialog() {
   SetWindowPos(m_Hwnd, nullptr, work.left + std::max(0L, (work.right - work.left - w) / 2),
                work.top + std::max(0L, (work.bottom - work.top - h) / 2), 0, 0,
                SWP_NOSIZE | SWP_NOZORDER);
+  m_Splash.Hide();
   if (m_Setup.ScreenshotDetails) ShowView(5);
   if (!m_Setup.Screenshot.empty()) PostMessageW(m_Hwnd, WM_APP + 1, 0, 0);
+  if (!m_Setup.Bench.empty()) PostMessageW(m_Hwnd, WM_APP + 2, 0, 0);
   return TRUE;
 }
 
@@ -254,7 +300,7 @@ void CMainDialog::RelayoutDialog() {
   place(m_Title, 16, 124, 990, 44, 22, 700, RGB(20, 24, 30), 0);
   place(m_StatusLabel, 16, 176, 300, 26, 15, 700, LABEL_COLOR, 0);
   m_StatusImage.Place(16, 204, 80, 96, z);
-  place(m_Status, 100, 204, 216, 64, 30, 700, RGB(110, 110, 110), 1);
+  place(m_Status, 100, 204, 216, 62, 30, 700, RGB(110, 110, 110), 1);
   place(m_Life, 100, 266, 216, 32, 20, 400, RGB(60, 60, 60), 1);
   place(m_TemperatureLabel, 16, 314, 300, 26, 15, 700, LABEL_COLOR, 0);
   place(m_Temperature, 16, 342, 300, 64, 30, 400, RGB(127, 127, 127), 1);
@@ -521,8 +567,53 @@ void CMainDialog::TakeScreenshot() {
   EndModal(saved ? IDOK : IDABORT);
 }
 
+void CMainDialog::RunBench() {
+  // A refresh of every disk with the redraw it causes, in process CPU time.
+  constexpr int ROUNDS = 20;
+  std::vector<double> cpu, wall;
+  for (int i = 0; i < ROUNDS; ++i) {
+    const double cpuStart = ProcessCpuMs();
+    const int64_t wallStart = Now();
+    m_Monitor.Refresh(true);
+    RedrawWindow(m_Hwnd, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    wall.push_back(MsSince(wallStart));
+    cpu.push_back(ProcessCpuMs() - cpuStart);
+  }
+  std::sort(cpu.begin(), cpu.end());
+  std::sort(wall.begin(), wall.end());
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof(memory);
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                       sizeof(memory));
+  FILE* out = _wfopen(m_Setup.Bench.c_str(), L"wb");
+  if (out != nullptr) {
+    std::fprintf(out, "disks %d\n", m_Monitor.DiskCount());
+    std::fprintf(out, "monitor_before_first_paint_ms %.2f\n", m_MonitorMs);
+    std::fprintf(out, "start_to_first_paint_ms %.2f\n", m_FirstPaintMs);
+    std::fprintf(out, "refresh_redraw_cpu_ms_median %.2f\n", cpu[ROUNDS / 2]);
+    std::fprintf(out, "refresh_redraw_wall_ms_median %.2f\n", wall[ROUNDS / 2]);
+    std::fprintf(out, "private_bytes %llu\n", static_cast<unsigned long long>(memory.PrivateUsage));
+    std::fprintf(out, "working_set_bytes %llu\n",
+                 static_cast<unsigned long long>(memory.WorkingSetSize));
+    std::fclose(out);
+  }
+  m_Monitor.CanExit();
+  EndModal(IDOK);
+}
+
 bool CMainDialog::OnMessage(UINT msg, WPARAM wp, LPARAM /*lp*/, INT_PTR* result) {
   switch (msg) {
+    case WM_PAINT:
+      // Not handled here; only the time of the first one is noted.
+      if (m_FirstPaintMs == 0 && m_Setup.ProcessStart != 0) {
+        m_FirstPaintMs = MsSince(m_Setup.ProcessStart);
+      }
+      return false;
+    case WM_APP + 2:
+      RunBench();
+      *result = 0;
+      return true;
     case WM_TIMER:
       if (wp == 0x3001) {
         KillTimer(m_Hwnd, 0x3001);

@@ -20,6 +20,7 @@
 #include "monitor/win32/Win32TimerHost.h"
 #include "ui/win32/DialogCx.h"
 #include "ui/win32/SkinControl.h"
+#include "ui/win32/SplashScreenEx.h"
 
 namespace monitor {
 
@@ -31,6 +32,8 @@ struct MainDialogSetup {
   std::wstring CustomizationFolder;  // with trailing backslash
   std::wstring Screenshot;           // when set: draw once into this PNG file and end
   bool ScreenshotDetails = false;    // the screenshot shows the detail pane
+  std::wstring Bench;                // when set: measure, write the figures there and end
+  int64_t ProcessStart = 0;          // QueryPerformanceCounter at the start of WinMain
 };
 
 class CMainDialog : public ui::CDialogCx, public IMonitorListener {
@@ -62,6 +65,7 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   void ShowView(int view);
   void TryExit();
   void TakeScreenshot();
+  void RunBench();
   std::string GetText(const std::string& section, const std::string& key) const;
 
   MainDialogSetup m_Setup;
@@ -75,6 +79,9 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   bool m_UiReady = false;
   int m_BusyDepth = 0;
   HCURSOR m_SavedCursor = nullptr;
+  // Start-up figures for the benchmark (milliseconds).
+  double m_MonitorMs = 0;
+  double m_FirstPaintMs = 0;
 
   ui::CButtonCx m_Refresh, m_Rescan, m_SmartView, m_GraphView, m_Previous, m_Next;
   std::array<ui::CButtonCx, 8> m_DiskButtons;
@@ -87,6 +94,7 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   };
   std::vector<std::unique_ptr<Field>> m_Fields;
 
+  ui::CSplashScreenEx m_Splash;
   // The detail pane: created on first use, owned here alone.
   std::unique_ptr<CTslInfoDlg> m_TslInfo;
 };

@@ -35,13 +35,14 @@ void SetItemText(HWND list, int item, int column, const std::string& text) {
 
 // The five row icons from the built-in strip (16 x 16 each).
 HIMAGELIST LoadRowIcons() {
-  HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 5, 0);
+  HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR32, 5, 0);
   std::unique_ptr<Gdiplus::Bitmap> strip = ui::LoadPngResource(IDP_ROW_ICONS);
   if (strip) {
     HBITMAP bitmap = nullptr;
-    strip->GetHBITMAP(Gdiplus::Color(255, 255, 255), &bitmap);
+    // 32-bit with its alpha: the icons' edges blend into either row colour.
+    strip->GetHBITMAP(Gdiplus::Color(0, 0, 0, 0), &bitmap);
     if (bitmap != nullptr) {
-      ImageList_AddMasked(images, bitmap, RGB(255, 255, 255));
+      ImageList_Add(images, bitmap, nullptr);
       DeleteObject(bitmap);
     }
   }
@@ -54,6 +55,11 @@ CTslInfoDlg::CTslInfoDlg(const CMonitor& monitor, std::function<ListTexts()> tex
                          std::function<ListOptions()> options)
     : m_Monitor(monitor), m_Texts(std::move(texts)), m_Options(std::move(options)) {
   m_BackgroundColor = RGB(244, 245, 247);
+}
+
+CTslInfoDlg::~CTslInfoDlg() {
+  Destroy();
+  if (m_Images != nullptr) ImageList_Destroy(m_Images);
 }
 
 bool CTslInfoDlg::Create(HWND parent, double zoom, const std::wstring& face) {
@@ -71,6 +77,8 @@ BOOL CTslInfoDlg::OnInitDialog() {
   m_List =
       CreateChild(WC_LISTVIEWW, IDC_ATTRIBUTE_LIST,
                   LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP, WS_EX_CLIENTEDGE);
+  m_ListCtrl.Attach(m_Hwnd, IDC_ATTRIBUTE_LIST);
+  m_SelectorCtrl.Attach(m_Hwnd, IDC_DISK_SELECTOR);
   SendMessageW(m_List, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_DOUBLEBUFFER);
   m_Images = LoadRowIcons();
@@ -89,18 +97,8 @@ void CTslInfoDlg::RelayoutDialog() {
   m_Back.SetTextAlign(1);
   PlaceChild(IDC_DISK_SELECTOR, 6, 29, 810, 300);
   PlaceChild(IDC_ATTRIBUTE_LIST, 6, 74, 980, 624 - 74 - 4);
-  if (m_ListFont != nullptr) DeleteObject(m_ListFont);
-  m_ListFont = CreateFontW(-ui::Scale(16, m_Zoom), 0, 0, 0, 400, FALSE, FALSE, FALSE,
-                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                           CLEARTYPE_NATURAL_QUALITY, DEFAULT_PITCH, m_FontFace.c_str());
-  SendMessageW(m_List, WM_SETFONT, reinterpret_cast<WPARAM>(m_ListFont), TRUE);
-  if (m_SelectorFont != nullptr) DeleteObject(m_SelectorFont);
-  m_SelectorFont = CreateFontW(-ui::Scale(16, m_Zoom), 0, 0, 0, 400, FALSE, FALSE, FALSE,
-                               DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                               CLEARTYPE_NATURAL_QUALITY, DEFAULT_PITCH, m_FontFace.c_str());
-  SendMessageW(m_Selector, WM_SETFONT, reinterpret_cast<WPARAM>(m_SelectorFont), TRUE);
-  SendMessageW(m_Selector, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
-               ui::Scale(static_cast<int>(16 * 1.25), m_Zoom));
+  m_ListCtrl.SetControlFont(m_FontFace, m_Zoom);
+  m_SelectorCtrl.SetControlFont(m_FontFace, 16, m_Zoom);
   if (m_Disk >= 0) UpdateListCtrl(m_Disk);
 }
 
@@ -151,7 +149,7 @@ int CTslInfoDlg::UpdateListCtrl(int32_t index) {
   SendMessageW(m_List, WM_SETREDRAW, FALSE, 0);
   InitListColumns();
   const AttributeList list = BuildAttributeList(m_Monitor.Disks(), index, m_Options(), m_Texts());
-  m_Trusted = list.TextTrusted;
+  m_ListCtrl.SetTextColor(list.TextTrusted ? RGB(0, 0, 0) : RGB(192, 192, 192));
   int row = 0;
   for (const AttributeRow& r : list.Rows) {
     LVITEMW item{};
@@ -187,52 +185,11 @@ void CTslInfoDlg::OnCancel() {
   SendMessageW(GetParent(m_Hwnd), WM_SHOW_PANEL, 0, 0);
 }
 
-LRESULT CTslInfoDlg::OnCustomDraw(NMLVCUSTOMDRAW* draw) {
-  switch (draw->nmcd.dwDrawStage) {
-    case CDDS_PREPAINT:
-      return CDRF_NOTIFYITEMDRAW;
-    case CDDS_ITEMPREPAINT:
-      return CDRF_NOTIFYSUBITEMDRAW | CDRF_NOTIFYPOSTPAINT;
-    case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
-      const bool odd = (draw->nmcd.dwItemSpec & 1) != 0;
-      draw->clrText = m_Trusted ? RGB(0, 0, 0) : RGB(192, 192, 192);
-      draw->clrTextBk = odd ? RGB(248, 248, 248) : RGB(255, 255, 255);
-      return CDRF_NEWFONT;
-    }
-    case CDDS_ITEMPOSTPAINT: {
-      // A thin line at the right edge of each column of the row.
-      HPEN pen = CreatePen(PS_SOLID, 1, RGB(224, 224, 224));
-      HGDIOBJ old = SelectObject(draw->nmcd.hdc, pen);
-      const int columns = static_cast<int>(std::size(kColumns));
-      for (int c = 0; c < columns; ++c) {
-        RECT r{};
-        r.top = c;
-        r.left = LVIR_BOUNDS;
-        if (!SendMessageW(m_List, LVM_GETSUBITEMRECT, draw->nmcd.dwItemSpec,
-                          reinterpret_cast<LPARAM>(&r))) {
-          continue;
-        }
-        int right = r.right;
-        if (c == 0) {
-          right = r.left + static_cast<int>(SendMessageW(m_List, LVM_GETCOLUMNWIDTH, 0, 0));
-        }
-        MoveToEx(draw->nmcd.hdc, right - 1, r.top, nullptr);
-        LineTo(draw->nmcd.hdc, right - 1, r.bottom);
-      }
-      SelectObject(draw->nmcd.hdc, old);
-      DeleteObject(pen);
-      return CDRF_DODEFAULT;
-    }
-    default:
-      return CDRF_DODEFAULT;
-  }
-}
-
 bool CTslInfoDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
   if (msg == WM_NOTIFY && !m_HighContrast) {
     auto* header = reinterpret_cast<NMHDR*>(lp);
     if (header->hwndFrom == m_List && header->code == NM_CUSTOMDRAW) {
-      *result = OnCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(lp));
+      *result = m_ListCtrl.OnCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(lp));
       return true;
     }
   }

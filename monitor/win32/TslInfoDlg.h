@@ -13,6 +13,7 @@
 #include "monitor/AttributeList.h"
 #include "monitor/Monitor.h"
 #include "ui/win32/DialogCx.h"
+#include "ui/win32/ListCtrlEx.h"
 #include "ui/win32/SkinControl.h"
 
 namespace monitor {
@@ -29,6 +30,8 @@ class CTslInfoDlg : public ui::CDialogCx {
   // current language and of English; `options` the list settings.
   CTslInfoDlg(const CMonitor& monitor, std::function<ListTexts()> texts,
               std::function<ListOptions()> options);
+
+  ~CTslInfoDlg() override;
 
   bool Create(HWND parent, double zoom, const std::wstring& face);
   // Refills the selector from the monitor's disks and shows the monitor's
@@ -51,18 +54,16 @@ class CTslInfoDlg : public ui::CDialogCx {
 
  private:
   void InitListColumns();
-  LRESULT OnCustomDraw(NMLVCUSTOMDRAW* draw);
 
   const CMonitor& m_Monitor;
   std::function<ListTexts()> m_Texts;
   std::function<ListOptions()> m_Options;
   int32_t m_Disk = -1;
-  bool m_Trusted = true;
   HWND m_List = nullptr;
   HWND m_Selector = nullptr;
   HIMAGELIST m_Images = nullptr;
-  HFONT m_ListFont = nullptr;
-  HFONT m_SelectorFont = nullptr;
+  ui::CListCtrlEx m_ListCtrl;
+  ui::CComboBoxCx m_SelectorCtrl;
   ui::CButtonCx m_Back;
 };
 

@@ -7,6 +7,8 @@
 // Options of our own, for documentation and tests:
 //   --screenshot FILE.png   draw the window once into FILE.png and end
 //   --details               with --screenshot: show the S.M.A.R.T. details
+//   --bench FILE            measure start-up, refresh and memory, write the
+//                           figures to FILE and end
 #include <windows.h>
 
 #include <commctrl.h>
@@ -47,11 +49,12 @@ std::vector<std::string> Arguments() {
   return args;
 }
 
-// Takes "--screenshot FILE" and "--details" out of `args`.
-void TakeScreenshotOptions(std::vector<std::string>& args, std::wstring* file, bool* details) {
+// Takes "--screenshot FILE", "--details" and "--bench FILE" out of `args`.
+void TakeScreenshotOptions(std::vector<std::string>& args, std::wstring* file, bool* details,
+                           std::wstring* bench) {
   for (size_t i = 0; i < args.size();) {
-    if (args[i] == "--screenshot" && i + 1 < args.size()) {
-      *file = os::Utf8ToWide(args[i + 1]);
+    if ((args[i] == "--screenshot" || args[i] == "--bench") && i + 1 < args.size()) {
+      *(args[i] == "--bench" ? bench : file) = os::Utf8ToWide(args[i + 1]);
       args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
                  args.begin() + static_cast<std::ptrdiff_t>(i + 2));
     } else if (args[i] == "--details") {
@@ -66,6 +69,8 @@ void TakeScreenshotOptions(std::vector<std::string>& args, std::wstring* file, b
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command*/, int /*show*/) {
+  LARGE_INTEGER processStart;
+  QueryPerformanceCounter(&processStart);
   SetProcessDPIAware();
   SetErrorMode(SEM_FAILCRITICALERRORS);
   RegisterMainWindowClass(instance);
@@ -89,8 +94,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
     }
   }
   std::wstring screenshot;
+  std::wstring bench;
   bool details = false;
-  TakeScreenshotOptions(args, &screenshot, &details);
+  TakeScreenshotOptions(args, &screenshot, &details, &bench);
 
   std::unique_ptr<monitor::CMachine> machine = monitor::CMachine::Open(option, &error);
   if (!machine) {
@@ -110,6 +116,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
     setup.CustomizationFolder = os::Utf8ToWide(app.CustomizationFolder());
     setup.Screenshot = screenshot;
     setup.ScreenshotDetails = details;
+    setup.Bench = bench;
+    setup.ProcessStart = processStart.QuadPart;
     monitor::CMainDialog dialog(setup);
     const INT_PTR r = dialog.DoModal(IDD_MAIN, nullptr);
     // 1: no disk found; 3: the screenshot could not be written.
