@@ -19,9 +19,9 @@ import subprocess
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-spec = importlib.util.spec_from_file_location("guitest", os.path.join(ROOT, "scripts/gui-test.py"))
-guitest = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(guitest)
+module_spec = importlib.util.spec_from_file_location("guitest", os.path.join(ROOT, "scripts/gui-test.py"))
+guitest = importlib.util.module_from_spec(module_spec)
+module_spec.loader.exec_module(guitest)
 
 RUNS = 5
 
