@@ -539,6 +539,8 @@ PanelTexts BuildPanel(const CDiskArray& disks, int32_t index, const PanelOptions
   p.DriveMap = asi.DriveMap;
   p.MaxTransferMode = asi.MaxTransferMode;
   p.CurrentTransferMode = asi.CurrentTransferMode;
+  p.Standard = asi.MinorVersionText.empty() ? asi.MajorVersionText
+                                            : asi.MajorVersionText + " | " + asi.MinorVersionText;
   p.Interface = asi.Interface;
   p.Enclosure = asi.Enclosure;
   p.Controller = asi.Controller.empty() || asi.Controller == "Unknown" ? unknown : asi.Controller;

@@ -129,6 +129,7 @@ struct PanelTexts {
   std::string DriveMap;
   std::string MaxTransferMode;
   std::string CurrentTransferMode;
+  std::string Standard;  // the ATA standard: major version, and minor when known
   std::string Interface;
   std::string Enclosure;
   std::string Controller;

@@ -16,9 +16,16 @@
 #   os/sim, os/linux, os/win32     base, os/wire, os/ and their own folder only
 #   engine/                        base, os/wire, os/
 #   app/                           + engine
-#   monitor/, tools/               + app, and the backends (the monitor picks the machine)
-#   cli/, ui/, chart/ (front ends) + monitor, tools
+#   tools/                         + app
+#   monitor/                       + app, and the backends (the monitor picks the machine)
+#   ui/ (the window's arithmetic)  base
+#   ui/win32/ (the window's controls)  base, os/wire, os/, os/win32, ui/
+#   cli/, chart/ (front ends)      everything above but the window
+#   monitor/win32/, tools/win32/, chart/win32/ (the window program)
+#                                  everything but cli/, and resources/ (its resource numbers)
 #   tests/, bench/, fuzz/          anything
+# Besides: only win32/ folders include Windows headers or files of a win32/
+# folder.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -30,34 +37,39 @@ function layer(path) {
   if (path ~ /^os\/wire\//) return "wire"
   if (path ~ /^os\/(sim|linux|win32)\//) { split(path, p, "/"); return "os-" p[2] }
   if (path ~ /^os\//) return "os"
+  if (path ~ /^(tests|bench|fuzz)\//) return "any"
+  if (path ~ /^ui\/win32\//) return "ui-win32"
+  if (path ~ /^(monitor|tools|chart)\/win32\//) return "window"
   if (path ~ /^engine\//) return "engine"
   if (path ~ /^app\//) return "app"
   if (path ~ /^monitor\//) return "monitor"
   if (path ~ /^tools\//) return "tools"
-  if (path ~ /^(cli|ui|chart)\//) return "front"
-  if (path ~ /^(tests|bench|fuzz)\//) return "any"
+  if (path ~ /^ui\//) return "ui"
+  if (path ~ /^(cli|chart)\//) return "front"
+  if (path ~ /^resources\//) return "resources"
   return ""
 }
 # May a file of layer `from` include a file of layer `to`?
 function allowed(from, to) {
   if (to == "" || from == "any" || from == to) return 1
-  if (to == "base") return from != ""
-  if (from == "base") return 0
-  if (to == "wire") return 1
-  if (from == "wire") return 0
-  if (to == "os") return 1
-  if (from == "os") return 0
-  if (to ~ /^os-/) return from == "monitor" || from == "tools" || from == "front"
-  if (from ~ /^os-/) return 0
-  if (to == "engine") return 1
-  if (from == "engine") return 0
-  if (to == "app") return 1
-  if (from == "app") return 0
-  if (to == "monitor" || to == "tools") return from == "front" || (from == "monitor" && to == "tools")
-  return 0
+  return index(may[from], " " to " ") > 0
 }
 function in_win32(path) { return path ~ /(^|\/)win32\// }
 BEGIN {
+  backends = " os-sim os-linux os-win32 "
+  may["base"] = " "
+  may["wire"] = " base "
+  may["os"] = " base wire "
+  may["os-sim"] = may["os-linux"] = may["os-win32"] = " base wire os "
+  may["engine"] = " base wire os "
+  may["app"] = " base wire os engine "
+  may["tools"] = " base wire os engine app "
+  may["monitor"] = " base wire os engine app" backends
+  may["ui"] = " base "
+  may["ui-win32"] = " base wire os os-win32 ui "
+  may["front"] = " base wire os engine app tools monitor ui" backends
+  may["window"] = " base wire os engine app tools monitor ui ui-win32 resources" backends
+  may["resources"] = " "
   # Headers of the Windows SDK (matched without case, as Windows matches them).
   windows = "^(windows|win[a-z0-9_]*|nt[a-z0-9_]*|ws2[a-z0-9_]*|wbem[a-z]*|comdef|comip|comutil|" \
             "commctrl|commdlg|ole[a-z0-9]*|objbase|objidl|shellapi|shlobj|shlwapi|setupapi|" \
@@ -133,7 +145,27 @@ self_test() {
     "os/win32/A.cpp|#include <windows.h>|pass"
     "monitor/win32/A.cpp|#include <windows.h>|pass"
     "tests/win32/A.cpp|#include <windows.h>|pass"
-    "ui/win32/A.cpp|#include \"monitor/win32/Tray.h\"|pass"
+    "ui/win32/A.cpp|#include \"monitor/win32/Tray.h\"|fail"
+    "ui/win32/A.cpp|#include \"monitor/Monitor.h\"|fail"
+    "ui/win32/A.cpp|#include \"os/win32/WinText.h\"|pass"
+    "ui/win32/A.cpp|#include \"ui/SkinMath.h\"|pass"
+    "ui/A.cpp|#include \"engine/AtaSmart.h\"|fail"
+    "ui/A.cpp|#include \"ui/win32/SkinControl.h\"|fail"
+    "ui/A.cpp|#include <windows.h>|fail"
+    "monitor/win32/A.cpp|#include \"ui/win32/SkinControl.h\"|pass"
+    "monitor/win32/A.cpp|#include \"resources/resource.h\"|pass"
+    "monitor/win32/A.cpp|#include \"cli/Commands.h\"|fail"
+    "monitor/A.cpp|#include \"resources/resource.h\"|fail"
+    "monitor/A.cpp|#include \"tools/Smbios.h\"|fail"
+    "monitor/A.cpp|#include \"ui/SkinMath.h\"|fail"
+    "tools/A.cpp|#include \"app/JsonWriter.h\"|pass"
+    "tools/A.cpp|#include \"monitor/Monitor.h\"|fail"
+    "tools/A.cpp|#include \"os/linux/LinuxSmbios.h\"|fail"
+    "tools/A.cpp|#include <winsock2.h>|fail"
+    "tools/win32/A.cpp|#include \"tools/Smbios.h\"|pass"
+    "cli/A.cpp|#include \"tools/MemoryInfo.h\"|pass"
+    "cli/A.cpp|#include \"monitor/win32/MainDialog.h\"|fail"
+    "app/A.cpp|#include \"tools/Smbios.h\"|fail"
     "tests/A.cpp|#include \"monitor/Monitor.h\"|pass"
   )
   local c file text want got

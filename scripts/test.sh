@@ -3,9 +3,10 @@
 # first failure.
 #   1. clang-format check of every .cpp/.h of ours, and the layer check
 #      (scripts/check-layers.sh: no upward include, no Windows header outside win32/)
-#   2. linux  : gcc build, native test suite
+#   2. linux  : gcc Release build (as a packager builds it), native test suite
 #   3. asan   : gcc with AddressSanitizer + UndefinedBehaviorSanitizer, test suite
-#   4. windows: mingw-w64 cross build (stavrion.exe, stavrion_tests.exe), test suite under Wine
+#   4. windows: mingw-w64 cross build (stavrion.exe, StavrionGui.exe, stavrion_tests.exe), test
+#               suite under Wine, the window program under Wine on Xvfb (scripts/gui-test.py)
 #   5. fuzz   : clang libFuzzer targets, each run briefly over its corpus
 #   6. e2e    : the program against smartctl on emulated disks in a QEMU guest
 #               (scripts/e2e-qemu.sh; the kernel comes from apt-get download)
@@ -70,7 +71,7 @@ run_ctest() {
 
 step "packages"
 PACKAGES=(cmake ninja-build g++ git googletest clang libclang-rt-14-dev clang-format
-          g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64)
+          g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 librsvg2-bin icoutils python3)
 scripts/install-packages.sh "${PACKAGES[@]}"
 step_done
 
@@ -117,7 +118,7 @@ if wanted windows; then
   step "windows: build"
   cmake --preset windows >/dev/null
   cmake --build --preset windows
-  for exe in stavrion.exe stavrion_tests.exe; do
+  for exe in stavrion.exe stavrion_tests.exe StavrionGui.exe GuiReader.exe; do
     [[ -f "build/windows/$exe" ]] || { echo "test.sh: build/windows/$exe missing" >&2; exit 1; }
   done
   step_done
@@ -129,6 +130,23 @@ if wanted windows; then
   if [[ -s "$STAVRION_WINE_RETRY_LOG" ]]; then
     echo "test.sh: wine failed to start a program $(wc -l <"$STAVRION_WINE_RETRY_LOG") time(s) and was started again:"
     cat "$STAVRION_WINE_RETRY_LOG"
+  fi
+  step_done
+  step "windows: the window program under Wine on Xvfb"
+  # Wine's own fonts, a Japanese font, the virtual X display.
+  scripts/install-packages.sh xvfb fonts-wine fonts-wqy-microhei
+  rc=0
+  scripts/gui-test.py build/windows 2>&1 | tee build/windows/gui-test.log || rc=$?
+  line=$(grep -E '^gui-test: [0-9]+ checks, [0-9]+ failed' build/windows/gui-test.log | tail -1 || true)
+  if [[ -n "$line" ]]; then
+    checks=$(cut -d' ' -f2 <<<"$line")
+    failed=$(cut -d' ' -f4 <<<"$line")
+    TOTAL_PASSED=$((TOTAL_PASSED + checks - failed))
+    TOTAL_FAILED=$((TOTAL_FAILED + failed))
+  fi
+  if [[ $rc -ne 0 || -z "$line" ]]; then
+    echo "test.sh: the window program test failed (exit code $rc)" >&2
+    exit 1
   fi
   step_done
 fi

@@ -1,0 +1,65 @@
+#!/usr/bin/env python3
+"""Benchmarks of the window program on the demo machine under Wine (Xvfb,
+Wine virtual desktop, the prefix of scripts/gui-test.py):
+
+- start to window: from CreateProcess until the main window is shown and
+  idle, measured by GuiReader.exe, median of 5 (the Wine server warm);
+- what the program measures itself (--bench): the engine and monitor work
+  before the first paint, WinMain to the first WM_PAINT, a refresh of every
+  disk with the redraw it causes (process CPU time, median of 20), and the
+  private bytes (GetProcessMemoryInfo, PrivateUsage) after that; median of 5
+  runs.
+
+    bench/gui_bench.py [BUILD_DIR]     (default build/windows)
+"""
+import importlib.util
+import os
+import statistics
+import subprocess
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+module_spec = importlib.util.spec_from_file_location("guitest", os.path.join(ROOT, "scripts/gui-test.py"))
+guitest = importlib.util.module_from_spec(module_spec)
+module_spec.loader.exec_module(guitest)
+
+RUNS = 5
+
+
+def main():
+    guitest.ensure_prefix()
+    guitest.set_dpi(96)
+    subprocess.run(["wineserver", "-p60"], env=guitest.wine_env())
+    starts, figures = [], {}
+    with guitest.Display() as display:
+        folder = guitest.stage({"Language": "English", "ZoomType": "100"})
+        for _ in range(RUNS + 1):
+            blocks, _, _ = guitest.run_reader(display, folder, ["start:--machine demo", "close"])
+            for b in blocks:
+                for line in b["lines"]:
+                    if line.startswith("started "):
+                        starts.append(float(line.split()[1]))
+        starts = starts[1:]  # the first start warms Wine's caches
+        for _ in range(RUNS):
+            out = os.path.join(folder, "bench.txt")
+            if os.path.exists(out):
+                os.remove(out)
+            subprocess.run(["wine", "explorer", "/desktop=stavrion,1900x1260",
+                            "Z:" + os.path.join(folder, "StavrionGui.exe").replace("/", "\\"),
+                            "--machine", "demo", "--bench", "Z:" + out.replace("/", "\\")],
+                           env=guitest.wine_env(display.name), timeout=120,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            if os.path.exists(out):
+                for line in open(out):
+                    key, value = line.split()
+                    figures.setdefault(key, []).append(float(value))
+    if starts:
+        print("start to shown and idle window (Wine start included): median %.0f ms of %d (%s)" %
+              (statistics.median(starts), len(starts), ", ".join("%.0f" % s for s in starts)))
+    for key, values in figures.items():
+        print("%-36s median %.2f of %d" % (key, statistics.median(values), len(values)))
+    return 0 if starts and figures else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

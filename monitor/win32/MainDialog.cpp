@@ -1,0 +1,654 @@
+#include "monitor/win32/MainDialog.h"
+
+#include <commctrl.h>
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+#include "app/LanguageChoice.h"
+#include "base/DebugLog.h"
+#include "os/win32/WinText.h"
+#include "resources/resource.h"
+#include "ui/win32/Gdiplus.h"
+
+namespace monitor {
+namespace {
+
+double MsSince(int64_t start) {
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(now.QuadPart - start) * 1000.0 /
+         static_cast<double>(frequency.QuadPart);
+}
+
+int64_t Now() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now.QuadPart;
+}
+
+// User and kernel time of this process, milliseconds.
+double ProcessCpuMs() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  auto ms = [](const FILETIME& t) {
+    return static_cast<double>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
+           10000.0;
+  };
+  return ms(kernel) + ms(user);
+}
+
+// Client area of the main window in base units.
+constexpr int CLIENT_WIDTH = 1022;
+constexpr int CLIENT_HEIGHT = 784;
+
+constexpr COLORREF BACKGROUND = RGB(255, 255, 255);
+constexpr COLORREF LABEL_COLOR = RGB(90, 96, 104);
+
+// The identity and usage fields of the panel, label key and value, in the
+// order they stand.
+struct FieldRow {
+  const char* Key;
+  std::string (*Value)(const PanelTexts&);
+};
+const FieldRow kFieldRows[] = {
+    {"MODEL", [](const PanelTexts& p) { return p.ProductName; }},
+    {"FIRMWARE", [](const PanelTexts& p) { return p.Firmware; }},
+    {"SERIAL_NUMBER", [](const PanelTexts& p) { return p.SerialNumber; }},
+    {"INTERFACE", [](const PanelTexts& p) { return p.Interface; }},
+    {"TRANSFER_MODE",
+     [](const PanelTexts& p) {
+       return p.CurrentTransferMode.empty() ? p.MaxTransferMode
+                                            : p.CurrentTransferMode + " | " + p.MaxTransferMode;
+     }},
+    {"DRIVE_LETTER", [](const PanelTexts& p) { return p.DriveMap; }},
+    {"STANDARD", [](const PanelTexts& p) { return p.Standard; }},
+    {"CAPACITY",
+     [](const PanelTexts& p) {
+       return p.HasDisk ? p.Capacity + " (" + p.LbaCapacity + ")" : std::string();
+     }},
+    {"POWER_ON_COUNT", [](const PanelTexts& p) { return p.PowerOnCount; }},
+    {"POWER_ON_HOURS", [](const PanelTexts& p) { return p.PowerOnTime; }},
+    {"TOTAL_HOST_READS", [](const PanelTexts& p) { return p.HostReads; }},
+    {"TOTAL_HOST_WRITES", [](const PanelTexts& p) { return p.HostWrites; }},
+    {"TOTAL_NAND_WRITES", [](const PanelTexts& p) { return p.NandWrites; }},
+    {"SPARE_BLOCK", [](const PanelTexts& p) { return p.SpareBlocks; }},
+    {"AVERAGE_ERASE_COUNT", [](const PanelTexts& p) { return p.EraseCount; }},
+    {"WRITE_AMPLIFICATION", [](const PanelTexts& p) { return p.WriteAmplification; }},
+    {"HARDWARE_ECC", [](const PanelTexts& p) { return p.HardwareEcc; }},
+    {"ULTRA_DMA_CRC", [](const PanelTexts& p) { return p.UltraDmaCrc; }},
+};
+constexpr int FIELD_TOP = 176;
+constexpr int FIELD_ROW = 32;
+
+COLORREF ToColorRef(const Rgb& c) { return RGB(c.R, c.G, c.B); }
+
+// A light tint of a status colour for the status box.
+COLORREF Tint(const Rgb& c) {
+  return RGB(255 - (255 - c.R) / 6, 255 - (255 - c.G) / 6, 255 - (255 - c.B) / 6);
+}
+
+// The built-in status pictures are drawn for these zooms; resource n + 10 x
+// the step's index.
+int ZoomStep(double zoom) {
+  const int percent = static_cast<int>(zoom * 100 + 0.5);
+  const int steps[] = {100, 125, 150, 200, 250, 300};
+  for (int k = 0; k < 6; ++k) {
+    if (steps[k] == percent) return k;
+  }
+  return 0;
+}
+
+int StatusImageOf(const std::string& image) {
+  if (image.find("Good") != std::string::npos || image.find("good") != std::string::npos)
+    return IDP_STATUS_GOOD;
+  if (image.find("Caution") != std::string::npos || image.find("caution") != std::string::npos)
+    return IDP_STATUS_CAUTION;
+  if (image.find("Bad") != std::string::npos || image.find("bad") != std::string::npos)
+    return IDP_STATUS_BAD;
+  return IDP_STATUS_UNKNOWN;
+}
+
+}  // namespace
+
+CMainDialog::CMainDialog(const MainDialogSetup& setup)
+    : m_Setup(setup), m_Monitor(*setup.Platform, *setup.Settings, m_Timers, this, nullptr) {
+  m_BackgroundColor = BACKGROUND;
+  m_SkinFolder = setup.CustomizationFolder;
+  SetTextLookup([this](const std::string& s, const std::string& k) { return GetText(s, k); });
+}
+
+CMainDialog::~CMainDialog() {
+  m_TslInfo.reset();
+  if (m_IconLarge != nullptr) DestroyIcon(m_IconLarge);
+  if (m_IconSmall != nullptr) DestroyIcon(m_IconSmall);
+}
+
+std::string CMainDialog::GetText(const std::string& section, const std::string& key) const {
+  return m_Language.Get(section, key);
+}
+
+void CMainDialog::InitLanguage() {
+  app::CSettings& settings = *m_Setup.Settings;
+  const std::string setting = settings.GetText(app::Setting::LANGUAGE);
+  const std::wstring folder = m_Setup.LanguageFolder;
+  std::vector<app::LanguageEntry> files;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"*.lang").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+      app::CLanguageFile file;
+      const std::string path = os::WideToUtf8(folder + found.cFileName);
+      file.Load(m_Setup.Platform->Files, path);
+      files.push_back({app::LanguageNameOf(os::WideToUtf8(found.cFileName)),
+                       file.GetText("Language", "LOCALE_ID"),
+                       file.GetText("Language", "LANGUAGE")});
+    } while (files.size() < app::MAX_LANGUAGES && FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  const std::wstring settingPath = folder + os::Utf8ToWide(setting) + L".lang";
+  const bool opens =
+      !setting.empty() && GetFileAttributesW(settingPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+  const app::LanguageChoice choice =
+      app::ChooseLanguage(setting, opens, GetUserDefaultLCID(), files);
+  m_CurrentLanguage = choice.Current;
+  m_Language.English().Load(m_Setup.Platform->Files, os::WideToUtf8(folder + L"English.lang"));
+  m_Language.Current().Load(m_Setup.Platform->Files,
+                            os::WideToUtf8(folder + os::Utf8ToWide(m_CurrentLanguage) + L".lang"));
+  m_FontFace = os::Utf8ToWide(app::FontFaceFor(m_CurrentLanguage));
+}
+
+BOOL CMainDialog::OnInitDialog() {
+  m_IconLarge = static_cast<HICON>(LoadImageW(
+      GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 32, 32, 0));
+  m_IconSmall = static_cast<HICON>(LoadImageW(
+      GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 16, 16, 0));
+  SendMessageW(m_Hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_IconLarge));
+  SendMessageW(m_Hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_IconSmall));
+  m_Accelerators = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_ACCELERATOR));
+
+  InitLanguage();
+  // The splash window while the disks are searched.
+  if (m_Splash.Create(m_Hwnd) && m_Splash.SetBitmap(IDP_SPLASH)) {
+    m_Splash.SetTextFont(m_CurrentLanguage == "English" ? L"Tahoma" : L"Segoe UI", 14);
+    m_Splash.SetTextRect({217, 590, 824, 644});
+    m_Splash.SetTextColor(RGB(128, 128, 128));
+    m_Splash.Show();
+    m_Splash.SetText(GetText("Message", "INITIALIZE"));
+  }
+  m_ZoomChoice = m_Setup.Settings->Get(app::Setting::ZOOM_TYPE);
+  // The user's zoom choice from the start ("ZoomType" 0 follows the DPI);
+  // it is not left at 100 % until the DPI happens to change.
+  ApplyZoomChoice(m_ZoomChoice);
+
+  SetWindowTextW(m_Hwnd, L"Vardex");
+  m_Timers.SetWindow(m_Hwnd);
+  CreateControls();
+  RelayoutDialog();
+
+  m_Splash.SetText(GetText("Message", "SEARCH_DEVICE"));
+  base::DebugLog("InitAta");
+  const int64_t monitorStart = Now();
+  m_Monitor.InitAta();
+  m_MonitorMs = MsSince(monitorStart);
+  m_Splash.SetText(GetText("Message", "LOAD_RESOURCE"));
+  if (m_Monitor.DiskCount() == 0) {
+    // Nothing to show: the program ends after saying so (no message box
+    // when it draws a picture for the documentation).
+    const std::string text = GetText("Message", "TERMINATE_PROGRAM");
+    if (m_Setup.Screenshot.empty()) {
+      MessageBoxW(m_Hwnd, os::Utf8ToWide(text).c_str(),
+                  os::Utf8ToWide(GetText("WARNING", "WindowTitle")).c_str(),
+                  MB_OK | MB_ICONERROR | MB_SYSTEMMODAL);
+    }
+    m_Splash.Hide();
+    EndModal(0);
+    return TRUE;
+  }
+  m_Setup.Settings->SetText(app::Setting::EXEC_FAILED, "1");
+  const int64_t startStart = Now();
+  ChangeLang();
+  m_MonitorMs += MsSince(startStart);
+  m_UiReady = true;
+  m_Setup.Settings->SetText(app::Setting::EXEC_FAILED, "0");
+
+  // Centre on the screen's work area.
+  RECT window, work;
+  GetWindowRect(m_Hwnd, &window);
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const int w = window.right - window.left, h = window.bottom - window.top;
+  SetWindowPos(m_Hwnd, nullptr, work.left + std::max(0L, (work.right - work.left - w) / 2),
+               work.top + std::max(0L, (work.bottom - work.top - h) / 2), 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER);
+  m_Splash.Hide();
+  if (m_Setup.ScreenshotDetails) ShowView(5);
+  if (!m_Setup.Screenshot.empty()) PostMessageW(m_Hwnd, WM_APP + 1, 0, 0);
+  if (!m_Setup.Bench.empty()) PostMessageW(m_Hwnd, WM_APP + 2, 0, 0);
+  return TRUE;
+}
+
+void CMainDialog::CreateControls() {
+  auto button = [this](ui::CButtonCx& b, int id) {
+    CreateChild(L"BUTTON", id, BS_PUSHBUTTON | WS_TABSTOP);
+    b.Attach(m_Hwnd, id);
+    b.SetBackground(BACKGROUND);
+  };
+  auto label = [this](ui::CStaticCx& s, int id) {
+    CreateChild(L"STATIC", id, SS_LEFT | SS_NOTIFY);
+    s.Attach(m_Hwnd, id);
+    s.SetBackground(BACKGROUND);
+  };
+  button(m_Refresh, IDC_REFRESH);
+  button(m_Rescan, IDC_RESCAN);
+  button(m_SmartView, IDC_SMART_VIEW);
+  button(m_GraphView, IDC_GRAPH_VIEW);
+  button(m_Previous, IDC_PREVIOUS);
+  button(m_Next, IDC_NEXT);
+  for (size_t i = 0; i < m_DiskButtons.size(); ++i) {
+    button(m_DiskButtons[i], IDC_DISK_FIRST + static_cast<int>(i));
+  }
+  label(m_Version, IDC_VERSION);
+  label(m_NotYet, IDC_NOT_YET);
+  label(m_Title, IDC_TITLE);
+  label(m_Status, IDC_STATUS);
+  label(m_StatusImage, IDC_STATUS_IMAGE);
+  label(m_Life, IDC_LIFE);
+  label(m_Temperature, IDC_TEMPERATURE);
+  label(m_Remaining, IDC_REMAINING);
+  label(m_FormFactor, IDC_FORM_FACTOR);
+  label(m_StatusLabel, IDC_STATUS_LABEL);
+  label(m_TemperatureLabel, IDC_TEMPERATURE_LABEL);
+  label(m_LifespanLabel, IDC_LIFESPAN_LABEL);
+  int i = 0;
+  for (const FieldRow& row : kFieldRows) {
+    auto field = std::make_unique<Field>();
+    field->Key = row.Key;
+    label(field->Label, IDC_FIELD_LABEL_FIRST + i);
+    label(field->Value, IDC_FIELD_VALUE_FIRST + i);
+    m_Fields.push_back(std::move(field));
+    ++i;
+  }
+  // The graph pane belongs to a later part of the program.
+  EnableWindow(m_GraphView.Hwnd(), FALSE);
+}
+
+void CMainDialog::RelayoutDialog() {
+  SetClientSize(CLIENT_WIDTH, CLIENT_HEIGHT);
+  const double z = m_Zoom;
+  const std::wstring& face = m_FontFace;
+  auto place = [&](ui::CSkinControl& c, int x, int y, int w, int h, int size, int weight,
+                   COLORREF color, int align) {
+    c.Place(x, y, w, h, z);
+    c.SetControlFont(face, size, z, weight, color);
+    c.SetTextAlign(align);
+  };
+  place(m_Refresh, 16, 12, 140, 40, 15, 400, RGB(0, 0, 0), 1);
+  place(m_Rescan, 162, 12, 140, 40, 15, 400, RGB(0, 0, 0), 1);
+  place(m_SmartView, 308, 12, 160, 40, 15, 400, RGB(0, 0, 0), 1);
+  place(m_GraphView, 474, 12, 140, 40, 15, 400, RGB(0, 0, 0), 1);
+  place(m_Version, 640, 12, 366, 40, 14, 400, LABEL_COLOR, 2);
+  place(m_Previous, 16, 62, 40, 54, 18, 700, RGB(0, 0, 0), 1);
+  place(m_Next, 966, 62, 40, 54, 18, 700, RGB(0, 0, 0), 1);
+  for (size_t i = 0; i < m_DiskButtons.size(); ++i) {
+    place(m_DiskButtons[i], 62 + static_cast<int>(i) * 113, 62, 107, 54, 14, 400, RGB(0, 0, 0), 1);
+  }
+  place(m_Title, 16, 124, 990, 44, 22, 700, RGB(20, 24, 30), 0);
+  place(m_StatusLabel, 16, 176, 300, 26, 15, 700, LABEL_COLOR, 0);
+  m_StatusImage.Place(16, 204, 80, 96, z);
+  place(m_Status, 100, 204, 216, 62, 30, 700, RGB(110, 110, 110), 1);
+  place(m_Life, 100, 266, 216, 32, 20, 400, RGB(60, 60, 60), 1);
+  place(m_TemperatureLabel, 16, 314, 300, 26, 15, 700, LABEL_COLOR, 0);
+  place(m_Temperature, 16, 342, 300, 64, 30, 400, RGB(127, 127, 127), 1);
+  place(m_LifespanLabel, 16, 420, 300, 26, 15, 700, LABEL_COLOR, 0);
+  place(m_Remaining, 16, 448, 300, 44, 22, 400, RGB(60, 60, 60), 1);
+  place(m_FormFactor, 16, 500, 300, 30, 14, 400, LABEL_COLOR, 1);
+  for (size_t i = 0; i < m_Fields.size(); ++i) {
+    const int y = FIELD_TOP + static_cast<int>(i) * FIELD_ROW;
+    place(m_Fields[i]->Label, 336, y, 250, FIELD_ROW - 2, 14, 400, LABEL_COLOR, 2);
+    place(m_Fields[i]->Value, 596, y, 410, FIELD_ROW - 2, 14, 700, RGB(20, 24, 30), 0);
+  }
+  place(m_NotYet, 16, 756, 990, 24, 12, 400, RGB(140, 140, 140), 0);
+  m_StatusImage.SetBackground(BACKGROUND);
+  if (m_TslInfo) {
+    m_TslInfo->Destroy();
+    m_TslInfo.reset();
+    if (m_View == 5) ShowView(5);
+  }
+  if (m_UiReady) {
+    RenderPanel();
+    RenderButtons();
+  }
+  InvalidateRect(m_Hwnd, nullptr, TRUE);
+}
+
+void CMainDialog::ChangeLang() {
+  SetWindowTextW(m_Refresh.Hwnd(), os::Utf8ToWide(GetText("Dialog", "REFRESH")).c_str());
+  SetWindowTextW(m_Rescan.Hwnd(), os::Utf8ToWide(GetText("Dialog", "RESCAN")).c_str());
+  m_SmartView.SetText(GetText("Dialog", "SMART"));
+  m_GraphView.SetText(GetText("Dialog", "GRAPHS"));
+  m_Previous.SetText("<");
+  m_Next.SetText(">");
+  // The version text: "VERSION" of the customization file; "Blank" shows
+  // none, a missing or empty value the built-in text.
+  app::CLanguageFile customization;
+  customization.Load(m_Setup.Platform->Files,
+                     os::WideToUtf8(m_Setup.CustomizationFolder + L"Customization.ini"));
+  const std::string version = customization.GetText("Information", "VERSION");
+  m_Version.SetText(version == "Blank" ? std::string() : version.empty() ? "ver 4.0.2" : version);
+  m_NotYet.SetText(GetText("Message", "NOT_YET_SERVICES"));
+  m_SmartView.SetToolTipText(m_ToolTip, GetText("Tips", "SMART_BUTTON"));
+  m_GraphView.SetToolTipText(m_ToolTip, GetText("Tips", "GRAPHS_BUTTON"));
+  m_Refresh.SetToolTipText(m_ToolTip, GetText("Tips", "REFRESH"));
+  m_Rescan.SetToolTipText(m_ToolTip, GetText("Tips", "RESCAN"));
+  auto labelWithTip = [this](ui::CStaticCx& s, const char* key) {
+    s.SetText(GetText("Dialog", key));
+    // The tooltip is the tip text, a line break and as many blanks as it has
+    // characters, so a balloon is wide enough for it.
+    const std::string tip = GetText("Tips", key);
+    if (!tip.empty()) s.SetToolTipText(m_ToolTip, tip + "\n" + std::string(tip.size() + 1, ' '));
+  };
+  labelWithTip(m_StatusLabel, "HEALTH_STATUS");
+  labelWithTip(m_TemperatureLabel, "TEMPERATURE");
+  labelWithTip(m_LifespanLabel, "LIFESPAN");
+  for (auto& f : m_Fields) labelWithTip(f->Label, f->Key);
+  m_Monitor.Start();
+  if (m_TslInfo) m_TslInfo->ApplyLanguage();
+  RenderPanel();
+  RenderButtons();
+}
+
+void CMainDialog::RenderPanel() {
+  PanelOptions options;
+  options.Fahrenheit = m_Monitor.TemperatureUnit() == 1;
+  options.GreenMode = m_Setup.Settings->Get(app::Setting::GREEN_MODE) != 0;
+  options.MeasuringPowerOnUnit = m_Monitor.IsMeasuringPowerOnUnit();
+  options.TslOpt = static_cast<uint32_t>(m_Setup.Settings->Get(app::Setting::TSL_OPT));
+  options.Now = static_cast<int64_t>(std::time(nullptr));
+  options.InitialDate = ATA_SMART_INFO().ManufactureDate;
+  const PanelTexts p =
+      BuildPanel(m_Monitor.Disks(), m_Monitor.SelectedDisk(), options,
+                 [this](const std::string& s, const std::string& k) { return GetText(s, k); });
+  m_Title.SetText(p.Title);
+  m_Title.SetToolTipText(m_ToolTip, p.DriveMap);
+  m_Status.SetText(p.Status.Text);
+  m_Status.SetControlFont(m_FontFace, p.Status.Style.Size, m_Zoom, p.Status.Style.Weight,
+                          ToColorRef(p.Status.Style.Color));
+  m_Status.SetBackground(Tint(p.Status.Style.Color));
+  m_Life.SetBackground(Tint(p.Status.Style.Color));
+  m_StatusImage.SetBackground(Tint(p.Status.Style.Color));
+  // The status shape beside the word (a tick, a triangle, a cross, a
+  // question mark): the status reads without its colour.
+  const std::wstring skin = FindSkinImage(p.Status.Image);
+  if (!m_StatusImage.SetImageFile(skin, 1)) {
+    m_StatusImage.SetImageResource(StatusImageOf(p.Status.Image) + 10 * ZoomStep(m_Zoom), 1);
+  }
+  m_Status.SetToolTipText(m_ToolTip, p.StatusTip);
+  m_Life.SetText(p.Status.LifeText);
+  m_Life.SetToolTipText(m_ToolTip, p.LifeTip);
+  m_Temperature.SetText(p.Temperature.Text);
+  m_Temperature.SetControlFont(m_FontFace, p.Temperature.Style.Size, m_Zoom,
+                               p.Temperature.Style.Weight, ToColorRef(p.Temperature.Style.Color));
+  m_Remaining.SetText(p.Remaining.Text.empty() ? p.Remaining.Unit : p.Remaining.Text);
+  m_FormFactor.SetText(p.FormFactor.Text);
+  for (size_t i = 0; i < m_Fields.size(); ++i) {
+    std::string value = kFieldRows[i].Value(p);
+    m_Fields[i]->Value.SetText(value);
+    m_Fields[i]->Value.SetToolTipText(m_ToolTip, value);
+  }
+  for (auto* c : {&m_Status, &m_Life, &m_StatusImage}) c->Repaint();
+}
+
+void CMainDialog::RenderButtons() {
+  const std::vector<DriveButton> buttons =
+      DriveButtons(m_Monitor.Disks(), m_Monitor.SelectedDisk(),
+                   [this](int32_t i) { return m_Monitor.Disks()[i].DriveMap; });
+  for (size_t i = 0; i < m_DiskButtons.size() && i < buttons.size(); ++i) {
+    ui::CButtonCx& b = m_DiskButtons[i];
+    b.SetText(buttons[i].Caption);
+    b.SetToolTipText(m_ToolTip, buttons[i].Tooltip);
+    b.SetSelected(buttons[i].Selected);
+    EnableWindow(b.Hwnd(), buttons[i].Disk >= 0);
+  }
+  const int32_t count = m_Monitor.DiskCount();
+  EnableWindow(m_Previous.Hwnd(), count > 0 && m_Monitor.SelectedDisk() > 0);
+  EnableWindow(m_Next.Hwnd(), count > 0 && m_Monitor.SelectedDisk() < count - 1);
+  m_SmartView.SetSelected(m_View == 5);
+}
+
+void CMainDialog::ShowView(int view) {
+  m_View = view;
+  if (view == 5 && !m_TslInfo) {
+    m_TslInfo = std::make_unique<CTslInfoDlg>(
+        m_Monitor,
+        [this] {
+          ListTexts texts;
+          texts.Current = [this](const std::string& s, const std::string& k) {
+            return m_Language.Get(s, k);
+          };
+          texts.English = [this](const std::string& s, const std::string& k) {
+            return m_Language.Get(s, k, true);
+          };
+          return texts;
+        },
+        [this] {
+          ListOptions o;
+          o.RawValues = m_Setup.Settings->Get(app::Setting::RAW_VALUES);
+          o.EnglishNames = m_Setup.Settings->Get(app::Setting::SMART_ENGLISH) == 1;
+          o.MeasuringPowerOnUnit = m_Monitor.IsMeasuringPowerOnUnit();
+          wchar_t thousands[8] = L",";
+          GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, thousands, 8);
+          o.Numbers.Thousands = os::WideToUtf8(thousands);
+          return o;
+        });
+    if (!m_TslInfo->Create(m_Hwnd, m_Zoom, m_FontFace)) m_TslInfo.reset();
+  }
+  const bool panel = view != 5 || !m_TslInfo;
+  if (m_TslInfo) ShowWindow(m_TslInfo->Hwnd(), panel ? SW_HIDE : SW_SHOW);
+  if (!panel) SetFocus(GetDlgItem(m_TslInfo->Hwnd(), IDC_ATTRIBUTE_LIST));
+  std::vector<HWND> panelControls = {
+      m_Title.Hwnd(),        m_Status.Hwnd(),      m_StatusImage.Hwnd(),
+      m_Life.Hwnd(),         m_Temperature.Hwnd(), m_Remaining.Hwnd(),
+      m_FormFactor.Hwnd(),   m_StatusLabel.Hwnd(), m_TemperatureLabel.Hwnd(),
+      m_LifespanLabel.Hwnd()};
+  for (auto& f : m_Fields) {
+    panelControls.push_back(f->Label.Hwnd());
+    panelControls.push_back(f->Value.Hwnd());
+  }
+  for (HWND h : panelControls) ShowWindow(h, panel ? SW_SHOW : SW_HIDE);
+  m_SmartView.SetSelected(!panel);
+}
+
+void CMainDialog::OnMonitorChanged(uint32_t changes) {
+  if (!m_UiReady) return;
+  if (changes & (CHANGE_PANEL | CHANGE_POWER_ON_TEXT | CHANGE_SELECTION)) RenderPanel();
+  if (changes & (CHANGE_DRIVE_BUTTONS | CHANGE_SELECTION | CHANGE_DISK_LIST)) RenderButtons();
+  if (m_TslInfo) {
+    // After a rescan the selector is filled again, so no entry names a disk
+    // that is gone; a new selection shows in the pane too.
+    if (changes & CHANGE_DISK_LIST) {
+      m_TslInfo->FillDiskSelector();
+    } else if (changes & CHANGE_SELECTION) {
+      SendMessageW(m_TslInfo->Hwnd(), WM_DISK_CHANGED,
+                   static_cast<WPARAM>(m_Monitor.SelectedDisk()), 0);
+    }
+  }
+}
+
+void CMainDialog::OnBusy(bool busy) {
+  if (busy) {
+    if (m_BusyDepth++ == 0) m_SavedCursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  } else if (--m_BusyDepth == 0) {
+    SetCursor(m_SavedCursor != nullptr ? m_SavedCursor : LoadCursorW(nullptr, IDC_ARROW));
+  }
+}
+
+void CMainDialog::OnCommand(int id, int /*code*/, HWND /*control*/) {
+  switch (id) {
+    case IDC_REFRESH:
+    case ID_REFRESH:
+      if (m_UiReady) m_Monitor.Refresh(true);
+      break;
+    case IDC_RESCAN:
+    case ID_RESCAN:
+      if (m_UiReady) m_Monitor.Rescan();
+      break;
+    case IDC_SMART_VIEW:
+      if (m_UiReady) ShowView(m_View == 5 ? 1 : 5);
+      break;
+    case ID_SMART_INFO:
+      if (m_UiReady) ShowView(5);
+      break;
+    case IDC_PREVIOUS:
+      m_Monitor.SelectPrevious();
+      break;
+    case IDC_NEXT:
+      m_Monitor.SelectNext();
+      break;
+    default:
+      if (id >= IDC_DISK_FIRST && id < IDC_DISK_FIRST + 8) {
+        m_Monitor.SelectDriveButton(id - IDC_DISK_FIRST);
+      }
+      break;
+  }
+}
+
+void CMainDialog::TryExit() {
+  // Asked before anything is hidden: a refusal leaves the window (and its
+  // icons) exactly as they were.
+  switch (m_Monitor.CanExit()) {
+    case ExitRefusal::NONE:
+      if (m_TslInfo) {
+        m_TslInfo->Destroy();
+        m_TslInfo.reset();
+      }
+      EndModal(IDOK);
+      break;
+    case ExitRefusal::PERFORMANCE:
+      MessageBoxW(m_Hwnd, L"Please stop performance function before exit.", L"Vardex",
+                  MB_OK | MB_ICONINFORMATION);
+      break;
+    case ExitRefusal::BENCHMARK:
+      break;
+  }
+}
+
+void CMainDialog::OnCancel() {
+  // Escape in the detail pane goes back to the panel; elsewhere it leaves.
+  if (m_View == 5) {
+    ShowView(1);
+    return;
+  }
+  TryExit();
+}
+
+void CMainDialog::OnOK() { TryExit(); }
+
+void CMainDialog::TakeScreenshot() {
+  UpdateWindow(m_Hwnd);
+  if (m_TslInfo) RedrawWindow(m_TslInfo->Hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  RECT rc;
+  GetClientRect(m_Hwnd, &rc);
+  HDC window = GetDC(m_Hwnd);
+  HDC dc = CreateCompatibleDC(window);
+  HBITMAP bitmap = CreateCompatibleBitmap(window, rc.right, rc.bottom);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  BitBlt(dc, 0, 0, rc.right, rc.bottom, window, 0, 0, SRCCOPY);
+  SelectObject(dc, old);
+  const bool saved = ui::SaveBitmapPng(bitmap, m_Setup.Screenshot);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(m_Hwnd, window);
+  m_Monitor.CanExit();
+  EndModal(saved ? IDOK : IDABORT);
+}
+
+void CMainDialog::RunBench() {
+  // A refresh of every disk with the redraw it causes, in process CPU time.
+  constexpr int ROUNDS = 20;
+  std::vector<double> cpu, wall;
+  for (int i = 0; i < ROUNDS; ++i) {
+    const double cpuStart = ProcessCpuMs();
+    const int64_t wallStart = Now();
+    m_Monitor.Refresh(true);
+    RedrawWindow(m_Hwnd, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    wall.push_back(MsSince(wallStart));
+    cpu.push_back(ProcessCpuMs() - cpuStart);
+  }
+  std::sort(cpu.begin(), cpu.end());
+  std::sort(wall.begin(), wall.end());
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof(memory);
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                       sizeof(memory));
+  FILE* out = _wfopen(m_Setup.Bench.c_str(), L"wb");
+  if (out != nullptr) {
+    std::fprintf(out, "disks %d\n", m_Monitor.DiskCount());
+    std::fprintf(out, "monitor_before_first_paint_ms %.2f\n", m_MonitorMs);
+    std::fprintf(out, "start_to_first_paint_ms %.2f\n", m_FirstPaintMs);
+    std::fprintf(out, "refresh_redraw_cpu_ms_median %.2f\n", cpu[ROUNDS / 2]);
+    std::fprintf(out, "refresh_redraw_wall_ms_median %.2f\n", wall[ROUNDS / 2]);
+    std::fprintf(out, "private_bytes %llu\n", static_cast<unsigned long long>(memory.PrivateUsage));
+    std::fprintf(out, "working_set_bytes %llu\n",
+                 static_cast<unsigned long long>(memory.WorkingSetSize));
+    std::fclose(out);
+  }
+  m_Monitor.CanExit();
+  EndModal(IDOK);
+}
+
+bool CMainDialog::OnMessage(UINT msg, WPARAM wp, LPARAM /*lp*/, INT_PTR* result) {
+  switch (msg) {
+    case WM_PAINT:
+      // Not handled here; only the time of the first one is noted.
+      if (m_FirstPaintMs == 0 && m_Setup.ProcessStart != 0) {
+        m_FirstPaintMs = MsSince(m_Setup.ProcessStart);
+      }
+      return false;
+    case WM_APP + 2:
+      RunBench();
+      *result = 0;
+      return true;
+    case WM_TIMER:
+      if (wp == 0x3001) {
+        KillTimer(m_Hwnd, 0x3001);
+        TakeScreenshot();
+        *result = 0;
+        return true;
+      }
+      m_Monitor.OnTimer(static_cast<uint32_t>(wp));
+      *result = 0;
+      return true;
+    case WM_DISK_CHANGED: {
+      // The index is a disk's own, checked against the disks before anything
+      // of that disk is touched.
+      const auto index = static_cast<int32_t>(wp);
+      if (index >= 0 && index < m_Monitor.DiskCount()) m_Monitor.SelectDrive(index);
+      *result = 0;
+      return true;
+    }
+    case WM_SHOW_PANEL:
+      ShowView(1);
+      *result = 0;
+      return true;
+    case WM_APP + 1:
+      // Drawn once everything has been painted.
+      SetTimer(m_Hwnd, 0x3001, 300, nullptr);
+      *result = 0;
+      return true;
+    case WM_CLOSE:
+      TryExit();
+      *result = 0;
+      return true;
+    default:
+      break;
+  }
+  return false;
+}
+
+}  // namespace monitor

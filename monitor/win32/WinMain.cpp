@@ -1,0 +1,127 @@
+// StavrionGui.exe: the window program. Prepares the process (window class
+// "Stavrion", common controls, GDI+, error mode), reads the machine option
+// ("--machine demo|DIR" as the first arguments shows a simulated machine),
+// then runs the start-up routine of the application object, which runs the
+// main window.
+//
+// Options of our own, for documentation and tests:
+//   --screenshot FILE.png   draw the window once into FILE.png and end
+//   --details               with --screenshot: show the S.M.A.R.T. details
+//   --bench FILE            measure start-up, refresh and memory, write the
+//                           figures to FILE and end
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "app/StavrionApp.h"
+#include "base/DebugLog.h"
+#include "monitor/MachineOption.h"
+#include "monitor/win32/MainDialog.h"
+#include "os/NativePlatform.h"
+#include "os/win32/WinText.h"
+#include "resources/resource.h"
+#include "ui/win32/SkinControl.h"
+
+namespace {
+
+// The main window's class: the standard dialog class under the name
+// "Stavrion", so other programs find the window by its class.
+void RegisterMainWindowClass(HINSTANCE instance) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  if (!GetClassInfoExW(nullptr, L"#32770", &wc)) return;
+  wc.hInstance = instance;
+  wc.lpszClassName = L"Stavrion";
+  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
+  RegisterClassExW(&wc);
+}
+
+std::vector<std::string> Arguments() {
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  for (int i = 1; argv != nullptr && i < count; ++i) args.push_back(os::WideToUtf8(argv[i]));
+  if (argv != nullptr) LocalFree(argv);
+  return args;
+}
+
+// Takes "--screenshot FILE", "--details" and "--bench FILE" out of `args`.
+void TakeScreenshotOptions(std::vector<std::string>& args, std::wstring* file, bool* details,
+                           std::wstring* bench) {
+  for (size_t i = 0; i < args.size();) {
+    if ((args[i] == "--screenshot" || args[i] == "--bench") && i + 1 < args.size()) {
+      *(args[i] == "--bench" ? bench : file) = os::Utf8ToWide(args[i + 1]);
+      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                 args.begin() + static_cast<std::ptrdiff_t>(i + 2));
+    } else if (args[i] == "--details") {
+      *details = true;
+      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
+    } else {
+      ++i;
+    }
+  }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command*/, int /*show*/) {
+  LARGE_INTEGER processStart;
+  QueryPerformanceCounter(&processStart);
+  SetProcessDPIAware();
+  SetErrorMode(SEM_FAILCRITICALERRORS);
+  RegisterMainWindowClass(instance);
+  INITCOMMONCONTROLSEX icc{sizeof(icc), 0xFF};
+  InitCommonControlsEx(&icc);
+  ui::CGdiplusSession gdiplus;
+
+  std::vector<std::string> args = Arguments();
+  // The machine option counts only as the first arguments; everything after
+  // it follows the start-up's own rules.
+  monitor::MachineOption option;
+  std::string error;
+  if (!args.empty() && args[0].rfind("--machine", 0) == 0) {
+    std::vector<std::string> head(
+        args.begin(), args.begin() + (args[0] == "--machine" && args.size() > 1 ? 2 : 1));
+    args.erase(args.begin(), args.begin() + static_cast<std::ptrdiff_t>(head.size()));
+    if (!monitor::TakeMachineOption(head, &option, &error) || !head.empty()) {
+      MessageBoxW(nullptr, os::Utf8ToWide(error.empty() ? "bad --machine option" : error).c_str(),
+                  L"StavrionGui", MB_OK | MB_ICONERROR);
+      return 2;
+    }
+  }
+  std::wstring screenshot;
+  std::wstring bench;
+  bool details = false;
+  TakeScreenshotOptions(args, &screenshot, &details, &bench);
+
+  std::unique_ptr<monitor::CMachine> machine = monitor::CMachine::Open(option, &error);
+  if (!machine) {
+    MessageBoxW(nullptr, os::Utf8ToWide(error).c_str(), L"StavrionGui", MB_OK | MB_ICONERROR);
+    return 2;
+  }
+  os::NativePlatform native;
+  os::Platform system = native.Get();
+  os::Platform disks = machine->Get();
+  app::CStavrionApp application(system);
+  int result = 0;
+  application.Run(args, [&](app::CStavrionApp& app) {
+    monitor::MainDialogSetup setup;
+    setup.Platform = &disks;
+    setup.Settings = &app.Settings();
+    setup.LanguageFolder = os::Utf8ToWide(app.LanguageFolder());
+    setup.CustomizationFolder = os::Utf8ToWide(app.CustomizationFolder());
+    setup.Screenshot = screenshot;
+    setup.ScreenshotDetails = details;
+    setup.Bench = bench;
+    setup.ProcessStart = processStart.QuadPart;
+    monitor::CMainDialog dialog(setup);
+    const INT_PTR r = dialog.DoModal(IDD_MAIN, nullptr);
+    // 1: no disk found; 3: the screenshot could not be written.
+    result = dialog.DiskCount() == 0 ? 1 : r == IDABORT ? 3 : 0;
+  });
+  return result;
+}

@@ -1,0 +1,84 @@
+#include "ui/win32/ListCtrlEx.h"
+
+#include "ui/SkinMath.h"
+
+namespace ui {
+namespace {
+
+HFONT MakeFont(const std::wstring& face, int height) {
+  return CreateFontW(-height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_NATURAL_QUALITY,
+                     DEFAULT_PITCH, face.size() <= 31 ? face.c_str() : L"");
+}
+
+}  // namespace
+
+CListCtrlEx::~CListCtrlEx() {
+  if (m_Font != nullptr) DeleteObject(m_Font);
+}
+
+bool CListCtrlEx::Attach(HWND parent, int id) {
+  m_Hwnd = GetDlgItem(parent, id);
+  return m_Hwnd != nullptr;
+}
+
+void CListCtrlEx::SetControlFont(const std::wstring& face, double zoom) {
+  HFONT old = m_Font;
+  m_Font = MakeFont(face, Scale(16, zoom));
+  SendMessageW(m_Hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_Font), TRUE);
+  if (old != nullptr) DeleteObject(old);
+}
+
+LRESULT CListCtrlEx::OnCustomDraw(NMLVCUSTOMDRAW* draw) {
+  switch (draw->nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+      return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT:
+      return CDRF_NOTIFYSUBITEMDRAW | CDRF_NOTIFYPOSTPAINT;
+    case CDDS_ITEMPREPAINT | CDDS_SUBITEM:
+      draw->clrText = m_TextColor;
+      draw->clrTextBk = (draw->nmcd.dwItemSpec & 1) != 0 ? ODD_ROW : EVEN_ROW;
+      return CDRF_NEWFONT;
+    case CDDS_ITEMPOSTPAINT: {
+      // A thin line at the right edge of each column of the row.
+      HWND header = reinterpret_cast<HWND>(SendMessageW(m_Hwnd, LVM_GETHEADER, 0, 0));
+      const auto columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+      RECT row{};
+      row.left = LVIR_BOUNDS;
+      SendMessageW(m_Hwnd, LVM_GETITEMRECT, draw->nmcd.dwItemSpec, reinterpret_cast<LPARAM>(&row));
+      HPEN pen = CreatePen(PS_SOLID, 1, SEPARATOR);
+      HGDIOBJ old = SelectObject(draw->nmcd.hdc, pen);
+      int right = row.left;
+      for (int c = 0; c < columns; ++c) {
+        right += static_cast<int>(SendMessageW(m_Hwnd, LVM_GETCOLUMNWIDTH, c, 0));
+        MoveToEx(draw->nmcd.hdc, right - 1, row.top, nullptr);
+        LineTo(draw->nmcd.hdc, right - 1, row.bottom);
+      }
+      SelectObject(draw->nmcd.hdc, old);
+      DeleteObject(pen);
+      return CDRF_DODEFAULT;
+    }
+    default:
+      return CDRF_DODEFAULT;
+  }
+}
+
+CComboBoxCx::~CComboBoxCx() {
+  if (m_Font != nullptr) DeleteObject(m_Font);
+}
+
+bool CComboBoxCx::Attach(HWND parent, int id) {
+  m_Hwnd = GetDlgItem(parent, id);
+  return m_Hwnd != nullptr;
+}
+
+void CComboBoxCx::SetControlFont(const std::wstring& face, int size, double zoom) {
+  HFONT old = m_Font;
+  m_Font = MakeFont(face, Scale(size, zoom));
+  SendMessageW(m_Hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_Font), TRUE);
+  SendMessageW(m_Hwnd, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
+               static_cast<LPARAM>(static_cast<double>(size) * zoom * 1.25));
+  if (old != nullptr) DeleteObject(old);
+}
+
+}  // namespace ui
