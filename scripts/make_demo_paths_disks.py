@@ -3,10 +3,8 @@
 Image and NVMe disks into fixtures/machines/demo/ (the folders named below). Their manifest
 sections are written by hand in machine.ini.
 
-Run before scripts/regenerate_demo_machine.py, which embeds the folder:
-
-    python3 scripts/make_demo_paths_disks.py
-    python3 scripts/regenerate_demo_machine.py
+Run through scripts/regen.sh demo, which runs this script and then
+scripts/regenerate_demo_machine.py.
 """
 import os
 import struct

@@ -5,7 +5,7 @@
 # before it is committed: a wrong golden file is worse than none.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-"$root/build"}
+build=${1:-"$root/build/linux"}
 cmake --build "$build" --target stavrion >/dev/null
 mkdir -p "$root/fixtures/golden"
 for machine in real-ata families; do

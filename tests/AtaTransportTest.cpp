@@ -4,12 +4,12 @@
 #include <cstring>
 #include <memory>
 
-#include "base/DebugLog.h"
 #include "engine/AtaSmart.h"
 #include "os/sim/SimPlatform.h"
 #include "os/wire/WinIoctl.h"
 #include "tests/SimTestSupport.h"
 #include "tests/StdFileSystem.h"
+#include "tests/support/LogCapture.h"
 
 using namespace os::sim;
 using simtest::CMachineBuilder;
@@ -278,22 +278,15 @@ TEST(AtaTransport, SetFeaturesWithoutPassThroughUsesIdePassThrough) {
 }
 
 TEST(AtaTransport, SendAtaCommandLogsItsArguments) {
-  struct CSink : base::IDebugLogSink {
-    std::vector<std::string> Lines;
-    uint64_t TickCount() override { return 0; }
-    void RemoveLog() override {}
-    void AppendLine(const std::string& line) override { Lines.push_back(line); }
-    void Show(const std::string&) override {}
-  } sink;
-  int level = base::GetDebugLogLevel();
-  base::SetDebugLogSink(&sink);
-  base::SetDebugLogLevel(1);
+  std::vector<std::string> lines;
   CRig rig(PlainDisk());
-  rig.Ata().SendAtaCommandPd(7, 0xB0, 0xB0, 0xD0, 0, nullptr, 0);
-  base::SetDebugLogSink(nullptr);
-  base::SetDebugLogLevel(level);
-  ASSERT_EQ(sink.Lines.size(), 1u);
-  EXPECT_EQ(sink.Lines[0],
+  {
+    testsupport::CLogCapture log;
+    rig.Ata().SendAtaCommandPd(7, 0xB0, 0xB0, 0xD0, 0, nullptr, 0);
+    lines = log.Lines;
+  }
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0],
             "00000000 #m_FlagAtaPassThrough = 1,\n#physicalDiveId 07,\n#target b0,\n#main "
             "b0,\n#sub d0,\n#param 00,\n#dataSize 0\n");
   // Drive 7 does not exist: nothing was sent.

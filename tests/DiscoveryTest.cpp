@@ -20,6 +20,7 @@
 #include "tests/SectorBuilder.h"
 #include "tests/SimTestSupport.h"
 #include "tests/StdFileSystem.h"
+#include "tests/support/LogCapture.h"
 
 using os::sim::SimDisk;
 using os::sim::SimMachine;
@@ -29,30 +30,9 @@ using test::IdentifyBuilder;
 using test::SmartDataBuilder;
 using test::ThresholdBuilder;
 
+using testsupport::CLogCapture;
+
 namespace {
-
-// Keeps the diagnostic log in memory while a test runs.
-class CLogCapture : public base::IDebugLogSink {
- public:
-  CLogCapture() {
-    base::SetDebugLogLevel(1);
-    base::SetDebugLogSink(this);
-  }
-  ~CLogCapture() override {
-    base::SetDebugLogSink(nullptr);
-    base::SetDebugLogLevel(0);
-  }
-  uint64_t TickCount() override { return 0; }
-  void RemoveLog() override {}
-  void AppendLine(const std::string& line) override { Lines.push_back(line); }
-  void Show(const std::string&) override {}
-
-  bool Has(const std::string& text) const {
-    return std::any_of(Lines.begin(), Lines.end(),
-                       [&](const std::string& l) { return l.find(text) != std::string::npos; });
-  }
-  std::vector<std::string> Lines;
-};
 
 // A SATA hard disk with S.M.A.R.T.: model "<model>", serial "<serial>".
 SimDisk AtaDisk(int32_t drive, const std::string& model, const std::string& serial) {

@@ -8,36 +8,15 @@
 #include "engine/AtaSmart.h"
 #include "os/wire/WinIoctlPaths.h"
 #include "tests/PathsFakes.h"
+#include "tests/support/LogCapture.h"
 
 using pathsfake::CFakePlatform;
 using pathsfake::Request;
 using winio::Load32;
 
-namespace {
+using testsupport::CLogCapture;
 
-// Log lines kept in memory while a test runs.
-class CLogCapture : public base::IDebugLogSink {
- public:
-  std::vector<std::string> Lines;
-  CLogCapture() {
-    base::SetDebugLogLevel(1);
-    base::SetDebugLogSink(this);
-  }
-  ~CLogCapture() override {
-    base::SetDebugLogSink(nullptr);
-    base::SetDebugLogLevel(0);
-  }
-  uint64_t TickCount() override { return 0; }
-  void RemoveLog() override {}
-  void AppendLine(const std::string& line) override { Lines.push_back(line); }
-  void Show(const std::string&) override {}
-  bool Has(const std::string& text) const {
-    for (const std::string& line : Lines) {
-      if (line.find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
-};
+namespace {
 
 std::vector<uint8_t> IdentifyPage(const char* model, const char* serial = "S4EWNX0R123456",
                                   const char* firmware = "2B2QEXM7", uint16_t vendor = 0x144D,

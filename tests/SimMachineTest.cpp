@@ -593,7 +593,7 @@ TEST(DemoMachine, EmbeddedCopyMatchesTheFixtureFolder) {
   for (const auto& [path, bytes] : files) {
     auto onDisk = folder.ReadFile(path, 1 << 20);
     ASSERT_TRUE(onDisk) << path;
-    EXPECT_EQ(*onDisk, bytes) << path << ": run scripts/regenerate_demo_machine.py";
+    EXPECT_EQ(*onDisk, bytes) << path << ": the build embeds the folder; build again";
   }
   for (const std::string& sub : folder.ListFolders()) {
     // ATA disks bring an IDENTIFY sector, NVMe disks their identify page.

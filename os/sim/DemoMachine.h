@@ -1,5 +1,5 @@
-// The demo machine that ships inside the program (fixtures/machines/demo/,
-// embedded by scripts/regenerate_demo_machine.py).
+// The demo machine that ships inside the program: the files of
+// fixtures/machines/demo/, embedded at build time (cmake/EmbedFiles.cmake).
 #pragma once
 
 #include <cstdint>
