@@ -16,7 +16,8 @@ struct Command {
 
 const Command kCommands[] = {
     {"probe", cli::RunProbe, "stavrion probe [--machine DIR|demo] [--raw]"},
-    {"report", cli::RunReport, "stavrion report [--machine DIR|demo] [--json] [--all-disks]"},
+    {"report", cli::RunReport,
+     "stavrion report [--machine DIR|demo] [--json] [--all-disks | --system]"},
 };
 
 void PrintUsage(std::FILE* to) {
