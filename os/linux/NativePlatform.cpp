@@ -4,6 +4,7 @@
 #include "os/linux/LinuxClock.h"
 #include "os/linux/LinuxDeviceIo.h"
 #include "os/linux/LinuxFileSystem.h"
+#include "os/linux/LinuxNet.h"
 #include "os/linux/LinuxSystem.h"
 #include "os/linux/LinuxWmi.h"
 
@@ -20,6 +21,7 @@ struct NativePlatform::Impl {
   std::unique_ptr<IServiceControl> Services = CreateNativeServiceControl();
   std::unique_ptr<IVolumes> Volumes = CreateNativeVolumes();
   std::unique_ptr<IDeviceSetup> DeviceSetup = CreateNativeDeviceSetup();
+  CLinuxNet Net;
 };
 
 NativePlatform::NativePlatform() : m_Impl(std::make_unique<Impl>()) {}
@@ -32,6 +34,7 @@ Platform NativePlatform::Get() {
   p.Services = m_Impl->Services.get();
   p.Volumes = m_Impl->Volumes.get();
   p.DeviceSetup = m_Impl->DeviceSetup.get();
+  p.Net = &m_Impl->Net;
   return p;
 }
 
