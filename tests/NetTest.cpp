@@ -17,7 +17,8 @@ constexpr uint32_t LONG_MS = 5000;
 class NetTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_NE(m_Native.Get().Net, nullptr);
+    // Not yet on Windows: the Winsock backend is still to come.
+    if (!m_Native.Get().Net) GTEST_SKIP() << "this platform has no sockets yet";
     std::string error;
     m_Listener = Net().Listen("127.0.0.1", 0, &error);
     ASSERT_NE(m_Listener, nullptr) << error;

@@ -3,7 +3,6 @@
 #include "os/win32/Win32Clock.h"
 #include "os/win32/Win32DeviceIo.h"
 #include "os/win32/Win32FileSystem.h"
-#include "os/win32/Win32Net.h"
 #include "os/win32/Win32Profile.h"
 #include "os/win32/Win32System.h"
 #include "os/win32/Win32Wmi.h"
@@ -19,7 +18,6 @@ struct NativePlatform::Impl {
   CWin32System System;
   std::unique_ptr<IServiceControl> Services = CreateNativeServiceControl();
   std::unique_ptr<IVolumes> Volumes = CreateNativeVolumes();
-  CWin32Net Net;
 };
 
 NativePlatform::NativePlatform() : m_Impl(std::make_unique<Impl>()) {}
@@ -27,10 +25,8 @@ NativePlatform::NativePlatform() : m_Impl(std::make_unique<Impl>()) {}
 NativePlatform::~NativePlatform() = default;
 
 Platform NativePlatform::Get() {
-  Platform p{m_Impl->Devices, m_Impl->Wmi,    m_Impl->Clock,          m_Impl->Files,
-             m_Impl->Profile, m_Impl->System, m_Impl->Services.get(), m_Impl->Volumes.get()};
-  p.Net = &m_Impl->Net;
-  return p;
+  return Platform{m_Impl->Devices, m_Impl->Wmi,    m_Impl->Clock,          m_Impl->Files,
+                  m_Impl->Profile, m_Impl->System, m_Impl->Services.get(), m_Impl->Volumes.get()};
 }
 
 }  // namespace os
