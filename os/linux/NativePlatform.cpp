@@ -7,6 +7,7 @@
 #include "os/linux/LinuxNet.h"
 #include "os/linux/LinuxSystem.h"
 #include "os/linux/LinuxWmi.h"
+#include "os/linux/OpenSslTls.h"
 
 namespace os {
 
@@ -22,6 +23,7 @@ struct NativePlatform::Impl {
   std::unique_ptr<IVolumes> Volumes = CreateNativeVolumes();
   std::unique_ptr<IDeviceSetup> DeviceSetup = CreateNativeDeviceSetup();
   CLinuxNet Net;
+  COpenSslTls Tls;
 };
 
 NativePlatform::NativePlatform() : m_Impl(std::make_unique<Impl>()) {}
@@ -35,6 +37,7 @@ Platform NativePlatform::Get() {
   p.Volumes = m_Impl->Volumes.get();
   p.DeviceSetup = m_Impl->DeviceSetup.get();
   p.Net = &m_Impl->Net;
+  p.Tls = &m_Impl->Tls;
   return p;
 }
 
