@@ -9,6 +9,7 @@
 
 #include "app/Settings.h"
 #include "monitor/AlarmMail.h"
+#include "monitor/MailAlarmSink.h"
 #include "monitor/MailQueue.h"
 #include "tests/AppFakes.h"
 #include "tests/TempDir.h"
@@ -149,6 +150,46 @@ TEST(MailQueue, SendsInOrderOffTheCallersThreadAndDrainsOnExit) {
   EXPECT_EQ(sent[2], "3");
   EXPECT_EQ(sent.back(), "last");
   EXPECT_EQ(done, (std::vector<std::string>{"1ok", "2failed", "3ok"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MailAlarmSink, QueuesOneMailPerAlarmThatAsksForMail) {
+  testutil::CTempDir dir;
+  testutil::CFakeMutexTable mutexes;
+  testutil::CTestProcess process(mutexes, dir.File("prog.exe"), "");
+  std::string path = dir.File("Smart.ini");
+  std::ofstream(path, std::ios::binary)
+      << "[Setting]\r\nMailTo=a@b.c\r\nMailFrom=d@e.f\r\nMailHost=mx\r\nMailPort=25\r\n";
+  app::CSettings settings(process.Profile, process.Clock, path);
+  std::vector<monitor::MailMessage> sent;
+  std::mutex lock;
+  {
+    monitor::CMailQueue queue([&](const monitor::SmtpServer& s, const monitor::MailMessage& m) {
+      std::lock_guard<std::mutex> guard(lock);
+      sent.push_back(m);
+      EXPECT_EQ(s.Host, "mx");
+      return monitor::SmtpResult{true, monitor::SmtpFailure::NONE, ""};
+    });
+    monitor::CMailAlarmSink sink(settings, process.Clock, queue, "PC");
+    monitor::AlarmEvent e;
+    e.Kind = monitor::AlarmKind::TEMPERATURE;
+    e.Id = monitor::ALARM_ID_TEMPERATURE;
+    e.MailTitle = "Temperature C: D:";
+    e.MailText = "Disk 1 (ST1000): 55 C";
+    sink.OnAlarm(e);  // the disk did not ask for mail
+    e.Email = true;
+    sink.OnAlarm(e);
+    e.Kind = monitor::AlarmKind::OVERVIEW;
+    sink.OnAlarm(e);  // never mailed
+    queue.WaitIdle();
+  }
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].Subject, "[Smart] PC Temperature C: D: [606]");
+  EXPECT_EQ(sent[0].Body, "PC Temperature C: D:\r\n[606] Disk 1 (ST1000): 55 C");
+  EXPECT_EQ(sent[0].Date, process.Clock.Now());
 }
 
 }  // namespace

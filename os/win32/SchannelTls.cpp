@@ -1,10 +1,11 @@
 #include "os/win32/SchannelTls.h"
 
 #define SECURITY_WIN32
+#include <windows.h>
+
 #include <schannel.h>
 #include <security.h>
 #include <wincrypt.h>
-#include <windows.h>
 
 #include <chrono>
 #include <filesystem>
