@@ -322,7 +322,9 @@ class CSchannelSocket : public ISocket {
       ssl.cbSize = sizeof ssl;
       ssl.dwAuthType = AUTHTYPE_SERVER;
       ssl.pwszServerName = m_Target.data();
-      if (trust) ssl.fdwChecks = SECURITY_FLAG_IGNORE_UNKNOWN_CA;
+      // SECURITY_FLAG_IGNORE_UNKNOWN_CA (wininet.h); the root is checked
+      // against the trust file below.
+      if (trust) ssl.fdwChecks = 0x00000100;
       CERT_CHAIN_POLICY_PARA policy{};
       policy.cbSize = sizeof policy;
       policy.pvExtraPolicyPara = &ssl;
