@@ -63,6 +63,10 @@ constexpr std::array<Row, static_cast<size_t>(Setting::COUNT)> SETTINGS = {{
     {Setting::MAIL_ID, {SETTING, "MailID", E::TEXT, 0, "", NO_RANGE}},
     {Setting::MAIL_PASSWORD, {SETTING, "MailPassword", E::TEXT, 0, "", NO_RANGE}},
     {Setting::SMTP, {SETTING, "SMTP", E::INT, 1, nullptr, NO_RANGE}},
+    // An unknown mode must not quietly fall back to plain text: it reads as
+    // STARTTLS, which refuses to send when the server cannot encrypt.
+    {Setting::MAIL_SECURITY, {SETTING, "MailSecurity", E::INT, 0, nullptr, Within(0, 2, 1, 1)}},
+    {Setting::MAIL_TRUST_FILE, {SETTING, "MailTrustFile", E::TEXT, 0, "", NO_RANGE}},
     {Setting::RESIDENT, {SETTING, "Resident", E::INT, 0, nullptr, NO_RANGE}},
     {Setting::RESIDENT_MINIMIZE, {SETTING, "ResidentMinimize", E::INT, 0, nullptr, NO_RANGE}},
     {Setting::SHOW_TEMPERATURE_ICON_ONLY,

@@ -5,6 +5,12 @@
 # only when not run as root.
 set -euo pipefail
 
+# --no-install-recommends as the first argument: only what the packages need.
+apt_options=()
+if [[ "${1:-}" == --no-install-recommends ]]; then
+  apt_options+=(--no-install-recommends)
+  shift
+fi
 missing=()
 for pkg in "$@"; do
   status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
@@ -23,4 +29,4 @@ if [[ $(id -u) -ne 0 ]]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 "${sudo[@]}" apt-get update -q
-"${sudo[@]}" apt-get install -y -q "${missing[@]}"
+"${sudo[@]}" apt-get install -y -q "${apt_options[@]}" "${missing[@]}"
