@@ -8,7 +8,7 @@
 
 namespace os {
 
-enum class LogLevel : uint8_t { INFORMATION, WARNING, ERROR };
+enum class LogLevel : uint8_t { INFORMATION, WARNING, FAILURE };
 
 class ISystemLog {
  public:

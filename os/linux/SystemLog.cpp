@@ -29,7 +29,7 @@ class CSyslog : public ISystemLog {
     }
     while (line.size() >= 2 && line.compare(line.size() - 2, 2, "; ") == 0)
       line.resize(line.size() - 2);
-    const int priority = level == LogLevel::ERROR     ? LOG_ERR
+    const int priority = level == LogLevel::FAILURE   ? LOG_ERR
                          : level == LogLevel::WARNING ? LOG_WARNING
                                                       : LOG_INFO;
     syslog(priority, "[%d] %s", static_cast<int>(eventId), line.c_str());

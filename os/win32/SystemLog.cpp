@@ -19,7 +19,7 @@ class CEventLog : public ISystemLog {
 
   void Write(LogLevel level, int32_t eventId, const std::string& text) override {
     if (m_Handle == nullptr) return;
-    const WORD type = level == LogLevel::ERROR     ? EVENTLOG_ERROR_TYPE
+    const WORD type = level == LogLevel::FAILURE   ? EVENTLOG_ERROR_TYPE
                       : level == LogLevel::WARNING ? EVENTLOG_WARNING_TYPE
                                                    : EVENTLOG_INFORMATION_TYPE;
     const std::wstring wide = Utf8ToWide(text);
