@@ -80,6 +80,8 @@ constexpr std::array<Row, static_cast<size_t>(Setting::COUNT)> SETTINGS = {{
     {Setting::ADVANCED_DISK_SEARCH, {SETTING, "AdvancedDiskSearch", E::INT, 0, nullptr, NO_RANGE}},
     {Setting::USE_WMI, {SETTING, "UseWMI", E::INT, 1, nullptr, NO_RANGE}},
     {Setting::HIDE_NO_SMART_DISK, {SETTING, "HideNoSmartDisk", E::INT, 0, nullptr, NO_RANGE}},
+    // Off: disks that are not rated stay unknown, as they always were.
+    {Setting::EVALUATE_ALL_DISKS, {SETTING, "EvaluateAllDisks", E::INT, 0, nullptr, NO_RANGE}},
     {Setting::AUTO_AAM_APM, {SETTING, "AutoAamApm", E::INT, 0, nullptr, NO_RANGE}},
     {Setting::AUTO_DETECTION, {SETTING, "AutoDetection", E::INT, 0, nullptr, NO_RANGE}},
     {Setting::SELECTED_ATTRIBUTE_ID,

@@ -1,6 +1,9 @@
-// `stavrion report [--machine DIR|demo] [--json]`: discovers the disks of
+// `stavrion report [--machine DIR|demo] [--json] [--all-disks]`: discovers the disks of
 // the real machine or a simulated one and prints what the panel and the
 // attribute list show, or every field of each disk record as JSON.
+// `--all-disks` judges the disks the program does not rate (other makers'
+// hard disks, SSDs of no known family) by their attributes instead of
+// calling them unknown.
 // Exit status: 0 disks read, 1 no disk at all, 2 bad arguments or machine,
 // 3 disks listed but S.M.A.R.T. needs root, 4 disks listed but the system
 // refuses raw disk access even to root.
@@ -42,11 +45,14 @@ int RunReport(const std::vector<std::string>& arguments) {
     return EXIT_USAGE;
   }
   bool json = false;
+  bool allDisks = false;
   for (const std::string& arg : args) {
     if (arg == "--json") {
       json = true;
+    } else if (arg == "--all-disks") {
+      allDisks = true;
     } else {
-      std::fprintf(stderr, "usage: stavrion report [--machine DIR|demo] [--json]\n");
+      std::fprintf(stderr, "usage: stavrion report [--machine DIR|demo] [--json] [--all-disks]\n");
       return EXIT_USAGE;
     }
   }
@@ -58,11 +64,12 @@ int RunReport(const std::vector<std::string>& arguments) {
 
   os::Platform platform = machine->Get();
   CAtaSmart ata(platform);
+  ata.m_FlagEvaluateAllDisks = allDisks;
   monitor::DiscoverDisks(ata);
   const std::vector<monitor::UnreadDisk> unread =
       monitor::FindUnreadDisks(ata.vars, platform.Wmi, platform.Devices);
   if (json) {
-    std::fputs(monitor::DiskReportJson(ata.vars, unread).c_str(), stdout);
+    std::fputs(monitor::DiskReportJson(ata.vars, unread, allDisks).c_str(), stdout);
   } else {
     // Texts come from the English file beside the program; without it the
     // report still prints, with its built-in names.
@@ -71,7 +78,7 @@ int RunReport(const std::vector<std::string>& arguments) {
     monitor::TextLookup text = [&english](const std::string& section, const std::string& key) {
       return english.GetText(section, key);
     };
-    std::fputs(monitor::DiskReportText(ata.vars, unread, text).c_str(), stdout);
+    std::fputs(monitor::DiskReportText(ata.vars, unread, text, allDisks).c_str(), stdout);
   }
   std::fflush(stdout);
   switch (monitor::JudgeReport(ata.vars.GetCount(), unread.size(),

@@ -17,9 +17,10 @@ struct Command {
 
 const Command kCommands[] = {
     {"probe", cli::RunProbe, "stavrion probe [--machine DIR|demo] [--raw]"},
-    {"report", cli::RunReport, "stavrion report [--machine DIR|demo] [--json]"},
+    {"report", cli::RunReport, "stavrion report [--machine DIR|demo] [--json] [--all-disks]"},
     {"watch", cli::RunWatch,
-     "stavrion watch [--once] [--machine demo|DIR] [--config FILE] [--metrics HOST:PORT]\n"
+     "stavrion watch [--once] [--machine demo|DIR] [--config FILE] [--metrics HOST:PORT]
+"
      "                 [--alarm-command PROG]   (stavrion watch --help)"},
 };
 
@@ -27,6 +28,11 @@ void PrintUsage(std::FILE* to) {
   std::fprintf(to, "usage:\n  stavrion --version\n");
   for (const Command& c : kCommands) std::fprintf(to, "  %s\n", c.Usage);
   std::fprintf(to,
+               "--all-disks: judge every disk by its S.M.A.R.T. attributes and thresholds.\n"
+               "  By default a disk of no rated family or maker (most hard disks of other\n"
+               "  makers) has status Unknown, as the window program shows it; with this\n"
+               "  option a failing one is Caution or Bad. The report names the disks judged\n"
+               "  this way. The setting \"EvaluateAllDisks\" (section \"Setting\") does the same.\n"
                "exit status of report:\n"
                "  0  disks read\n"
                "  1  no disk found at all\n"

@@ -88,6 +88,9 @@ class CAtaSmart {
   os::OsVersion m_OsVersionInfo;
   bool m_FlagAtaPassThrough = false;
   bool m_FlagNVMeStorageQuery = false;
+  // Judge disks this program does not rate by their attributes instead of
+  // calling them unknown (the "EvaluateAllDisks" setting, `--all-disks`).
+  bool m_FlagEvaluateAllDisks = false;
 
   // A record with every default of a newly admitted ATA disk.
   ATA_SMART_INFO NewRecord() const;

@@ -121,13 +121,17 @@ bool IsCriticalAttribute(uint8_t id) {
   return false;
 }
 
-int32_t EvaluateDiskStatus(const ATA_SMART_INFO& asi) {
+bool IsJudgedOnlyByOption(const ATA_SMART_INFO& asi, bool evaluateAllDisks) {
+  return evaluateAllDisks && asi.SupportLevel == SUPPORT_NONE;
+}
+
+int32_t EvaluateDiskStatus(const ATA_SMART_INFO& asi, bool evaluateAllDisks) {
   // Critical warning of an NVMe health log: reliability degraded (bit 2),
   // media read-only (bit 3) or volatile-memory backup failed (bit 4). The
   // disk says it is failing, however much spare it has left and whether or
   // not its controller is one this program rates.
   if (asi.DiskVendorId == FAMILY_NVME && (asi.SmartReadData[0] & 0x1C)) return DISK_STATUS_BAD;
-  if (asi.SupportLevel == SUPPORT_NONE) return DISK_STATUS_UNKNOWN;
+  if (asi.SupportLevel == SUPPORT_NONE && !evaluateAllDisks) return DISK_STATUS_UNKNOWN;
   if (asi.DiskVendorId == FAMILY_NVME) return NvmeStatus(asi.Life);
   if (asi.IsSmartCorrect == 0) return DISK_STATUS_UNKNOWN;
   if (!((asi.IsSsd == 1 || asi.IsThresholdCorrect == 1) && asi.IsThresholdBug == 0)) {
@@ -189,7 +193,7 @@ int32_t CAtaSmart::CheckDiskStatus(int32_t index) {
   if (index < 0 || index >= vars.GetCount()) {
     throw std::invalid_argument("CheckDiskStatus: no disk at this index");
   }
-  return EvaluateDiskStatus(vars[index]);
+  return EvaluateDiskStatus(vars[index], m_FlagEvaluateAllDisks);
 }
 
 TemperatureClass GetTemperatureClass(int32_t temperature, int32_t temperatureGrade) {

@@ -8,7 +8,14 @@
 
 // The verdict for one record (the work of CAtaSmart::CheckDiskStatus): one of
 // DISK_STATUS_UNKNOWN, _GOOD, _CAUTION, _BAD. A pure function of the record.
-int32_t EvaluateDiskStatus(const ATA_SMART_INFO& asi);
+// A disk this program does not rate (SupportLevel 0: not the maker's own and
+// no known SSD family) is unknown, unless `evaluateAllDisks` is set: then it
+// is judged by the same walk over its attributes as a rated disk.
+int32_t EvaluateDiskStatus(const ATA_SMART_INFO& asi, bool evaluateAllDisks = false);
+
+// True when the verdict of `asi` under `evaluateAllDisks` comes from that
+// opt-in alone: the disk is not rated, so by default it would be unknown.
+bool IsJudgedOnlyByOption(const ATA_SMART_INFO& asi, bool evaluateAllDisks);
 
 // The families whose life percentage is trusted on its own.
 bool IsLifeRatedFamily(int32_t diskVendorId);

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "app/JsonWriter.h"
+#include "engine/DiskStatus.h"
 
 namespace monitor {
 
@@ -40,7 +41,7 @@ class CRecordJson {
   CJsonWriter& m_W;
 };
 
-void WriteRecord(CJsonWriter& w, const ATA_SMART_INFO& a) {
+void WriteRecord(CJsonWriter& w, const ATA_SMART_INFO& a, bool evaluateAllDisks = false) {
   CRecordJson f(w);
   w.BeginObject();
   f.Bytes("IdentifyDevice", a.IdentifyDevice);
@@ -148,6 +149,11 @@ void WriteRecord(CJsonWriter& w, const ATA_SMART_INFO& a) {
   f.Int("Life", a.Life);
   f.Int("MajorVersion", a.MajorVersion);
   f.Int("DiskStatus", a.DiskStatus);
+  // Only with `--all-disks`: the status above comes from that option alone.
+  if (IsJudgedOnlyByOption(a, evaluateAllDisks)) {
+    w.Key("JudgedByAttributesOnly");
+    w.Bool(true);
+  }
   f.UInt("DriveLetterMap", a.DriveLetterMap);
 
   f.Int("AlarmTemperature", a.AlarmTemperature);
@@ -236,7 +242,8 @@ std::string AttributeName(const TextLookup& text, const ATA_SMART_INFO& a, uint8
   return Lookup(text, a.SmartKeyName, Format("%02X", id), vendorSpecific);
 }
 
-void AppendDisk(std::string& out, const TextLookup& text, int32_t index, const ATA_SMART_INFO& a) {
+void AppendDisk(std::string& out, const TextLookup& text, int32_t index, const ATA_SMART_INFO& a,
+                bool evaluateAllDisks) {
   auto line = [&out](const char* label, const std::string& value) {
     out += Format("  %-20s: ", label) + value + "\n";
   };
@@ -253,6 +260,9 @@ void AppendDisk(std::string& out, const TextLookup& text, int32_t index, const A
                      (a.SmartKeyName.empty() ? std::string() : " (" + a.SmartKeyName + ")"));
   line("Controller", a.Controller.empty() ? std::string("Unknown") : a.Controller);
   line("Status", StatusText(text, a));
+  if (IsJudgedOnlyByOption(a, evaluateAllDisks)) {
+    line("Judged by", "attributes only (--all-disks): no rated family or maker");
+  }
   line("Life", a.Life < 0 ? std::string("Unknown") : Format("%d%%", a.Life));
   line("Temperature", TemperatureText(a.Temperature, false));
   line("Power-on time", PowerOnText(a));
@@ -395,12 +405,13 @@ ReportOutcome JudgeReport(int32_t readDisks, size_t unreadDisks, os::AccessDenia
   return ReportOutcome::DisksRead;
 }
 
-std::string DiskReportJson(const CDiskArray& disks, const std::vector<UnreadDisk>& unread) {
+std::string DiskReportJson(const CDiskArray& disks, const std::vector<UnreadDisk>& unread,
+                           bool evaluateAllDisks) {
   CJsonWriter w;
   w.BeginObject();
   w.Key("Disks");
   w.BeginArray();
-  for (const auto& asi : disks) WriteRecord(w, asi);
+  for (const auto& asi : disks) WriteRecord(w, asi, evaluateAllDisks);
   w.EndArray();
   w.Key("UnreadDisks");
   w.BeginArray();
@@ -426,10 +437,10 @@ std::string DiskReportJson(const CDiskArray& disks, const std::vector<UnreadDisk
 }
 
 std::string DiskReportText(const CDiskArray& disks, const std::vector<UnreadDisk>& unread,
-                           const TextLookup& text) {
-  if (unread.empty()) return DiskReportText(disks, text);
+                           const TextLookup& text, bool evaluateAllDisks) {
+  if (unread.empty()) return DiskReportText(disks, text, evaluateAllDisks);
   std::string out;
-  if (disks.GetCount() > 0) out = DiskReportText(disks, text) + "\n";
+  if (disks.GetCount() > 0) out = DiskReportText(disks, text, evaluateAllDisks) + "\n";
   out += "Disks without S.M.A.R.T.:\n";
   for (const UnreadDisk& d : unread) {
     out += Format("  %s %s", d.Model.empty() ? "(no model)" : d.Model.c_str(),
@@ -462,12 +473,12 @@ std::string DiskReportJson(const CDiskArray& disks) {
   return w.Text() + "\n";
 }
 
-std::string DiskReportText(const CDiskArray& disks, const TextLookup& text) {
+std::string DiskReportText(const CDiskArray& disks, const TextLookup& text, bool evaluateAllDisks) {
   std::string out;
   if (disks.GetCount() == 0) return "No disk found.\n";
   for (int32_t i = 0; i < disks.GetCount(); ++i) {
     if (i > 0) out += "\n";
-    AppendDisk(out, text, i, disks[i]);
+    AppendDisk(out, text, i, disks[i], evaluateAllDisks);
   }
   return out;
 }

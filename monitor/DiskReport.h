@@ -62,14 +62,19 @@ ReportOutcome JudgeReport(int32_t readDisks, size_t unreadDisks, os::AccessDenia
 
 // The whole report as one JSON object: "Disks", the records of the disks
 // read (as DiskReportJson), and "UnreadDisks", the disks without S.M.A.R.T.
-std::string DiskReportJson(const CDiskArray& disks, const std::vector<UnreadDisk>& unread);
+// With `evaluateAllDisks` (the engine's flag of the same name), a disk whose
+// status comes from that option alone carries "JudgedByAttributesOnly": true.
+std::string DiskReportJson(const CDiskArray& disks, const std::vector<UnreadDisk>& unread,
+                           bool evaluateAllDisks = false);
 
 // The text report followed by a section listing the unread disks.
 std::string DiskReportText(const CDiskArray& disks, const std::vector<UnreadDisk>& unread,
-                           const TextLookup& text);
+                           const TextLookup& text, bool evaluateAllDisks = false);
 
 // Human-readable report. Attribute names and status texts come from `text`
-// (the English language file), with built-in fallbacks.
-std::string DiskReportText(const CDiskArray& disks, const TextLookup& text);
+// (the English language file), with built-in fallbacks. With
+// `evaluateAllDisks`, disks judged only because of that option say so.
+std::string DiskReportText(const CDiskArray& disks, const TextLookup& text,
+                           bool evaluateAllDisks = false);
 
 }  // namespace monitor

@@ -280,6 +280,7 @@ bool CMonitor::InitAtaLocked(bool useWmi) {
   m_MeasuringPowerOnUnit = false;
   int32_t flagChangeDisk = 0;
   m_Ata.SetUsbSupport(m_Settings.Get(Setting::SUPPORT_USB) != 0);
+  m_Ata.m_FlagEvaluateAllDisks = m_Settings.Get(Setting::EVALUATE_ALL_DISKS) != 0;
   m_Ata.Init(useWmi, m_Settings.Get(Setting::ADVANCED_DISK_SEARCH) != 0, &flagChangeDisk,
              m_Settings.Get(Setting::HD204UI) != 0,
              m_Settings.Get(Setting::HIDE_NO_SMART_DISK) != 0);

@@ -607,3 +607,22 @@ TEST(Monitor, ARefusedExitChangesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// The "EvaluateAllDisks" setting reaches the engine at each discovery: the
+// demo machine's failing hard disk of another maker is bad with it, unknown
+// without it, and a rescan picks up a change of the setting.
+TEST(Monitor, EvaluateAllDisksSettingJudgesUnratedDisks) {
+  auto rig = CRig::Demo();
+  CMonitor& m = rig->Monitor();
+  m.InitAta();
+  const int32_t failing = rig->IndexOf("SIMULATED HDD 1000");
+  ASSERT_GE(failing, 0);
+  EXPECT_EQ(m.Disks()[failing].DiskStatus, DISK_STATUS_UNKNOWN);
+  rig->Settings().Set(app::Setting::EVALUATE_ALL_DISKS, 1);
+  m.Rescan();
+  EXPECT_EQ(m.Disks()[rig->IndexOf("SIMULATED HDD 1000")].DiskStatus, DISK_STATUS_BAD);
+}
+
+}  // namespace

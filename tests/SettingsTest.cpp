@@ -40,9 +40,9 @@ TEST_F(SettingsTest, EveryKeyIsDescribedOnceWithItsDefault) {
     EXPECT_EQ(d.Key, nullptr);
     EXPECT_TRUE(seen.insert(d.Section).second) << d.Section;
   }
-  // 57 keys of the window program, 2 of our own (MetricsAddress,
-  // AlarmCommand), 16 per-disk sections.
-  EXPECT_EQ(seen.size(), 57u + 2u + 16u);
+  // The program's keys, the keys added since (EvaluateAllDisks;
+  // MetricsAddress and AlarmCommand), the per-disk sections.
+  EXPECT_EQ(seen.size(), 57u + 3u + 16u);
 }
 
 TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
@@ -60,6 +60,7 @@ TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
       {Setting::SAVE_SMART_PERIOD, 150},
       {Setting::ALARM_TEMPERATURE_PERIOD, 3600},
       {Setting::MAIL_PORT, 0},
+      {Setting::EVALUATE_ALL_DISKS, 0},
       {Setting::SMTP, 1},
       {Setting::TSL_OPT, 0},
       {Setting::STARTUP_WAIT_TIME, 30},
