@@ -19,8 +19,7 @@ const Command kCommands[] = {
     {"probe", cli::RunProbe, "stavrion probe [--machine DIR|demo] [--raw]"},
     {"report", cli::RunReport, "stavrion report [--machine DIR|demo] [--json] [--all-disks]"},
     {"watch", cli::RunWatch,
-     "stavrion watch [--once] [--machine demo|DIR] [--config FILE] [--metrics HOST:PORT]
-"
+     "stavrion watch [--once] [--machine demo|DIR] [--config FILE] [--metrics HOST:PORT]\n"
      "                 [--alarm-command PROG]   (stavrion watch --help)"},
 };
 
