@@ -136,6 +136,7 @@ constexpr std::array<DiskRow, static_cast<size_t>(DiskSetting::COUNT)> DISK_SETT
      {"AlarmHealthStatus", nullptr, E::INT, 0, nullptr, NO_RANGE}},
     {DiskSetting::ALARM_EVENT_LOG, {"AlarmEventLog", nullptr, E::INT, 0, nullptr, NO_RANGE}},
     {DiskSetting::ALARM_EMAIL, {"AlarmEmail", nullptr, E::INT, 0, nullptr, NO_RANGE}},
+    {DiskSetting::ALARM_STATUS, {"AlarmStatus", nullptr, E::INT, 1, nullptr, NO_RANGE}},
     {DiskSetting::THREASHOLD_OF_CAUTION_05,
      {"ThreasholdOfCaution05", nullptr, E::INT, 1, nullptr, NO_RANGE}},
     {DiskSetting::THREASHOLD_OF_CAUTION_C5,
@@ -314,12 +315,12 @@ bool CSettings::SetText(Setting id, const std::string& value) {
 
 int32_t CSettings::GetDisk(DiskSetting id, const std::string& modelSerial) {
   const SettingDescriptor& d = Describe(id);
-  return d.Range.Apply(ReadNumber(d, d.Section, modelSerial));
+  return d.Range.Apply(ReadNumber(d, d.Section, os::CIniFile::StorableName(modelSerial)));
 }
 
 bool CSettings::SetDisk(DiskSetting id, const std::string& modelSerial, int32_t value) {
   const SettingDescriptor& d = Describe(id);
-  return Write(d.Section, modelSerial, std::to_string(value));
+  return Write(d.Section, os::CIniFile::StorableName(modelSerial), std::to_string(value));
 }
 
 bool CSettings::GetGraphHideDisk(int index) {

@@ -91,6 +91,7 @@ enum class DiskSetting : uint8_t {
   ALARM_HEALTH_STATUS,
   ALARM_EVENT_LOG,
   ALARM_EMAIL,
+  ALARM_STATUS,  // alarm when the health status gets worse (1 on, 0 off)
   THREASHOLD_OF_CAUTION_05,
   THREASHOLD_OF_CAUTION_C5,
   THREASHOLD_OF_CAUTION_C6,

@@ -230,6 +230,7 @@ struct ATA_SMART_INFO {
   int32_t AlarmHealthStatus = 0;
   int32_t AlarmEventLog = 0;
   int32_t AlarmEmail = 0;
+  int32_t AlarmStatus = 1;  // alarm when DiskStatus gets worse
 
   // Classification.
   int32_t InterfaceType = INTERFACE_TYPE_UNKNOWN;

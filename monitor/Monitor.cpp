@@ -270,6 +270,7 @@ void CMonitor::ApplyDiskSettings(int32_t index) {
   asi.AlarmHealthStatus = m_Settings.GetDisk(DiskSetting::ALARM_HEALTH_STATUS, key);
   asi.AlarmEventLog = m_Settings.GetDisk(DiskSetting::ALARM_EVENT_LOG, key);
   asi.AlarmEmail = m_Settings.GetDisk(DiskSetting::ALARM_EMAIL, key);
+  asi.AlarmStatus = m_Settings.GetDisk(DiskSetting::ALARM_STATUS, key);
   asi.Threshold05 = ToThreshold(m_Settings.GetDisk(DiskSetting::THREASHOLD_OF_CAUTION_05, key));
   asi.ThresholdC5 = ToThreshold(m_Settings.GetDisk(DiskSetting::THREASHOLD_OF_CAUTION_C5, key));
   asi.ThresholdC6 = ToThreshold(m_Settings.GetDisk(DiskSetting::THREASHOLD_OF_CAUTION_C6, key));
@@ -519,6 +520,7 @@ void CMonitor::ApplySettings() {
     CBusy busy(*this);
     Guarded("ApplySettings", [this] {
       m_TemperatureUnit = m_Settings.Get(Setting::TEMPERATURE) == 1 ? 1 : 0;
+      m_Services->ApplySettings();
       if (m_SelectedDisk >= 0 && m_SelectedDisk < DiskCount()) SelectDriveLocked(m_SelectedDisk);
       SetAutoRefresh(m_Settings.Get(Setting::AUTO_REFRESH));
       m_Services->AlarmOverheat(m_Ata.vars);

@@ -28,6 +28,9 @@ class IMonitorServices {
   // Hands the state of every disk to other programs. Called at
   // initialisation and whenever a status may have changed.
   virtual void Publish(const CDiskArray& disks) = 0;
+  // The settings file changed (the settings dialog wrote it): settings the
+  // services keep copies of are read again.
+  virtual void ApplySettings() {}
 };
 
 // The services that are not there yet: the history log, the alarms, the

@@ -23,10 +23,30 @@ class IFileSystem {
   // Writes the whole file atomically: a temporary file beside it, flushed,
   // then renamed over the old one. Returns false on any failure; the old
   // file is then untouched.
+  // The last `count` bytes of a file (all of it when shorter), read without
+  // loading the rest; nullopt when it cannot be read.
+  virtual std::optional<std::vector<uint8_t>> ReadFileTail(const std::string& path,
+                                                           uint64_t count) {
+    auto data = ReadFile(path);
+    if (!data) return std::nullopt;
+    if (data->size() > count) data->erase(data->begin(), data->end() - static_cast<long>(count));
+    return data;
+  }
+  // The entries of a folder ("." and ".." left out); nullopt when it cannot
+  // be listed. A link (symbolic link, junction) is listed as a file, never
+  // as a folder, so a walk over the tree never leaves it.
+  struct FolderEntry {
+    std::string Name;
+    bool IsFolder = false;
+  };
+  virtual std::optional<std::vector<FolderEntry>> ListFolder(const std::string& /*path*/) {
+    return std::nullopt;
+  }
   virtual bool WriteFileAtomic(const std::string& path, const std::vector<uint8_t>& data) = 0;
   // Appends to a file, creating it if missing.
   virtual bool AppendFile(const std::string& path, const std::string& data) = 0;
   virtual bool Exists(const std::string& path) = 0;
+  // Removes a file, a link (not what it points to) or an empty folder.
   virtual bool Remove(const std::string& path) = 0;
   virtual bool CreateDirectories(const std::string& path) = 0;
   // Full path of the running executable.

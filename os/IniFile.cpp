@@ -386,6 +386,25 @@ bool CIniFile::IsStorable(const std::string& section, const std::string& key,
   return true;
 }
 
+std::string CIniFile::StorableName(const std::string& name) {
+  if (IsStorable(name, name, "")) return name;
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (c < 0x20 || c == 0x7F || c == '[' || c == ']' || c == '=' || c == '%' ||
+        (i == 0 && c == ';')) {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0x0F];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  if (Trim(out).empty()) out = "%";
+  return out;
+}
+
 bool CIniFile::Set(const std::string& section, const std::string& key, const std::string& value,
                    bool* changed) {
   if (changed) *changed = false;

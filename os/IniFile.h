@@ -70,6 +70,12 @@ class CIniFile {
   // names that are not empty after trimming and do not start with ';' or '['.
   static bool IsStorable(const std::string& section, const std::string& key,
                          const std::string& value);
+  // A name that can serve as section and as key: `name` itself when it
+  // can (existing files keep their names), otherwise `name` with control
+  // characters, "[", "]", "=", "%" and a leading ";" written as "%XX" ("%"
+  // alone for an empty or blank name). Names from outside (a disk's model
+  // and serial) go through this before they become sections or keys.
+  static std::string StorableName(const std::string& name);
 
  private:
   enum class Kind : uint8_t { Other, Section, Key };

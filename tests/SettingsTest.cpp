@@ -41,8 +41,9 @@ TEST_F(SettingsTest, EveryKeyIsDescribedOnceWithItsDefault) {
     EXPECT_TRUE(seen.insert(d.Section).second) << d.Section;
   }
   // The program's keys, the keys added since (EvaluateAllDisks;
-  // MetricsAddress and AlarmCommand), the per-disk sections.
-  EXPECT_EQ(seen.size(), 57u + 3u + 16u);
+  // MetricsAddress and AlarmCommand), the per-disk sections (AlarmStatus
+  // added).
+  EXPECT_EQ(seen.size(), 57u + 3u + 17u);
 }
 
 TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
@@ -189,8 +190,7 @@ TEST_F(SettingsTest, UnwritableFileGivesOneClearLine) {
 }
 
 TEST_F(SettingsTest, KeysThatCannotBeStoredAreRefusedQuietly) {
-  EXPECT_FALSE(m_Settings.SetDisk(DiskSetting::POWER_ON_UNIT, "", 1));
-  EXPECT_FALSE(m_Settings.SetDisk(DiskSetting::POWER_ON_UNIT, "Model=Serial", 1));
+  // (Per-disk keys are mapped instead: PerDiskKeysThatAnIniCannotHoldAreMapped.)
   EXPECT_FALSE(m_Settings.SetText(Setting::MAIL_TO, "a@b\r\n[Setting]\r\nDebugMode=2"));
   EXPECT_TRUE(m_Settings.WriteError().empty());
   EXPECT_FALSE(std::filesystem::exists(m_Path));
@@ -212,6 +212,34 @@ TEST(SettingsParse, DecimalAndHexTexts) {
     EXPECT_EQ(app::ParseDecimal(c.Text), c.Decimal) << c.Text;
     EXPECT_EQ(app::ParseHex(c.Text), c.Hex) << c.Text;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A disk whose model or serial holds "=", "[" or ";" kept none of its
+// per-disk settings: the key could not be written or was read as another.
+TEST_F(SettingsTest, PerDiskKeysThatAnIniCannotHoldAreMapped) {
+  const struct {
+    const char* ModelSerial;
+    const char* StoredKey;
+  } cases[] = {
+      {"MODEL=X1", "MODEL%3DX1"},
+      {"Model=Serial", "Model%3DSerial"},
+      {"", "%"},
+      {";COMMENTLIKE", "%3BCOMMENTLIKE"},
+      {"[SECTIONLIKE", "%5BSECTIONLIKE"},
+      {"PLAIN DISK 1", "PLAIN DISK 1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.ModelSerial);
+    ASSERT_TRUE(m_Settings.SetDisk(DiskSetting::ALARM_TEMPERATURE, c.ModelSerial, 55));
+    EXPECT_EQ(m_Settings.GetDisk(DiskSetting::ALARM_TEMPERATURE, c.ModelSerial), 55);
+    EXPECT_NE(ReadFile().find(std::string(c.StoredKey) + "=55"), std::string::npos) << ReadFile();
+  }
+  // Another disk whose name maps to nothing in common keeps its default.
+  EXPECT_EQ(m_Settings.GetDisk(DiskSetting::ALARM_TEMPERATURE, "MODEL"), 0);
 }
 
 }  // namespace

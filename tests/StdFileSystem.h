@@ -34,6 +34,31 @@ class CStdFileSystem : public os::IFileSystem {
     if (ec) return std::nullopt;
     return size;
   }
+  std::optional<std::vector<uint8_t>> ReadFileTail(const std::string& path,
+                                                   uint64_t count) override {
+    std::optional<uint64_t> size = FileSize(path);
+    if (!size) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    const uint64_t want = count < *size ? count : *size;
+    in.seekg(static_cast<std::streamoff>(*size - want));
+    std::vector<uint8_t> data(static_cast<size_t>(want));
+    in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(want));
+    data.resize(static_cast<size_t>(in.gcount()));
+    return data;
+  }
+  std::optional<std::vector<FolderEntry>> ListFolder(const std::string& path) override {
+    std::error_code ec;
+    if (std::filesystem::is_symlink(path, ec)) return std::nullopt;
+    std::filesystem::directory_iterator it(path, ec);
+    if (ec) return std::nullopt;
+    std::vector<FolderEntry> entries;
+    for (const auto& e : it) {
+      entries.push_back(
+          {e.path().filename().string(), std::filesystem::is_directory(e.symlink_status(ec))});
+    }
+    return entries;
+  }
   bool WriteFileAtomic(const std::string& path, const std::vector<uint8_t>& data) override {
     std::string temp = path + ".tmp";
     {

@@ -1,5 +1,6 @@
 #include "os/linux/LinuxFileSystem.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
@@ -72,6 +73,62 @@ std::optional<std::vector<uint8_t>> CLinuxFileSystem::ReadFile(const std::string
   }
   close(fd);
   return data;
+}
+
+std::optional<std::vector<uint8_t>> CLinuxFileSystem::ReadFileTail(const std::string& path,
+                                                                   uint64_t count) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    Fail();
+    return std::nullopt;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (!S_ISREG(st.st_mode)) errno = EISDIR;
+    Fail();
+    close(fd);
+    return std::nullopt;
+  }
+  const uint64_t size = static_cast<uint64_t>(st.st_size);
+  const uint64_t want = count < size ? count : size;
+  std::vector<uint8_t> data(static_cast<size_t>(want));
+  size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n =
+        pread(fd, data.data() + done, data.size() - done, static_cast<off_t>(size - want + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;  // the file shrank meanwhile: what was read is the tail
+    done += static_cast<size_t>(n);
+  }
+  close(fd);
+  data.resize(done);
+  return data;
+}
+
+std::optional<std::vector<IFileSystem::FolderEntry>> CLinuxFileSystem::ListFolder(
+    const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) {
+    Fail();
+    return std::nullopt;
+  }
+  DIR* dir = fdopendir(fd);
+  if (dir == nullptr) {
+    Fail();
+    close(fd);
+    return std::nullopt;
+  }
+  std::vector<FolderEntry> entries;
+  while (dirent* e = readdir(dir)) {
+    std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat st {};
+    // lstat: a link is an entry of its own, whatever it points to.
+    bool folder = fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+    entries.push_back({std::move(name), folder});
+  }
+  closedir(dir);
+  return entries;
 }
 
 std::optional<uint64_t> CLinuxFileSystem::FileSize(const std::string& path) {

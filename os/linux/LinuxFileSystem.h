@@ -8,6 +8,9 @@ namespace os {
 class CLinuxFileSystem : public IFileSystem {
  public:
   std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) override;
+  std::optional<std::vector<uint8_t>> ReadFileTail(const std::string& path,
+                                                   uint64_t count) override;
+  std::optional<std::vector<FolderEntry>> ListFolder(const std::string& path) override;
   std::optional<uint64_t> FileSize(const std::string& path) override;
   // Temporary file in the same folder (same owner and mode as the file it
   // replaces), fsync, rename over the target, fsync of the folder. A target
