@@ -67,6 +67,8 @@ enum class Setting : uint8_t {
   SELECTED_ATTRIBUTE_ID,
   MAX_PLOT_POINT,
   ATTRIBUTE,
+  METRICS_ADDRESS,  // where the metrics endpoint listens ("HOST:PORT"); empty: off
+  ALARM_COMMAND,    // program run for each alarm of `stavrion watch`; empty: none
   // "Workaround"
   HD204UI,
   REGISTER_STARTUP,

@@ -40,9 +40,10 @@ TEST_F(SettingsTest, EveryKeyIsDescribedOnceWithItsDefault) {
     EXPECT_EQ(d.Key, nullptr);
     EXPECT_TRUE(seen.insert(d.Section).second) << d.Section;
   }
-  // The program's keys, the keys added since (EvaluateAllDisks), the
-  // per-disk sections (AlarmStatus added).
-  EXPECT_EQ(seen.size(), 59u + 1u + 17u);
+  // The program's keys (with the mail security keys), the keys added since
+  // (EvaluateAllDisks; MetricsAddress and AlarmCommand), the per-disk
+  // sections (AlarmStatus added).
+  EXPECT_EQ(seen.size(), 59u + 3u + 17u);
 }
 
 TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
