@@ -63,6 +63,10 @@ constexpr std::array<Row, static_cast<size_t>(Setting::COUNT)> SETTINGS = {{
     {Setting::MAIL_ID, {SETTING, "MailID", E::TEXT, 0, "", NO_RANGE}},
     {Setting::MAIL_PASSWORD, {SETTING, "MailPassword", E::TEXT, 0, "", NO_RANGE}},
     {Setting::SMTP, {SETTING, "SMTP", E::INT, 1, nullptr, NO_RANGE}},
+    // An unknown mode must not quietly fall back to plain text: it reads as
+    // STARTTLS, which refuses to send when the server cannot encrypt.
+    {Setting::MAIL_SECURITY, {SETTING, "MailSecurity", E::INT, 0, nullptr, Within(0, 2, 1, 1)}},
+    {Setting::MAIL_TRUST_FILE, {SETTING, "MailTrustFile", E::TEXT, 0, "", NO_RANGE}},
     {Setting::RESIDENT, {SETTING, "Resident", E::INT, 0, nullptr, NO_RANGE}},
     {Setting::RESIDENT_MINIMIZE, {SETTING, "ResidentMinimize", E::INT, 0, nullptr, NO_RANGE}},
     {Setting::SHOW_TEMPERATURE_ICON_ONLY,
@@ -89,6 +93,11 @@ constexpr std::array<Row, static_cast<size_t>(Setting::COUNT)> SETTINGS = {{
     {Setting::MAX_PLOT_POINT,
      {SETTING, "MaxPlotPoint", E::DECIMAL_TEXT, 0, "50", Within(1, 100, 50, 100)}},
     {Setting::ATTRIBUTE, {SETTING, "Attribute", E::DECIMAL_TEXT, 0, "0", Below(1, 0)}},
+    // Our own: the Prometheus endpoint (the window program serves it only
+    // when set; `stavrion watch` listens on loopback when it is empty) and
+    // the alarm command of `stavrion watch`.
+    {Setting::METRICS_ADDRESS, {SETTING, "MetricsAddress", E::TEXT, 0, "", NO_RANGE}},
+    {Setting::ALARM_COMMAND, {SETTING, "AlarmCommand", E::TEXT, 0, "", NO_RANGE}},
     {Setting::HD204UI, {WORKAROUND, "HD204UI", E::INT, 0, nullptr, NO_RANGE}},
     {Setting::REGISTER_STARTUP, {WORKAROUND, "RegisterStartup", E::INT, 0, nullptr, NO_RANGE}},
     {Setting::EXEC_FAILED, {WORKAROUND, "ExecFailed", E::DECIMAL_TEXT, 0, "", NO_RANGE}},

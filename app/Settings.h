@@ -41,6 +41,11 @@ enum class Setting : uint8_t {
   MAIL_ID,
   MAIL_PASSWORD,
   SMTP,
+  // Mail over TLS: 0 none (plain, as before), 1 STARTTLS, 2 TLS from the
+  // first byte; and a PEM file of certificates to trust instead of the
+  // system's.
+  MAIL_SECURITY,
+  MAIL_TRUST_FILE,
   RESIDENT,
   RESIDENT_MINIMIZE,
   SHOW_TEMPERATURE_ICON_ONLY,
@@ -62,6 +67,8 @@ enum class Setting : uint8_t {
   SELECTED_ATTRIBUTE_ID,
   MAX_PLOT_POINT,
   ATTRIBUTE,
+  METRICS_ADDRESS,  // where the metrics endpoint listens ("HOST:PORT"); empty: off
+  ALARM_COMMAND,    // program run for each alarm of `stavrion watch`; empty: none
   // "Workaround"
   HD204UI,
   REGISTER_STARTUP,

@@ -15,5 +15,8 @@ constexpr int EXIT_USAGE = 2;
 int RunProbe(const std::vector<std::string>& args);
 // `stavrion report [--machine DIR|demo] [--json]`; 1 when no disk was found.
 int RunReport(const std::vector<std::string>& args);
+// `stavrion watch ...` (cli/WatchCommand.h); runs until stopped, or one
+// cycle with --once.
+int RunWatch(const std::vector<std::string>& args);
 
 }  // namespace cli

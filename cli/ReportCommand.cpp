@@ -1,6 +1,8 @@
 // `stavrion report [--machine DIR|demo] [--json] [--all-disks]`: discovers the disks of
 // the real machine or a simulated one and prints what the panel and the
 // attribute list show, or every field of each disk record as JSON.
+// `--system` prints the machine's memory modules instead (the eight slots,
+// read from the SMBIOS table or else WMI).
 // `--all-disks` judges the disks the program does not rate (other makers'
 // hard disks, SSDs of no known family) by their attributes instead of
 // calling them unknown.
@@ -17,6 +19,8 @@
 #include "cli/MachineOption.h"
 #include "engine/AtaSmart.h"
 #include "monitor/DiskReport.h"
+#include "tools/MemoryInfo.h"
+#include "tools/MemoryReport.h"
 
 namespace cli {
 namespace {
@@ -46,13 +50,18 @@ int RunReport(const std::vector<std::string>& arguments) {
   }
   bool json = false;
   bool allDisks = false;
+  bool system = false;
   for (const std::string& arg : args) {
     if (arg == "--json") {
       json = true;
     } else if (arg == "--all-disks") {
       allDisks = true;
+    } else if (arg == "--system") {
+      system = true;
     } else {
-      std::fprintf(stderr, "usage: stavrion report [--machine DIR|demo] [--json] [--all-disks]\n");
+      std::fprintf(stderr,
+                   "usage: stavrion report [--machine DIR|demo] [--json] [--all-disks | "
+                   "--system]\n");
       return EXIT_USAGE;
     }
   }
@@ -63,6 +72,18 @@ int RunReport(const std::vector<std::string>& arguments) {
   }
 
   os::Platform platform = machine->Get();
+  if (system) {
+    MemoryModuleTable slots;
+    const bool fromSmbios = ReadMemoryModules(platform.Wmi, slots);
+    if (json) {
+      std::fputs(MemoryModulesJson(slots, fromSmbios).c_str(), stdout);
+    } else {
+      std::fputs("System information: not yet (memory modules only)\n", stdout);
+      std::fputs(MemoryModulesText(slots, fromSmbios).c_str(), stdout);
+    }
+    std::fflush(stdout);
+    return EXIT_OK;
+  }
   CAtaSmart ata(platform);
   ata.m_FlagEvaluateAllDisks = allDisks;
   monitor::DiscoverDisks(ata);

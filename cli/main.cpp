@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Version.h"
 #include "cli/Commands.h"
 
 namespace {
@@ -16,11 +17,15 @@ struct Command {
 
 const Command kCommands[] = {
     {"probe", cli::RunProbe, "stavrion probe [--machine DIR|demo] [--raw]"},
-    {"report", cli::RunReport, "stavrion report [--machine DIR|demo] [--json] [--all-disks]"},
+    {"report", cli::RunReport,
+     "stavrion report [--machine DIR|demo] [--json] [--all-disks | --system]"},
+    {"watch", cli::RunWatch,
+     "stavrion watch [--once] [--machine demo|DIR] [--config FILE] [--metrics HOST:PORT]\n"
+     "                 [--alarm-command PROG]   (stavrion watch --help)"},
 };
 
 void PrintUsage(std::FILE* to) {
-  std::fprintf(to, "usage:\n");
+  std::fprintf(to, "usage:\n  stavrion --version\n");
   for (const Command& c : kCommands) std::fprintf(to, "  %s\n", c.Usage);
   std::fprintf(to,
                "--all-disks: judge every disk by its S.M.A.R.T. attributes and thresholds.\n"
@@ -47,6 +52,10 @@ int main(int argc, char** argv) {
   std::string name = argv[1];
   if (name == "--help" || name == "-h" || name == "help") {
     PrintUsage(stdout);
+    return cli::EXIT_OK;
+  }
+  if (name == "--version" || name == "-V" || name == "version") {
+    std::printf("stavrion %s\n", STAVRION_VERSION_TEXT);
     return cli::EXIT_OK;
   }
   std::vector<std::string> args(argv + 2, argv + argc);

@@ -59,6 +59,15 @@ std::unique_ptr<CMachine> CMachine::Open(const MachineOption& option, std::strin
   return machine;
 }
 
-os::Platform CMachine::Get() { return m_Sim ? m_Sim->Get() : m_Native->Get(); }
+os::Platform CMachine::Get() {
+  if (!m_Sim) return m_Native->Get();
+  // A simulated machine's sockets are the real ones: mail and metrics go to
+  // real servers and clients.
+  os::Platform p = m_Sim->Get();
+  os::Platform native = m_Native->Get();
+  p.Net = native.Net;
+  p.Tls = native.Tls;
+  return p;
+}
 
 }  // namespace monitor

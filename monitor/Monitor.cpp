@@ -76,6 +76,37 @@ void CMonitor::SaveSmartInfo(int32_t index) {
   m_Services->SaveSmartInfo(m_Ata.vars[index], index);
 }
 
+int32_t CMonitor::ReadDisk(int32_t index) {
+  int32_t r = -1;
+  bool read = false;
+  Guarded("UpdateSmartInfo", [&] { r = m_Ata.UpdateSmartInfo(index, &read); });
+  const size_t k = static_cast<size_t>(index);
+  if (k >= static_cast<size_t>(MAX_DISK)) return r;
+  m_LastReadFailed[k] = !read;
+  if (read) m_LastReadTime[k] = m_Platform.Clock.Now();
+  if (r >= SMART_STATUS_NO_CHANGE && r <= SMART_STATUS_CHANGED) {
+    r = std::max(r, m_OutsideChange[k]);
+    m_OutsideChange[k] = SMART_STATUS_NO_CHANGE;
+  }
+  return r;
+}
+
+int64_t CMonitor::LastReadTime(int32_t index) const {
+  if (index < 0 || index >= DiskCount()) return 0;
+  return m_LastReadTime[static_cast<size_t>(index)];
+}
+
+bool CMonitor::LastReadFailed(int32_t index) const {
+  return index >= 0 && index < DiskCount() && m_LastReadFailed[static_cast<size_t>(index)];
+}
+
+void CMonitor::NoteOutsideRead(int32_t index, int32_t result) {
+  if (index < 0 || index >= DiskCount()) return;
+  if (result < SMART_STATUS_NO_CHANGE || result > SMART_STATUS_CHANGED) return;
+  int32_t& kept = m_OutsideChange[static_cast<size_t>(index)];
+  kept = std::max(kept, result);
+}
+
 // ---- timers ---------------------------------------------------------------
 
 uint32_t CMonitor::AutoRefreshPeriodMs(int32_t value) {
@@ -182,7 +213,7 @@ void CMonitor::MeasurePowerOnUnit() {
 
 void CMonitor::LogPass() {
   for (int32_t i = 0; i < DiskCount(); ++i) {
-    Guarded("UpdateSmartInfo", [&] { m_Ata.UpdateSmartInfo(i); });
+    ReadDisk(i);
     DebugLogF("After m_Ata.UpdateSmartInfo(%d)", i);
     SaveSmartInfo(i);
     DebugLogF("After SaveSmartInfo(%d)", i);
@@ -263,6 +294,13 @@ bool CMonitor::InitAtaLocked(bool useWmi) {
 
   m_AutoRefreshTarget.fill(false);
   m_NeedsPowerOnUnit.fill(false);
+  // Discovery read every disk it lists.
+  m_LastReadTime.fill(0);
+  m_LastReadFailed.fill(false);
+  m_OutsideChange.fill(SMART_STATUS_NO_CHANGE);
+  for (int32_t i = 0; i < DiskCount() && i < MAX_DISK; ++i) {
+    m_LastReadTime[static_cast<size_t>(i)] = m_Platform.Clock.Now();
+  }
   bool measure = false;
   for (int32_t i = 0; i < DiskCount(); ++i) {
     Guarded("Disk settings", [&] {
@@ -375,8 +413,7 @@ void CMonitor::RefreshLocked(bool allDisks) {
   int32_t selectedResult = -1;
   for (int32_t i = 0; i < DiskCount(); ++i) {
     if (!allDisks && !m_AutoRefreshTarget[static_cast<size_t>(i)]) continue;
-    int32_t r = -1;
-    Guarded("UpdateSmartInfo", [&] { r = m_Ata.UpdateSmartInfo(i); });
+    const int32_t r = ReadDisk(i);
     if (r < SMART_STATUS_NO_CHANGE || r > SMART_STATUS_CHANGED) continue;
     SaveSmartInfo(i);
     if (r == SMART_STATUS_CHANGED) statusChanged = true;
@@ -412,8 +449,7 @@ bool CMonitor::SelectDriveButton(int32_t position) {
 void CMonitor::SelectDriveLocked(int32_t index) {
   if (index < 0 || index >= DiskCount()) return;
   DebugLog("SelectDrive");
-  int32_t r = -1;
-  Guarded("UpdateSmartInfo", [&] { r = m_Ata.UpdateSmartInfo(index); });
+  const int32_t r = ReadDisk(index);
   if (r == SMART_STATUS_MINOR_CHANGE || r == SMART_STATUS_CHANGED) {
     DebugLog("Before SaveSmartInfo");
     SaveSmartInfo(index);

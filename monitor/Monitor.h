@@ -157,6 +157,17 @@ class CMonitor {
   // Set after each log pass; the performance sampler reads and clears it.
   bool TakeLogPassDone();
 
+  // When disk `index` last answered a read (seconds since the epoch; 0
+  // never), and whether the latest attempt failed (its figures are then
+  // the older ones).
+  int64_t LastReadTime(int32_t index) const;
+  bool LastReadFailed(int32_t index) const;
+  // Another reader of the disks (the status service) read disk `index`
+  // with UpdateSmartInfo and got `result`. The read moved the disk's change
+  // baseline, so the next refresh of the disk would see no change: the
+  // change is kept and counted by that refresh.
+  void NoteOutsideRead(int32_t index, int32_t result);
+
   // Period in milliseconds of the automatic refresh for an "AutoRefresh"
   // value; 0 when it is off.
   static uint32_t AutoRefreshPeriodMs(int32_t value);
@@ -180,6 +191,9 @@ class CMonitor {
   void RunTimer(uint32_t id);
   void RunPendingTimers();
   void SaveSmartInfo(int32_t index);
+  // UpdateSmartInfo of disk `index`, noting when it answered, with a change
+  // an outside read kept for it.
+  int32_t ReadDisk(int32_t index);
   void SelectAfterRescan(const std::string& previousKey);
 
   os::Platform m_Platform;
@@ -202,6 +216,11 @@ class CMonitor {
   bool m_FirstInit = true;
   bool m_BenchmarkRunning = false;
   bool m_PerformanceRunning = false;
+
+  std::array<int64_t, MAX_DISK> m_LastReadTime{};
+  std::array<bool, MAX_DISK> m_LastReadFailed{};
+  // The greatest change outside reads saw since the disk's last refresh.
+  std::array<int32_t, MAX_DISK> m_OutsideChange{};
 
   int32_t m_BusyDepth = 0;
   std::set<uint32_t> m_PendingTimers;

@@ -14,6 +14,9 @@
 
 namespace os {
 
+class INet;  // os/Net.h
+class ITls;  // os/Tls.h
+
 struct Platform {
   IDeviceIo& Devices;
   IWmi& Wmi;
@@ -28,6 +31,11 @@ struct Platform {
   // Device setup classes and properties; null where the platform has none
   // (the engine then reports no PCI Express link).
   IDeviceSetup* DeviceSetup = nullptr;
+  // TCP sockets (mail, the metrics endpoint); null where the program has no
+  // network. A simulated machine uses the real loopback.
+  INet* Net = nullptr;
+  // TLS over such a socket; null where the program has none.
+  ITls* Tls = nullptr;
 };
 
 }  // namespace os

@@ -6,6 +6,11 @@
 # everything they use.
 set -euo pipefail
 
+# --no-install-recommends as the first argument is accepted (it is what
+# every install does anyway).
+if [[ "${1:-}" == --no-install-recommends ]]; then
+  shift
+fi
 missing=()
 for pkg in "$@"; do
   status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)

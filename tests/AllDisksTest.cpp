@@ -12,8 +12,13 @@
 #include "engine/DiskStatus.h"
 #include "engine/SmartFamily.h"
 #include "monitor/DiskReport.h"
+#include "monitor/Monitor.h"
+#include "monitor/TimerHost.h"
 #include "os/sim/DemoMachine.h"
 #include "os/sim/SimPlatform.h"
+#include "tests/HistoryTestSupport.h"
+#include "tests/SectorBuilder.h"
+#include "tests/SimEngine.h"
 #include "tests/StdFileSystem.h"
 
 namespace {
@@ -137,6 +142,51 @@ TEST(AllDisks, OnlyUnratedDisksAreMarked) {
   EXPECT_TRUE(IsJudgedOnlyByOption(asi, true));
   asi.SupportLevel = SUPPORT_CONTROLLER;
   EXPECT_FALSE(IsJudgedOnlyByOption(asi, true));
+}
+
+}  // namespace
+
+namespace {
+
+// A hard disk of no rated maker whose reallocated-sector count jumps after
+// admission: with the option, its status goes from good to caution and the
+// status alarm fires; without it the disk stays unknown and nothing fires.
+TEST(AllDisks, TheStatusAlarmFiresForAJudgedDisk) {
+  for (bool allDisks : {false, true}) {
+    SCOPED_TRACE(allDisks ? "with the option" : "without it");
+    const test::Sector thresholds = test::ThresholdBuilder().Add(0x05, 36).Add(0x09, 0).Build();
+    const test::Sector healthy =
+        test::SmartDataBuilder().Add({0x05, 100, 100, 0}).Add({0x09, 99, 99, 500}).Build();
+    const test::Sector worse =
+        test::SmartDataBuilder().Add({0x05, 98, 98, 40}).Add({0x09, 99, 99, 501}).Build();
+    test::IdentifyBuilder id;
+    id.Serial("OTHERMAKER01").Word(83, 0x0400);
+    os::sim::SimMachine machine;
+    machine.Disks.push_back(test::AtaDisk(0, id.Build(), {healthy, healthy, worse}, thresholds));
+
+    historytest::CRig rig;
+    rig.Settings.Set(app::Setting::EVALUATE_ALL_DISKS, allDisks ? 1 : 0);
+    testutil::CStdFileSystem files;
+    os::sim::CSimPlatform sim(std::move(machine), files);
+    monitor::CTimerQueue timers(sim.Clock());
+    monitor::CMonitor monitor(sim.Get(), rig.Settings, timers, nullptr, &rig.Services());
+    monitor.InitAta();
+    ASSERT_EQ(monitor.DiskCount(), 1);
+    ASSERT_EQ(monitor.Disks()[0].SupportLevel, SUPPORT_NONE);
+    EXPECT_EQ(monitor.Disks()[0].DiskStatus, allDisks ? G : U);
+
+    rig.AdvanceSeconds(300);  // past the history's rate limit
+    monitor.Refresh(true);
+    EXPECT_EQ(monitor.Disks()[0].DiskStatus, allDisks ? C : U);
+    if (allDisks) {
+      ASSERT_EQ(rig.Sink.Events.size(), 1u);
+      EXPECT_EQ(rig.Sink.Events[0].Kind, monitor::AlarmKind::STATUS);
+      EXPECT_EQ(rig.Sink.Events[0].PreviousValue, G);
+      EXPECT_EQ(rig.Sink.Events[0].Value, C);
+    } else {
+      EXPECT_TRUE(rig.Sink.Events.empty());
+    }
+  }
 }
 
 }  // namespace

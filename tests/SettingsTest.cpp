@@ -40,9 +40,10 @@ TEST_F(SettingsTest, EveryKeyIsDescribedOnceWithItsDefault) {
     EXPECT_EQ(d.Key, nullptr);
     EXPECT_TRUE(seen.insert(d.Section).second) << d.Section;
   }
-  // The program's keys, the keys added since (EvaluateAllDisks), the
-  // per-disk sections (AlarmStatus added).
-  EXPECT_EQ(seen.size(), 57u + 1u + 17u);
+  // The program's keys (with the mail security keys), the keys added since
+  // (EvaluateAllDisks; MetricsAddress and AlarmCommand), the per-disk
+  // sections (AlarmStatus added).
+  EXPECT_EQ(seen.size(), 59u + 3u + 17u);
 }
 
 TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
@@ -62,6 +63,7 @@ TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
       {Setting::MAIL_PORT, 0},
       {Setting::EVALUATE_ALL_DISKS, 0},
       {Setting::SMTP, 1},
+      {Setting::MAIL_SECURITY, 0},
       {Setting::TSL_OPT, 0},
       {Setting::STARTUP_WAIT_TIME, 30},
       {Setting::INTERVAL_DAYS, 15},
@@ -106,6 +108,9 @@ TEST_F(SettingsTest, RangeRulesApplyWhenRead) {
       {"MailPort=587", Setting::MAIL_PORT, 587, 587},
       {"MailPort=smtp", Setting::MAIL_PORT, 0, 0},
       {"MailPort=70000", Setting::MAIL_PORT, 0, 70000},
+      {"MailSecurity=2", Setting::MAIL_SECURITY, 2, 2},
+      {"MailSecurity=3", Setting::MAIL_SECURITY, 1, 3},
+      {"MailSecurity=-1", Setting::MAIL_SECURITY, 1, -1},
       {"TslOpt=8000", Setting::TSL_OPT, 0x8000, 0x8000},
       {"TslOpt=0x8000", Setting::TSL_OPT, 0x8000, 0x8000},
       {"TslOpt=1", Setting::TSL_OPT, 1, 1},
@@ -143,7 +148,8 @@ TEST_F(SettingsTest, StartupWaitTable) {
 TEST_F(SettingsTest, PerDiskSettingsFollowTheModelSerial) {
   WriteFile(
       "[AlarmTemperature]\r\nDiskA123=90\r\nDiskB456=60\r\nDiskC789=-41\r\n"
-      "[AlarmTemperatureBelow]\r\nDiskA123=-40\r\n[ThreasholdOfCautionC5]\r\nDiskA123=5\r\n");
+      "[AlarmTemperatureBelow]\r\nDiskA123=-40\r\n[ThreasholdOfCautionC5]"
+      "\r\nDiskA123=5\r\n");
   EXPECT_EQ(m_Settings.GetDisk(DiskSetting::ALARM_TEMPERATURE, "DiskA123"), 0);
   EXPECT_EQ(m_Settings.GetDisk(DiskSetting::ALARM_TEMPERATURE, "DiskB456"), 60);
   EXPECT_EQ(m_Settings.GetDisk(DiskSetting::ALARM_TEMPERATURE, "DiskC789"), 0);
@@ -189,7 +195,8 @@ TEST_F(SettingsTest, UnwritableFileGivesOneClearLine) {
 }
 
 TEST_F(SettingsTest, KeysThatCannotBeStoredAreRefusedQuietly) {
-  // (Per-disk keys are mapped instead: PerDiskKeysThatAnIniCannotHoldAreMapped.)
+  // (Per-disk keys are mapped instead:
+  // PerDiskKeysThatAnIniCannotHoldAreMapped.)
   EXPECT_FALSE(m_Settings.SetText(Setting::MAIL_TO, "a@b\r\n[Setting]\r\nDebugMode=2"));
   EXPECT_TRUE(m_Settings.WriteError().empty());
   EXPECT_FALSE(std::filesystem::exists(m_Path));

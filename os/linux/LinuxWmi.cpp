@@ -7,6 +7,7 @@
 
 #include "base/DebugLog.h"
 #include "base/Text.h"
+#include "os/linux/LinuxSmbios.h"
 
 namespace os {
 namespace {
@@ -354,6 +355,8 @@ std::optional<std::vector<WmiObject>> CLinuxWmi::Query(const std::string& nameSp
   if (wmi) {
     auto cls = ParseSelect(wql);
     if (cls && cls->rfind("msstoragedriver_", 0) == 0) return std::vector<WmiObject>{};
+    // The firmware's SMBIOS table, for the memory modules.
+    if (cls && *cls == "mssmbios_rawsmbiostables") return ReadRawSmbiosTables(m_Disks.Roots().Sys);
   }
   if (!cimv2) {
     base::DebugLogF("wmi: no namespace %s on this system", nameSpace.c_str());

@@ -4,8 +4,10 @@
 #include "os/linux/LinuxClock.h"
 #include "os/linux/LinuxDeviceIo.h"
 #include "os/linux/LinuxFileSystem.h"
+#include "os/linux/LinuxNet.h"
 #include "os/linux/LinuxSystem.h"
 #include "os/linux/LinuxWmi.h"
+#include "os/linux/OpenSslTls.h"
 
 namespace os {
 
@@ -20,6 +22,8 @@ struct NativePlatform::Impl {
   std::unique_ptr<IServiceControl> Services = CreateNativeServiceControl();
   std::unique_ptr<IVolumes> Volumes = CreateNativeVolumes();
   std::unique_ptr<IDeviceSetup> DeviceSetup = CreateNativeDeviceSetup();
+  CLinuxNet Net;
+  COpenSslTls Tls;
 };
 
 NativePlatform::NativePlatform() : m_Impl(std::make_unique<Impl>()) {}
@@ -32,6 +36,8 @@ Platform NativePlatform::Get() {
   p.Services = m_Impl->Services.get();
   p.Volumes = m_Impl->Volumes.get();
   p.DeviceSetup = m_Impl->DeviceSetup.get();
+  p.Net = &m_Impl->Net;
+  p.Tls = &m_Impl->Tls;
   return p;
 }
 

@@ -193,6 +193,11 @@ class CManifestParser {
   SimMachine m_Machine;
   bool m_VersionSeen = false;
   bool m_MachineSeen = false;
+  // `smbios` and `smbios_version`: the firmware's raw table, answered as
+  // MSSMBios_RawSMBiosTables.
+  std::optional<std::vector<uint8_t>> m_Smbios;
+  int64_t m_SmbiosVersion[2] = {3, 0};
+  int m_SmbiosVersionLine = 0;
   std::vector<DiskDraft> m_Disks;
   std::vector<WmiDraft> m_Wmi;
   std::set<std::string> m_MachineKeys;
@@ -269,6 +274,22 @@ LoadResult CManifestParser::Parse(std::string_view text) {
   if (ok && !m_VersionSeen) ok = Error(0, "missing 'version = 1' in [machine]");
   for (size_t i = 0; ok && i < m_Disks.size(); ++i) ok = FinishDisk(m_Disks[i]);
   for (size_t i = 0; ok && i < m_Wmi.size(); ++i) ok = FinishWmi(m_Wmi[i]);
+  if (ok && m_SmbiosVersionLine != 0 && !m_Smbios) {
+    ok = Error(m_SmbiosVersionLine, "smbios_version without smbios");
+  }
+  if (ok && m_Smbios) {
+    // What Windows hands out: the version and the structure table.
+    SimWmiRow row;
+    row.Namespace = "root\\WMI";
+    row.Class = "MSSMBios_RawSMBiosTables";
+    row.Object.Properties["SmbiosMajorVersion"] = m_SmbiosVersion[0];
+    row.Object.Properties["SmbiosMinorVersion"] = m_SmbiosVersion[1];
+    row.Object.Properties["DmiRevision"] = int64_t{0};
+    row.Object.Properties["Size"] = static_cast<int64_t>(m_Smbios->size());
+    row.Object.Properties["Used20CallingMethod"] = false;
+    row.Object.Properties["SMBiosData"] = std::move(*m_Smbios);
+    m_Machine.WmiRows.push_back(std::move(row));
+  }
   if (ok) {
     std::set<int32_t> drives;
     for (const DiskDraft& d : m_Disks) {
@@ -409,6 +430,25 @@ bool CManifestParser::MachineKey(int line, const std::string& key, std::string_v
     bool b = true;
     if (!ParseBool(value, &b)) return Error(line, "wmi must be yes or no");
     m_Machine.WmiAvailable = b;
+    return true;
+  }
+  if (key == "smbios") {
+    const std::string path(value);
+    m_Smbios = m_Source.ReadFile(path, MAX_DATA_FILE_SIZE);
+    if (!m_Smbios) {
+      return Error(line, "cannot read " + m_Source.Describe(path) + " (at most " +
+                             std::to_string(MAX_DATA_FILE_SIZE) + " bytes)");
+    }
+    return true;
+  }
+  if (key == "smbios_version") {
+    const size_t dot = value.find('.');
+    if (dot == std::string_view::npos ||
+        !ParseNumber(value.substr(0, dot), 0, 255, &m_SmbiosVersion[0]) ||
+        !ParseNumber(value.substr(dot + 1), 0, 255, &m_SmbiosVersion[1])) {
+      return Error(line, "smbios_version must read MAJOR.MINOR (0 to 255 each)");
+    }
+    m_SmbiosVersionLine = line;
     return true;
   }
   return Error(line, "unknown key '" + key + "' in [machine]");

@@ -24,8 +24,15 @@ std::string NormalNamespace(const std::string& ns) {
   return out;
 }
 
-// The class of "SELECT ... FROM Class", or empty.
-std::string SelectedClass(const std::string& wql) {
+struct Selection {
+  std::string Class;     // empty when the text is not understood
+  std::string Property;  // of "WHERE Property = 'value'", empty without
+  std::string Value;
+};
+
+// "SELECT ... FROM Class", optionally followed by "WHERE Property = 'value'"
+// (WMI compares the texts without case).
+Selection Select(const std::string& wql) {
   std::vector<std::string> words;
   std::string w;
   for (char c : wql) {
@@ -39,10 +46,31 @@ std::string SelectedClass(const std::string& wql) {
   if (!w.empty()) words.push_back(w);
   if (words.size() < 4 || base::LowerAscii(words[0]) != "select") return {};
   for (size_t i = 1; i + 1 < words.size(); ++i) {
-    if (base::LowerAscii(words[i]) == "from") {
-      // Only the plain form: nothing after the class.
-      return i + 2 == words.size() ? words[i + 1] : std::string();
+    if (base::LowerAscii(words[i]) != "from") continue;
+    Selection s;
+    s.Class = words[i + 1];
+    if (i + 2 == words.size()) return s;
+    if (base::LowerAscii(words[i + 2]) != "where") return {};
+    // The condition again as text: Property = 'value with blanks'.
+    const size_t where = base::LowerAscii(wql).find(" where ");
+    if (where == std::string::npos) return {};
+    const std::string condition = wql.substr(where + 7);
+    const size_t eq = condition.find('=');
+    const size_t open = condition.find('\'');
+    const size_t close = condition.rfind('\'');
+    if (eq == std::string::npos || open == std::string::npos || open < eq || close <= open ||
+        condition.find_first_not_of(" \t", close + 1) != std::string::npos) {
+      return {};
     }
+    std::string property = condition.substr(0, eq);
+    while (!property.empty() && std::isspace(static_cast<unsigned char>(property.back())))
+      property.pop_back();
+    while (!property.empty() && std::isspace(static_cast<unsigned char>(property.front())))
+      property.erase(0, 1);
+    if (property.empty() || condition.find_first_not_of(" \t", eq + 1) != open) return {};
+    s.Property = property;
+    s.Value = condition.substr(open + 1, close - open - 1);
+    return s;
   }
   return {};
 }
@@ -57,7 +85,8 @@ std::optional<std::vector<WmiObject>> CSimWmi::Query(const std::string& nameSpac
   bool handled = false;
   auto discovery = AnswerDiscoveryQuery(m_Machine, nameSpace, wql, &handled);
   if (handled) return discovery;
-  std::string cls = SelectedClass(wql);
+  const Selection selection = Select(wql);
+  const std::string& cls = selection.Class;
   if (cls.empty()) return std::nullopt;
   std::string ns = NormalNamespace(nameSpace);
   std::string lcls = base::LowerAscii(cls);
@@ -81,6 +110,11 @@ std::optional<std::vector<WmiObject>> CSimWmi::Query(const std::string& nameSpac
     if (NormalNamespace(row.Namespace) == ns && base::LowerAscii(row.Class) == lcls) {
       rows.push_back(row.Object);
     }
+  }
+  if (!selection.Property.empty()) {
+    std::erase_if(rows, [&](const WmiObject& o) {
+      return base::LowerAscii(o.String(selection.Property)) != base::LowerAscii(selection.Value);
+    });
   }
   return rows;
 }

@@ -1,8 +1,10 @@
 #include "os/NativePlatform.h"
 
+#include "os/win32/SchannelTls.h"
 #include "os/win32/Win32Clock.h"
 #include "os/win32/Win32DeviceIo.h"
 #include "os/win32/Win32FileSystem.h"
+#include "os/win32/Win32Net.h"
 #include "os/win32/Win32Profile.h"
 #include "os/win32/Win32System.h"
 #include "os/win32/Win32Wmi.h"
@@ -18,6 +20,8 @@ struct NativePlatform::Impl {
   CWin32System System;
   std::unique_ptr<IServiceControl> Services = CreateNativeServiceControl();
   std::unique_ptr<IVolumes> Volumes = CreateNativeVolumes();
+  CWin32Net Net;
+  CSchannelTls Tls;
 };
 
 NativePlatform::NativePlatform() : m_Impl(std::make_unique<Impl>()) {}
@@ -25,8 +29,11 @@ NativePlatform::NativePlatform() : m_Impl(std::make_unique<Impl>()) {}
 NativePlatform::~NativePlatform() = default;
 
 Platform NativePlatform::Get() {
-  return Platform{m_Impl->Devices, m_Impl->Wmi,    m_Impl->Clock,          m_Impl->Files,
-                  m_Impl->Profile, m_Impl->System, m_Impl->Services.get(), m_Impl->Volumes.get()};
+  Platform p{m_Impl->Devices, m_Impl->Wmi,    m_Impl->Clock,          m_Impl->Files,
+             m_Impl->Profile, m_Impl->System, m_Impl->Services.get(), m_Impl->Volumes.get()};
+  p.Net = &m_Impl->Net;
+  p.Tls = &m_Impl->Tls;
+  return p;
 }
 
 }  // namespace os

@@ -112,6 +112,76 @@ std::optional<uint64_t> CWin32FileSystem::FileSize(const std::string& path) {
   return (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
 }
 
+std::optional<std::vector<uint8_t>> CWin32FileSystem::ReadFileTail(const std::string& path,
+                                                                   uint64_t count) {
+  std::wstring wide;
+  if (!ToWidePath(path, &wide)) return std::nullopt;
+  CWinHandle file(CreateFileW(wide.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
+    Fail();
+    return std::nullopt;
+  }
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.Get(), &size)) {
+    Fail();
+    return std::nullopt;
+  }
+  const uint64_t total = static_cast<uint64_t>(size.QuadPart);
+  const uint64_t want = count < total ? count : total;
+  if (want > (1u << 30)) return std::nullopt;
+  LARGE_INTEGER at{};
+  at.QuadPart = static_cast<LONGLONG>(total - want);
+  if (!SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN)) {
+    Fail();
+    return std::nullopt;
+  }
+  std::vector<uint8_t> data(static_cast<size_t>(want));
+  size_t done = 0;
+  while (done < data.size()) {
+    DWORD got = 0;
+    if (!::ReadFile(file.Get(), data.data() + done, static_cast<DWORD>(data.size() - done), &got,
+                    nullptr)) {
+      Fail();
+      return std::nullopt;
+    }
+    if (got == 0) break;  // the file shrank meanwhile
+    done += got;
+  }
+  data.resize(done);
+  return data;
+}
+
+std::optional<std::vector<IFileSystem::FolderEntry>> CWin32FileSystem::ListFolder(
+    const std::string& path) {
+  std::wstring wide;
+  if (!ToWidePath(path, &wide)) return std::nullopt;
+  if (!IsSeparator(wide.back())) wide.push_back(L'\\');
+  wide.push_back(L'*');
+  WIN32_FIND_DATAW found{};
+  HANDLE find = FindFirstFileW(wide.c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) {
+    Fail();
+    return std::nullopt;
+  }
+  std::vector<FolderEntry> entries;
+  do {
+    std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const DWORD a = found.dwFileAttributes;
+    const bool folder = (a & FILE_ATTRIBUTE_DIRECTORY) && !(a & FILE_ATTRIBUTE_REPARSE_POINT);
+    entries.push_back({WideToUtf8(name), folder});
+  } while (FindNextFileW(find, &found));
+  DWORD error = GetLastError();
+  FindClose(find);
+  if (error != ERROR_NO_MORE_FILES) {
+    Fail(error);
+    return std::nullopt;
+  }
+  return entries;
+}
+
 bool CWin32FileSystem::WriteFileAtomic(const std::string& path, const std::vector<uint8_t>& data) {
   std::wstring target;
   if (!ToWidePath(path, &target)) return false;

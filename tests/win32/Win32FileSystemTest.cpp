@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
+
 #include "os/win32/Win32FileSystem.h"
 #include "tests/TempDir.h"
 
@@ -102,6 +105,29 @@ TEST_F(Win32Files, KnowsItsOwnProgram) {
   EXPECT_TRUE(m_Files.Exists(exe));
   EXPECT_EQ(m_Files.Separator(), '\\');
   EXPECT_EQ(m_Files.HandOffFilePath(), "c:\\m.out");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Win32Files, TailAndFolderListing) {
+  const std::string path = m_Dir.File("t.csv");
+  ASSERT_TRUE(m_Files.AppendFile(path, "2026/03/01 12:00:00,40\r\n"));
+  const struct {
+    uint64_t Count;
+    const char* Tail;
+  } cases[] = {{1, "\n"}, {4, "40\r\n"}, {1000, "2026/03/01 12:00:00,40\r\n"}, {0, ""}};
+  for (const auto& c : cases) EXPECT_EQ(m_Files.ReadFileTail(path, c.Count), Bytes(c.Tail));
+  EXPECT_FALSE(m_Files.ReadFileTail(m_Dir.File("none.csv"), 1).has_value());
+
+  ASSERT_TRUE(m_Files.CreateDirectories(m_Dir.File("sub\\deeper")));
+  auto entries = m_Files.ListFolder(m_Dir.Path().string());
+  ASSERT_TRUE(entries.has_value());
+  std::map<std::string, bool> found;
+  for (const auto& e : *entries) found[e.Name] = e.IsFolder;
+  EXPECT_EQ(found, (std::map<std::string, bool>{{"sub", true}, {"t.csv", false}}));
+  EXPECT_FALSE(m_Files.ListFolder(m_Dir.File("none")).has_value());
 }
 
 }  // namespace

@@ -1,0 +1,252 @@
+// `stavrion watch`: runs the refresh cycle of the window program without a
+// window, on the real disks or a simulated machine: automatic refresh,
+// history log, alarms and publication, driven by the settings file.
+#include "cli/WatchCommand.h"
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Settings.h"
+#include "app/Version.h"
+#include "cli/Commands.h"
+#include "cli/MachineOption.h"
+#include "monitor/Publication.h"
+#include "monitor/Watch.h"
+#include "monitor/WatchPaths.h"
+#include "os/Process.h"
+#include "os/Registry.h"
+#include "os/StopSignal.h"
+
+namespace cli {
+namespace {
+
+constexpr const char* USAGE =
+    "usage: stavrion watch [--once] [--machine demo|DIR] [--config FILE]\n"
+    "                      [--metrics HOST:PORT] [--alarm-command PROG]\n"
+    "Reads the disks on the settings' automatic refresh timer, writes their history,\n"
+    "raises alarms and publishes their state, until SIGTERM or Ctrl+C.\n"
+    "  --once                one cycle (discovery, history, publication), then exit\n"
+    "  --machine demo|DIR    a simulated machine instead of this computer's disks\n"
+    "  --config FILE         the settings file; the history and Exchange.ini go beside it\n"
+    "  --metrics HOST:PORT   serve Prometheus metrics there\n"
+    "  --alarm-command PROG  run PROG (no shell) for each alarm, facts in STAVRION_*\n"
+    "Without --config: ~/.config/stavrion/stavrion.ini and ~/.local/state/stavrion\n"
+    "(XDG_CONFIG_HOME, XDG_STATE_HOME); as root /etc/stavrion/stavrion.ini and\n"
+    "/var/lib/stavrion. A settings file that does not exist yet is created with the\n"
+    "history on and a refresh every 10 minutes.\n";
+
+// "AutoRefresh" index of 10 minutes, and the history on: what a new
+// settings file of a monitor that runs unattended starts with.
+constexpr int32_t NEW_FILE_AUTO_REFRESH = 4;
+
+struct WatchOptions {
+  bool Once = false;
+  MachineOption Machine;
+  std::string Config;
+  std::string Metrics;
+  std::string AlarmCommand;
+};
+
+// Takes "--name VALUE" or "--name=VALUE".
+bool TakeValue(const std::vector<std::string>& args, size_t* i, const std::string& name,
+               std::string* value, bool* matched, std::string* error) {
+  const std::string& arg = args[*i];
+  *matched = false;
+  if (arg == name) {
+    *matched = true;
+    if (*i + 1 >= args.size()) {
+      *error = name + " needs a value";
+      return false;
+    }
+    *value = args[++*i];
+  } else if (arg.rfind(name + "=", 0) == 0) {
+    *matched = true;
+    *value = arg.substr(name.size() + 1);
+  } else {
+    return true;
+  }
+  if (value->empty()) {
+    *error = name + " needs a value";
+    return false;
+  }
+  return true;
+}
+
+bool ParseOptions(std::vector<std::string> args, WatchOptions* options, bool* help,
+                  std::string* error) {
+  if (!TakeMachineOption(args, &options->Machine, error)) return false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      *help = true;
+      return true;
+    }
+    if (arg == "--once") {
+      options->Once = true;
+      continue;
+    }
+    bool matched = false;
+    for (auto [name, value] : {std::pair<const char*, std::string*>{"--config", &options->Config},
+                               {"--metrics", &options->Metrics},
+                               {"--alarm-command", &options->AlarmCommand}}) {
+      if (!TakeValue(args, &i, name, value, &matched, error)) return false;
+      if (matched) break;
+    }
+    if (!matched) {
+      *error = "unknown option '" + arg + "'";
+      return false;
+    }
+  }
+  return true;
+}
+
+// What the monitor hands on after reading disks, as watch delivers it.
+class CWatchServices : public monitor::IMonitorServices {
+ public:
+  explicit CWatchServices(monitor::CPublisher& publisher) : m_Publisher(publisher) {}
+  void SaveSmartInfo(const ATA_SMART_INFO& /*disk*/, int32_t /*index*/) override {}
+  void PlayPendingSound() override {}
+  void AlarmOverheat(const CDiskArray& /*disks*/) override {}
+  void Publish(const CDiskArray& disks) override {
+    m_Publisher.UpdateShareInfo(disks);
+    // Headless there is no graph pane to open: the file follows the disks.
+    m_Publisher.WriteExchangeFile(disks);
+  }
+
+ private:
+  monitor::CPublisher& m_Publisher;
+};
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of(os::IsWindowsBuild() ? "\\/" : "/");
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+}  // namespace
+
+int RunWatch(const std::vector<std::string>& args) { return RunWatchWith(args, WatchHooks{}); }
+
+int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) {
+  WatchOptions options;
+  bool help = false;
+  std::string error;
+  if (!ParseOptions(args, &options, &help, &error)) {
+    std::fprintf(stderr, "stavrion watch: %s\n%s", error.c_str(), USAGE);
+    return EXIT_USAGE;
+  }
+  if (help) {
+    std::fputs(USAGE, stdout);
+    return EXIT_OK;
+  }
+  if (!options.Metrics.empty() || !options.AlarmCommand.empty()) {
+    std::fprintf(stderr, "stavrion watch: --metrics and --alarm-command: not yet\n");
+    return EXIT_USAGE;
+  }
+
+  std::unique_ptr<CMachine> machine = CMachine::Open(options.Machine, &error);
+  if (!machine) {
+    std::fprintf(stderr, "stavrion watch: %s\n", error.c_str());
+    return EXIT_USAGE;
+  }
+  os::Platform platform = machine->Get();
+  if (machine->Sim() != nullptr) {
+    if (hooks.OnSimulatedMachine) {
+      hooks.OnSimulatedMachine(*machine->Sim());
+    } else {
+      machine->Sim()->Clock().SetNow(
+          static_cast<int64_t>(std::chrono::duration_cast<std::chrono::seconds>(
+                                   std::chrono::system_clock::now().time_since_epoch())
+                                   .count()));
+    }
+  }
+
+  monitor::WatchEnvironment env;
+  env.Getenv = os::GetEnvironment;
+  env.Root = os::IsPrivileged();
+  env.Windows = os::IsWindowsBuild();
+  env.ExecutablePath = platform.Files.ExecutablePath();
+  monitor::WatchPaths paths;
+  if (!monitor::ResolveWatchPaths(env, options.Config, &paths, &error)) {
+    std::fprintf(stderr, "stavrion watch: %s\n", error.c_str());
+    return EXIT_USAGE;
+  }
+  for (const std::string& folder : {FolderOf(paths.Settings), paths.HistoryRoot}) {
+    if (!platform.Files.Exists(folder) && !platform.Files.CreateDirectories(folder)) {
+      std::fprintf(stderr, "stavrion watch: cannot create the folder %s: %s\n", folder.c_str(),
+                   platform.Files.LastErrorText().c_str());
+      return EXIT_USAGE;
+    }
+  }
+
+  app::CSettings settings(platform.Profile, platform.Clock, paths.Settings);
+  if (!platform.Files.Exists(paths.Settings)) {
+    if (!settings.Set(app::Setting::SMART_LOG, 1) ||
+        !settings.Set(app::Setting::AUTO_REFRESH, NEW_FILE_AUTO_REFRESH)) {
+      std::fprintf(stderr, "stavrion watch: cannot write the settings file %s\n",
+                   paths.Settings.c_str());
+      return EXIT_USAGE;
+    }
+  }
+
+  // From here on SIGTERM and Ctrl+C wait for the end of the piece of work
+  // under way.
+  std::unique_ptr<os::IStopSignal> stop;
+  if (!hooks.Wait) stop = os::CreateStopSignal();
+
+  std::unique_ptr<os::IRegistry> registry = os::CreateNativeRegistry(paths.StatusTree);
+  monitor::CPublisher publisher(registry.get(), platform.Files, platform.Clock, paths.Exchange,
+                                os::IsWindowsBuild() ? "\r\n" : "\n");
+  publisher.SetGadget(settings.Get(app::Setting::GADGET) != 0);
+  publisher.SetTemperatureUnit(settings.Get(app::Setting::TEMPERATURE) == 1 ? 1 : 0);
+  CWatchServices services(publisher);
+
+  monitor::CWatch watch(platform, settings, &services);
+  watch.Start();
+  const int32_t autoRefresh = settings.Get(app::Setting::AUTO_REFRESH);
+  std::printf("stavrion %s watch: %d disk(s) on %s; settings %s; history %s\n",
+              STAVRION_VERSION_TEXT, watch.Monitor().DiskCount(), machine->Name().c_str(),
+              paths.Settings.c_str(), paths.HistoryRoot.c_str());
+  if (options.Once) {
+    watch.Stop();
+    publisher.DeleteShareInfo();
+    // A stop request during the cycle is answered by ending now, as asked.
+    if (stop) stop->StopRequested();
+    std::fflush(stdout);
+    return EXIT_OK;
+  }
+  if (monitor::CMonitor::AutoRefreshPeriodMs(autoRefresh) == 0 &&
+      settings.Get(app::Setting::SMART_LOG) == 0) {
+    std::printf(
+        "stavrion watch: AutoRefresh and SmartLog are off in the settings: the disks "
+        "are not read again until they are turned on\n");
+  }
+  std::fflush(stdout);
+
+  os::sim::CSimPlatform* sim = machine->Sim();
+  if (hooks.Wait) {
+    watch.Run([&](uint32_t ms) { return hooks.Wait(sim, ms); });
+  } else {
+    watch.Run([&](uint32_t ms) {
+      const auto start = std::chrono::steady_clock::now();
+      const bool stopping = stop->WaitForStop(ms);
+      if (sim != nullptr) {
+        // The simulated machine's clock follows the real one.
+        sim->Clock().Advance(
+            static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::steady_clock::now() - start)
+                                      .count()));
+      }
+      return stopping;
+    });
+  }
+  watch.Stop();
+  publisher.DeleteShareInfo();
+  std::printf("stavrion watch: stopped\n");
+  std::fflush(stdout);
+  return EXIT_OK;
+}
+
+}  // namespace cli

@@ -1,0 +1,63 @@
+// CWatch: the monitor without a window, as `stavrion watch` runs it. It owns
+// the timer queue and the monitor, runs the first cycle (discovery, history
+// records, publication) and then the monitor's timers (automatic refresh,
+// history log pass, power-on unit measurement) until it is told to stop.
+// Stopping happens only between two pieces of work, so nothing is left half
+// written.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "app/Settings.h"
+#include "monitor/Monitor.h"
+#include "monitor/MonitorServices.h"
+#include "monitor/TimerHost.h"
+#include "os/Platform.h"
+
+namespace monitor {
+
+// The longest single wait of Run: a wait never spans more than this, so a
+// stop request through `wait` is looked at at least this often.
+constexpr uint32_t WATCH_MAX_WAIT_MS = 60000;
+
+class CWatch : public IMonitorListener {
+ public:
+  // `platform`, `settings` and `services` (may be null) must outlive this.
+  CWatch(const os::Platform& platform, app::CSettings& settings, IMonitorServices* services);
+
+  CMonitor& Monitor() { return m_Monitor; }
+  CTimerQueue& Timers() { return m_Timers; }
+
+  // Called after every operation of the monitor that read disks again
+  // (on the monitor's thread).
+  void SetOnDiskData(std::function<void()> onDiskData) { m_OnDiskData = std::move(onDiskData); }
+
+  // The first cycle: finds the disks, records and publishes them, arms the
+  // timers of the settings.
+  void Start();
+  // Runs the timers that are due now; the number run.
+  size_t RunDueTimers();
+  // Milliseconds until the next timer is due, at most WATCH_MAX_WAIT_MS.
+  uint32_t MillisecondsToNextTimer() const;
+  // Runs timers until `wait(ms)` returns true. `wait` waits up to `ms`
+  // milliseconds and tells whether to stop; it is called before each timer
+  // with the time until it is due.
+  void Run(const std::function<bool(uint32_t ms)>& wait);
+  // The clean end: the monitor's timers are killed.
+  void Stop();
+
+  // Timer ticks run so far (automatic refresh, log pass, measurement).
+  uint64_t TimersRun() const { return m_TimersRun; }
+
+  void OnMonitorChanged(uint32_t changes) override;
+
+ private:
+  os::IClock& m_Clock;
+  CTimerQueue m_Timers;
+  CMonitor m_Monitor;
+  std::function<void()> m_OnDiskData;
+  uint64_t m_TimersRun = 0;
+};
+
+}  // namespace monitor

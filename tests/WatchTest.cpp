@@ -1,0 +1,273 @@
+// `stavrion watch`: where its files go, its command line, one cycle and a
+// few cycles on a simulated machine that gets worse over time.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/WatchCommand.h"
+#include "monitor/Watch.h"
+#include "monitor/WatchPaths.h"
+#include "os/Process.h"
+#include "os/sim/SimPlatform.h"
+#include "tests/StdFileSystem.h"
+#include "tests/TempDir.h"
+#include "tests/WorseningMachine.h"
+
+namespace {
+
+using monitor::ResolveWatchPaths;
+using monitor::WatchEnvironment;
+using monitor::WatchPaths;
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(WatchPaths, FollowTheUserRootWindowsAndConfigRules) {
+  struct Case {
+    const char* Name;
+    std::map<std::string, std::string> Env;
+    bool Root;
+    bool Windows;
+    std::string Config;
+    WatchPaths Expected;
+  };
+  const std::string exe = "C:\\Tools\\stavrion.exe";
+  const std::vector<Case> cases = {
+      {"user with XDG",
+       {{"XDG_CONFIG_HOME", "/c"},
+        {"XDG_STATE_HOME", "/s"},
+        {"XDG_RUNTIME_DIR", "/run/user/1"},
+        {"HOME", "/home/u"}},
+       false,
+       false,
+       "",
+       {"/c/stavrion/stavrion.ini", "/s/stavrion", "/s/stavrion/Exchange.ini",
+        "/run/user/1/stavrion/registry"}},
+      {"user with HOME only",
+       {{"HOME", "/home/u"}},
+       false,
+       false,
+       "",
+       {"/home/u/.config/stavrion/stavrion.ini", "/home/u/.local/state/stavrion",
+        "/home/u/.local/state/stavrion/Exchange.ini",
+        "/home/u/.local/state/stavrion/run/registry"}},
+      {"relative XDG values are ignored",
+       {{"XDG_CONFIG_HOME", "rel"}, {"XDG_STATE_HOME", "rel"}, {"HOME", "/h"}},
+       false,
+       false,
+       "",
+       {"/h/.config/stavrion/stavrion.ini", "/h/.local/state/stavrion",
+        "/h/.local/state/stavrion/Exchange.ini", "/h/.local/state/stavrion/run/registry"}},
+      {"root",
+       {{"HOME", "/root"}, {"XDG_CONFIG_HOME", "/x"}},
+       true,
+       false,
+       "",
+       {"/etc/stavrion/stavrion.ini", "/var/lib/stavrion", "/var/lib/stavrion/Exchange.ini",
+        "/run/stavrion/registry"}},
+      {"config file",
+       {},
+       true,
+       false,
+       "/tmp/w/my.ini",
+       {"/tmp/w/my.ini", "/tmp/w", "/tmp/w/Exchange.ini", "/tmp/w/registry"}},
+      {"config file without folder",
+       {},
+       false,
+       false,
+       "my.ini",
+       {"my.ini", ".", "./Exchange.ini", "./registry"}},
+      {"windows",
+       {},
+       false,
+       true,
+       "",
+       {"C:\\Tools\\stavrion.ini", "C:\\Tools\\Smart", "C:\\Tools\\Smart\\Exchange.ini", ""}},
+      {"windows config",
+       {},
+       false,
+       true,
+       "D:\\mon\\s.ini",
+       {"D:\\mon\\s.ini", "D:\\mon", "D:\\mon\\Exchange.ini", "D:\\mon\\registry"}},
+  };
+  for (const Case& c : cases) {
+    WatchEnvironment env;
+    env.Getenv = [&c](const std::string& name) {
+      auto it = c.Env.find(name);
+      return it == c.Env.end() ? std::string() : it->second;
+    };
+    env.Root = c.Root;
+    env.Windows = c.Windows;
+    env.ExecutablePath = exe;
+    WatchPaths p;
+    std::string error;
+    ASSERT_TRUE(ResolveWatchPaths(env, c.Config, &p, &error)) << c.Name << ": " << error;
+    EXPECT_EQ(p.Settings, c.Expected.Settings) << c.Name;
+    EXPECT_EQ(p.HistoryRoot, c.Expected.HistoryRoot) << c.Name;
+    EXPECT_EQ(p.Exchange, c.Expected.Exchange) << c.Name;
+    EXPECT_EQ(p.StatusTree, c.Expected.StatusTree) << c.Name;
+  }
+  // A user without HOME and XDG variables gets a clear error.
+  WatchEnvironment bare;
+  bare.Getenv = [](const std::string&) { return std::string(); };
+  WatchPaths p;
+  std::string error;
+  EXPECT_FALSE(ResolveWatchPaths(bare, "", &p, &error));
+  EXPECT_NE(error.find("--config"), std::string::npos) << error;
+}
+
+TEST(WatchCommand, RefusesBadCommandLinesAndHelpsWithExitZero) {
+  testutil::CTempDir dir;
+  const std::string config = dir.File("s.ini");
+  struct Case {
+    std::vector<std::string> Args;
+    int Status;
+  };
+  const std::vector<Case> cases = {
+      {{"--help"}, 0},
+      {{"--once", "-h"}, 0},
+      {{"--bogus"}, 2},
+      {{"--config"}, 2},
+      {{"--config="}, 2},
+      {{"--machine"}, 2},
+      {{"--machine", "demo", "--machine", "demo"}, 2},
+      {{"--machine", dir.File("no-such-machine"), "--once", "--config", config}, 2},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(cli::RunWatch(c.Args), c.Status) << testing::PrintToString(c.Args);
+  }
+  // None of them touched the settings file.
+  EXPECT_FALSE(std::filesystem::exists(config));
+}
+
+TEST(WatchCommand, OnceReadsTheDemoMachineAndStartsANewSettingsFileForUnattendedUse) {
+  testutil::CTempDir dir;
+  const std::string config = dir.File("sub/stavrion.ini");
+  ASSERT_EQ(cli::RunWatch({"--once", "--machine", "demo", "--config", config}), 0);
+  const std::string text = ReadText(config);
+  EXPECT_NE(text.find("SmartLog=1"), std::string::npos) << text;
+  EXPECT_NE(text.find("AutoRefresh=4"), std::string::npos) << text;
+
+  // An existing file is the user's: its choices stay.
+  std::ofstream(config) << "[Setting]\nSmartLog=0\nAutoRefresh=0\n";
+  ASSERT_EQ(cli::RunWatch({"--once", "--machine", "demo", "--config", config}), 0);
+  const std::string again = ReadText(config);
+  EXPECT_NE(again.find("SmartLog=0"), std::string::npos) << again;
+  EXPECT_NE(again.find("AutoRefresh=0"), std::string::npos) << again;
+}
+
+// Runs watch on the worsening machine with a 1-minute automatic refresh
+// for `minutes` of simulated time.
+struct WatchRun {
+  int Status = -1;
+  size_t SmartReads = 0;
+  uint64_t Waited = 0;
+};
+
+WatchRun RunWorsening(const std::string& folder, int minutes,
+                      const std::vector<std::string>& extra = {},
+                      const std::function<void()>& eachWait = {}) {
+  std::ofstream(folder + "/stavrion.ini") << "[Setting]\nAutoRefresh=1\nSmartLog=1\nGadget=1\n";
+  WatchRun run;
+  cli::WatchHooks hooks;
+  os::sim::CSimPlatform* seen = nullptr;
+  hooks.OnSimulatedMachine = [&](os::sim::CSimPlatform& sim) { seen = &sim; };
+  hooks.Wait = [&](os::sim::CSimPlatform* sim, uint32_t ms) {
+    if (sim == nullptr) return true;
+    sim->Clock().Advance(ms);
+    run.Waited += ms;
+    run.SmartReads = sim->Machine().Disks[0].SmartReads;
+    if (eachWait) eachWait();
+    return run.Waited >= static_cast<uint64_t>(minutes) * 60000;
+  };
+  std::vector<std::string> args = {"--machine", folder, "--config", folder + "/stavrion.ini"};
+  args.insert(args.end(), extra.begin(), extra.end());
+  run.Status = cli::RunWatchWith(args, hooks);
+  EXPECT_NE(seen, nullptr);
+  return run;
+}
+
+TEST(WatchCommand, ReadsTheDisksOnTheAutomaticRefreshTimerUntilStopped) {
+  testutil::CTempDir dir;
+  const std::string folder = testutil::WriteWorseningMachine(dir.Path().string());
+  const WatchRun three = RunWorsening(folder, 3);
+  ASSERT_EQ(three.Status, 0);
+  const WatchRun six = RunWorsening(folder, 6);
+  ASSERT_EQ(six.Status, 0);
+  // Each minute of the timer reads the disk once more.
+  EXPECT_GE(three.SmartReads, 3u);
+  EXPECT_EQ(six.SmartReads, three.SmartReads + 3);
+}
+
+TEST(WatchCommand, PublishesTheDisksWhileItRunsAndRemovesTheStatusTreeAtTheEnd) {
+  testutil::CTempDir dir;
+  const std::string folder = testutil::WriteWorseningMachine(dir.Path().string());
+  const std::string tree = folder + "/registry/software/Tessaly/Vardex";
+  std::vector<std::string> seen;
+  const WatchRun run = RunWorsening(folder, 2, {}, [&] {
+    seen.push_back(ReadText(tree + "/DiskCount") + ReadText(tree + "/Disk0"));
+  });
+  ASSERT_EQ(run.Status, 0);
+  if (!os::IsWindowsBuild()) {
+    // On Windows the tree is the registry itself.
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.front(), "1\nWATCH TEST DISKWTD0001\n");
+    EXPECT_FALSE(std::filesystem::exists(tree));
+  }
+  const std::string exchange = ReadText(folder + "/Exchange.ini");
+  EXPECT_NE(exchange.find("DetectedDisk=1"), std::string::npos) << exchange;
+  EXPECT_NE(exchange.find("0=WATCH TEST DISK"), std::string::npos) << exchange;
+  EXPECT_NE(exchange.find("0=WTD0001"), std::string::npos) << exchange;
+}
+
+// Counts publications.
+struct CPublishCounter : monitor::CNotYetServices {
+  void Publish(const CDiskArray&) override { ++Published; }
+  int32_t Published = 0;
+};
+
+TEST(WatchMonitor, AChangeSeenByAnotherReaderIsStillPublishedByTheNextRefresh) {
+  testutil::CTempDir dir;
+  const std::string folder = testutil::WriteWorseningMachine(dir.Path().string());
+  os::sim::LoadResult loaded = os::sim::LoadMachineFolder(folder);
+  ASSERT_TRUE(loaded.Machine) << loaded.Error;
+  testutil::CStdFileSystem files;
+  os::sim::CSimPlatform sim(std::move(*loaded.Machine), files);
+  app::CSettings settings(sim.Get().Profile, sim.Clock(), folder + "/stavrion.ini");
+  CPublishCounter services;
+  monitor::CWatch watch(sim.Get(), settings, &services);
+  watch.Start();
+  ASSERT_EQ(watch.Monitor().DiskCount(), 1);
+  const int32_t before = services.Published;
+
+  // The status service reads the disk between two refreshes, through the
+  // rest of its worsening (reallocated sectors appear: the status changes),
+  // and hands each result on.
+  bool changed = false;
+  while (sim.Machine().Disks[0].SmartReads <= static_cast<size_t>(testutil::WORSENING_STEPS)) {
+    const int32_t result = watch.Monitor().Ata().UpdateSmartInfo(0);
+    changed = changed || result == SMART_STATUS_CHANGED;
+    watch.Monitor().NoteOutsideRead(0, result);
+  }
+  ASSERT_TRUE(changed);
+
+  // The refresh itself sees no new change, but publishes the kept one, once.
+  ASSERT_TRUE(watch.Monitor().Refresh(false));
+  EXPECT_EQ(services.Published, before + 1);
+  ASSERT_TRUE(watch.Monitor().Refresh(false));
+  EXPECT_EQ(services.Published, before + 1);
+  EXPECT_GT(watch.Monitor().LastReadTime(0), 0);
+  EXPECT_FALSE(watch.Monitor().LastReadFailed(0));
+}
+
+}  // namespace
