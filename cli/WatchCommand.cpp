@@ -13,11 +13,17 @@
 #include "app/Version.h"
 #include "cli/Commands.h"
 #include "cli/MachineOption.h"
+#include "monitor/AlarmCommand.h"
+#include "monitor/MetricsEndpoint.h"
 #include "monitor/Publication.h"
+#include "monitor/StatusService.h"
 #include "monitor/Watch.h"
 #include "monitor/WatchPaths.h"
 #include "os/Process.h"
+#include "os/Net.h"
 #include "os/Registry.h"
+#include "os/SystemFigures.h"
+#include "os/SystemLog.h"
 #include "os/StopSignal.h"
 
 namespace cli {
@@ -31,7 +37,8 @@ constexpr const char* USAGE =
     "  --once                one cycle (discovery, history, publication), then exit\n"
     "  --machine demo|DIR    a simulated machine instead of this computer's disks\n"
     "  --config FILE         the settings file; the history and Exchange.ini go beside it\n"
-    "  --metrics HOST:PORT   serve Prometheus metrics there\n"
+    "  --metrics HOST:PORT   serve Prometheus metrics there (default 127.0.0.1:9720;\n"
+    "                        \"off\" serves none)\n"
     "  --alarm-command PROG  run PROG (no shell) for each alarm, facts in STAVRION_*\n"
     "Without --config: ~/.config/stavrion/stavrion.ini and ~/.local/state/stavrion\n"
     "(XDG_CONFIG_HOME, XDG_STATE_HOME); as root /etc/stavrion/stavrion.ini and\n"
@@ -103,10 +110,40 @@ bool ParseOptions(std::vector<std::string> args, WatchOptions* options, bool* he
   return true;
 }
 
+// Alarms to several sinks, in order.
+class CAlarmFanOut : public monitor::IAlarmSink {
+ public:
+  void Add(monitor::IAlarmSink* sink) {
+    if (sink != nullptr) m_Sinks.push_back(sink);
+  }
+  void OnAlarm(const monitor::AlarmEvent& event) override {
+    for (monitor::IAlarmSink* s : m_Sinks) s->OnAlarm(event);
+  }
+
+ private:
+  std::vector<monitor::IAlarmSink*> m_Sinks;
+};
+
+// Each alarm's line on standard output (the journal under systemd).
+class CPrintSink : public monitor::IAlarmSink {
+ public:
+  void OnAlarm(const monitor::AlarmEvent& event) override {
+    if (event.Kind == monitor::AlarmKind::OVERVIEW) return;
+    std::string line = event.Line;
+    for (char& c : line) {
+      if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    }
+    std::printf("stavrion watch: alarm %d: %s\n", event.Id, line.c_str());
+    std::fflush(stdout);
+  }
+};
+
 // What the monitor hands on after reading disks, as watch delivers it.
 class CWatchServices : public monitor::IMonitorServices {
  public:
   explicit CWatchServices(monitor::CPublisher& publisher) : m_Publisher(publisher) {}
+  // Where the alarm check's events go.
+  void SetAlarmSink(monitor::IAlarmSink* sink) { m_Alarms = sink; }
   void SaveSmartInfo(const ATA_SMART_INFO& /*disk*/, int32_t /*index*/) override {}
   void PlayPendingSound() override {}
   void AlarmOverheat(const CDiskArray& /*disks*/) override {}
@@ -118,6 +155,7 @@ class CWatchServices : public monitor::IMonitorServices {
 
  private:
   monitor::CPublisher& m_Publisher;
+  monitor::IAlarmSink* m_Alarms = nullptr;
 };
 
 std::string FolderOf(const std::string& path) {
@@ -191,6 +229,22 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
     }
   }
 
+  // The metrics endpoint: the command line, else the setting, else loopback.
+  std::string metricsText = !options.Metrics.empty()
+                                ? options.Metrics
+                                : settings.GetText(app::Setting::METRICS_ADDRESS);
+  std::string metricsHost = monitor::METRICS_DEFAULT_HOST;
+  uint16_t metricsPort = monitor::METRICS_DEFAULT_PORT;
+  const bool metricsOn = !options.Once && metricsText != "off";
+  if (metricsOn && !metricsText.empty() &&
+      !monitor::ParseMetricsAddress(metricsText, &metricsHost, &metricsPort, &error)) {
+    std::fprintf(stderr, "stavrion watch: %s\n", error.c_str());
+    return EXIT_USAGE;
+  }
+  const std::string alarmCommand = !options.AlarmCommand.empty()
+                                       ? options.AlarmCommand
+                                       : settings.GetText(app::Setting::ALARM_COMMAND);
+
   // From here on SIGTERM and Ctrl+C wait for the end of the piece of work
   // under way.
   std::unique_ptr<os::IStopSignal> stop;
@@ -203,8 +257,29 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
   publisher.SetTemperatureUnit(settings.Get(app::Setting::TEMPERATURE) == 1 ? 1 : 0);
   CWatchServices services(publisher);
 
+  // Alarms: standard output, the system log, the alarm command, and the
+  // alarm state of the metrics.
+  monitor::CMetricsState metrics(STAVRION_VERSION_TEXT);
+  CAlarmFanOut alarms;
+  CPrintSink print;
+  alarms.Add(&print);
+  std::unique_ptr<os::ISystemLog> systemLog = os::CreateSystemLog("stavrion");
+  monitor::CSystemLogSink logSink(*systemLog);
+  alarms.Add(&logSink);
+  std::unique_ptr<monitor::CAlarmCommandSink> commandSink;
+  if (!alarmCommand.empty()) {
+    commandSink = std::make_unique<monitor::CAlarmCommandSink>(alarmCommand, [](const std::string& line) {
+      std::fprintf(stderr, "stavrion watch: %s\n", line.c_str());
+    });
+    alarms.Add(commandSink.get());
+  }
+  alarms.Add(&metrics);
+  services.SetAlarmSink(&alarms);
+
   monitor::CWatch watch(platform, settings, &services);
+  watch.SetOnDiskData([&] { metrics.Update(watch.Monitor()); });
   watch.Start();
+  metrics.Update(watch.Monitor());
   const int32_t autoRefresh = settings.Get(app::Setting::AUTO_REFRESH);
   std::printf("stavrion %s watch: %d disk(s) on %s; settings %s; history %s\n",
               STAVRION_VERSION_TEXT, watch.Monitor().DiskCount(), machine->Name().c_str(),
@@ -217,6 +292,68 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
     std::fflush(stdout);
     return EXIT_OK;
   }
+  // The metrics endpoint serves from the copy the monitor keeps up to date.
+  std::unique_ptr<monitor::CMetricsServer> server;
+  if (metricsOn) {
+    if (platform.Net == nullptr) {
+      std::fprintf(stderr, "stavrion watch: no network here: metrics not served\n");
+    } else {
+      server = std::make_unique<monitor::CMetricsServer>(*platform.Net, metrics, [] {
+        return static_cast<int64_t>(std::chrono::duration_cast<std::chrono::seconds>(
+                                        std::chrono::system_clock::now().time_since_epoch())
+                                        .count());
+      });
+      if (!server->Start(metricsHost, metricsPort, &error)) {
+        std::fprintf(stderr, "stavrion watch: metrics on %s: %s\n", metricsText.c_str(),
+                     error.c_str());
+        if (!options.Metrics.empty()) {
+          watch.Stop();
+          publisher.DeleteShareInfo();
+          return EXIT_USAGE;
+        }
+        server.reset();
+      } else {
+        std::printf("stavrion watch: metrics on http://%s:%u/metrics\n",
+                    metricsHost.find(':') != std::string::npos ? ("[" + metricsHost + "]").c_str()
+                                                               : metricsHost.c_str(),
+                    static_cast<unsigned>(server->Port()));
+        if (hooks.OnMetricsListening) hooks.OnMetricsListening(server->Port());
+      }
+    }
+  }
+
+  // The status service (bit 0x8000 of "TslOpt"), connected once.
+  std::unique_ptr<monitor::CStatusService> status;
+  os::CpuTimes cpuBefore;
+  os::ReadCpuTimes(&cpuBefore);
+  if ((settings.Get(app::Setting::TSL_OPT) & monitor::TSL_OPT_STATUS_SERVICE) != 0 &&
+      platform.Net != nullptr) {
+    status = std::make_unique<monitor::CStatusService>(*platform.Net, platform.Clock, [&cpuBefore] {
+      monitor::StatusFigures f;
+      os::MemoryFigures memory;
+      if (os::ReadMemoryFigures(&memory)) {
+        f.AvailableMb = static_cast<int32_t>(std::min<uint64_t>(memory.AvailableMb, INT32_MAX));
+        f.RamSizeMb = static_cast<int32_t>(std::min<uint64_t>(memory.TotalMb, INT32_MAX));
+      }
+      os::CpuTimes now;
+      if (os::ReadCpuTimes(&now)) {
+        f.CpuUsage = os::CpuUsagePercent(cpuBefore, now);
+        cpuBefore = now;
+      }
+      return f;
+    });
+    if (status->Connect(&error)) {
+      watch.SetOwnTimer(monitor::TIMER_STATUS_SERVICE, monitor::STATUS_SERVICE_PERIOD_MS, [&] {
+        if (!status->SendDiskStatus(watch.Monitor())) {
+          std::printf("stavrion watch: Send disk status failed, stop service...\n");
+          watch.SetOwnTimer(monitor::TIMER_STATUS_SERVICE, 0, {});
+        }
+      });
+    } else {
+      status.reset();
+    }
+  }
+
   if (monitor::CMonitor::AutoRefreshPeriodMs(autoRefresh) == 0 &&
       settings.Get(app::Setting::SMART_LOG) == 0) {
     std::printf(
@@ -242,7 +379,9 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
       return stopping;
     });
   }
+  if (server) server->Stop();
   watch.Stop();
+  if (status) status->Close();
   publisher.DeleteShareInfo();
   std::printf("stavrion watch: stopped\n");
   std::fflush(stdout);
