@@ -79,8 +79,8 @@ void WriteMachine48(const std::string& folder) {
 
 // Peak RSS in kB of `stavrion watch` on the machine, stopped after `seconds`.
 long MeasureRss(const std::string& program, const std::string& folder, bool once, int seconds) {
-  std::vector<std::string> args = {program, "watch", "--machine", folder, "--config",
-                                   folder + "/cfg/stavrion.ini"};
+  std::vector<std::string> args = {program, "watch",    "--machine",
+                                   folder,  "--config", folder + "/cfg/stavrion.ini"};
   if (once) {
     args.push_back("--once");
   } else {
@@ -162,9 +162,10 @@ int main(int argc, char** argv) {
     refreshNs += b - a;
     publishNs += c - b;
   }
-  std::printf("cycle: refresh of 48 disks %.3f ms CPU (simulated devices included), "
-              "publication %.3f ms CPU, per cycle over %d cycles\n",
-              refreshNs / 1e6 / CYCLES, publishNs / 1e6 / CYCLES, CYCLES);
+  std::printf(
+      "cycle: refresh of 48 disks %.3f ms CPU (simulated devices included), "
+      "publication %.3f ms CPU, per cycle over %d cycles\n",
+      refreshNs / 1e6 / CYCLES, publishNs / 1e6 / CYCLES, CYCLES);
 
   // ---- scrape ----
   monitor::CMetricsState state("bench");
@@ -185,8 +186,10 @@ int main(int argc, char** argv) {
   const uint64_t h0 = Nanoseconds(CLOCK_MONOTONIC);
   for (int i = 0; i < SCRAPES; ++i) {
     const uint64_t s = Nanoseconds(CLOCK_MONOTONIC);
-    std::unique_ptr<os::ISocket> c = native.Get().Net->Connect("127.0.0.1", server.Port(), 1000, &error);
-    if (!c || c->Send("GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n", 1000) != os::NetStatus::Ok) return 1;
+    std::unique_ptr<os::ISocket> c =
+        native.Get().Net->Connect("127.0.0.1", server.Port(), 1000, &error);
+    if (!c || c->Send("GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n", 1000) != os::NetStatus::Ok)
+      return 1;
     char buffer[65536];
     size_t got = 0;
     while (c->Receive(buffer, sizeof buffer, &got, 1000) == os::NetStatus::Ok) {
@@ -195,8 +198,9 @@ int main(int argc, char** argv) {
   }
   const uint64_t h1 = Nanoseconds(CLOCK_MONOTONIC);
   server.Stop();
-  std::printf("scrape: formatting %.3f ms (%zu bytes); HTTP GET over loopback %.3f ms mean, "
-              "%.3f ms worst (48 disks, %d scrapes)\n",
-              (f1 - f0) / 1e6 / SCRAPES, bytes, (h1 - h0) / 1e6 / SCRAPES, worst / 1e6, SCRAPES);
+  std::printf(
+      "scrape: formatting %.3f ms (%zu bytes); HTTP GET over loopback %.3f ms mean, "
+      "%.3f ms worst (48 disks, %d scrapes)\n",
+      (f1 - f0) / 1e6 / SCRAPES, bytes, (h1 - h0) / 1e6 / SCRAPES, worst / 1e6, SCRAPES);
   return 0;
 }

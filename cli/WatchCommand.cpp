@@ -9,22 +9,27 @@
 #include <string>
 #include <vector>
 
+#include "app/LanguageFile.h"
 #include "app/Settings.h"
 #include "app/Version.h"
 #include "cli/Commands.h"
 #include "cli/MachineOption.h"
 #include "monitor/AlarmCommand.h"
+#include "monitor/DiskServices.h"
+#include "monitor/MailAlarmSink.h"
+#include "monitor/MailQueue.h"
 #include "monitor/MetricsEndpoint.h"
 #include "monitor/Publication.h"
+#include "monitor/SmtpClient.h"
 #include "monitor/StatusService.h"
 #include "monitor/Watch.h"
 #include "monitor/WatchPaths.h"
-#include "os/Process.h"
 #include "os/Net.h"
+#include "os/Process.h"
 #include "os/Registry.h"
+#include "os/StopSignal.h"
 #include "os/SystemFigures.h"
 #include "os/SystemLog.h"
-#include "os/StopSignal.h"
 
 namespace cli {
 namespace {
@@ -110,20 +115,6 @@ bool ParseOptions(std::vector<std::string> args, WatchOptions* options, bool* he
   return true;
 }
 
-// Alarms to several sinks, in order.
-class CAlarmFanOut : public monitor::IAlarmSink {
- public:
-  void Add(monitor::IAlarmSink* sink) {
-    if (sink != nullptr) m_Sinks.push_back(sink);
-  }
-  void OnAlarm(const monitor::AlarmEvent& event) override {
-    for (monitor::IAlarmSink* s : m_Sinks) s->OnAlarm(event);
-  }
-
- private:
-  std::vector<monitor::IAlarmSink*> m_Sinks;
-};
-
 // Each alarm's line on standard output (the journal under systemd).
 class CPrintSink : public monitor::IAlarmSink {
  public:
@@ -138,25 +129,29 @@ class CPrintSink : public monitor::IAlarmSink {
   }
 };
 
-// What the monitor hands on after reading disks, as watch delivers it.
-class CWatchServices : public monitor::IMonitorServices {
+// The status tree and "Exchange.ini": headless there is no graph pane to
+// open, so the file follows the disks at each publication.
+class CWatchPublisher : public monitor::IPublisher {
  public:
-  explicit CWatchServices(monitor::CPublisher& publisher) : m_Publisher(publisher) {}
-  // Where the alarm check's events go.
-  void SetAlarmSink(monitor::IAlarmSink* sink) { m_Alarms = sink; }
-  void SaveSmartInfo(const ATA_SMART_INFO& /*disk*/, int32_t /*index*/) override {}
-  void PlayPendingSound() override {}
-  void AlarmOverheat(const CDiskArray& /*disks*/) override {}
+  explicit CWatchPublisher(monitor::CPublisher& publisher) : m_Publisher(publisher) {}
   void Publish(const CDiskArray& disks) override {
     m_Publisher.UpdateShareInfo(disks);
-    // Headless there is no graph pane to open: the file follows the disks.
     m_Publisher.WriteExchangeFile(disks);
   }
 
  private:
   monitor::CPublisher& m_Publisher;
-  monitor::IAlarmSink* m_Alarms = nullptr;
 };
+
+// The English texts beside the program (alarm lines, history columns); the
+// services fall back to ids and built-in words without them.
+std::string EnglishLanguagePath(os::IFileSystem& files) {
+  const std::string exe = files.ExecutablePath();
+  const char sep = files.Separator();
+  const size_t slash = exe.find_last_of(sep);
+  const std::string folder = slash == std::string::npos ? std::string(".") : exe.substr(0, slash);
+  return folder + sep + "TslResource" + sep + "language" + sep + "English.lang";
+}
 
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.find_last_of(os::IsWindowsBuild() ? "\\/" : "/");
@@ -179,9 +174,15 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
     std::fputs(USAGE, stdout);
     return EXIT_OK;
   }
-  if (!options.Metrics.empty() || !options.AlarmCommand.empty()) {
-    std::fprintf(stderr, "stavrion watch: --metrics and --alarm-command: not yet\n");
-    return EXIT_USAGE;
+  // A bad address on the command line is refused before anything is read
+  // or written.
+  if (!options.Metrics.empty() && options.Metrics != "off") {
+    std::string host;
+    uint16_t port = 0;
+    if (!monitor::ParseMetricsAddress(options.Metrics, &host, &port, &error)) {
+      std::fprintf(stderr, "stavrion watch: %s\n", error.c_str());
+      return EXIT_USAGE;
+    }
   }
 
   std::unique_ptr<CMachine> machine = CMachine::Open(options.Machine, &error);
@@ -230,9 +231,8 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
   }
 
   // The metrics endpoint: the command line, else the setting, else loopback.
-  std::string metricsText = !options.Metrics.empty()
-                                ? options.Metrics
-                                : settings.GetText(app::Setting::METRICS_ADDRESS);
+  std::string metricsText =
+      !options.Metrics.empty() ? options.Metrics : settings.GetText(app::Setting::METRICS_ADDRESS);
   std::string metricsHost = monitor::METRICS_DEFAULT_HOST;
   uint16_t metricsPort = monitor::METRICS_DEFAULT_PORT;
   const bool metricsOn = !options.Once && metricsText != "off";
@@ -255,26 +255,63 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
                                 os::IsWindowsBuild() ? "\r\n" : "\n");
   publisher.SetGadget(settings.Get(app::Setting::GADGET) != 0);
   publisher.SetTemperatureUnit(settings.Get(app::Setting::TEMPERATURE) == 1 ? 1 : 0);
-  CWatchServices services(publisher);
+  CWatchPublisher exchange(publisher);
 
-  // Alarms: standard output, the system log, the alarm command, and the
-  // alarm state of the metrics.
+  // The history log and the alarm check, with the English texts.
+  app::CLanguageText language;
+  if (!language.English().Load(platform.Files, EnglishLanguagePath(platform.Files))) {
+    std::fprintf(stderr,
+                 "stavrion watch: no language file beside the program: alarm and history "
+                 "texts use built-in words\n");
+  }
+  const std::string computerName = platform.Net != nullptr ? platform.Net->LocalHostName() : "";
+  const char sep = platform.Files.Separator();
+  std::string historyRoot = paths.HistoryRoot;
+  if (historyRoot.empty() || historyRoot.back() != sep) historyRoot += sep;
+  monitor::CDiskServices services(platform.Files, platform.Clock, settings, &language, historyRoot,
+                                  computerName, os::IsWindowsBuild() ? "\r\n" : "\n");
+
+  // Alarms: standard output, the system log, mail, the alarm command, and
+  // the alarm state of the metrics.
   monitor::CMetricsState metrics(STAVRION_VERSION_TEXT);
-  CAlarmFanOut alarms;
   CPrintSink print;
-  alarms.Add(&print);
+  services.AddSink(&print);
   std::unique_ptr<os::ISystemLog> systemLog = os::CreateSystemLog("stavrion");
-  monitor::CSystemLogSink logSink(*systemLog);
-  alarms.Add(&logSink);
+  std::unique_ptr<monitor::CSystemLogSink> logSink;
+  if (systemLog) {
+    logSink = std::make_unique<monitor::CSystemLogSink>(*systemLog);
+    services.AddSink(logSink.get());
+  }
+  std::unique_ptr<monitor::CMailQueue> mailQueue;
+  std::unique_ptr<monitor::CMailAlarmSink> mailSink;
+  if (platform.Net != nullptr) {
+    os::INet& net = *platform.Net;
+    os::ITls* tls = platform.Tls;
+    mailQueue = std::make_unique<monitor::CMailQueue>(
+        [&net, tls](const monitor::SmtpServer& server, const monitor::MailMessage& message) {
+          return monitor::CSmtpClient(net, tls).Send(server, message);
+        });
+    mailSink = std::make_unique<monitor::CMailAlarmSink>(
+        settings, platform.Clock, *mailQueue, computerName, [](const monitor::SmtpResult& r) {
+          if (r.Ok) {
+            std::printf("stavrion watch: alarm mail sent\n");
+          } else {
+            std::fprintf(stderr, "stavrion watch: alarm mail not sent: %s\n", r.Detail.c_str());
+          }
+          std::fflush(stdout);
+        });
+    services.AddSink(mailSink.get());
+  }
   std::unique_ptr<monitor::CAlarmCommandSink> commandSink;
   if (!alarmCommand.empty()) {
-    commandSink = std::make_unique<monitor::CAlarmCommandSink>(alarmCommand, [](const std::string& line) {
-      std::fprintf(stderr, "stavrion watch: %s\n", line.c_str());
-    });
-    alarms.Add(commandSink.get());
+    commandSink =
+        std::make_unique<monitor::CAlarmCommandSink>(alarmCommand, [](const std::string& line) {
+          std::fprintf(stderr, "stavrion watch: %s\n", line.c_str());
+        });
+    services.AddSink(commandSink.get());
   }
-  alarms.Add(&metrics);
-  services.SetAlarmSink(&alarms);
+  services.AddSink(&metrics);
+  services.AddPublisher(&exchange);
 
   monitor::CWatch watch(platform, settings, &services);
   watch.SetOnDiskData([&] { metrics.Update(watch.Monitor()); });

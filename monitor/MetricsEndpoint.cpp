@@ -118,24 +118,21 @@ HttpParse ParseHttpRequestHead(std::string_view bytes, HttpRequestHead* head) {
 
 std::string HttpResponse(HttpParse parse, const HttpRequestHead& head,
                          const std::function<std::string()>& body) {
+  constexpr const char* TEXT = "text/plain; charset=utf-8";
   if (parse != HttpParse::OK) {
-    return Response("400 Bad Request", "text/plain; charset=utf-8", "bad request\n", true);
+    return Response("400 Bad Request", TEXT, "bad request: only GET /metrics is served\n", true);
   }
-  const bool get = head.Method == "GET";
-  const bool headOnly = head.Method == "HEAD";
-  if (!get && !headOnly) {
-    std::string r = Response("405 Method Not Allowed", "text/plain; charset=utf-8",
-                             "only GET and HEAD\n", true);
-    r.insert(r.find("\r\n") + 2, "Allow: GET, HEAD\r\n");
+  // A HEAD request gets the head of the answer GET would get, no body.
+  const bool withBody = head.Method != "HEAD";
+  if (head.Method != "GET") {
+    std::string r = Response("405 Method Not Allowed", TEXT,
+                             "method not allowed: only GET /metrics is served\n", withBody);
+    r.insert(r.find("\r\n") + 2, "Allow: GET\r\n");
     return r;
   }
   const std::string path = head.Target.substr(0, head.Target.find('?'));
-  if (path == "/metrics") return Response("200 OK", METRICS_CONTENT_TYPE, body(), get);
-  if (path == "/") {
-    return Response("200 OK", "text/plain; charset=utf-8",
-                    "Stavrion disk health metrics: GET /metrics\n", get);
-  }
-  return Response("404 Not Found", "text/plain; charset=utf-8", "not found (try /metrics)\n", get);
+  if (path == "/metrics") return Response("200 OK", METRICS_CONTENT_TYPE, body(), true);
+  return Response("404 Not Found", TEXT, "not found: only GET /metrics is served\n", true);
 }
 
 // ---- state ------------------------------------------------------------------
@@ -160,6 +157,23 @@ CMetricsState::CMetricsState(
     : m_Version(std::move(version)), m_Text(std::move(text)) {}
 
 void CMetricsState::Update(const CMonitor& monitor) {
+  // Status alarms raised since the last update name the disk by its index
+  // in the monitor's list as it is now; from here on the disk is known by
+  // its ModelSerial, which a rescan does not change.
+  for (const auto& [index, status] : m_PendingStatusAlarms) {
+    if (index < 0 || index >= monitor.DiskCount()) continue;
+    const std::string& key = monitor.Disks()[index].ModelSerial;
+    bool found = false;
+    for (auto& [serial, alarmed] : m_StatusAlarms) {
+      if (serial == key) {
+        alarmed = status;
+        found = true;
+      }
+    }
+    if (!found) m_StatusAlarms.emplace_back(key, status);
+  }
+  m_PendingStatusAlarms.clear();
+
   std::vector<Disk> disks;
   disks.reserve(static_cast<size_t>(monitor.DiskCount()));
   for (int32_t i = 0; i < monitor.DiskCount(); ++i) {
@@ -186,20 +200,7 @@ void CMetricsState::Update(const CMonitor& monitor) {
 
 void CMetricsState::OnAlarm(const AlarmEvent& event) {
   if (event.Kind != AlarmKind::STATUS || event.DiskIndex < 0) return;
-  std::string key;
-  {
-    std::lock_guard<std::mutex> lock(m_Lock);
-    if (static_cast<size_t>(event.DiskIndex) >= m_Disks.size()) return;
-    key = m_Disks[static_cast<size_t>(event.DiskIndex)].Record.ModelSerial;
-    m_Disks[static_cast<size_t>(event.DiskIndex)].Alarms.Status = true;
-  }
-  for (auto& [serial, status] : m_StatusAlarms) {
-    if (serial == key) {
-      status = event.Value;
-      return;
-    }
-  }
-  m_StatusAlarms.emplace_back(key, event.Value);
+  m_PendingStatusAlarms.emplace_back(event.DiskIndex, event.Value);
 }
 
 std::string CMetricsState::Format(int64_t now) const {
@@ -257,7 +258,7 @@ void CMetricsServer::Answer(os::ISocket& connection) {
   HttpRequestHead head;
   HttpParse parse = HttpParse::INCOMPLETE;
   const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(HTTP_REQUEST_TIMEOUT_MS);
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(m_RequestTimeoutMs);
   char buffer[2048];
   while (parse == HttpParse::INCOMPLETE) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -272,7 +273,7 @@ void CMetricsServer::Answer(os::ISocket& connection) {
   }
   const std::string response =
       HttpResponse(parse, head, [this] { return m_State.Format(m_Now()); });
-  if (connection.Send(response, HTTP_SEND_TIMEOUT_MS) == os::NetStatus::Ok) {
+  if (connection.Send(response, m_SendTimeoutMs) == os::NetStatus::Ok) {
     connection.ShutdownSend();
     ++m_Served;
   }

@@ -57,7 +57,9 @@ enum class HttpParse : uint8_t {
 HttpParse ParseHttpRequestHead(std::string_view bytes, HttpRequestHead* head);
 
 // The whole response to a request (`parse` OK or BAD); `body` is called
-// only for a scrape.
+// only for a scrape. Only GET /metrics (with or without a query) is served:
+// a malformed request gets 400, another method 405, another path 404, each
+// with a one-line reason.
 std::string HttpResponse(HttpParse parse, const HttpRequestHead& head,
                          const std::function<std::string()>& body);
 
@@ -79,7 +81,9 @@ class CMetricsState : public IAlarmSink {
   std::string Format(int64_t now) const;
 
   // A status alarm stays in the alarm state until the disk's status is
-  // better than the one it alarmed at.
+  // better than the one it alarmed at. It shows from the next Update on
+  // (the check raises it while the monitor reads, before the monitor says
+  // it has new data). Called on the monitor's thread.
   void OnAlarm(const AlarmEvent& event) override;
 
  private:
@@ -93,8 +97,10 @@ class CMetricsState : public IAlarmSink {
   std::function<std::string(const std::string&, const std::string&)> m_Text;
   mutable std::mutex m_Lock;
   std::vector<Disk> m_Disks;
-  // Status alarms by ModelSerial: the status alarmed at (monitor thread only).
+  // Monitor thread only: status alarms by ModelSerial with the status
+  // alarmed at, and those raised since the last Update by disk index.
   std::vector<std::pair<std::string, int32_t>> m_StatusAlarms;
+  std::vector<std::pair<int32_t, int32_t>> m_PendingStatusAlarms;
 };
 
 // The alarm states of a disk from its figures and limits: temperature at or
@@ -105,7 +111,9 @@ MetricsAlarms FigureAlarms(const ATA_SMART_INFO& disk);
 // ---- the server -------------------------------------------------------------
 
 // Time-outs of one connection: a client that does not send its request or
-// read the answer in this time is dropped.
+// read the answer in this time is dropped. Connections are answered one at
+// a time; a scrape is a few kilobytes, so only a client that stalls holds
+// up the next, and no longer than these.
 constexpr uint32_t HTTP_REQUEST_TIMEOUT_MS = 3000;
 constexpr uint32_t HTTP_SEND_TIMEOUT_MS = 5000;
 
@@ -117,6 +125,11 @@ class CMetricsServer {
   CMetricsServer(const CMetricsServer&) = delete;
   CMetricsServer& operator=(const CMetricsServer&) = delete;
 
+  // The time-outs of one connection (tests make them short); before Start.
+  void SetTimeouts(uint32_t requestMs, uint32_t sendMs) {
+    m_RequestTimeoutMs = requestMs;
+    m_SendTimeoutMs = sendMs;
+  }
   // Listens and serves on a thread of its own. False with *error when the
   // address cannot be had.
   bool Start(const std::string& host, uint16_t port, std::string* error);
@@ -139,6 +152,8 @@ class CMetricsServer {
   std::atomic<bool> m_Stop{false};
   std::atomic<uint64_t> m_Served{0};
   uint16_t m_Port = 0;
+  uint32_t m_RequestTimeoutMs = HTTP_REQUEST_TIMEOUT_MS;
+  uint32_t m_SendTimeoutMs = HTTP_SEND_TIMEOUT_MS;
 };
 
 }  // namespace monitor
