@@ -235,11 +235,14 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
       !options.Metrics.empty() ? options.Metrics : settings.GetText(app::Setting::METRICS_ADDRESS);
   std::string metricsHost = monitor::METRICS_DEFAULT_HOST;
   uint16_t metricsPort = monitor::METRICS_DEFAULT_PORT;
-  const bool metricsOn = !options.Once && metricsText != "off";
+  bool metricsOn = !options.Once && metricsText != "off";
   if (metricsOn && !metricsText.empty() &&
       !monitor::ParseMetricsAddress(metricsText, &metricsHost, &metricsPort, &error)) {
-    std::fprintf(stderr, "stavrion watch: %s\n", error.c_str());
-    return EXIT_USAGE;
+    // The command line's was checked at the start: this is the settings
+    // file's, and a monitor that runs unattended goes on without metrics.
+    std::fprintf(stderr, "stavrion watch: setting MetricsAddress: %s: metrics not served\n",
+                 error.c_str());
+    metricsOn = false;
   }
   const std::string alarmCommand = !options.AlarmCommand.empty()
                                        ? options.AlarmCommand

@@ -301,6 +301,39 @@ TEST(WatchCommand, RefusesAMetricsAddressItCannotHave) {
             2);
 }
 
+TEST(WatchCommand, TheSettingsFileChoosesTheMetricsAddressOrNone) {
+  os::NativePlatform native;
+  if (native.Get().Net == nullptr) GTEST_SKIP() << "this platform has no sockets";
+  struct Case {
+    const char* Setting;
+    bool Listens;
+    const char* Said;  // on standard error
+  };
+  const Case cases[] = {
+      {"127.0.0.1:0", true, ""},
+      {"off", false, ""},
+      // A bad address in the file does not stop an unattended monitor.
+      {"no-port-here", false, "MetricsAddress"},
+  };
+  for (const Case& c : cases) {
+    testutil::CTempDir dir;
+    const std::string folder = testutil::WriteWorseningMachine(dir.Path().string());
+    std::ofstream(folder + "/stavrion.ini")
+        << "[Setting]\nAutoRefresh=1\nSmartLog=1\nMetricsAddress=" << c.Setting << "\n";
+    bool listened = false;
+    cli::WatchHooks hooks;
+    hooks.OnMetricsListening = [&](uint16_t) { listened = true; };
+    hooks.Wait = [](os::sim::CSimPlatform*, uint32_t) { return true; };
+    testing::internal::CaptureStderr();
+    const int status =
+        cli::RunWatchWith({"--machine", folder, "--config", folder + "/stavrion.ini"}, hooks);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, 0) << c.Setting;
+    EXPECT_EQ(listened, c.Listens) << c.Setting;
+    EXPECT_NE(err.find(c.Said), std::string::npos) << c.Setting << ": " << err;
+  }
+}
+
 // Counts publications.
 struct CPublishCounter : monitor::CNotYetServices {
   void Publish(const CDiskArray&) override { ++Published; }
