@@ -162,7 +162,9 @@ int main(int argc, char** argv) {
   monitor::CDiskServices services(platform.Files, platform.Clock, settings, &language,
                                   folder + "/state/history/", "BENCH", "\n");
   services.AddPublisher(&exchange);
-  monitor::CMetricsState state("bench");
+  monitor::CMetricsState state("bench", [&language](const std::string& s, const std::string& k) {
+    return language.Get(s, k, true);
+  });
   services.AddSink(&state);
   monitor::CWatch watch(platform, settings, &services);
   watch.Start();

@@ -276,7 +276,12 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
 
   // Alarms: standard output, the system log, mail, the alarm command, and
   // the alarm state of the metrics.
-  monitor::CMetricsState metrics(STAVRION_VERSION_TEXT);
+  // Attribute names in the metrics are the English ones whatever the
+  // language: dashboards and alert rules match on them.
+  monitor::CMetricsState metrics(STAVRION_VERSION_TEXT,
+                                 [&language](const std::string& section, const std::string& key) {
+                                   return language.Get(section, key, true);
+                                 });
   CPrintSink print;
   services.AddSink(&print);
   std::unique_ptr<os::ISystemLog> systemLog = os::CreateSystemLog("stavrion");

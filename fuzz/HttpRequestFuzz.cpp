@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "monitor/MetricsEndpoint.h"
+#include "os/Net.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
@@ -23,7 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string host;
   uint16_t port = 0;
   std::string error;
-  if (monitor::ParseMetricsAddress(std::string(bytes), &host, &port, &error) && port == 0) {
+  if (monitor::ParseMetricsAddress(std::string(bytes), &host, &port, &error)) {
+    // An accepted host is one the name service may be handed, or empty
+    // (every local address).
+    if (!host.empty() && !os::IsAcceptableHostText(host)) std::abort();
+  } else if (error.empty()) {
     std::abort();
   }
   return 0;

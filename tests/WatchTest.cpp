@@ -280,6 +280,10 @@ TEST(WatchCommand, ServesMetricsFromWhatTheLastRefreshRead) {
         << "scrape " << i;
   }
   EXPECT_GT(reads.back(), reads.front());
+  // Attributes carry their English names.
+  EXPECT_NE(scrapes.back().find("attribute_id=\"5\",attribute_name=\""), std::string::npos);
+  EXPECT_EQ(scrapes.back().find("attribute_name=\"Vendor_Specific\""), std::string::npos)
+      << scrapes.back();
   EXPECT_EQ(refused.rfind("HTTP/1.1 404", 0), 0u) << refused;
   // After the stop nothing listens there any more.
   EXPECT_TRUE(testutil::HttpGet(*native.Get().Net, port, "/metrics").empty());
