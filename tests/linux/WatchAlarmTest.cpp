@@ -68,9 +68,13 @@ TEST(WatchAlarms, OnceOnTheDemoMachineWritesHistoryAndRunsTheAlarmCommand) {
       << "[Setting]\nSmartLog=1\nAutoRefresh=4\n\n[AlarmTemperature]\n"
       << HOT_DISK << "=45\n";
 
-  ASSERT_EQ(cli::RunWatch({"--once", "--machine", "demo", "--config", folder + "/stavrion.ini",
-                           "--alarm-command", script}),
-            0);
+  testing::internal::CaptureStdout();
+  const int status = cli::RunWatch({"--once", "--machine", "demo", "--config",
+                                    folder + "/stavrion.ini", "--alarm-command", script});
+  const std::string out = testing::internal::GetCapturedStdout();
+  ASSERT_EQ(status, 0);
+  // The alarm's line on standard output (the journal under systemd).
+  EXPECT_NE(out.find("stavrion watch: alarm 606: "), std::string::npos) << out;
 
   // History: the hot disk's folder with its records.
   const std::string disk = folder + "/" + HOT_DISK + "/";
