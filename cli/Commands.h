@@ -16,4 +16,8 @@ int RunProbe(const std::vector<std::string>& args);
 // `stavrion report [--machine DIR|demo] [--json]`; 1 when no disk was found.
 int RunReport(const std::vector<std::string>& args);
 
+// `stavrion bench PATH [--json] [--type N] [--size MIB] [--loops N]`; 1 when
+// the run failed or was stopped.
+int RunBench(const std::vector<std::string>& args);
+
 }  // namespace cli

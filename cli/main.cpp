@@ -17,6 +17,8 @@ struct Command {
 const Command kCommands[] = {
     {"probe", cli::RunProbe, "stavrion probe [--machine DIR|demo] [--raw]"},
     {"report", cli::RunReport, "stavrion report [--machine DIR|demo] [--json] [--all-disks]"},
+    {"bench", cli::RunBench,
+     "stavrion bench PATH [--json] [--type 0-4] [--size MIB] [--loops 1-8]"},
 };
 
 void PrintUsage(std::FILE* to) {
