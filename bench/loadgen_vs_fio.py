@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """stavrion-load against fio on the same file: each pattern the benchmark
 pane runs, O_DIRECT, io_uring for both, the two programs alternately (fio
-first in odd rounds, ours first in even ones), median of the rounds.
+first in odd rounds, ours first in even ones), median of the rounds
+(an even number by default: a write test runs slower right after another
+write test on this disk, so each program must come second equally often).
 
     bench/loadgen_vs_fio.py [--build DIR] [--folder DIR] [--seconds S]
                             [--rounds N] [--size-mib M] [--only NAME,...]
@@ -65,7 +67,7 @@ def main():
     ap.add_argument("--build", default=os.path.join(ROOT, "build/linux"))
     ap.add_argument("--folder", default=os.path.join(ROOT, "build/bench-io"))
     ap.add_argument("--seconds", type=int, default=5)
-    ap.add_argument("--rounds", type=int, default=3)
+    ap.add_argument("--rounds", type=int, default=4)
     ap.add_argument("--size-mib", type=int, default=1024)
     ap.add_argument("--only", default="")
     a = ap.parse_args()
