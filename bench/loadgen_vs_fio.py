@@ -2,8 +2,9 @@
 """stavrion-load against fio on the same file: each pattern the benchmark
 pane runs, O_DIRECT, io_uring for both, the two programs alternately (fio
 first in odd rounds, ours first in even ones), median of the rounds
-(an even number by default: a write test runs slower right after another
-write test on this disk, so each program must come second equally often).
+(an even number by default, so each program runs second equally often: on
+this machine's disk a write test looked slower right after another write
+test).
 
     bench/loadgen_vs_fio.py [--build DIR] [--folder DIR] [--seconds S]
                             [--rounds N] [--size-mib M] [--only NAME,...]

@@ -19,13 +19,14 @@ using tools::CBenchResults;
 class CScriptedHost : public tools::IBenchHost {
  public:
   bool LoadGeneratorExists() override { return m_Exists; }
-  bool FreeBytes(const std::string&, uint64_t* bytes) override {
+  bool FreeBytes(const std::string& folder, uint64_t* bytes) override {
+    m_Log.push_back("df " + folder);
     *bytes = m_FreeBytes;
     return true;
   }
   bool CreateFolder(const std::string& path) override {
     m_Log.push_back("mkdir " + path);
-    return true;
+    return m_CanMakeFolder;
   }
   bool RemoveFolder(const std::string& path) override {
     m_Log.push_back("rmdir " + path);
@@ -69,6 +70,7 @@ class CScriptedHost : public tools::IBenchHost {
   uint32_t Ticks() override { return m_Ticks++; }
 
   bool m_Exists = true;
+  bool m_CanMakeFolder = true;
   bool m_CanCreate = true;
   uint64_t m_FreeBytes = 1ull << 40;
   uint32_t m_FailWriteAt = ~0u;
@@ -124,6 +126,7 @@ TEST(DiskBenchmark, SequentialPairKeepsTheBestCountedRun) {
   worker.Run(Request(1, 3, 1));
   const std::string file = kFile;
   const std::vector<std::string> expected = {
+      "df /mnt/",
       "mkdir " + std::string(kFolder),
       "create " + file,
       "load -b128k -d5 -o32 -t1 -W0 -S -w0 " + file,
@@ -233,6 +236,8 @@ TEST(DiskBenchmark, PreparationFailuresRunNoTestAndLeaveNothingBehind) {
       {"no generator", [](CScriptedHost& h) { h.m_Exists = false; }, "DISK_SPD_NOT_FOUND", 0},
       {"900 MiB free for 1 GiB", [](CScriptedHost& h) { h.m_FreeBytes = 900ull << 20; },
        "DISK_CAPACITY_ERROR", 0},
+      {"folder not creatable", [](CScriptedHost& h) { h.m_CanMakeFolder = false; },
+       "DISK_CREATE_FILE_ERROR", 0},
       {"file not creatable", [](CScriptedHost& h) { h.m_CanCreate = false; },
        "DISK_CREATE_FILE_ERROR", 0},
       // A full disk or the file system's size limit part-way: the run must

@@ -152,11 +152,11 @@ bool CBenchmarkWorker::Prepare(const CBenchRequest& request, const std::string& 
     return false;
   };
   if (!m_Host.LoadGeneratorExists()) return fail("DISK_SPD_NOT_FOUND");
-  m_Host.CreateFolder(folder);
   uint64_t freeBytes = 0;
-  if (!m_Host.FreeBytes(folder, &freeBytes) || (freeBytes >> 20) < request.TestSizeMiB) {
+  if (!m_Host.FreeBytes(request.Root, &freeBytes) || (freeBytes >> 20) < request.TestSizeMiB) {
     return fail("DISK_CAPACITY_ERROR");
   }
+  if (!m_Host.CreateFolder(folder)) return fail("DISK_CREATE_FILE_ERROR");
   std::unique_ptr<IBenchHost::IFile> out = m_Host.CreateTestFile(file);
   if (!out) return fail("DISK_CREATE_FILE_ERROR");
   std::vector<uint8_t> chunk;

@@ -31,6 +31,9 @@ class CAlignedBuffer {
     m_Data = static_cast<uint8_t*>(std::aligned_alloc(BUFFER_ALIGNMENT, rounded));
   }
   ~CAlignedBuffer() { std::free(m_Data); }
+  // For when I/O into the buffer may still be under way and cannot be
+  // waited for: better lost than reused while the disk writes into it.
+  void Abandon() { m_Data = nullptr; }
   CAlignedBuffer(const CAlignedBuffer&) = delete;
   CAlignedBuffer& operator=(const CAlignedBuffer&) = delete;
   uint8_t* Data() const { return m_Data; }
@@ -128,7 +131,8 @@ void RunThread(CRunShared& shared, const CThreadPlan& plan, CThreadTally* tally)
     if (rc < 0 && rc != -EINTR) {
       tally->Error = SystemError("io_uring submission failed", -rc);
       shared.Failed = true;
-      break;  // the ring's teardown waits for what is still in flight
+      memory.Abandon();
+      break;
     }
     const double t = now();
     if (shared.Failed) stopping = true;
