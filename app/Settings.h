@@ -67,7 +67,7 @@ enum class Setting : uint8_t {
   SELECTED_ATTRIBUTE_ID,
   MAX_PLOT_POINT,
   ATTRIBUTE,
-  METRICS_ADDRESS,  // where the metrics endpoint listens ("HOST:PORT"); empty: off
+  METRICS_ADDRESS,  // where watch serves metrics ("HOST:PORT", "off"); empty: 127.0.0.1:9720
   ALARM_COMMAND,    // program run for each alarm of `stavrion watch`; empty: none
   // "Workaround"
   HD204UI,

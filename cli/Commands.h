@@ -19,4 +19,8 @@ int RunReport(const std::vector<std::string>& args);
 // cycle with --once.
 int RunWatch(const std::vector<std::string>& args);
 
+// `stavrion bench PATH [--json] [--type N] [--size MIB] [--loops N]`; 1 when
+// the run failed or was stopped.
+int RunBench(const std::vector<std::string>& args);
+
 }  // namespace cli

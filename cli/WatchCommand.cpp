@@ -9,16 +9,27 @@
 #include <string>
 #include <vector>
 
+#include "app/LanguageFile.h"
 #include "app/Settings.h"
 #include "app/Version.h"
 #include "cli/Commands.h"
 #include "cli/MachineOption.h"
+#include "monitor/AlarmCommand.h"
+#include "monitor/DiskServices.h"
+#include "monitor/MailAlarmSink.h"
+#include "monitor/MailQueue.h"
+#include "monitor/MetricsEndpoint.h"
 #include "monitor/Publication.h"
+#include "monitor/SmtpClient.h"
+#include "monitor/StatusService.h"
 #include "monitor/Watch.h"
 #include "monitor/WatchPaths.h"
+#include "os/Net.h"
 #include "os/Process.h"
 #include "os/Registry.h"
 #include "os/StopSignal.h"
+#include "os/SystemFigures.h"
+#include "os/SystemLog.h"
 
 namespace cli {
 namespace {
@@ -31,7 +42,8 @@ constexpr const char* USAGE =
     "  --once                one cycle (discovery, history, publication), then exit\n"
     "  --machine demo|DIR    a simulated machine instead of this computer's disks\n"
     "  --config FILE         the settings file; the history and Exchange.ini go beside it\n"
-    "  --metrics HOST:PORT   serve Prometheus metrics there\n"
+    "  --metrics HOST:PORT   serve Prometheus metrics there (default 127.0.0.1:9720;\n"
+    "                        \"off\" serves none)\n"
     "  --alarm-command PROG  run PROG (no shell) for each alarm, facts in STAVRION_*\n"
     "Without --config: ~/.config/stavrion/stavrion.ini and ~/.local/state/stavrion\n"
     "(XDG_CONFIG_HOME, XDG_STATE_HOME); as root /etc/stavrion/stavrion.ini and\n"
@@ -103,22 +115,43 @@ bool ParseOptions(std::vector<std::string> args, WatchOptions* options, bool* he
   return true;
 }
 
-// What the monitor hands on after reading disks, as watch delivers it.
-class CWatchServices : public monitor::IMonitorServices {
+// Each alarm's line on standard output (the journal under systemd).
+class CPrintSink : public monitor::IAlarmSink {
  public:
-  explicit CWatchServices(monitor::CPublisher& publisher) : m_Publisher(publisher) {}
-  void SaveSmartInfo(const ATA_SMART_INFO& /*disk*/, int32_t /*index*/) override {}
-  void PlayPendingSound() override {}
-  void AlarmOverheat(const CDiskArray& /*disks*/) override {}
+  void OnAlarm(const monitor::AlarmEvent& event) override {
+    if (event.Kind == monitor::AlarmKind::OVERVIEW) return;
+    std::string line = event.Line;
+    for (char& c : line) {
+      if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    }
+    std::printf("stavrion watch: alarm %d: %s\n", event.Id, line.c_str());
+    std::fflush(stdout);
+  }
+};
+
+// The status tree and "Exchange.ini": headless there is no graph pane to
+// open, so the file follows the disks at each publication.
+class CWatchPublisher : public monitor::IPublisher {
+ public:
+  explicit CWatchPublisher(monitor::CPublisher& publisher) : m_Publisher(publisher) {}
   void Publish(const CDiskArray& disks) override {
     m_Publisher.UpdateShareInfo(disks);
-    // Headless there is no graph pane to open: the file follows the disks.
     m_Publisher.WriteExchangeFile(disks);
   }
 
  private:
   monitor::CPublisher& m_Publisher;
 };
+
+// The English texts beside the program (alarm lines, history columns); the
+// services fall back to ids and built-in words without them.
+std::string EnglishLanguagePath(os::IFileSystem& files) {
+  const std::string exe = files.ExecutablePath();
+  const char sep = files.Separator();
+  const size_t slash = exe.find_last_of(sep);
+  const std::string folder = slash == std::string::npos ? std::string(".") : exe.substr(0, slash);
+  return folder + sep + "TslResource" + sep + "language" + sep + "English.lang";
+}
 
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.find_last_of(os::IsWindowsBuild() ? "\\/" : "/");
@@ -141,9 +174,15 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
     std::fputs(USAGE, stdout);
     return EXIT_OK;
   }
-  if (!options.Metrics.empty() || !options.AlarmCommand.empty()) {
-    std::fprintf(stderr, "stavrion watch: --metrics and --alarm-command: not yet\n");
-    return EXIT_USAGE;
+  // A bad address on the command line is refused before anything is read
+  // or written.
+  if (!options.Metrics.empty() && options.Metrics != "off") {
+    std::string host;
+    uint16_t port = 0;
+    if (!monitor::ParseMetricsAddress(options.Metrics, &host, &port, &error)) {
+      std::fprintf(stderr, "stavrion watch: %s\n", error.c_str());
+      return EXIT_USAGE;
+    }
   }
 
   std::unique_ptr<CMachine> machine = CMachine::Open(options.Machine, &error);
@@ -191,6 +230,24 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
     }
   }
 
+  // The metrics endpoint: the command line, else the setting, else loopback.
+  std::string metricsText =
+      !options.Metrics.empty() ? options.Metrics : settings.GetText(app::Setting::METRICS_ADDRESS);
+  std::string metricsHost = monitor::METRICS_DEFAULT_HOST;
+  uint16_t metricsPort = monitor::METRICS_DEFAULT_PORT;
+  bool metricsOn = !options.Once && metricsText != "off";
+  if (metricsOn && !metricsText.empty() &&
+      !monitor::ParseMetricsAddress(metricsText, &metricsHost, &metricsPort, &error)) {
+    // The command line's was checked at the start: this is the settings
+    // file's, and a monitor that runs unattended goes on without metrics.
+    std::fprintf(stderr, "stavrion watch: setting MetricsAddress: %s: metrics not served\n",
+                 error.c_str());
+    metricsOn = false;
+  }
+  const std::string alarmCommand = !options.AlarmCommand.empty()
+                                       ? options.AlarmCommand
+                                       : settings.GetText(app::Setting::ALARM_COMMAND);
+
   // From here on SIGTERM and Ctrl+C wait for the end of the piece of work
   // under way.
   std::unique_ptr<os::IStopSignal> stop;
@@ -201,10 +258,73 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
                                 os::IsWindowsBuild() ? "\r\n" : "\n");
   publisher.SetGadget(settings.Get(app::Setting::GADGET) != 0);
   publisher.SetTemperatureUnit(settings.Get(app::Setting::TEMPERATURE) == 1 ? 1 : 0);
-  CWatchServices services(publisher);
+  CWatchPublisher exchange(publisher);
+
+  // The history log and the alarm check, with the English texts.
+  app::CLanguageText language;
+  if (!language.English().Load(platform.Files, EnglishLanguagePath(platform.Files))) {
+    std::fprintf(stderr,
+                 "stavrion watch: no language file beside the program: alarm and history "
+                 "texts use built-in words\n");
+  }
+  const std::string computerName = platform.Net != nullptr ? platform.Net->LocalHostName() : "";
+  const char sep = platform.Files.Separator();
+  std::string historyRoot = paths.HistoryRoot;
+  if (historyRoot.empty() || historyRoot.back() != sep) historyRoot += sep;
+  monitor::CDiskServices services(platform.Files, platform.Clock, settings, &language, historyRoot,
+                                  computerName, os::IsWindowsBuild() ? "\r\n" : "\n");
+
+  // Alarms: standard output, the system log, mail, the alarm command, and
+  // the alarm state of the metrics.
+  // Attribute names in the metrics are the English ones whatever the
+  // language: dashboards and alert rules match on them.
+  monitor::CMetricsState metrics(STAVRION_VERSION_TEXT,
+                                 [&language](const std::string& section, const std::string& key) {
+                                   return language.Get(section, key, true);
+                                 });
+  CPrintSink print;
+  services.AddSink(&print);
+  std::unique_ptr<os::ISystemLog> systemLog = os::CreateSystemLog("stavrion");
+  std::unique_ptr<monitor::CSystemLogSink> logSink;
+  if (systemLog) {
+    logSink = std::make_unique<monitor::CSystemLogSink>(*systemLog);
+    services.AddSink(logSink.get());
+  }
+  std::unique_ptr<monitor::CMailQueue> mailQueue;
+  std::unique_ptr<monitor::CMailAlarmSink> mailSink;
+  if (platform.Net != nullptr) {
+    os::INet& net = *platform.Net;
+    os::ITls* tls = platform.Tls;
+    mailQueue = std::make_unique<monitor::CMailQueue>(
+        [&net, tls](const monitor::SmtpServer& server, const monitor::MailMessage& message) {
+          return monitor::CSmtpClient(net, tls).Send(server, message);
+        });
+    mailSink = std::make_unique<monitor::CMailAlarmSink>(
+        settings, platform.Clock, *mailQueue, computerName, [](const monitor::SmtpResult& r) {
+          if (r.Ok) {
+            std::printf("stavrion watch: alarm mail sent\n");
+          } else {
+            std::fprintf(stderr, "stavrion watch: alarm mail not sent: %s\n", r.Detail.c_str());
+          }
+          std::fflush(stdout);
+        });
+    services.AddSink(mailSink.get());
+  }
+  std::unique_ptr<monitor::CAlarmCommandSink> commandSink;
+  if (!alarmCommand.empty()) {
+    commandSink =
+        std::make_unique<monitor::CAlarmCommandSink>(alarmCommand, [](const std::string& line) {
+          std::fprintf(stderr, "stavrion watch: %s\n", line.c_str());
+        });
+    services.AddSink(commandSink.get());
+  }
+  services.AddSink(&metrics);
+  services.AddPublisher(&exchange);
 
   monitor::CWatch watch(platform, settings, &services);
+  watch.SetOnDiskData([&] { metrics.Update(watch.Monitor()); });
   watch.Start();
+  metrics.Update(watch.Monitor());
   const int32_t autoRefresh = settings.Get(app::Setting::AUTO_REFRESH);
   std::printf("stavrion %s watch: %d disk(s) on %s; settings %s; history %s\n",
               STAVRION_VERSION_TEXT, watch.Monitor().DiskCount(), machine->Name().c_str(),
@@ -217,6 +337,68 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
     std::fflush(stdout);
     return EXIT_OK;
   }
+  // The metrics endpoint serves from the copy the monitor keeps up to date.
+  std::unique_ptr<monitor::CMetricsServer> server;
+  if (metricsOn) {
+    if (platform.Net == nullptr) {
+      std::fprintf(stderr, "stavrion watch: no network here: metrics not served\n");
+    } else {
+      server = std::make_unique<monitor::CMetricsServer>(*platform.Net, metrics, [] {
+        return static_cast<int64_t>(std::chrono::duration_cast<std::chrono::seconds>(
+                                        std::chrono::system_clock::now().time_since_epoch())
+                                        .count());
+      });
+      if (!server->Start(metricsHost, metricsPort, &error)) {
+        std::fprintf(stderr, "stavrion watch: metrics on %s: %s\n", metricsText.c_str(),
+                     error.c_str());
+        if (!options.Metrics.empty()) {
+          watch.Stop();
+          publisher.DeleteShareInfo();
+          return EXIT_USAGE;
+        }
+        server.reset();
+      } else {
+        std::printf("stavrion watch: metrics on http://%s:%u/metrics\n",
+                    metricsHost.find(':') != std::string::npos ? ("[" + metricsHost + "]").c_str()
+                                                               : metricsHost.c_str(),
+                    static_cast<unsigned>(server->Port()));
+        if (hooks.OnMetricsListening) hooks.OnMetricsListening(server->Port());
+      }
+    }
+  }
+
+  // The status service (bit 0x8000 of "TslOpt"), connected once.
+  std::unique_ptr<monitor::CStatusService> status;
+  os::CpuTimes cpuBefore;
+  os::ReadCpuTimes(&cpuBefore);
+  if ((settings.Get(app::Setting::TSL_OPT) & monitor::TSL_OPT_STATUS_SERVICE) != 0 &&
+      platform.Net != nullptr) {
+    status = std::make_unique<monitor::CStatusService>(*platform.Net, platform.Clock, [&cpuBefore] {
+      monitor::StatusFigures f;
+      os::MemoryFigures memory;
+      if (os::ReadMemoryFigures(&memory)) {
+        f.AvailableMb = static_cast<int32_t>(std::min<uint64_t>(memory.AvailableMb, INT32_MAX));
+        f.RamSizeMb = static_cast<int32_t>(std::min<uint64_t>(memory.TotalMb, INT32_MAX));
+      }
+      os::CpuTimes now;
+      if (os::ReadCpuTimes(&now)) {
+        f.CpuUsage = os::CpuUsagePercent(cpuBefore, now);
+        cpuBefore = now;
+      }
+      return f;
+    });
+    if (status->Connect(&error)) {
+      watch.SetOwnTimer(monitor::TIMER_STATUS_SERVICE, monitor::STATUS_SERVICE_PERIOD_MS, [&] {
+        if (!status->SendDiskStatus(watch.Monitor())) {
+          std::printf("stavrion watch: Send disk status failed, stop service...\n");
+          watch.SetOwnTimer(monitor::TIMER_STATUS_SERVICE, 0, {});
+        }
+      });
+    } else {
+      status.reset();
+    }
+  }
+
   if (monitor::CMonitor::AutoRefreshPeriodMs(autoRefresh) == 0 &&
       settings.Get(app::Setting::SMART_LOG) == 0) {
     std::printf(
@@ -242,7 +424,9 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
       return stopping;
     });
   }
+  if (server) server->Stop();
   watch.Stop();
+  if (status) status->Close();
   publisher.DeleteShareInfo();
   std::printf("stavrion watch: stopped\n");
   std::fflush(stdout);

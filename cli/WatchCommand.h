@@ -21,6 +21,9 @@ struct WatchHooks {
   // machine's clock moves by it) and tells whether to stop. By default the
   // real time passes and SIGTERM/SIGINT (Ctrl+C on Windows) stop.
   std::function<bool(os::sim::CSimPlatform* sim, uint32_t ms)> Wait;
+  // Called once the metrics endpoint listens, with its port (the chosen one
+  // for port 0).
+  std::function<void(uint16_t port)> OnMetricsListening;
 };
 
 // `stavrion watch [--once] [--machine demo|DIR] [--config FILE]

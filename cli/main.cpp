@@ -22,6 +22,8 @@ const Command kCommands[] = {
     {"watch", cli::RunWatch,
      "stavrion watch [--once] [--machine demo|DIR] [--config FILE] [--metrics HOST:PORT]\n"
      "                 [--alarm-command PROG]   (stavrion watch --help)"},
+    {"bench", cli::RunBench,
+     "stavrion bench PATH [--json] [--type 0-4] [--size MIB] [--loops 1-8]"},
 };
 
 void PrintUsage(std::FILE* to) {

@@ -55,6 +55,7 @@ class CInputNet : public os::INet {
   std::unique_ptr<os::IListener> Listen(const std::string&, uint16_t, std::string*) override {
     return nullptr;
   }
+  std::string LocalHostName() override { return "fuzz.invalid"; }
   std::string Sent;
 
  private:

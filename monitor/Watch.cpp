@@ -14,8 +14,27 @@ void CWatch::Start() {
   m_Monitor.Start();
 }
 
+void CWatch::SetOwnTimer(uint32_t id, uint32_t periodMs, std::function<void()> tick) {
+  if (periodMs == 0 || !tick) {
+    m_OwnTimers.erase(id);
+    m_Timers.KillTimer(id);
+    return;
+  }
+  m_OwnTimers[id] = std::move(tick);
+  m_Timers.SetTimer(id, periodMs);
+}
+
 size_t CWatch::RunDueTimers() {
-  const size_t ran = m_Timers.RunFor(0, [this](uint32_t id) { m_Monitor.OnTimer(id); });
+  const size_t ran = m_Timers.RunFor(0, [this](uint32_t id) {
+    auto own = m_OwnTimers.find(id);
+    if (own != m_OwnTimers.end()) {
+      // Copied: the tick may remove its own timer.
+      const std::function<void()> tick = own->second;
+      tick();
+    } else {
+      m_Monitor.OnTimer(id);
+    }
+  });
   m_TimersRun += ran;
   return ran;
 }
@@ -37,7 +56,11 @@ void CWatch::Run(const std::function<bool(uint32_t ms)>& wait) {
   }
 }
 
-void CWatch::Stop() { m_Monitor.CanExit(); }
+void CWatch::Stop() {
+  m_Monitor.CanExit();
+  for (const auto& [id, tick] : m_OwnTimers) m_Timers.KillTimer(id);
+  m_OwnTimers.clear();
+}
 
 void CWatch::OnMonitorChanged(uint32_t changes) {
   if ((changes & (CHANGE_DISK_DATA | CHANGE_DISK_LIST)) != 0 && m_OnDiskData) m_OnDiskData();

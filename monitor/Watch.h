@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 
 #include "app/Settings.h"
 #include "monitor/Monitor.h"
@@ -33,6 +34,11 @@ class CWatch : public IMonitorListener {
   // (on the monitor's thread).
   void SetOnDiskData(std::function<void()> onDiskData) { m_OnDiskData = std::move(onDiskData); }
 
+  // A timer of the front end's own (the status service) on the same queue:
+  // `tick` runs every `periodMs` between the monitor's operations. A period
+  // of 0 removes it.
+  void SetOwnTimer(uint32_t id, uint32_t periodMs, std::function<void()> tick);
+
   // The first cycle: finds the disks, records and publishes them, arms the
   // timers of the settings.
   void Start();
@@ -57,6 +63,7 @@ class CWatch : public IMonitorListener {
   CTimerQueue m_Timers;
   CMonitor m_Monitor;
   std::function<void()> m_OnDiskData;
+  std::map<uint32_t, std::function<void()>> m_OwnTimers;
   uint64_t m_TimersRun = 0;
 };
 

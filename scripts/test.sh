@@ -70,7 +70,7 @@ run_ctest() {
 }
 
 step "packages"
-PACKAGES=(cmake ninja-build g++ git googletest clang libclang-rt-14-dev clang-format libssl-dev
+PACKAGES=(cmake ninja-build g++ git googletest clang libclang-rt-14-dev clang-format libssl-dev liburing-dev
           g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 librsvg2-bin icoutils python3)
 scripts/install-packages.sh "${PACKAGES[@]}"
 step_done

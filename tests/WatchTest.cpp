@@ -2,6 +2,7 @@
 // few cycles on a simulated machine that gets worse over time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -13,8 +14,11 @@
 #include "cli/WatchCommand.h"
 #include "monitor/Watch.h"
 #include "monitor/WatchPaths.h"
+#include "os/NativePlatform.h"
+#include "os/Net.h"
 #include "os/Process.h"
 #include "os/sim/SimPlatform.h"
+#include "tests/HttpClient.h"
 #include "tests/StdFileSystem.h"
 #include "tests/TempDir.h"
 #include "tests/WorseningMachine.h"
@@ -142,6 +146,10 @@ TEST(WatchCommand, RefusesBadCommandLinesAndHelpsWithExitZero) {
       {{"--machine"}, 2},
       {{"--machine", "demo", "--machine", "demo"}, 2},
       {{"--machine", dir.File("no-such-machine"), "--once", "--config", config}, 2},
+      {{"--metrics"}, 2},
+      {{"--metrics", "no-port", "--config", config}, 2},
+      {{"--metrics", "127.0.0.1:99999", "--config", config}, 2},
+      {{"--alarm-command="}, 2},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(cli::RunWatch(c.Args), c.Status) << testing::PrintToString(c.Args);
@@ -228,6 +236,106 @@ TEST(WatchCommand, PublishesTheDisksWhileItRunsAndRemovesTheStatusTreeAtTheEnd) 
   EXPECT_NE(exchange.find("DetectedDisk=1"), std::string::npos) << exchange;
   EXPECT_NE(exchange.find("0=WATCH TEST DISK"), std::string::npos) << exchange;
   EXPECT_NE(exchange.find("0=WTD0001"), std::string::npos) << exchange;
+}
+
+TEST(WatchCommand, ServesMetricsFromWhatTheLastRefreshRead) {
+  os::NativePlatform native;
+  if (native.Get().Net == nullptr) GTEST_SKIP() << "this platform has no sockets";
+  testutil::CTempDir dir;
+  const std::string folder = testutil::WriteWorseningMachine(dir.Path().string());
+  uint16_t port = 0;
+  std::vector<std::string> scrapes;
+  std::vector<size_t> reads;
+  std::string refused;
+  cli::WatchHooks hooks;
+  hooks.OnMetricsListening = [&](uint16_t p) { port = p; };
+  uint64_t waited = 0;
+  hooks.Wait = [&](os::sim::CSimPlatform* sim, uint32_t ms) {
+    if (port == 0 || sim == nullptr) return true;
+    scrapes.push_back(testutil::HttpBody(testutil::HttpGet(*native.Get().Net, port, "/metrics")));
+    reads.push_back(sim->Machine().Disks[0].SmartReads);
+    if (refused.empty()) refused = testutil::HttpGet(*native.Get().Net, port, "/other");
+    sim->Clock().Advance(ms);
+    waited += ms;
+    return waited >= 3 * 60000;
+  };
+  std::ofstream(folder + "/stavrion.ini") << "[Setting]\nAutoRefresh=1\nSmartLog=1\n";
+  ASSERT_EQ(cli::RunWatchWith({"--machine", folder, "--config", folder + "/stavrion.ini",
+                               "--metrics", "127.0.0.1:0"},
+                              hooks),
+            0);
+  ASSERT_NE(port, 0);
+  ASSERT_GE(scrapes.size(), 3u);
+  // Each scrape shows the temperature of the latest read: the disk warms up
+  // by one step per read, and a scrape never reads the disk itself.
+  const std::string key =
+      "smartctl_device_temperature{device=\"PhysicalDrive0\",temperature_type=\"current\"} ";
+  for (size_t i = 0; i < scrapes.size(); ++i) {
+    const std::string& s = scrapes[i];
+    const size_t at = s.find(key);
+    ASSERT_NE(at, std::string::npos) << s;
+    const int step = std::min(static_cast<int>(reads[i]), testutil::WORSENING_STEPS) - 1;
+    EXPECT_EQ(s.substr(at + key.size(), s.find('\n', at) - at - key.size()),
+              std::to_string(testutil::WorseningTemperature(step)))
+        << "scrape " << i;
+  }
+  EXPECT_GT(reads.back(), reads.front());
+  // Attributes carry their English names.
+  EXPECT_NE(scrapes.back().find("attribute_id=\"5\",attribute_name=\""), std::string::npos);
+  EXPECT_EQ(scrapes.back().find("attribute_name=\"Vendor_Specific\""), std::string::npos)
+      << scrapes.back();
+  EXPECT_EQ(refused.rfind("HTTP/1.1 404", 0), 0u) << refused;
+  // After the stop nothing listens there any more.
+  EXPECT_TRUE(testutil::HttpGet(*native.Get().Net, port, "/metrics").empty());
+}
+
+TEST(WatchCommand, RefusesAMetricsAddressItCannotHave) {
+  os::NativePlatform native;
+  if (native.Get().Net == nullptr) GTEST_SKIP() << "this platform has no sockets";
+  std::string error;
+  std::unique_ptr<os::IListener> taken = native.Get().Net->Listen("127.0.0.1", 0, &error);
+  ASSERT_NE(taken, nullptr) << error;
+  testutil::CTempDir dir;
+  const std::string folder = testutil::WriteWorseningMachine(dir.Path().string());
+  cli::WatchHooks hooks;
+  hooks.Wait = [](os::sim::CSimPlatform*, uint32_t) { return true; };
+  EXPECT_EQ(cli::RunWatchWith({"--machine", folder, "--config", folder + "/stavrion.ini",
+                               "--metrics", "127.0.0.1:" + std::to_string(taken->Port())},
+                              hooks),
+            2);
+}
+
+TEST(WatchCommand, TheSettingsFileChoosesTheMetricsAddressOrNone) {
+  os::NativePlatform native;
+  if (native.Get().Net == nullptr) GTEST_SKIP() << "this platform has no sockets";
+  struct Case {
+    const char* Setting;
+    bool Listens;
+    const char* Said;  // on standard error
+  };
+  const Case cases[] = {
+      {"127.0.0.1:0", true, ""},
+      {"off", false, ""},
+      // A bad address in the file does not stop an unattended monitor.
+      {"no-port-here", false, "MetricsAddress"},
+  };
+  for (const Case& c : cases) {
+    testutil::CTempDir dir;
+    const std::string folder = testutil::WriteWorseningMachine(dir.Path().string());
+    std::ofstream(folder + "/stavrion.ini")
+        << "[Setting]\nAutoRefresh=1\nSmartLog=1\nMetricsAddress=" << c.Setting << "\n";
+    bool listened = false;
+    cli::WatchHooks hooks;
+    hooks.OnMetricsListening = [&](uint16_t) { listened = true; };
+    hooks.Wait = [](os::sim::CSimPlatform*, uint32_t) { return true; };
+    testing::internal::CaptureStderr();
+    const int status =
+        cli::RunWatchWith({"--machine", folder, "--config", folder + "/stavrion.ini"}, hooks);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, 0) << c.Setting;
+    EXPECT_EQ(listened, c.Listens) << c.Setting;
+    EXPECT_NE(err.find(c.Said), std::string::npos) << c.Setting << ": " << err;
+  }
 }
 
 // Counts publications.
