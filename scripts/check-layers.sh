@@ -23,6 +23,8 @@
 #   cli/, chart/ (front ends)      everything above but the window
 #   monitor/win32/, tools/win32/, chart/win32/ (the window program)
 #                                  everything but cli/, and resources/ (its resource numbers)
+#   loadgen/ (the load generator, its own program)  nothing else of ours;
+#                                  loadgen/linux, loadgen/win32 its backends
 #   tests/, bench/, fuzz/          anything
 # Besides: only win32/ folders include Windows headers or files of a win32/
 # folder.
@@ -46,6 +48,7 @@ function layer(path) {
   if (path ~ /^tools\//) return "tools"
   if (path ~ /^ui\//) return "ui"
   if (path ~ /^(cli|chart)\//) return "front"
+  if (path ~ /^loadgen\//) return "loadgen"
   if (path ~ /^resources\//) return "resources"
   return ""
 }
@@ -70,6 +73,7 @@ BEGIN {
   may["front"] = " base wire os engine app tools monitor ui" backends
   may["window"] = " base wire os engine app tools monitor ui ui-win32 resources" backends
   may["resources"] = " "
+  may["loadgen"] = " "
   # Headers of the Windows SDK (matched without case, as Windows matches them).
   windows = "^(windows|win[a-z0-9_]*|nt[a-z0-9_]*|ws2[a-z0-9_]*|wbem[a-z]*|comdef|comip|comutil|" \
             "commctrl|commdlg|ole[a-z0-9]*|objbase|objidl|shellapi|shlobj|shlwapi|setupapi|" \
@@ -167,6 +171,11 @@ self_test() {
     "cli/A.cpp|#include \"monitor/win32/MainDialog.h\"|fail"
     "app/A.cpp|#include \"tools/Smbios.h\"|fail"
     "tests/A.cpp|#include \"monitor/Monitor.h\"|pass"
+    "loadgen/A.cpp|#include \"base/DebugLog.h\"|fail"
+    "loadgen/linux/A.cpp|#include \"loadgen/LoadPlan.h\"|pass"
+    "loadgen/win32/A.cpp|#include <windows.h>|pass"
+    "loadgen/A.cpp|#include <windows.h>|fail"
+    "cli/A.cpp|#include \"loadgen/LoadPlan.h\"|fail"
   )
   local c file text want got
   for c in "${cases[@]}"; do
