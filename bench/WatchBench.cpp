@@ -26,7 +26,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/DebugLog.h"
 #include "app/LanguageFile.h"
 #include "app/Settings.h"
 #include "monitor/DiskServices.h"

@@ -1,6 +1,5 @@
 #include "monitor/StatusService.h"
 
-#include "app/DebugLog.h"
 #include "monitor/Monitor.h"
 
 namespace monitor {
