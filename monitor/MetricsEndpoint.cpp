@@ -274,8 +274,10 @@ void CMetricsServer::Answer(os::ISocket& connection) {
   const std::string response =
       HttpResponse(parse, head, [this] { return m_State.Format(m_Now()); });
   if (connection.Send(response, m_SendTimeoutMs) == os::NetStatus::Ok) {
-    connection.ShutdownSend();
+    // Counted before the client can see the end of the answer, so a client
+    // that has its answer also sees it counted.
     ++m_Served;
+    connection.ShutdownSend();
   }
 }
 
