@@ -77,9 +77,18 @@ std::string ClassOf(HWND hwnd) {
   return Utf8(std::wstring(name, static_cast<size_t>(n)));
 }
 
+// Waits until the program has handled what the steps posted. A message sent
+// from another thread is handled at the receiver's next GetMessage, before
+// the posted messages still queued; so one round trip only proves that the
+// loop is alive. Each further round trip returns only after the posted message
+// in front of it was dispatched, and a few rounds also cover the messages
+// those handlers post in turn.
 bool Idle() {
-  DWORD_PTR result = 0;
-  return SendMessageTimeoutW(g_Main, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &result) != 0;
+  for (int round = 0; round < 4; ++round) {
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutW(g_Main, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &result) == 0) return false;
+  }
+  return true;
 }
 
 struct Finder {
@@ -172,7 +181,21 @@ HWND Visible(const char* className) {
 // Reads a list item through memory of the program's own process: list
 // messages carry pointers, which do not cross processes by themselves.
 void DumpList() {
+  // A pane opened by a key shows its list once the program has got round to
+  // it; a loaded machine may need a moment more.
   HWND list = Visible("SysListView32");
+  for (int wait = 0; wait < 100; ++wait) {
+    if (list != nullptr) {
+      HWND head = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+      if (SendMessageW(head, HDM_GETITEMCOUNT, 0, 0) > 0 &&
+          SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) > 0) {
+        break;
+      }
+    }
+    Sleep(50);
+    Idle();
+    list = Visible("SysListView32");
+  }
   if (list == nullptr) {
     std::fprintf(g_Out, "list none\n");
     return;
