@@ -286,30 +286,43 @@ bool CSettings::Write(const std::string& section, const std::string& key,
   return false;
 }
 
-int32_t CSettings::Get(Setting id) {
-  const SettingDescriptor& d = Describe(id);
-  return d.Range.Apply(ReadNumber(d, d.Section, d.Key));
-}
+namespace {
 
-int32_t CSettings::GetRaw(Setting id) {
-  const SettingDescriptor& d = Describe(id);
-  return ReadNumber(d, d.Section, d.Key);
-}
-
-std::string CSettings::GetText(Setting id) {
-  const SettingDescriptor& d = Describe(id);
-  return m_Profile.GetString(d.Section, d.Key, TextDefault(d), m_Path);
-}
-
-bool CSettings::Set(Setting id, int32_t value) {
-  const SettingDescriptor& d = Describe(id);
+// A number as the file stores it: "%X" for hexadecimal keys, else "%d".
+std::string NumberText(const SettingDescriptor& d, int32_t value) {
   char text[16];
   if (d.Encoding == E::HEX_TEXT) {
     std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
   } else {
     std::snprintf(text, sizeof text, "%d", value);
   }
-  return Write(d.Section, d.Key, text);
+  return text;
+}
+
+}  // namespace
+
+void CSettings::OverrideForRun(Setting id, int32_t value) { m_Overrides[id] = value; }
+
+int32_t CSettings::Get(Setting id) {
+  const SettingDescriptor& d = Describe(id);
+  return d.Range.Apply(GetRaw(id));
+}
+
+int32_t CSettings::GetRaw(Setting id) {
+  if (auto it = m_Overrides.find(id); it != m_Overrides.end()) return it->second;
+  const SettingDescriptor& d = Describe(id);
+  return ReadNumber(d, d.Section, d.Key);
+}
+
+std::string CSettings::GetText(Setting id) {
+  const SettingDescriptor& d = Describe(id);
+  if (auto it = m_Overrides.find(id); it != m_Overrides.end()) return NumberText(d, it->second);
+  return m_Profile.GetString(d.Section, d.Key, TextDefault(d), m_Path);
+}
+
+bool CSettings::Set(Setting id, int32_t value) {
+  const SettingDescriptor& d = Describe(id);
+  return Write(d.Section, d.Key, NumberText(d, value));
 }
 
 bool CSettings::SetText(Setting id, const std::string& value) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "os/Clock.h"
@@ -171,6 +172,11 @@ class CSettings {
   bool Set(Setting id, int32_t value);
   bool SetText(Setting id, const std::string& value);
 
+  // Makes `id` read as `value` for the life of this object, whatever the
+  // file says, without writing the file: a command-line flag that holds for
+  // one run (`watch --all-disks`). Set still writes the file.
+  void OverrideForRun(Setting id, int32_t value);
+
   int32_t GetDisk(DiskSetting id, const std::string& modelSerial);
   bool SetDisk(DiskSetting id, const std::string& modelSerial, int32_t value);
 
@@ -192,6 +198,7 @@ class CSettings {
   os::IClock& m_Clock;
   std::string m_Path;
   std::string m_WriteError;
+  std::map<Setting, int32_t> m_Overrides;
 };
 
 }  // namespace app

@@ -14,6 +14,7 @@
 #include "app/Version.h"
 #include "cli/Commands.h"
 #include "cli/MachineOption.h"
+#include "engine/DiskStatus.h"
 #include "monitor/AlarmCommand.h"
 #include "monitor/DiskServices.h"
 #include "monitor/MailAlarmSink.h"
@@ -36,7 +37,7 @@ namespace {
 
 constexpr const char* USAGE =
     "usage: stavrion watch [--once] [--machine demo|DIR] [--config FILE]\n"
-    "                      [--metrics HOST:PORT] [--alarm-command PROG]\n"
+    "                      [--metrics HOST:PORT] [--alarm-command PROG] [--all-disks]\n"
     "Reads the disks on the settings' automatic refresh timer, writes their history,\n"
     "raises alarms and publishes their state, until SIGTERM or Ctrl+C.\n"
     "  --once                one cycle (discovery, history, publication), then exit\n"
@@ -45,6 +46,10 @@ constexpr const char* USAGE =
     "  --metrics HOST:PORT   serve Prometheus metrics there (default 127.0.0.1:9720;\n"
     "                        \"off\" serves none)\n"
     "  --alarm-command PROG  run PROG (no shell) for each alarm, facts in STAVRION_*\n"
+    "  --all-disks           judge every disk by its attributes and thresholds, also\n"
+    "                        those the program does not rate (other makers' hard\n"
+    "                        disks), which are otherwise Unknown; for this run only\n"
+    "                        (the setting \"EvaluateAllDisks\" does it for every run)\n"
     "Without --config: ~/.config/stavrion/stavrion.ini and ~/.local/state/stavrion\n"
     "(XDG_CONFIG_HOME, XDG_STATE_HOME); as root /etc/stavrion/stavrion.ini and\n"
     "/var/lib/stavrion. A settings file that does not exist yet is created with the\n"
@@ -56,6 +61,7 @@ constexpr int32_t NEW_FILE_AUTO_REFRESH = 4;
 
 struct WatchOptions {
   bool Once = false;
+  bool AllDisks = false;
   MachineOption Machine;
   std::string Config;
   std::string Metrics;
@@ -98,6 +104,10 @@ bool ParseOptions(std::vector<std::string> args, WatchOptions* options, bool* he
     }
     if (arg == "--once") {
       options->Once = true;
+      continue;
+    }
+    if (arg == "--all-disks") {
+      options->AllDisks = true;
       continue;
     }
     bool matched = false;
@@ -230,6 +240,8 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
     }
   }
 
+  if (options.AllDisks) settings.OverrideForRun(app::Setting::EVALUATE_ALL_DISKS, 1);
+
   // The metrics endpoint: the command line, else the setting, else loopback.
   std::string metricsText =
       !options.Metrics.empty() ? options.Metrics : settings.GetText(app::Setting::METRICS_ADDRESS);
@@ -329,6 +341,18 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
   std::printf("stavrion %s watch: %d disk(s) on %s; settings %s; history %s\n",
               STAVRION_VERSION_TEXT, watch.Monitor().DiskCount(), machine->Name().c_str(),
               paths.Settings.c_str(), paths.HistoryRoot.c_str());
+  if (settings.Get(app::Setting::EVALUATE_ALL_DISKS) != 0) {
+    // The disks whose verdict exists only because of the option, so a
+    // reader of the log knows which "Good" is the program's own rating.
+    int judged = 0;
+    for (const ATA_SMART_INFO& disk : watch.Monitor().Disks()) {
+      if (IsJudgedOnlyByOption(disk, true)) ++judged;
+    }
+    std::printf(
+        "stavrion watch: every disk judged by its attributes (EvaluateAllDisks); "
+        "%d disk(s) of no rated maker or family judged only this way\n",
+        judged);
+  }
   if (options.Once) {
     watch.Stop();
     publisher.DeleteShareInfo();

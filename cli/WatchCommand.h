@@ -27,7 +27,7 @@ struct WatchHooks {
 };
 
 // `stavrion watch [--once] [--machine demo|DIR] [--config FILE]
-//                 [--metrics HOST:PORT] [--alarm-command PROG]`
+//                 [--metrics HOST:PORT] [--alarm-command PROG] [--all-disks]`
 int RunWatch(const std::vector<std::string>& args);
 int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks);
 

@@ -21,7 +21,7 @@ const Command kCommands[] = {
      "stavrion report [--machine DIR|demo] [--json] [--all-disks | --system]"},
     {"watch", cli::RunWatch,
      "stavrion watch [--once] [--machine demo|DIR] [--config FILE] [--metrics HOST:PORT]\n"
-     "                 [--alarm-command PROG]   (stavrion watch --help)"},
+     "                 [--alarm-command PROG] [--all-disks]   (stavrion watch --help)"},
     {"bench", cli::RunBench,
      "stavrion bench PATH [--json] [--type 0-4] [--size MIB] [--loops 1-8]"},
 };
@@ -33,8 +33,9 @@ void PrintUsage(std::FILE* to) {
                "--all-disks: judge every disk by its S.M.A.R.T. attributes and thresholds.\n"
                "  By default a disk of no rated family or maker (most hard disks of other\n"
                "  makers) has status Unknown, as the window program shows it; with this\n"
-               "  option a failing one is Caution or Bad. The report names the disks judged\n"
-               "  this way. The setting \"EvaluateAllDisks\" (section \"Setting\") does the same.\n"
+               "  option a failing one is Caution or Bad (report and watch). The report names\n"
+               "  the disks judged this way. The setting \"EvaluateAllDisks\" (section\n"
+               "  \"Setting\") does the same for every run.\n"
                "exit status of report:\n"
                "  0  disks read\n"
                "  1  no disk found at all\n"

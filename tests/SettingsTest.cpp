@@ -179,6 +179,20 @@ TEST_F(SettingsTest, WritesUseTheirEncodingAndUnknownKeysStay) {
   EXPECT_TRUE(m_Settings.WriteError().empty());
 }
 
+TEST_F(SettingsTest, AnOverrideForTheRunIsReadButNeverWritten) {
+  WriteFile("[Setting]\r\nEvaluateAllDisks=0\r\nTslOpt=8000\r\n");
+  m_Settings.OverrideForRun(Setting::EVALUATE_ALL_DISKS, 1);
+  m_Settings.OverrideForRun(Setting::TSL_OPT, 0xC000);
+  EXPECT_EQ(m_Settings.Get(Setting::EVALUATE_ALL_DISKS), 1);
+  EXPECT_EQ(m_Settings.GetText(Setting::TSL_OPT), "C000");  // as the file would spell it
+  EXPECT_EQ(m_Settings.Get(Setting::TSL_OPT), 0xC000);
+  // A write still goes to the file for the next run; the run keeps its value.
+  ASSERT_TRUE(m_Settings.Set(Setting::SMART_LOG, 1));
+  EXPECT_EQ(ReadFile(), "[Setting]\r\nEvaluateAllDisks=0\r\nTslOpt=8000\r\nSmartLog=1\r\n");
+  app::CSettings fresh(m_Process.Profile, m_Process.Clock, m_Path);
+  EXPECT_EQ(fresh.Get(Setting::EVALUATE_ALL_DISKS), 0);
+}
+
 TEST_F(SettingsTest, LongTextsAreCutAt255Characters) {
   WriteFile("[Setting]\r\nAlertSoundPath=" + std::string(400, 'p') + "\r\n");
   EXPECT_EQ(m_Settings.GetText(Setting::ALERT_SOUND_PATH), std::string(255, 'p'));

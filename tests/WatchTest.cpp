@@ -217,6 +217,29 @@ TEST(WatchCommand, ReadsTheDisksOnTheAutomaticRefreshTimerUntilStopped) {
   EXPECT_EQ(six.SmartReads, three.SmartReads + 3);
 }
 
+TEST(WatchCommand, AllDisksJudgesAnUnratedDiskForTheRunOnlyAndItsWorseStatusRaisesTheAlarm) {
+  // The worsening disk is of no rated maker or family: Unknown by default,
+  // so its growing reallocated count warns nobody unless every disk is
+  // judged.
+  for (const bool allDisks : {false, true}) {
+    SCOPED_TRACE(allDisks ? "--all-disks" : "default");
+    testutil::CTempDir dir;
+    const std::string folder = testutil::WriteWorseningMachine(dir.Path().string());
+    testing::internal::CaptureStdout();
+    const WatchRun run = RunWorsening(
+        folder, 8, allDisks ? std::vector<std::string>{"--all-disks"} : std::vector<std::string>{});
+    const std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(run.Status, 0);
+    const bool statusAlarm = out.find("stavrion watch: alarm 608: ") != std::string::npos;
+    const bool named =
+        out.find("1 disk(s) of no rated maker or family judged only this way") != std::string::npos;
+    EXPECT_EQ(statusAlarm, allDisks) << out;
+    EXPECT_EQ(named, allDisks) << out;
+    // The flag holds for the run: the settings file does not learn it.
+    EXPECT_EQ(ReadText(folder + "/stavrion.ini").find("EvaluateAllDisks"), std::string::npos);
+  }
+}
+
 TEST(WatchCommand, PublishesTheDisksWhileItRunsAndRemovesTheStatusTreeAtTheEnd) {
   testutil::CTempDir dir;
   const std::string folder = testutil::WriteWorseningMachine(dir.Path().string());
