@@ -1,7 +1,9 @@
 #include "monitor/MetricsEndpoint.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <system_error>
 
 #include "monitor/Monitor.h"
 
@@ -238,17 +240,49 @@ void CMetricsServer::Stop() {
   m_Listener.reset();
 }
 
+namespace {
+// Waits are cut into pieces this long, so that Stop is seen soon.
+constexpr uint32_t SERVE_WAIT_MS = 200;
+}  // namespace
+
 void CMetricsServer::Serve() {
-  // Accept waits briefly so that Stop is seen soon.
-  constexpr uint32_t ACCEPT_WAIT_MS = 200;
   while (!m_Stop) {
+    Reap(false);
+    if (m_Workers.size() >= HTTP_MAX_CONNECTIONS) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      continue;
+    }
     std::unique_ptr<os::ISocket> connection;
-    const os::NetStatus status = m_Listener->Accept(&connection, ACCEPT_WAIT_MS);
+    const os::NetStatus status = m_Listener->Accept(&connection, SERVE_WAIT_MS);
     if (status == os::NetStatus::Ok && connection) {
-      Answer(*connection);
+      auto worker = std::make_unique<Worker>();
+      Worker* w = worker.get();
+      std::shared_ptr<os::ISocket> socket(std::move(connection));
+      try {
+        w->Thread = std::thread([this, w, socket] {
+          Answer(*socket);
+          w->Done = true;
+        });
+        m_Workers.push_back(std::move(worker));
+      } catch (const std::system_error&) {
+        // No thread to be had: answer here, as one connection at a time.
+        Answer(*socket);
+      }
     } else if (status == os::NetStatus::Failed) {
       // A failing listener (out of descriptors): do not spin.
-      std::this_thread::sleep_for(std::chrono::milliseconds(ACCEPT_WAIT_MS));
+      std::this_thread::sleep_for(std::chrono::milliseconds(SERVE_WAIT_MS));
+    }
+  }
+  Reap(true);
+}
+
+void CMetricsServer::Reap(bool all) {
+  for (auto it = m_Workers.begin(); it != m_Workers.end();) {
+    if (all || (*it)->Done) {
+      (*it)->Thread.join();
+      it = m_Workers.erase(it);
+    } else {
+      ++it;
     }
   }
 }
@@ -263,10 +297,12 @@ void CMetricsServer::Answer(os::ISocket& connection) {
   while (parse == HttpParse::INCOMPLETE) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return;  // a client that says nothing is dropped
+    if (left.count() <= 0 || m_Stop) return;  // a client that says nothing is dropped
     size_t got = 0;
     const os::NetStatus status =
-        connection.Receive(buffer, sizeof buffer, &got, static_cast<uint32_t>(left.count()));
+        connection.Receive(buffer, sizeof buffer, &got,
+                           static_cast<uint32_t>(std::min<int64_t>(left.count(), SERVE_WAIT_MS)));
+    if (status == os::NetStatus::TimedOut) continue;
     if (status != os::NetStatus::Ok) return;
     request.append(buffer, got);
     parse = ParseHttpRequestHead(request, &head);

@@ -111,11 +111,14 @@ MetricsAlarms FigureAlarms(const ATA_SMART_INFO& disk);
 // ---- the server -------------------------------------------------------------
 
 // Time-outs of one connection: a client that does not send its request or
-// read the answer in this time is dropped. Connections are answered one at
-// a time; a scrape is a few kilobytes, so only a client that stalls holds
-// up the next, and no longer than these.
+// read the answer in this time is dropped.
 constexpr uint32_t HTTP_REQUEST_TIMEOUT_MS = 3000;
 constexpr uint32_t HTTP_SEND_TIMEOUT_MS = 5000;
+// Connections answered at once, each on a thread of its own, so a client
+// that stalls holds up nobody else. Beyond this many the next connection
+// waits (in the system's queue) for one of them to end, at most the
+// time-outs above.
+constexpr size_t HTTP_MAX_CONNECTIONS = 4;
 
 class CMetricsServer {
  public:
@@ -133,7 +136,9 @@ class CMetricsServer {
   // Listens and serves on a thread of its own. False with *error when the
   // address cannot be had.
   bool Start(const std::string& host, uint16_t port, std::string* error);
-  // Stops serving (the connection under way is finished first).
+  // Stops serving: no new connection is taken; one still sending its
+  // request is dropped within a fraction of a second, an answer under way
+  // is finished (at most its send time-out).
   void Stop();
   // The port listened on (the chosen one when Start had 0).
   uint16_t Port() const { return m_Port; }
@@ -141,14 +146,21 @@ class CMetricsServer {
   uint64_t Served() const { return m_Served.load(); }
 
  private:
+  struct Worker {
+    std::thread Thread;
+    std::atomic<bool> Done{false};
+  };
   void Serve();
   void Answer(os::ISocket& connection);
+  // Joins the workers that have ended; with `all`, every worker.
+  void Reap(bool all);
 
   os::INet& m_Net;
   const CMetricsState& m_State;
   std::function<int64_t()> m_Now;
   std::unique_ptr<os::IListener> m_Listener;
   std::thread m_Thread;
+  std::vector<std::unique_ptr<Worker>> m_Workers;  // the serving thread's
   std::atomic<bool> m_Stop{false};
   std::atomic<uint64_t> m_Served{0};
   uint16_t m_Port = 0;

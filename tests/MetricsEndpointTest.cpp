@@ -263,6 +263,36 @@ TEST_F(MetricsServerTest, ARequestInPiecesIsReadWholeAndASilentClientIsDropped) 
   EXPECT_EQ(next.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << next;
 }
 
+TEST_F(MetricsServerTest, ClientsThatStallHoldUpNoScrapeAndStopDoesNotWaitForThem) {
+  // A server that would wait 20 s for each silent client's request.
+  monitor::CMetricsServer server(Net(), m_State, [] { return int64_t{1767225600}; });
+  server.SetTimeouts(20000, 2000);
+  std::string error;
+  ASSERT_TRUE(server.Start("127.0.0.1", 0, &error)) << error;
+  std::vector<std::unique_ptr<os::ISocket>> silent;
+  for (size_t i = 0; i + 1 < monitor::HTTP_MAX_CONNECTIONS; ++i) {
+    silent.push_back(Net().Connect("127.0.0.1", server.Port(), 2000, &error));
+    ASSERT_NE(silent.back(), nullptr) << error;
+    ASSERT_EQ(silent.back()->Send("GET /met", 2000), os::NetStatus::Ok);
+  }
+  // Scrapes are answered while they stall (the client gives up after 5 s).
+  for (int i = 0; i < 3; ++i) {
+    const std::string answer =
+        testutil::HttpExchange(Net(), server.Port(), "GET /metrics HTTP/1.1\r\n\r\n", 5000);
+    EXPECT_EQ(answer.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << i << ": " << answer;
+  }
+  EXPECT_EQ(server.Served(), 3u);
+  // The stalled clients are still connected, unanswered...
+  char buffer[64];
+  size_t got = 0;
+  EXPECT_EQ(silent.front()->Receive(buffer, sizeof buffer, &got, 50), os::NetStatus::TimedOut);
+  // ...and stopping drops them instead of waiting out their 20 s.
+  server.Stop();
+  const os::NetStatus end = silent.front()->Receive(buffer, sizeof buffer, &got, 10000);
+  EXPECT_TRUE(end == os::NetStatus::Closed || end == os::NetStatus::Failed)
+      << os::NetStatusName(end);
+}
+
 TEST_F(MetricsServerTest, AStatusAlarmShowsUntilTheStatusIsBetterAgain) {
   const std::string key = "stavrion_disk_alarm{device=\"PhysicalDrive0\",alarm=\"status\"} ";
   auto alarmed = [&] {
