@@ -14,7 +14,10 @@
 
 #include "app/JsonWriter.h"
 #include "cli/Commands.h"
+#include "monitor/WatchPaths.h"
 #include "os/BenchFiles.h"
+#include "os/NativePlatform.h"
+#include "os/Process.h"
 #include "tools/DiskBenchmark.h"
 
 namespace cli {
@@ -24,11 +27,16 @@ constexpr int EXIT_BENCH_FAILED = 1;
 
 const char* kUsage =
     "usage: stavrion bench PATH [--json] [--type 0-4] [--size MIB] [--loops 1-8]\n"
+    "                           [--config FILE]\n"
     "  Measures the file system holding the folder PATH with a test file of\n"
     "  MIB mebibytes (default 1024), each test run LOOPS times after a warm-up\n"
     "  run (default 5), keeping the best. Types: 0 sequential 128 KiB Q32 T1 and\n"
     "  random 4 KiB Q32 T1 (default), 1 sequential only, 2 random Q8 T8,\n"
-    "  3 random Q32 T1, 4 random Q1 T1. MB = 10^6 bytes.\n";
+    "  3 random Q32 T1, 4 random Q1 T1. MB = 10^6 bytes. The queue and thread\n"
+    "  counts come from the settings file (--config FILE, else watch's file when\n"
+    "  it exists: see stavrion watch --help), keys SequentialMultiQueues1,\n"
+    "  SequentialMultiThreads1, RandomMultiQueues1..3, RandomMultiThreads1..3\n"
+    "  of section [Settings]; the counts above are their defaults.\n";
 
 std::atomic<tools::CBenchmarkWorker*> g_Worker{nullptr};
 
@@ -157,8 +165,23 @@ void QueuesAndThreads(int slot, const tools::CBenchSettings& s, int* q, int* t) 
 
 }  // namespace
 
+tools::CBenchSettings BenchSettingsFrom(app::CSettings& settings) {
+  using app::Setting;
+  tools::CBenchSettings s;
+  s.SequentialQueues = settings.Get(Setting::SEQUENTIAL_MULTI_QUEUES1);
+  s.SequentialThreads = settings.Get(Setting::SEQUENTIAL_MULTI_THREADS1);
+  s.RandomQueues = {settings.Get(Setting::RANDOM_MULTI_QUEUES1),
+                    settings.Get(Setting::RANDOM_MULTI_QUEUES2),
+                    settings.Get(Setting::RANDOM_MULTI_QUEUES3)};
+  s.RandomThreads = {settings.Get(Setting::RANDOM_MULTI_THREADS1),
+                     settings.Get(Setting::RANDOM_MULTI_THREADS2),
+                     settings.Get(Setting::RANDOM_MULTI_THREADS3)};
+  return s;
+}
+
 int RunBench(const std::vector<std::string>& args) {
   std::string path;
+  std::string config;
   bool json = false;
   int type = 0, size = 1024, loops = 5;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -172,6 +195,8 @@ int RunBench(const std::vector<std::string>& args) {
       ++i;
     } else if (a == "--loops" && hasValue && ParseInt(args[i + 1], 1, 8, &loops)) {
       ++i;
+    } else if (a == "--config" && hasValue && !args[i + 1].empty() && config.empty()) {
+      config = args[++i];
     } else if (!a.empty() && a[0] != '-' && path.empty()) {
       path = a;
     } else {
@@ -187,6 +212,31 @@ int RunBench(const std::vector<std::string>& args) {
         kUsage);
     return EXIT_USAGE;
   }
+  // The queue and thread counts the window program would use.
+  os::NativePlatform native;
+  const os::Platform& platform = native.Get();
+  if (config.empty()) {
+    monitor::WatchEnvironment env;
+    env.Getenv = os::GetEnvironment;
+    env.Root = os::IsPrivileged();
+    env.Windows = os::IsWindowsBuild();
+    env.ExecutablePath = platform.Files.ExecutablePath();
+    monitor::WatchPaths paths;
+    std::string ignored;
+    if (monitor::ResolveWatchPaths(env, "", &paths, &ignored) &&
+        platform.Files.Exists(paths.Settings)) {
+      config = paths.Settings;
+    }
+  } else if (!platform.Files.Exists(config)) {
+    std::fprintf(stderr, "stavrion bench: no settings file %s\n", config.c_str());
+    return EXIT_USAGE;
+  }
+  tools::CBenchSettings settings;
+  if (!config.empty()) {
+    app::CSettings file(platform.Profile, platform.Clock, config);
+    settings = BenchSettingsFrom(file);
+  }
+
   CNativeBenchHost host(os::LoadGeneratorPath());
   CConsoleCallback console;
   tools::CBenchmarkWorker worker(host, console, tools::EnglishBenchText);
@@ -195,6 +245,7 @@ int RunBench(const std::vector<std::string>& args) {
   request.TestSizeMiB = static_cast<uint32_t>(size);
   request.LoopCount = loops;
   request.Root = path;
+  request.Settings = settings;
   if (request.Root.back() != '/' && request.Root.back() != '\\') request.Root += '/';
 
   g_Worker.store(&worker);

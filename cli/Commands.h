@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "app/Settings.h"
+#include "tools/DiskBenchmark.h"
+
 namespace cli {
 
 constexpr int EXIT_OK = 0;
@@ -19,8 +22,13 @@ int RunReport(const std::vector<std::string>& args);
 // cycle with --once.
 int RunWatch(const std::vector<std::string>& args);
 
-// `stavrion bench PATH [--json] [--type N] [--size MIB] [--loops N]`; 1 when
-// the run failed or was stopped.
+// `stavrion bench PATH [--json] [--type N] [--size MIB] [--loops N]
+// [--config FILE]`; 1 when the run failed or was stopped.
 int RunBench(const std::vector<std::string>& args);
+
+// The queue and thread counts of the benchmark's tests from a settings file
+// (its "Settings" section, as the window program keeps them); a value out
+// of its range is the default.
+tools::CBenchSettings BenchSettingsFrom(app::CSettings& settings);
 
 }  // namespace cli

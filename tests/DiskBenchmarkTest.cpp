@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <condition_variable>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "cli/Commands.h"
+#include "os/NativePlatform.h"
+#include "tests/TempDir.h"
 #include "tools/DiskBenchmark.h"
 
 namespace {
@@ -313,6 +318,30 @@ TEST(DiskBenchmark, RatesFromExitCodesAndTheirTexts) {
   }
   EXPECT_EQ(tools::FormatRate(2e6, "C:"), "C: 99999 MB/s");
   EXPECT_EQ(tools::FormatRate(0, "D:"), "D: 000.0 MB/s");
+}
+
+// `stavrion bench` takes the queue and thread counts the window program
+// keeps; a count out of its range is the default, not passed on.
+TEST(BenchCommand, QueuesAndThreadsComeFromTheSettingsFile) {
+  testutil::CTempDir dir;
+  const std::string path = dir.File("s.ini");
+  std::ofstream(path) << "[Settings]\nSequentialMultiQueues1=64\nSequentialMultiThreads1=2\n"
+                         "RandomMultiQueues1=0\nRandomMultiThreads1=65\nRandomMultiQueues2=512\n"
+                         "RandomMultiThreads2=4\nRandomMultiQueues3=x\n";
+  os::NativePlatform native;
+  app::CSettings settings(native.Get().Profile, native.Get().Clock, path);
+  const tools::CBenchSettings s = cli::BenchSettingsFrom(settings);
+  EXPECT_EQ(s.SequentialQueues, 64);
+  EXPECT_EQ(s.SequentialThreads, 2);
+  EXPECT_EQ(s.RandomQueues, (std::array<int, 3>{8, 512, 1}));
+  EXPECT_EQ(s.RandomThreads, (std::array<int, 3>{8, 4, 1}));
+  EXPECT_EQ(tools::BenchArguments(tools::BENCH_RANDOM_READ_2, s),
+            "-b4K -d5 -o512 -t4 -W0 -r -S -w0");
+  // A settings file that does not exist is a usage error, before any file
+  // is written in the folder to test.
+  EXPECT_EQ(cli::RunBench({dir.Path().string(), "--config", dir.File("none.ini")}),
+            cli::EXIT_USAGE);
+  EXPECT_EQ(cli::RunBench({dir.Path().string(), "--config"}), cli::EXIT_USAGE);
 }
 
 }  // namespace
