@@ -17,8 +17,8 @@
 #include "engine/AtaSmart.h"
 #include "os/IniProfile.h"
 #include "os/sim/SimPlatform.h"
-#include "tests/SectorBuilder.h"
-#include "tests/StdFileSystem.h"
+#include "tests/support/SectorBuilder.h"
+#include "tests/support/StdFileSystem.h"
 
 namespace {
 
@@ -109,9 +109,9 @@ os::sim::SimMachine Machine48(bool wmi) {
     d.PhysicalDrive = i;
     d.Paths[static_cast<size_t>(os::sim::SimPath::AtaPassThrough)] = true;
     d.Paths[static_cast<size_t>(os::sim::SimPath::SmartIoctl)] = true;
-    d.Identify = test::IdentifyBuilder().Model(model).Serial(serial).Firmware("FW01").Build();
-    test::SmartDataBuilder data;
-    test::ThresholdBuilder thresholds;
+    d.Identify = testutil::IdentifyBuilder().Model(model).Serial(serial).Firmware("FW01").Build();
+    testutil::SmartDataBuilder data;
+    testutil::ThresholdBuilder thresholds;
     static const uint8_t kIds[] = {0x01, 0x03, 0x04, 0x05, 0x07, 0x09, 0x0A,
                                    0x0C, 0xC2, 0xC4, 0xC5, 0xC6, 0xC7};
     for (uint8_t id : kIds) {
@@ -174,9 +174,9 @@ os::sim::SimMachine MachineMixed() {
       m.Disks.push_back(std::move(d));
       continue;
     }
-    d.Identify = test::IdentifyBuilder().Model(model).Serial(serial).Firmware("FW01").Build();
-    test::SmartDataBuilder data;
-    test::ThresholdBuilder thresholds;
+    d.Identify = testutil::IdentifyBuilder().Model(model).Serial(serial).Firmware("FW01").Build();
+    testutil::SmartDataBuilder data;
+    testutil::ThresholdBuilder thresholds;
     static const uint8_t kIds[] = {0x01, 0x05, 0x09, 0x0C, 0xC2, 0xC5, 0xC6};
     for (uint8_t id : kIds) {
       data.Add({id, 100, 100, static_cast<uint64_t>(i) * 7 + id});

@@ -16,7 +16,7 @@
 #include "engine/AtaSmart.h"
 #include "os/IniProfile.h"
 #include "os/sim/SimPlatform.h"
-#include "tests/StdFileSystem.h"
+#include "tests/support/StdFileSystem.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "engine/AtaSmart.h"
 #include "engine/DiskStatus.h"
 #include "engine/SmartFamily.h"
-#include "tests/FamilyTestSupport.h"
+#include "tests/support/FamilyTestSupport.h"
 
 namespace {
 
@@ -43,14 +43,14 @@ double NanosecondsPerCall(F&& f, int calls) {
 }  // namespace
 
 int main() {
-  family_test::NullMachine machine;
+  testutil::NullMachine machine;
   std::vector<ATA_SMART_INFO> disks;
   for (const Sample& s : kSamples) {
     ATA_SMART_INFO asi = machine.Ata.NewRecord();
     asi.Model = s.Model;
-    family_test::SetAttributeIds(asi, s.Ids);
-    family_test::SetSmartText(asi, s.Text);
-    family_test::SetWord(asi, 2, 0xC837);
+    testutil::SetAttributeIds(asi, s.Ids);
+    testutil::SetSmartText(asi, s.Text);
+    testutil::SetWord(asi, 2, 0xC837);
     asi.SupportLevel = SUPPORT_CONTROLLER;
     asi.IsSmartCorrect = 1;
     asi.IsThresholdCorrect = 1;

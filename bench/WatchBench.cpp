@@ -35,10 +35,10 @@
 #include "os/FileTreeRegistry.h"
 #include "os/NativePlatform.h"
 #include "os/sim/SimPlatform.h"
-#include "tests/SectorBuilder.h"
-#include "tests/StdFileSystem.h"
-#include "tests/TempDir.h"
-#include "tests/WorseningMachine.h"
+#include "tests/support/SectorBuilder.h"
+#include "tests/support/StdFileSystem.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/WorseningMachine.h"
 
 extern char** environ;
 
@@ -65,10 +65,11 @@ void WriteMachine48(const std::string& folder) {
     char serial[16];
     std::snprintf(model, sizeof model, "BENCH DISK %02d", i);
     std::snprintf(serial, sizeof serial, "BS%06d", i);
-    testutil::WriteSector(dir + "/identify.bin",
-                          test::IdentifyBuilder().Model(model).Serial(serial).Checksum().Build());
-    test::SmartDataBuilder data;
-    test::ThresholdBuilder thresholds;
+    testutil::WriteSector(
+        dir + "/identify.bin",
+        testutil::IdentifyBuilder().Model(model).Serial(serial).Checksum().Build());
+    testutil::SmartDataBuilder data;
+    testutil::ThresholdBuilder thresholds;
     static const uint8_t kIds[] = {0x01, 0x03, 0x04, 0x05, 0x07, 0x09, 0x0A,
                                    0x0C, 0xC2, 0xC4, 0xC5, 0xC6, 0xC7};
     for (uint8_t id : kIds) {

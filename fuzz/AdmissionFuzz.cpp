@@ -14,7 +14,7 @@
 #include "engine/DiskStatus.h"
 #include "engine/SmartFamily.h"
 #include "os/sim/SimPlatform.h"
-#include "tests/StdFileSystem.h"
+#include "tests/support/StdFileSystem.h"
 
 namespace {
 

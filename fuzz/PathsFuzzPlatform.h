@@ -1,6 +1,6 @@
 // A platform for the path fuzzers: every device request on any name is
-// answered from the fuzzer's bytes (each answer takes the next slice), and
-// the other facilities do nothing.
+// answered from the fuzzer's bytes (each answer takes the next slice); the
+// other facilities are the tests' inert ones.
 #pragma once
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "os/Platform.h"
+#include "tests/support/NullPlatform.h"
 
 namespace pathsfuzz {
 
@@ -80,79 +81,14 @@ class CFuzzDevices : public os::IDeviceIo {
   CByteStream& m_Stream;
 };
 
-class CNullWmi : public os::IWmi {
- public:
-  std::optional<std::vector<os::WmiObject>> Query(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-};
-
-class CNullClock : public os::IClock {
- public:
-  uint64_t TickCount() override { return 0; }
-  int64_t Now() override { return 0; }
-  std::tm LocalTime(int64_t) override { return {}; }
-  int64_t MakeLocalTime(const std::tm&) override { return 0; }
-  void Sleep(uint32_t) override {}
-};
-
-class CNullFiles : public os::IFileSystem {
- public:
-  std::optional<std::vector<uint8_t>> ReadFile(const std::string&) override { return std::nullopt; }
-  bool WriteFileAtomic(const std::string&, const std::vector<uint8_t>&) override { return false; }
-  bool AppendFile(const std::string&, const std::string&) override { return false; }
-  bool Exists(const std::string&) override { return false; }
-  bool Remove(const std::string&) override { return false; }
-  bool CreateDirectories(const std::string&) override { return false; }
-  std::string ExecutablePath() override { return "/fuzz/stavrion"; }
-  char Separator() override { return '/'; }
-  std::string LastErrorText() override { return {}; }
-  std::string HandOffFilePath() override { return "/fuzz/m.out"; }
-};
-
-class CNullProfile : public os::IProfile {
- public:
-  std::string GetString(const std::string&, const std::string&, const std::string& fallback,
-                        const std::string&, uint32_t) override {
-    return fallback;
-  }
-  int32_t GetInt(const std::string&, const std::string&, int32_t fallback,
-                 const std::string&) override {
-    return fallback;
-  }
-  bool WriteString(const std::string&, const std::string&, const std::string&,
-                   const std::string&) override {
-    return false;
-  }
-  bool DeleteKey(const std::string&, const std::string&, const std::string&) override {
-    return false;
-  }
-  bool DeleteSection(const std::string&, const std::string&) override { return false; }
-  std::vector<std::string> Keys(const std::string&, const std::string&) override { return {}; }
-};
-
-class CNullSystem : public os::ISystem {
- public:
-  os::OsVersion GetOsVersion() override {
-    os::OsVersion v;
-    v.MajorVersion = 10;
-    return v;
-  }
-  std::unique_ptr<os::INamedMutex> CreateNamedMutex(const std::string&, bool*) override {
-    return nullptr;
-  }
-  bool StartProcess(const std::string&, const std::vector<std::string>&) override { return false; }
-  void ShowMessage(const std::string&, const std::string&) override {}
-};
-
 struct CFuzzPlatform {
   explicit CFuzzPlatform(CByteStream& stream) : Devices(stream) {}
   CFuzzDevices Devices;
-  CNullWmi Wmi;
-  CNullClock Clock;
-  CNullFiles Files;
-  CNullProfile Profile;
-  CNullSystem System;
+  testutil::NullWmi Wmi;
+  testutil::RecordingClock Clock;
+  testutil::NullFiles Files;
+  testutil::NullProfile Profile;
+  testutil::NullSystem System;
   os::Platform Get() { return os::Platform{Devices, Wmi, Clock, Files, Profile, System}; }
 };
 

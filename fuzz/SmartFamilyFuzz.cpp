@@ -10,7 +10,7 @@
 #include "engine/AtaSmart.h"
 #include "engine/DiskStatus.h"
 #include "engine/SmartFamily.h"
-#include "tests/FamilyTestSupport.h"
+#include "tests/support/FamilyTestSupport.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ std::string Take(const uint8_t*& data, size_t& size, size_t n) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static family_test::NullMachine machine;
+  static testutil::NullMachine machine;
   ATA_SMART_INFO asi = machine.Ata.NewRecord();
   if (size < 8) return 0;
   // A few bytes of settings, then the texts, then the sectors.

@@ -7,7 +7,7 @@
 #             (scripts/make_demo_paths_disks.py, scripts/regenerate_demo_machine.py);
 #             the build embeds the folder into the program
 #   families  fixtures/families/: the family disks, from the table in
-#             tests/FamilyFixturesTest.cpp (runs that test with STAVRION_WRITE_FIXTURES=1)
+#             tests/engine/FamilyFixturesTest.cpp (runs that test with STAVRION_WRITE_FIXTURES=1)
 #   golden    fixtures/golden/*.json: the reports of the fixture machines
 #             (scripts/regen-golden.sh); review every change by hand
 #

@@ -9,8 +9,8 @@
 
 #include "app/LanguageFile.h"
 #include "engine/SmartFamily.h"
-#include "tests/StdFileSystem.h"
-#include "tests/TempDir.h"
+#include "tests/support/StdFileSystem.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

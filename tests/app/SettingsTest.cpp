@@ -4,8 +4,8 @@
 #include <set>
 
 #include "app/Settings.h"
-#include "tests/AppFakes.h"
-#include "tests/TempDir.h"
+#include "tests/support/AppFakes.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include "app/StavrionApp.h"
 #include "base/DebugLog.h"
-#include "tests/AppFakes.h"
-#include "tests/TempDir.h"
+#include "tests/support/AppFakes.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

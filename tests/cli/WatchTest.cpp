@@ -18,10 +18,10 @@
 #include "os/Net.h"
 #include "os/Process.h"
 #include "os/sim/SimPlatform.h"
-#include "tests/HttpClient.h"
-#include "tests/StdFileSystem.h"
-#include "tests/TempDir.h"
-#include "tests/WorseningMachine.h"
+#include "tests/support/HttpClient.h"
+#include "tests/support/StdFileSystem.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/WorseningMachine.h"
 
 namespace {
 

@@ -8,18 +8,18 @@
 #include <stdexcept>
 
 #include "os/wire/WinIoctl.h"
-#include "tests/SimEngine.h"
+#include "tests/support/SimEngine.h"
 
 using os::sim::FaultKind;
 using os::sim::SimOp;
 using os::sim::SimPath;
-using test::AtaDisk;
-using test::Attr;
-using test::CSimEngine;
-using test::IdentifyBuilder;
-using test::Sector;
-using test::SmartDataBuilder;
-using test::ThresholdBuilder;
+using testutil::AtaDisk;
+using testutil::Attr;
+using testutil::CSimEngine;
+using testutil::IdentifyBuilder;
+using testutil::Sector;
+using testutil::SmartDataBuilder;
+using testutil::ThresholdBuilder;
 
 namespace {
 

@@ -7,14 +7,14 @@
 #include "engine/AtaSmart.h"
 #include "os/sim/SimPlatform.h"
 #include "os/wire/WinIoctl.h"
-#include "tests/SimTestSupport.h"
-#include "tests/StdFileSystem.h"
 #include "tests/support/LogCapture.h"
+#include "tests/support/SimTestSupport.h"
+#include "tests/support/StdFileSystem.h"
 
 using namespace os::sim;
-using simtest::CMachineBuilder;
-using simtest::Identify;
-using simtest::Pattern;
+using testutil::CMachineBuilder;
+using testutil::Identify;
+using testutil::Pattern;
 
 namespace {
 
@@ -281,7 +281,7 @@ TEST(AtaTransport, SendAtaCommandLogsItsArguments) {
   std::vector<std::string> lines;
   CRig rig(PlainDisk());
   {
-    testsupport::CLogCapture log;
+    testutil::CLogCapture log;
     rig.Ata().SendAtaCommandPd(7, 0xB0, 0xB0, 0xD0, 0, nullptr, 0);
     lines = log.Lines;
   }
@@ -600,7 +600,7 @@ TEST(AtaTransport, MissingDriveFailsEveryOperation) {
 }
 
 TEST(AtaTransport, RealDisksOfTheFixtureFolderAnswer) {
-  LoadResult loaded = LoadMachineFolder(simtest::SourceDir() + "/fixtures/real-ata");
+  LoadResult loaded = LoadMachineFolder(testutil::SourceDir() + "/fixtures/real-ata");
   ASSERT_TRUE(loaded.Machine) << loaded.Error;
   testutil::CStdFileSystem files;
   CSimPlatform sim(std::move(*loaded.Machine), files);

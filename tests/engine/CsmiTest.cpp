@@ -5,10 +5,10 @@
 
 #include "engine/AtaSmart.h"
 #include "os/wire/WinIoctlPaths.h"
-#include "tests/PathsFakes.h"
+#include "tests/support/PathsFakes.h"
 
-using pathsfake::CFakePlatform;
-using pathsfake::Request;
+using testutil::CFakePlatform;
+using testutil::Request;
 using winio::Load32;
 
 namespace {
@@ -31,7 +31,7 @@ struct Controller {
   std::vector<uint8_t> Sector = std::vector<uint8_t>(512, 0x31);
 };
 
-pathsfake::Handler CsmiDriver(Controller c) {
+testutil::Handler CsmiDriver(Controller c) {
   return [c](const Request& r, uint8_t* out, uint32_t* returned, uint32_t* error) {
     if (r.Code != winio::CTL_SCSI_MINIPORT || r.In.size() < 28) return false;
     const uint32_t code = Load32(&r.In[16]);

@@ -17,20 +17,20 @@
 #include "os/sim/SimPlatform.h"
 #include "os/sim/SimWmiTables.h"
 #include "os/wire/WinIoctl.h"
-#include "tests/SectorBuilder.h"
-#include "tests/SimTestSupport.h"
-#include "tests/StdFileSystem.h"
 #include "tests/support/LogCapture.h"
+#include "tests/support/SectorBuilder.h"
+#include "tests/support/SimTestSupport.h"
+#include "tests/support/StdFileSystem.h"
 
 using os::sim::SimDisk;
 using os::sim::SimMachine;
 using os::sim::SimPath;
-using test::Attr;
-using test::IdentifyBuilder;
-using test::SmartDataBuilder;
-using test::ThresholdBuilder;
+using testutil::Attr;
+using testutil::IdentifyBuilder;
+using testutil::SmartDataBuilder;
+using testutil::ThresholdBuilder;
 
-using testsupport::CLogCapture;
+using testutil::CLogCapture;
 
 namespace {
 
@@ -656,11 +656,11 @@ TEST_F(Discovery, WithoutWmiTheUsbDiskIsKnownByItsBusType) {
 
 // ---- the other paths through WMI's rows ------------------------------------
 
-std::vector<uint8_t> Bytes(const test::Sector& s) { return {s.begin(), s.end()}; }
+std::vector<uint8_t> Bytes(const testutil::Sector& s) { return {s.begin(), s.end()}; }
 
 // A disk folder "NAME/" with the sectors of AtaDisk.
-simtest::CMachineBuilder& AtaFiles(simtest::CMachineBuilder& b, const std::string& folder,
-                                   const std::string& model) {
+testutil::CMachineBuilder& AtaFiles(testutil::CMachineBuilder& b, const std::string& folder,
+                                    const std::string& model) {
   SimDisk d = AtaDisk(0, model, "SN-" + model.substr(0, 4));
   return b.File(folder + "/identify.bin", Bytes(*d.Identify))
       .File(folder + "/smart_data.bin", Bytes(d.SmartData[0]))
@@ -680,7 +680,7 @@ TEST_F(Discovery, NvmeDiskIsKnownByItsWmiPnpId) {
   health[1] = 0x3C;  // 316 K
   health[2] = 0x01;
   health[3] = 100;
-  simtest::CMachineBuilder b(
+  testutil::CMachineBuilder b(
       "[machine]\nversion = 2\n[disk nvme]\nphysical_drive = 0\nbus = nvme\n"
       "nvme_paths = storage-query\n");
   b.File("nvme/nvme_identify.bin", identify).File("nvme/nvme_health.bin", health);
@@ -695,7 +695,7 @@ TEST_F(Discovery, NvmeDiskIsKnownByItsWmiPnpId) {
 }
 
 TEST_F(Discovery, UaspControllerWrapsTheInterface) {
-  simtest::CMachineBuilder b(
+  testutil::CMachineBuilder b(
       "[machine]\nversion = 2\n[disk uas]\nphysical_drive = 0\nbus = usb\n"
       "usb_bridge = sat\npnp_device_id = SCSI\\DISK&VEN_UAS&PROD_DISK\\7&1\n");
   AtaFiles(b, "uas", "UAS DISK");
@@ -715,7 +715,7 @@ TEST_F(Discovery, UaspControllerWrapsTheInterface) {
 }
 
 TEST_F(Discovery, UsbEnclosureTakesItsIdsFromTheUsbController) {
-  simtest::CMachineBuilder b(
+  testutil::CMachineBuilder b(
       "[machine]\nversion = 2\n[disk box]\nphysical_drive = 1\nbus = usb\n"
       "usb_bridge = sat\n");
   AtaFiles(b, "box", "BOXED DISK");
@@ -740,7 +740,7 @@ TEST_F(Discovery, UsbEnclosureTakesItsIdsFromTheUsbController) {
 }
 
 TEST_F(Discovery, WithoutWmiAUsbDiskIsFoundThroughTheGenericBridgeOrder) {
-  simtest::CMachineBuilder b(
+  testutil::CMachineBuilder b(
       "[machine]\nversion = 2\nwmi = no\n[disk box]\nphysical_drive = 0\nbus = usb\n"
       "usb_bridge = jmicron\n");
   AtaFiles(b, "box", "BOXED DISK");

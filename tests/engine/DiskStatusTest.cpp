@@ -7,9 +7,9 @@
 #include "engine/AtaSmart.h"
 #include "engine/DiskStatus.h"
 #include "engine/SmartFamily.h"
-#include "tests/FamilyTestSupport.h"
+#include "tests/support/FamilyTestSupport.h"
 
-using namespace family_test;
+using namespace testutil;
 
 namespace {
 

@@ -21,9 +21,9 @@
 #include "engine/AtaSmart.h"
 #include "engine/DiskStatus.h"
 #include "engine/SmartFamily.h"
-#include "tests/FamilyTestSupport.h"
+#include "tests/support/FamilyTestSupport.h"
 
-using namespace family_test;
+using namespace testutil;
 
 namespace {
 
@@ -620,7 +620,7 @@ std::string Readme() {
       "One folder per disk: `identify.bin`, `smart_data.bin`, `smart_thresholds.bin`\n"
       "(512-byte sectors as a disk returns them). The folder as a whole is a machine\n"
       "without a manifest. The disks are built by the table in\n"
-      "`tests/FamilyFixturesTest.cpp`, which also checks these files; after changing\n"
+      "`tests/engine/FamilyFixturesTest.cpp`, which also checks these files; after changing\n"
       "the table run `STAVRION_WRITE_FIXTURES=1 ./build/stavrion_tests\n"
       "--gtest_filter='FamilyFixtures.*'` to write them again.\n"
       "\n"

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "engine/AtaSmart.h"
-#include "tests/SectorBuilder.h"
+#include "tests/support/SectorBuilder.h"
 
-using test::IdentifyBuilder;
-using test::Sector;
+using testutil::IdentifyBuilder;
+using testutil::Sector;
 
 namespace {
 

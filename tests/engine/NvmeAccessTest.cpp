@@ -7,14 +7,14 @@
 #include "base/DebugLog.h"
 #include "engine/AtaSmart.h"
 #include "os/wire/WinIoctlPaths.h"
-#include "tests/PathsFakes.h"
 #include "tests/support/LogCapture.h"
+#include "tests/support/PathsFakes.h"
 
-using pathsfake::CFakePlatform;
-using pathsfake::Request;
+using testutil::CFakePlatform;
+using testutil::Request;
 using winio::Load32;
 
-using testsupport::CLogCapture;
+using testutil::CLogCapture;
 
 namespace {
 
@@ -53,8 +53,8 @@ std::vector<uint8_t> HealthPage(uint16_t kelvin = 321, uint8_t spare = 100) {
 }
 
 // A driver answering the storage query with fixed pages.
-pathsfake::Handler StorageQueryDriver(std::vector<uint8_t> identify, std::vector<uint8_t> health,
-                                      bool healthFailsFirst = false) {
+testutil::Handler StorageQueryDriver(std::vector<uint8_t> identify, std::vector<uint8_t> health,
+                                     bool healthFailsFirst = false) {
   auto calls = std::make_shared<int>(0);
   return [=](const Request& r, uint8_t* out, uint32_t* returned, uint32_t* error) {
     if (r.Code != winio::CTL_STORAGE_QUERY_PROPERTY || r.In.size() != 4144) {
@@ -74,7 +74,7 @@ pathsfake::Handler StorageQueryDriver(std::vector<uint8_t> identify, std::vector
 }
 
 // A SCSI port whose NVMe miniport answers identify and the health log.
-pathsfake::Handler MiniportDriver(std::vector<uint8_t> identify, std::vector<uint8_t> health) {
+testutil::Handler MiniportDriver(std::vector<uint8_t> identify, std::vector<uint8_t> health) {
   return [=](const Request& r, uint8_t* out, uint32_t* returned, uint32_t* error) {
     if (r.Code != winio::CTL_SCSI_MINIPORT || r.In.size() != 4248 ||
         std::memcmp(&r.In[4], "NvmeMini", 8) != 0) {
@@ -89,7 +89,7 @@ pathsfake::Handler MiniportDriver(std::vector<uint8_t> identify, std::vector<uin
 }
 
 // A physical drive that knows only its SCSI address.
-pathsfake::Handler DriveOnPort(uint8_t port) {
+testutil::Handler DriveOnPort(uint8_t port) {
   return [=](const Request& r, uint8_t* out, uint32_t* returned, uint32_t* error) {
     if (r.Code != winio::CTL_SCSI_GET_ADDRESS || r.OutSize < 8) {
       *error = os::ERR_INVALID_FUNCTION;
@@ -234,7 +234,7 @@ TEST_F(NvmeAccess, MiniportWithoutScsiAddressFails) {
 
 // A JMicron NVMe bridge: takes the command block, then answers with
 // `answer`, or (echo) leaves the block where it was.
-pathsfake::Handler JMicronBridge(std::vector<uint8_t> answer, bool echo) {
+testutil::Handler JMicronBridge(std::vector<uint8_t> answer, bool echo) {
   return [=](const Request& r, uint8_t* out, uint32_t* returned, uint32_t*) {
     if (r.In[CDB_AT] != 0xA1) return false;
     if (r.In[CDB_AT + 1] == 0x82 && !echo) std::memcpy(out + SPT + 24, answer.data(), 512);

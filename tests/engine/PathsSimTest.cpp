@@ -11,12 +11,12 @@
 #include "os/sim/DemoMachine.h"
 #include "os/sim/SimPlatform.h"
 #include "os/wire/WinIoctlPaths.h"
-#include "tests/FamilyTestSupport.h"
-#include "tests/SimTestSupport.h"
+#include "tests/support/FamilyTestSupport.h"
+#include "tests/support/SimTestSupport.h"
 
 using os::sim::CSimPlatform;
 using os::sim::SimRequest;
-using simtest::CMachineBuilder;
+using testutil::CMachineBuilder;
 
 namespace {
 
@@ -50,7 +50,7 @@ std::vector<uint8_t> Health(uint16_t kelvin, uint8_t spare, uint8_t warning = 0)
 // An ATA disk with S.M.A.R.T. data the engine trusts.
 CMachineBuilder& AtaDiskFiles(CMachineBuilder& b, const std::string& folder,
                               const std::string& model, const std::string& serial) {
-  auto identify = simtest::Identify(model, "FW1", serial);
+  auto identify = testutil::Identify(model, "FW1", serial);
   identify[164] = 0x01;  // word 82: S.M.A.R.T. supported
   identify[160] = 0xF0;  // word 80: ATA8-ACS
   identify[161] = 0x01;
@@ -70,7 +70,7 @@ CMachineBuilder& AtaDiskFiles(CMachineBuilder& b, const std::string& folder,
 
 struct Engine {
   explicit Engine(os::sim::SimMachine machine) : Sim(std::move(machine), Files), Ata(Sim.Get()) {}
-  family_test::NullFiles Files;
+  testutil::NullFiles Files;
   CSimPlatform Sim;
   CAtaSmart Ata;
 };

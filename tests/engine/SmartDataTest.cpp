@@ -7,11 +7,11 @@
 
 #include "engine/AtaSmart.h"
 #include "engine/SmartFamily.h"
-#include "tests/SectorBuilder.h"
+#include "tests/support/SectorBuilder.h"
 
-using test::Attr;
-using test::SmartDataBuilder;
-using test::ThresholdBuilder;
+using testutil::Attr;
+using testutil::SmartDataBuilder;
+using testutil::ThresholdBuilder;
 
 namespace {
 

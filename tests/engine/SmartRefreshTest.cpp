@@ -4,15 +4,15 @@
 
 #include <stdexcept>
 
-#include "tests/SimEngine.h"
+#include "tests/support/SimEngine.h"
 
-using test::AtaDisk;
-using test::Attr;
-using test::CSimEngine;
-using test::IdentifyBuilder;
-using test::Sector;
-using test::SmartDataBuilder;
-using test::ThresholdBuilder;
+using testutil::AtaDisk;
+using testutil::Attr;
+using testutil::CSimEngine;
+using testutil::IdentifyBuilder;
+using testutil::Sector;
+using testutil::SmartDataBuilder;
+using testutil::ThresholdBuilder;
 
 namespace {
 

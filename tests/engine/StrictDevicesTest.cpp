@@ -10,14 +10,14 @@
 #include "os/wire/DeviceNames.h"
 #include "os/wire/DiskPages.h"
 #include "os/wire/WinIoctlPaths.h"
-#include "tests/FamilyTestSupport.h"
+#include "tests/support/FamilyTestSupport.h"
 #include "tests/support/StrictDevices.h"
 
 // Script lines name only the fields a case cares about.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
-using testsupport::CStrictDevices;
-using testsupport::Exchange;
+using testutil::CStrictDevices;
+using testutil::Exchange;
 
 namespace {
 
@@ -105,11 +105,11 @@ struct StrictPlatform {
   explicit StrictPlatform(std::set<std::string> names, std::vector<Exchange> script)
       : Devices(std::move(names), std::move(script)) {}
   CStrictDevices Devices;
-  family_test::NullWmi Wmi;
-  family_test::RecordingClock Clock;
-  family_test::NullFiles Files;
-  family_test::NullProfile Profile;
-  family_test::NullSystem System;
+  testutil::NullWmi Wmi;
+  testutil::RecordingClock Clock;
+  testutil::NullFiles Files;
+  testutil::NullProfile Profile;
+  testutil::NullSystem System;
   os::Platform Get() { return os::Platform{Devices, Wmi, Clock, Files, Profile, System}; }
 };
 

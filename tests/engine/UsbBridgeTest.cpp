@@ -6,10 +6,10 @@
 #include "engine/AtaSmart.h"
 #include "os/sim/SimUsbBridge.h"
 #include "os/wire/WinIoctlPaths.h"
-#include "tests/PathsFakes.h"
+#include "tests/support/PathsFakes.h"
 
-using pathsfake::CFakePlatform;
-using pathsfake::Request;
+using testutil::CFakePlatform;
+using testutil::Request;
 using winio::Load32;
 
 namespace {

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "tests/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include "monitor/HistoryLog.h"
 #include "os/IniFile.h"
 #include "os/linux/LinuxFileSystem.h"
-#include "tests/HistoryTestSupport.h"
-#include "tests/TempDir.h"
+#include "tests/support/HistoryTestSupport.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ std::tm At(int64_t t) {
   os::CLinuxFileSystem files;
   CHistoryLog log(files, root, "PC", "\n", nullptr);
   log.SetSettings({true, 0, true, false});
-  for (int64_t t = historytest::START;; ++t) {
+  for (int64_t t = testutil::START;; ++t) {
     disk.Temperature = static_cast<int8_t>(20 + t % 50);
     disk.Attribute[1].RawValue[0] = static_cast<uint8_t>(t);
     if (log.BeginRecord(disk, t)) log.WriteRecord(disk, At(t));
@@ -54,7 +54,7 @@ monitor::HistoryReadResult Read(const std::string& text) {
 TEST(HistoryCrash, KilledWriterLeavesReadableFiles) {
   testutil::CTempDir dir;
   const std::string root = dir.File("Smart-") + "/";
-  ATA_SMART_INFO disk = historytest::MakeDisk("WDC WD10EZEX", "WX1");
+  ATA_SMART_INFO disk = testutil::MakeDisk("WDC WD10EZEX", "WX1");
   os::CLinuxFileSystem files;
   const std::string folder =
       CHistoryLog(files, root, "", "\n", nullptr).DiskFolder(disk.ModelSerial);

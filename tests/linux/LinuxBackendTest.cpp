@@ -12,8 +12,8 @@
 #include "os/linux/LinuxClock.h"
 #include "os/linux/LinuxFileSystem.h"
 #include "os/linux/LinuxSystem.h"
-#include "tests/IniCases.h"
-#include "tests/TempDir.h"
+#include "tests/support/IniCases.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -219,9 +219,9 @@ TEST(LinuxClock, TicksMoveForwardAndLocalTimeRoundTrips) {
 TEST(LinuxProfile, AnswersEveryIniCaseAsWindows) {
   os::CLinuxFileSystem fs;
   os::CIniProfile profile(fs, "\n");
-  for (const initest::IniCase& c : initest::IniCases()) {
+  for (const testutil::IniCase& c : testutil::IniCases()) {
     testutil::CTempDir dir;
-    EXPECT_EQ(initest::RunIniCase(profile, c, dir.File("case.ini")), c.Expected) << c.Name;
+    EXPECT_EQ(testutil::RunIniCase(profile, c, dir.File("case.ini")), c.Expected) << c.Name;
   }
 }
 

@@ -16,9 +16,9 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using testlinux::CScriptedDiskSyscalls;
-using testlinux::NvmeStep;
-using testlinux::ScsiStep;
+using testutil::CScriptedDiskSyscalls;
+using testutil::NvmeStep;
+using testutil::ScsiStep;
 
 void Put16(Bytes& b, size_t at, uint16_t v) {
   b[at] = static_cast<uint8_t>(v);

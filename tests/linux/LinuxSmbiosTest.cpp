@@ -9,7 +9,7 @@
 
 #include "os/linux/LinuxSmbios.h"
 #include "os/linux/LinuxWmi.h"
-#include "tests/TempDir.h"
+#include "tests/support/TempDir.h"
 #include "tools/MemoryInfo.h"
 
 namespace {

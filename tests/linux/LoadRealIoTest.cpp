@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

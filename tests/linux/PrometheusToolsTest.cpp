@@ -13,8 +13,8 @@
 #include "monitor/MetricsExposition.h"
 #include "os/sim/DemoMachine.h"
 #include "os/sim/SimPlatform.h"
-#include "tests/StdFileSystem.h"
-#include "tests/TempDir.h"
+#include "tests/support/StdFileSystem.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "os/linux/DiskSyscalls.h"
 
-namespace testlinux {
+namespace testutil {
 
 struct ScsiStep {
   // What the request must be.
@@ -125,4 +125,4 @@ class CScriptedDiskSyscalls : public os::IDiskSyscalls {
   int ReadErrno = 0;
 };
 
-}  // namespace testlinux
+}  // namespace testutil

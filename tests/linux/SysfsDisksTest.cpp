@@ -8,7 +8,7 @@
 
 #include "os/linux/MountTable.h"
 #include "os/linux/SysfsDisks.h"
-#include "tests/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

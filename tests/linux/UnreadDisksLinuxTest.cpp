@@ -46,7 +46,7 @@ TEST(UnreadDisksOnLinux, EveryDiskOfTheTreeWithWhyItWasNotRead) {
        monitor::ReportOutcome::DisksRead},
   };
   for (const Case& c : cases) {
-    testlinux::CScriptedDiskSyscalls sys;
+    testutil::CScriptedDiskSyscalls sys;
     os::CLinuxDeviceIo devices(Tree(c.Tree), sys);
     os::CLinuxWmi wmi(Tree(c.Tree));
     if (c.ReadErrno != 0) {

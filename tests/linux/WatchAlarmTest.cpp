@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "cli/WatchCommand.h"
-#include "tests/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -22,9 +22,9 @@
 #include "os/NativePlatform.h"
 #include "os/Net.h"
 #include "os/sim/SimPlatform.h"
-#include "tests/HttpClient.h"
-#include "tests/TempDir.h"
-#include "tests/WorseningMachine.h"
+#include "tests/support/HttpClient.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/WorseningMachine.h"
 
 extern char** environ;
 

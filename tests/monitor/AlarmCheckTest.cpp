@@ -11,14 +11,14 @@
 #include "monitor/TimerHost.h"
 #include "os/sim/DemoMachine.h"
 #include "os/sim/SimPlatform.h"
-#include "tests/HistoryTestSupport.h"
+#include "tests/support/HistoryTestSupport.h"
 
 namespace {
 
-using historytest::CRig;
-using historytest::MakeDisk;
 using monitor::AlarmEvent;
 using monitor::AlarmKind;
+using testutil::CRig;
+using testutil::MakeDisk;
 
 TEST(Alarms, OneLineTexts) {
   const struct {

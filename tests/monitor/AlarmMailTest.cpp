@@ -11,8 +11,8 @@
 #include "monitor/AlarmMail.h"
 #include "monitor/MailAlarmSink.h"
 #include "monitor/MailQueue.h"
-#include "tests/AppFakes.h"
-#include "tests/TempDir.h"
+#include "tests/support/AppFakes.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

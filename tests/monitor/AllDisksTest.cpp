@@ -16,10 +16,10 @@
 #include "monitor/TimerHost.h"
 #include "os/sim/DemoMachine.h"
 #include "os/sim/SimPlatform.h"
-#include "tests/HistoryTestSupport.h"
-#include "tests/SectorBuilder.h"
-#include "tests/SimEngine.h"
-#include "tests/StdFileSystem.h"
+#include "tests/support/HistoryTestSupport.h"
+#include "tests/support/SectorBuilder.h"
+#include "tests/support/SimEngine.h"
+#include "tests/support/StdFileSystem.h"
 
 namespace {
 
@@ -154,17 +154,19 @@ namespace {
 TEST(AllDisks, TheStatusAlarmFiresForAJudgedDisk) {
   for (bool allDisks : {false, true}) {
     SCOPED_TRACE(allDisks ? "with the option" : "without it");
-    const test::Sector thresholds = test::ThresholdBuilder().Add(0x05, 36).Add(0x09, 0).Build();
-    const test::Sector healthy =
-        test::SmartDataBuilder().Add({0x05, 100, 100, 0}).Add({0x09, 99, 99, 500}).Build();
-    const test::Sector worse =
-        test::SmartDataBuilder().Add({0x05, 98, 98, 40}).Add({0x09, 99, 99, 501}).Build();
-    test::IdentifyBuilder id;
+    const testutil::Sector thresholds =
+        testutil::ThresholdBuilder().Add(0x05, 36).Add(0x09, 0).Build();
+    const testutil::Sector healthy =
+        testutil::SmartDataBuilder().Add({0x05, 100, 100, 0}).Add({0x09, 99, 99, 500}).Build();
+    const testutil::Sector worse =
+        testutil::SmartDataBuilder().Add({0x05, 98, 98, 40}).Add({0x09, 99, 99, 501}).Build();
+    testutil::IdentifyBuilder id;
     id.Serial("OTHERMAKER01").Word(83, 0x0400);
     os::sim::SimMachine machine;
-    machine.Disks.push_back(test::AtaDisk(0, id.Build(), {healthy, healthy, worse}, thresholds));
+    machine.Disks.push_back(
+        testutil::AtaDisk(0, id.Build(), {healthy, healthy, worse}, thresholds));
 
-    historytest::CRig rig;
+    testutil::CRig rig;
     rig.Settings.Set(app::Setting::EVALUATE_ALL_DISKS, allDisks ? 1 : 0);
     testutil::CStdFileSystem files;
     os::sim::CSimPlatform sim(std::move(machine), files);

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/LanguageFile.h"
-#include "tests/StdFileSystem.h"
+#include "tests/support/StdFileSystem.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "monitor/DiskReport.h"
 #include "os/IniProfile.h"
 #include "os/sim/SimPlatform.h"
-#include "tests/StdFileSystem.h"
+#include "tests/support/StdFileSystem.h"
 
 namespace {
 

@@ -15,15 +15,15 @@
 #include "monitor/HistoryCsv.h"
 #include "os/sim/SimMachine.h"
 #include "os/sim/SimPlatform.h"
-#include "tests/HistoryTestSupport.h"
+#include "tests/support/HistoryTestSupport.h"
 
 namespace {
 
-using historytest::CRig;
-using historytest::MakeDisk;
-using historytest::MakeNvmeDisk;
-using historytest::START_TEXT;
 using monitor::CHistoryLog;
+using testutil::CRig;
+using testutil::MakeDisk;
+using testutil::MakeNvmeDisk;
+using testutil::START_TEXT;
 
 int32_t Low32(const ATTRIBUTE_ENTRY& a) {
   uint32_t v = 0;
@@ -370,7 +370,7 @@ TEST(HistoryLog, TornLastLineIsSkippedAndTheNextRecordStartsAFreshLine) {
     rig.Files().WriteFileAtomic(path, std::vector<uint8_t>(left.begin(), left.end()));
     CHistoryLog log(rig.Files(), rig.Root(), "PC", "\r\n", nullptr);
     log.SetSettings({true, 150, false, false});
-    ASSERT_TRUE(log.BeginRecord(d, historytest::START + 300));
+    ASSERT_TRUE(log.BeginRecord(d, testutil::START + 300));
     std::tm t{};
     t.tm_year = 126;
     t.tm_mon = 2;

@@ -15,10 +15,10 @@
 #include "monitor/Watch.h"
 #include "os/NativePlatform.h"
 #include "os/sim/SimPlatform.h"
-#include "tests/HttpClient.h"
-#include "tests/StdFileSystem.h"
-#include "tests/TempDir.h"
-#include "tests/WorseningMachine.h"
+#include "tests/support/HttpClient.h"
+#include "tests/support/StdFileSystem.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/WorseningMachine.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "monitor/DiskReport.h"
 #include "os/sim/DemoMachine.h"
 #include "os/sim/SimPlatform.h"
-#include "tests/StdFileSystem.h"
+#include "tests/support/StdFileSystem.h"
 
 namespace {
 

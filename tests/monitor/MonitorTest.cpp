@@ -14,19 +14,19 @@
 
 #include "os/sim/DemoMachine.h"
 #include "os/sim/SimPlatform.h"
-#include "tests/SectorBuilder.h"
-#include "tests/SimEngine.h"
-#include "tests/StdFileSystem.h"
-#include "tests/TempDir.h"
+#include "tests/support/SectorBuilder.h"
+#include "tests/support/SimEngine.h"
+#include "tests/support/StdFileSystem.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
 using monitor::CMonitor;
-using test::Attr;
-using test::IdentifyBuilder;
-using test::Sector;
-using test::SmartDataBuilder;
-using test::ThresholdBuilder;
+using testutil::Attr;
+using testutil::IdentifyBuilder;
+using testutil::Sector;
+using testutil::SmartDataBuilder;
+using testutil::ThresholdBuilder;
 
 constexpr uint32_t MINUTE = 60000;
 
@@ -154,7 +154,7 @@ os::sim::SimDisk Disk(int32_t pd, const std::string& serial, std::vector<Sector>
                       uint16_t word83 = 0x0400) {
   IdentifyBuilder id;
   id.Serial(serial).Word(83, word83);
-  os::sim::SimDisk d = test::AtaDisk(pd, id.Build(), std::move(reads), Thresholds());
+  os::sim::SimDisk d = testutil::AtaDisk(pd, id.Build(), std::move(reads), Thresholds());
   d.Name = serial;
   return d;
 }

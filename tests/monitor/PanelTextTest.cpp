@@ -10,7 +10,7 @@
 
 #include "monitor/DiskReport.h"
 #include "os/sim/SimPlatform.h"
-#include "tests/StdFileSystem.h"
+#include "tests/support/StdFileSystem.h"
 
 namespace {
 

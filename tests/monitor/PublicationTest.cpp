@@ -11,8 +11,8 @@
 #include "monitor/Publication.h"
 #include "os/MemoryRegistry.h"
 #include "os/sim/VirtualClock.h"
-#include "tests/StdFileSystem.h"
-#include "tests/TempDir.h"
+#include "tests/support/StdFileSystem.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -5,13 +5,13 @@
 
 #include "os/IniFile.h"
 #include "os/IniProfile.h"
-#include "tests/IniCases.h"
-#include "tests/StdFileSystem.h"
-#include "tests/TempDir.h"
+#include "tests/support/IniCases.h"
+#include "tests/support/StdFileSystem.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
-using initest::IniCase;
+using testutil::IniCase;
 
 std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
 
@@ -35,10 +35,10 @@ class IniTable : public ::testing::TestWithParam<IniCase> {
 
 TEST_P(IniTable, AnswersAsWindows) {
   os::CIniProfile profile(m_Files);
-  EXPECT_EQ(initest::RunIniCase(profile, GetParam(), m_Dir.File("case.ini")), GetParam().Expected);
+  EXPECT_EQ(testutil::RunIniCase(profile, GetParam(), m_Dir.File("case.ini")), GetParam().Expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, IniTable, ::testing::ValuesIn(initest::IniCases()),
+INSTANTIATE_TEST_SUITE_P(Cases, IniTable, ::testing::ValuesIn(testutil::IniCases()),
                          [](const ::testing::TestParamInfo<IniCase>& param) {
                            return param.param.Name;
                          });
@@ -80,7 +80,7 @@ TEST(IniFile, ByteOrderMarksAreKept) {
   utf8.Set("S", "B", "x");
   EXPECT_EQ(Text(utf8.Serialise()), "\xEF\xBB\xBF[S]\r\nA=\xC3\xA9\r\nB=x\r\n");
 
-  std::vector<uint8_t> le = initest::Utf16LeWithBom("[S]\r\nA=\xF0\x9F\x98\x80\r\n");
+  std::vector<uint8_t> le = testutil::Utf16LeWithBom("[S]\r\nA=\xF0\x9F\x98\x80\r\n");
   os::CIniFile utf16 = os::CIniFile::Parse(le);
   EXPECT_EQ(utf16.GetEncoding(), os::CIniFile::Encoding::Utf16Le);
   EXPECT_EQ(utf16.GetString("S", "A", ""), "\xF0\x9F\x98\x80");

@@ -10,13 +10,13 @@
 #include "os/sim/SimWmi.h"
 #include "os/sim/VirtualClock.h"
 #include "os/wire/WinIoctl.h"
-#include "tests/SimTestSupport.h"
+#include "tests/support/SimTestSupport.h"
 
 using namespace os::sim;
-using simtest::Bytes;
-using simtest::CMachineBuilder;
-using simtest::Identify;
-using simtest::Pattern;
+using testutil::Bytes;
+using testutil::CMachineBuilder;
+using testutil::Identify;
+using testutil::Pattern;
 
 namespace {
 
@@ -59,7 +59,7 @@ Answer Ask(os::IDeviceIo& io, const std::string& device, uint32_t code, std::vec
 }  // namespace
 
 TEST(SimMachine, FolderWithoutManifestIsPlainSataDisksInNameOrder) {
-  LoadResult r = LoadMachineFolder(simtest::SourceDir() + "/fixtures/real-ata");
+  LoadResult r = LoadMachineFolder(testutil::SourceDir() + "/fixtures/real-ata");
   ASSERT_TRUE(r.Machine) << r.Error;
   const SimMachine& m = *r.Machine;
   ASSERT_EQ(m.Disks.size(), 6u);
@@ -85,7 +85,7 @@ TEST(SimMachine, FolderWithoutManifestIsPlainSataDisksInNameOrder) {
 }
 
 TEST(SimMachine, FolderErrorsAreOneLine) {
-  LoadResult missing = LoadMachineFolder(simtest::SourceDir() + "/no/such/folder");
+  LoadResult missing = LoadMachineFolder(testutil::SourceDir() + "/no/such/folder");
   EXPECT_FALSE(missing.Machine);
   EXPECT_NE(missing.Error.find("not a folder"), std::string::npos) << missing.Error;
 
@@ -587,7 +587,7 @@ TEST(SimSystem, MutexNamesAreHeldUntilReleased) {
 }
 
 TEST(DemoMachine, EmbeddedCopyMatchesTheFixtureFolder) {
-  CFolderSource folder(simtest::SourceDir() + "/fixtures/machines/demo");
+  CFolderSource folder(testutil::SourceDir() + "/fixtures/machines/demo");
   auto files = DemoMachineFiles();
   ASSERT_FALSE(files.empty());
   for (const auto& [path, bytes] : files) {

@@ -10,7 +10,7 @@
 
 #include "os/IniProfile.h"
 #include "os/Platform.h"
-#include "tests/StdFileSystem.h"
+#include "tests/support/StdFileSystem.h"
 
 namespace testutil {
 

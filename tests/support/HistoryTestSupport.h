@@ -17,10 +17,10 @@
 #include "monitor/DiskServices.h"
 #include "os/IniProfile.h"
 #include "os/sim/VirtualClock.h"
-#include "tests/StdFileSystem.h"
-#include "tests/TempDir.h"
+#include "tests/support/StdFileSystem.h"
+#include "tests/support/TempDir.h"
 
-namespace historytest {
+namespace testutil {
 
 // 2026-03-01 12:00:00 UTC (the virtual clock's local time is UTC).
 constexpr int64_t START = 1772366400;
@@ -133,4 +133,4 @@ class CRig {
   std::unique_ptr<monitor::CDiskServices> m_Services;
 };
 
-}  // namespace historytest
+}  // namespace testutil

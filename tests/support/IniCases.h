@@ -17,7 +17,7 @@
 
 #include "os/Profile.h"
 
-namespace initest {
+namespace testutil {
 
 enum class IniStore { Bytes, Utf16, NoFile };
 
@@ -255,4 +255,4 @@ inline std::string RunIniCase(os::IProfile& profile, const IniCase& c, const std
   return "<unknown operation>";
 }
 
-}  // namespace initest
+}  // namespace testutil

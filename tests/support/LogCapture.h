@@ -9,7 +9,7 @@
 
 #include "base/DebugLog.h"
 
-namespace testsupport {
+namespace testutil {
 
 class CLogCapture : public base::IDebugLogSink {
  public:
@@ -38,4 +38,4 @@ class CLogCapture : public base::IDebugLogSink {
   std::vector<std::string> Lines;
 };
 
-}  // namespace testsupport
+}  // namespace testutil

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "os/Platform.h"
-#include "tests/FamilyTestSupport.h"
+#include "tests/support/FamilyTestSupport.h"
 
-namespace pathsfake {
+namespace testutil {
 
 struct Request {
   std::string Device;
@@ -122,10 +122,10 @@ class CScriptedSetup : public os::IDeviceSetup {
 struct CFakePlatform {
   CScriptedDevices Devices;
   CScriptedWmi Wmi;
-  family_test::RecordingClock Clock;
-  family_test::NullFiles Files;
-  family_test::NullProfile Profile;
-  family_test::NullSystem System;  // Windows 10
+  testutil::RecordingClock Clock;
+  testutil::NullFiles Files;
+  testutil::NullProfile Profile;
+  testutil::NullSystem System;  // Windows 10
   CScriptedSetup Setup;
   os::Platform Get() {
     os::Platform p{Devices, Wmi, Clock, Files, Profile, System};
@@ -134,4 +134,4 @@ struct CFakePlatform {
   }
 };
 
-}  // namespace pathsfake
+}  // namespace testutil

@@ -9,7 +9,7 @@
 
 #include "os/wire/DiskPages.h"
 
-namespace test {
+namespace testutil {
 
 using Sector = std::array<uint8_t, 512>;
 
@@ -141,4 +141,4 @@ class ThresholdBuilder {
   int m_Next = 0;
 };
 
-}  // namespace test
+}  // namespace testutil

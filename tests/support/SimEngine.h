@@ -8,10 +8,10 @@
 
 #include "engine/AtaSmart.h"
 #include "os/sim/SimPlatform.h"
-#include "tests/SectorBuilder.h"
-#include "tests/StdFileSystem.h"
+#include "tests/support/SectorBuilder.h"
+#include "tests/support/StdFileSystem.h"
 
-namespace test {
+namespace testutil {
 
 // A SATA disk on physical drive `pd` that answers the ATA pass-through and
 // the S.M.A.R.T. IOCTLs. Successive S.M.A.R.T. reads take the sectors of
@@ -55,4 +55,4 @@ class CSimEngine {
   std::unique_ptr<CAtaSmart> m_Ata;
 };
 
-}  // namespace test
+}  // namespace testutil

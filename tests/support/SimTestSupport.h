@@ -9,7 +9,7 @@
 
 #include "os/sim/SimMachine.h"
 
-namespace simtest {
+namespace testutil {
 
 inline std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
 
@@ -67,4 +67,4 @@ class CMachineBuilder {
 
 inline std::string SourceDir() { return STAVRION_SOURCE_DIR; }
 
-}  // namespace simtest
+}  // namespace testutil

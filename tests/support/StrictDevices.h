@@ -17,7 +17,7 @@
 
 #include "os/DeviceIo.h"
 
-namespace testsupport {
+namespace testutil {
 
 // One expected request and its answer.
 struct Exchange {
@@ -126,4 +126,4 @@ class CStrictDevices : public os::IDeviceIo {
   size_t m_Next = 0;
 };
 
-}  // namespace testsupport
+}  // namespace testutil

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <string>
 
-#include "tests/SectorBuilder.h"
-#include "tests/TempDir.h"
+#include "tests/support/SectorBuilder.h"
+#include "tests/support/TempDir.h"
 
 namespace testutil {
 
@@ -20,7 +20,7 @@ constexpr const char* WORSENING_SERIAL = "WTD0001";
 inline uint64_t WorseningReallocated(int n) { return static_cast<uint64_t>(n) * 8; }
 inline uint64_t WorseningTemperature(int n) { return 35 + static_cast<uint64_t>(n) * 3; }
 
-inline void WriteSector(const std::string& path, const test::Sector& s) {
+inline void WriteSector(const std::string& path, const testutil::Sector& s) {
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(s.data()), static_cast<std::streamsize>(s.size()));
 }
@@ -30,13 +30,13 @@ inline std::string WriteWorseningMachine(const std::string& folder,
                                          const std::string& model = WORSENING_MODEL,
                                          const std::string& serial = WORSENING_SERIAL) {
   WriteSector(folder + "/identify.bin",
-              test::IdentifyBuilder().Model(model).Serial(serial).Checksum().Build());
+              testutil::IdentifyBuilder().Model(model).Serial(serial).Checksum().Build());
   WriteSector(folder + "/thresholds.bin",
-              test::ThresholdBuilder().Add(0x05, 36).Add(0x09, 0).Add(0xC2, 0).Build());
+              testutil::ThresholdBuilder().Add(0x05, 36).Add(0x09, 0).Add(0xC2, 0).Build());
   std::string queue;
   for (int n = 0; n < WORSENING_STEPS; ++n) {
     const std::string name = "day" + std::to_string(n) + ".bin";
-    WriteSector(folder + "/" + name, test::SmartDataBuilder()
+    WriteSector(folder + "/" + name, testutil::SmartDataBuilder()
                                          .Add({0x05, 100, 100, WorseningReallocated(n)})
                                          .Add({0x09, 99, 99, 1000 + static_cast<uint64_t>(n)})
                                          .Add({0xC2, 65, 60, WorseningTemperature(n)})

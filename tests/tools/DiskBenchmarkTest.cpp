@@ -11,7 +11,7 @@
 
 #include "cli/Commands.h"
 #include "os/NativePlatform.h"
-#include "tests/TempDir.h"
+#include "tests/support/TempDir.h"
 #include "tools/DiskBenchmark.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "os/BenchFiles.h"
-#include "tests/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

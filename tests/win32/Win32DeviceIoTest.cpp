@@ -5,7 +5,7 @@
 
 #include "os/win32/Win32DeviceIo.h"
 #include "os/wire/WinIoctl.h"
-#include "tests/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <map>
 
 #include "os/win32/Win32FileSystem.h"
-#include "tests/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "os/win32/Win32Profile.h"
-#include "tests/IniCases.h"
-#include "tests/TempDir.h"
+#include "tests/support/IniCases.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
-using initest::IniCase;
+using testutil::IniCase;
 
 class Win32IniTable : public ::testing::TestWithParam<IniCase> {
  protected:
@@ -18,10 +18,10 @@ class Win32IniTable : public ::testing::TestWithParam<IniCase> {
 
 TEST_P(Win32IniTable, WindowsAnswersAsTheTableSays) {
   const IniCase& c = GetParam();
-  EXPECT_EQ(initest::RunIniCase(m_Profile, c, m_Dir.File("case.ini")), c.Expected);
+  EXPECT_EQ(testutil::RunIniCase(m_Profile, c, m_Dir.File("case.ini")), c.Expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Win32IniTable, ::testing::ValuesIn(initest::IniCases()),
+INSTANTIATE_TEST_SUITE_P(Cases, Win32IniTable, ::testing::ValuesIn(testutil::IniCases()),
                          [](const ::testing::TestParamInfo<IniCase>& p) { return p.param.Name; });
 
 class Win32Profile : public ::testing::Test {
@@ -35,7 +35,7 @@ class Win32Profile : public ::testing::Test {
 TEST_F(Win32Profile, NonAsciiValueRoundTripsInAUtf16File) {
   std::string path = m_Dir.File("u.ini");
   {
-    auto bytes = initest::Utf16LeWithBom("[S]\r\n");
+    auto bytes = testutil::Utf16LeWithBom("[S]\r\n");
     std::FILE* f = std::fopen(path.c_str(), "wb");
     ASSERT_NE(f, nullptr);
     std::fwrite(bytes.data(), 1, bytes.size(), f);
