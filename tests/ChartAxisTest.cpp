@@ -2,6 +2,8 @@
 // value axis's margins, pixels, hit testing and the live view's scale.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
