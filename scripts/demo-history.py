@@ -3,8 +3,9 @@
 have written it over a year: for every disk that reports a temperature, a
 reading every 10 minutes with a daily cycle (warm in working hours, cool at
 night) ending at its current temperature; and for the disks that report
-reallocated sectors (attribute 05), a count that rises over the year, ever
-faster, to the count the disk reports now, as a failing disk's does.
+reallocated sectors (attribute 05) as a plain count, a count that rises over
+the year, ever faster, to the count the disk reports now, as a failing
+disk's does.
 
     scripts/demo-history.py REPORT.json ROOT [--end "YYYY/MM/DD hh:mm:ss"] [--crlf]
 
@@ -34,11 +35,11 @@ def folder_name(model_serial):
     return model_serial
 
 
-def raw_low16(attribute):
+def raw_bytes(attribute):
     raw = attribute.get("RawValue") or []
     if isinstance(raw, str):
         raw = [int(raw[i:i + 2], 16) for i in range(0, len(raw), 2)]
-    return (raw[0] | (raw[1] << 8)) if len(raw) >= 2 else 0
+    return raw + [0] * (6 - len(raw))
 
 
 def disks_of(report):
@@ -79,15 +80,19 @@ def write(root, report, end, newline="\n"):
             last["Temperature"] = temperature
         realloc = [a for a in disk.get("Attribute", []) if a.get("Id") == 5]
         if realloc and not disk.get("IsNvme"):
-            now = raw_low16(realloc[0])
+            raw = raw_bytes(realloc[0])
+            now = raw[0] | (raw[1] << 8)
+            # A plain count (nothing in the upper raw bytes) rises; a value
+            # its maker encodes otherwise stays as it is.
+            rising = now > 0 and not any(raw[2:6])
             lines = []
             for i, t in enumerate(stamps):
-                share = (i / float(len(stamps) - 1)) ** 3
+                share = (i / float(len(stamps) - 1)) ** 3 if rising else 1.0
                 lines.append("%s,%d" % (t.strftime("%Y/%m/%d %H:%M:%S"), int(now * share)))
             for name in ("05.csv", "ReallocatedSectorsCount.csv"):
                 with open(os.path.join(folder, name), "w", newline="") as f:
                     f.write(newline.join(lines) + newline)
-            last["05"] = now
+            last["05" if rising else "05 as it is"] = now
         written[model_serial] = last
     return written
 

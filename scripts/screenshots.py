@@ -41,9 +41,10 @@ def main():
             folder = guitest.stage(settings)
             if any(a.startswith("--graph") for a in extra):
                 report, written = guitest.stage_history(folder)
-                # The disk whose reallocated sectors rise.
-                failing = next((i + 1 for i, d in enumerate(report.get("Disks", []))
-                                if written.get(d.get("ModelSerial"), {}).get("05", 0) > 0), 1)
+                # The disk whose reallocated sectors rise most.
+                counts = [written.get(d.get("ModelSerial"), {}).get("05", 0)
+                          for d in report.get("Disks", [])]
+                failing = counts.index(max(counts)) + 1 if counts else 1
                 extra = [a.replace("FAILING", str(failing)) for a in extra]
             target = os.path.join(out_dir, name)
             if os.path.exists(target):
