@@ -82,6 +82,17 @@ std::optional<int64_t> ParseHistoryTime(std::string_view text) {
   return DaysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s;
 }
 
+std::optional<HistoryPoint> ParseHistoryLine(std::string_view line) {
+  if (line.size() <= HISTORY_TIME_LENGTH + 1 || line[HISTORY_TIME_LENGTH] != ',') {
+    return std::nullopt;
+  }
+  const std::optional<int64_t> time = ParseHistoryTime(line.substr(0, HISTORY_TIME_LENGTH));
+  if (!time) return std::nullopt;
+  const std::optional<int32_t> value = ParseValue(line.substr(HISTORY_TIME_LENGTH + 1));
+  if (!value) return std::nullopt;
+  return HistoryPoint{*time, *value};
+}
+
 HistoryReadResult ReadHistoryCsv(const uint8_t* data, size_t size) {
   HistoryReadResult result;
   std::string_view all(reinterpret_cast<const char*>(data), size);
@@ -96,14 +107,8 @@ HistoryReadResult ReadHistoryCsv(const uint8_t* data, size_t size) {
     start = end + 1;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty()) continue;
-    std::optional<int64_t> time;
-    std::optional<int32_t> value;
-    if (line.size() > HISTORY_TIME_LENGTH + 1 && line[HISTORY_TIME_LENGTH] == ',') {
-      time = ParseHistoryTime(line.substr(0, HISTORY_TIME_LENGTH));
-      value = ParseValue(line.substr(HISTORY_TIME_LENGTH + 1));
-    }
-    if (time && value) {
-      result.Points.push_back({*time, *value});
+    if (std::optional<HistoryPoint> point = ParseHistoryLine(line)) {
+      result.Points.push_back(*point);
     } else {
       ++result.SkippedLines;
     }

@@ -44,6 +44,10 @@ struct HistoryReadResult {
   bool TornTail = false;             // the file ended inside a line
 };
 
+// One line of an item file without its line end ("\n" or "\r\n"): a stamp, ',', a signed 32-bit
+// decimal; nullopt for anything else.
+std::optional<HistoryPoint> ParseHistoryLine(std::string_view line);
+
 // Reads an item file: lines of a stamp, ',', a signed 32-bit decimal,
 // ending with "\n" or "\r\n".
 HistoryReadResult ReadHistoryCsv(const uint8_t* data, size_t size);

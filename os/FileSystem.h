@@ -1,18 +1,61 @@
 // Files and folders. Paths are UTF-8 in the platform's own notation.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace os {
 
+// A file opened for reading at any offset, for readers that look at a few
+// places of a large file instead of loading all of it. The handle is closed
+// when the object is destroyed.
+class IReadableFile {
+ public:
+  virtual ~IReadableFile() = default;
+  // Size in bytes when it was opened.
+  virtual uint64_t Size() const = 0;
+  // Reads up to `count` bytes at `offset` into `buffer`. Returns the number
+  // read: less than `count` only at the end of the file (0 at or past it);
+  // nullopt when the system refused the read.
+  virtual std::optional<size_t> ReadAt(uint64_t offset, uint8_t* buffer, size_t count) = 0;
+};
+
+// IReadableFile over bytes in memory (for file systems without a real
+// file behind them, and for tests).
+class CMemoryReadableFile : public IReadableFile {
+ public:
+  explicit CMemoryReadableFile(std::vector<uint8_t> data) : m_Data(std::move(data)) {}
+  uint64_t Size() const override { return m_Data.size(); }
+  std::optional<size_t> ReadAt(uint64_t offset, uint8_t* buffer, size_t count) override {
+    if (offset >= m_Data.size()) return 0;
+    const size_t n = std::min<uint64_t>(count, m_Data.size() - offset);
+    if (n > 0) std::memcpy(buffer, m_Data.data() + offset, n);
+    return n;
+  }
+
+ private:
+  std::vector<uint8_t> m_Data;
+};
+
 class IFileSystem {
  public:
   virtual ~IFileSystem() = default;
 
   virtual std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) = 0;
+  // Opens a regular file for reading at any offset; null when it is missing,
+  // not a regular file or cannot be opened. Writers may append meanwhile;
+  // the reader sees the size the file had when it was opened.
+  virtual std::unique_ptr<IReadableFile> OpenForReading(const std::string& path) {
+    auto data = ReadFile(path);
+    if (!data) return nullptr;
+    return std::make_unique<CMemoryReadableFile>(std::move(*data));
+  }
   // Size in bytes of a regular file; nullopt when it is missing or not a
   // regular file. Lets readers refuse a huge file before loading it.
   virtual std::optional<uint64_t> FileSize(const std::string& path) {

@@ -4,6 +4,7 @@
 #define IDR_MAINFRAME 128
 #define IDD_MAIN 102
 #define IDD_TSL_INFO 103
+#define IDD_GRAPH 104
 #define IDR_ACCELERATOR 130
 
 #define IDI_GOOD 157
@@ -55,3 +56,10 @@
 #define IDC_DISK_SELECTOR 1400
 #define IDC_BACK 1401
 #define IDC_ATTRIBUTE_LIST 1402
+
+// Controls of the graph pane.
+#define IDC_GRAPH_DISK 1500
+#define IDC_GRAPH_ITEM 1501
+#define IDC_GRAPH_INTERVAL 1502
+#define IDC_GRAPH_CHART 1503
+#define IDC_GRAPH_BACK 1504

@@ -20,7 +20,8 @@
 #   monitor/                       + app, and the backends (the monitor picks the machine)
 #   ui/ (the window's arithmetic)  base
 #   ui/win32/ (the window's controls)  base, os/wire, os/, os/win32, ui/
-#   cli/, chart/ (front ends)      everything above but the window
+#   chart/ (the chart's arithmetic)  base
+#   cli/ (front end)               everything above but the window
 #   monitor/win32/, tools/win32/, chart/win32/ (the window program)
 #                                  everything but cli/, and resources/ (its resource numbers)
 #   loadgen/ (the load generator, its own program)  nothing else of ours;
@@ -47,7 +48,8 @@ function layer(path) {
   if (path ~ /^monitor\//) return "monitor"
   if (path ~ /^tools\//) return "tools"
   if (path ~ /^ui\//) return "ui"
-  if (path ~ /^(cli|chart)\//) return "front"
+  if (path ~ /^chart\//) return "chart"
+  if (path ~ /^cli\//) return "front"
   if (path ~ /^loadgen\//) return "loadgen"
   if (path ~ /^resources\//) return "resources"
   return ""
@@ -70,8 +72,9 @@ BEGIN {
   may["monitor"] = " base wire os engine app" backends
   may["ui"] = " base "
   may["ui-win32"] = " base wire os os-win32 ui "
-  may["front"] = " base wire os engine app tools monitor ui" backends
-  may["window"] = " base wire os engine app tools monitor ui ui-win32 resources" backends
+  may["chart"] = " base "
+  may["front"] = " base wire os engine app tools monitor ui chart" backends
+  may["window"] = " base wire os engine app tools monitor ui ui-win32 chart resources" backends
   may["resources"] = " "
   may["loadgen"] = " "
   # Headers of the Windows SDK (matched without case, as Windows matches them).
@@ -176,6 +179,13 @@ self_test() {
     "loadgen/win32/A.cpp|#include <windows.h>|pass"
     "loadgen/A.cpp|#include <windows.h>|fail"
     "cli/A.cpp|#include \"loadgen/LoadPlan.h\"|fail"
+    "chart/A.cpp|#include \"base/Text.h\"|pass"
+    "chart/A.cpp|#include \"monitor/Monitor.h\"|fail"
+    "chart/A.cpp|#include \"chart/win32/ChartCtrl.h\"|fail"
+    "chart/A.cpp|#include <windows.h>|fail"
+    "chart/win32/A.cpp|#include \"chart/ChartAxis.h\"|pass"
+    "chart/win32/A.cpp|#include \"ui/win32/SkinControl.h\"|pass"
+    "monitor/win32/A.cpp|#include \"chart/win32/ChartCtrl.h\"|pass"
   )
   local c file text want got
   for c in "${cases[@]}"; do

@@ -6,14 +6,20 @@ Xvfb, drives it with GuiReader.exe (keys, clicks, the disk selector) and
 checks what its controls say against `stavrion report` of the same machine:
 every disk's model, serial number, firmware, status, life and temperature;
 F5 and F6; the disk buttons and the page buttons; the S.M.A.R.T. detail pane
-and its rows; Escape in the pane and leaving the program; German and
-Japanese texts; 150 % and 200 % zoom without overlapping controls.
+and its rows; the graph pane on a year of history written for the demo
+machine (scripts/demo-history.py): the latest readings, the reduction to at
+most 1000 points, the live view, the item coming back after it; Escape in
+the panes and leaving the program; German and Japanese texts; 150 % and
+200 % zoom without overlapping controls.
 
     scripts/gui-test.py [BUILD_DIR]        (default build/windows)
 
 Uses its own Wine prefix (fonts and font substitutes set once, ~15 s) under
 ~/.cache/stavrion-wine-gui, or STAVRION_GUI_WINEPREFIX.
 """
+import datetime
+import importlib.util
+import json
 import os
 import re
 import shutil
@@ -28,9 +34,10 @@ FAILURES = []
 CHECKS = 0
 
 # Control ids (resources/resource.h).
-IDC = dict(REFRESH=1026, RESCAN=1027, SMART_VIEW=1028, VERSION=1030, NOT_YET=1031,
+IDC = dict(REFRESH=1026, RESCAN=1027, SMART_VIEW=1028, GRAPH_VIEW=1029, VERSION=1030, NOT_YET=1031,
            PREVIOUS=1040, NEXT=1041, DISK_FIRST=1050, TITLE=1100, STATUS=1101, LIFE=1102,
-           TEMPERATURE=1103, FIELD_LABEL=1200, FIELD_VALUE=1300, BACK=1401)
+           TEMPERATURE=1103, FIELD_LABEL=1200, FIELD_VALUE=1300, BACK=1401,
+           GRAPH_DISK=1500, GRAPH_ITEM=1501, GRAPH_INTERVAL=1502, GRAPH_CHART=1503, GRAPH_BACK=1504)
 FIELDS = ["MODEL", "FIRMWARE", "SERIAL_NUMBER", "INTERFACE", "TRANSFER_MODE", "DRIVE_LETTER",
           "STANDARD", "CAPACITY", "POWER_ON_COUNT", "POWER_ON_HOURS"]
 
@@ -198,6 +205,27 @@ def report(folder):
     return disks
 
 
+def load_demo_history():
+    module_spec = importlib.util.spec_from_file_location(
+        "demohistory", os.path.join(ROOT, "scripts/demo-history.py"))
+    module = importlib.util.module_from_spec(module_spec)
+    module_spec.loader.exec_module(module)
+    return module
+
+
+def stage_history(folder):
+    """A year of history for the demo machine's disks in the folder where the
+    program looks for it ("Smart" beside it), ending now. Returns the report
+    and what each disk's files end with."""
+    out = subprocess.run(["wine", os.path.join(folder, "stavrion.exe"), "report", "--machine",
+                          "demo", "--json"], env=wine_env(), stdout=subprocess.PIPE,
+                         timeout=120).stdout
+    report = json.loads(out.decode("utf-8", "replace"))
+    end = datetime.datetime.now().replace(microsecond=0)
+    written = load_demo_history().write(os.path.join(folder, "Smart"), report, end, "\r\n")
+    return report, written
+
+
 def blocks_of(blocks, step):
     return [b for b in blocks if b["step"] == step]
 
@@ -245,6 +273,108 @@ def check_layout(block, client, what):
                     ca["y"] < cb["y"] + cb["h"] and cb["y"] < ca["y"] + ca["h"]):
                 overlaps.append((a, b))
     check(not overlaps, "%s: overlapping controls %r" % (what, overlaps))
+
+
+def texts_of(blocks, step_prefix="text:"):
+    out = []
+    for b in blocks:
+        if b["step"].startswith(step_prefix):
+            out += [l[5:] for l in b["lines"] if l.startswith("text ")]
+    return out
+
+
+def check_graph(display):
+    """The graph pane on a year of history: temperature of the selected disk,
+    a failing disk's reallocated sectors over the year, the live view and
+    back, Escape."""
+    folder = stage({"Language": "English", "ZoomType": "100"})
+    report, written = stage_history(folder)
+    disks = report.get("Disks", [])
+    counts = [written.get(d.get("ModelSerial"), {}).get("05", 0) for d in disks]
+    failing = counts.index(max(counts)) if counts and max(counts) > 0 else None
+    check(failing is not None, "the demo machine has a disk with reallocated sectors")
+    if failing is None:
+        return
+    fd = disks[failing]
+    chart = "text:%d" % IDC["GRAPH_CHART"]
+    steps = ["start:--machine demo", "key:F10", chart, "dump",
+             "pick:%d:%d" % (IDC["GRAPH_DISK"], failing), chart,
+             "pick:%d:5" % IDC["GRAPH_ITEM"], chart,
+             "pick:%d:5" % IDC["GRAPH_INTERVAL"], chart, "dump",
+             "key:F6", chart, "dump",
+             "pick:%d:6" % IDC["GRAPH_INTERVAL"], chart, "dump",
+             "pick:%d:1" % IDC["GRAPH_INTERVAL"], chart, "dump",
+             "key:ESC", "dump", "click:%d" % IDC["GRAPH_VIEW"], chart, "close"]
+    blocks, took, raw = run_reader(display, folder, steps)
+    check(raw.strip().endswith("done ok"), "graph run ended: " + raw.strip()[-200:])
+    texts = texts_of(blocks)
+    dumps = blocks_of(blocks, "dump")
+    if len(texts) < 8 or len(dumps) < 6:
+        check(False, "graph run: every step read (%d texts, %d dumps)" % (len(texts), len(dumps)))
+        return
+
+    def points(text):
+        m = re.search(r": (\d+) points of (\d+) readings", text)
+        return (int(m.group(1)), int(m.group(2))) if m else (None, None)
+
+    # F10 opens the pane on the selected disk's temperature over one day.
+    first = dumps[0]
+    check(IDC["TITLE"] not in first["ctl"], "the panel is hidden under the graph pane")
+    check(text_of(first, IDC["GRAPH_ITEM"]) == "Temperature", "item %r" % text_of(first, IDC["GRAPH_ITEM"]))
+    check(text_of(first, IDC["GRAPH_INTERVAL"]) == "1 day", "interval %r" % text_of(first, IDC["GRAPH_INTERVAL"]))
+    shown = text_of(first, IDC["GRAPH_DISK"]) or ""
+    selected = next((d for i, d in enumerate(disks) if shown.startswith("(%d) " % (i + 1))), None)
+    check(selected is not None, "disk combo entry %r" % shown)
+    if selected is not None and "Temperature" in written.get(selected["ModelSerial"], {}):
+        t = written[selected["ModelSerial"]]["Temperature"]
+        check(texts[0].startswith("Temperature: ") and ("latest %d at" % t) in texts[0],
+              "the day's temperatures end with the disk's %d: %r" % (t, texts[0]))
+        n, readings = points(texts[0])
+        check(n == readings and n is not None and 140 <= n <= 145,
+              "a day of 10-minute records, all drawn: %r" % texts[0])
+    # The failing disk's reallocated sectors over a day, then a year.
+    check(texts[2].startswith("Reallocated Sectors Count: "), "item chosen: %r" % texts[2])
+    year = texts[3]
+    n, readings = points(year)
+    check(n is not None and n <= 1000 and readings is not None and readings > 50000,
+          "a year of readings reduced to at most 1000 points: %r" % year)
+    check(("latest %d at" % written[fd["ModelSerial"]]["05"]) in year and "min 0," in year,
+          "the year rises from 0 to the disk's %d: %r" % (written[fd["ModelSerial"]]["05"], year))
+    check(year.split(" at ")[-1][:10] == datetime.date.today().strftime("%Y-%m-%d"),
+          "the year's graph ends today: %r" % year)
+    # A rescan lists the disks again; the pane keeps showing the same disk.
+    check(texts[4] == year, "after a rescan the same graph: %r" % texts[4])
+    check(text_of(dumps[2], IDC["GRAPH_DISK"]) == text_of(dumps[1], IDC["GRAPH_DISK"]) and
+          (text_of(dumps[2], IDC["GRAPH_DISK"]) or "").startswith("(%d) " % (failing + 1)),
+          "after a rescan the same disk: %r" % text_of(dumps[2], IDC["GRAPH_DISK"]))
+    # Live view: temperature only, the item combo emptied and disabled.
+    live = texts[5]
+    check(live.startswith("live: ") and "temperatures, latest" in live, "live view %r" % live)
+    item = dumps[3]["ctl"].get(IDC["GRAPH_ITEM"])
+    check(item is not None and not item["enabled"] and item["text"] == "",
+          "the item combo is empty and disabled in the live view: %r" % item)
+    # Leaving the live view brings the item back.
+    check(text_of(dumps[4], IDC["GRAPH_ITEM"]) == "Reallocated Sectors Count",
+          "the item comes back after the live view: %r" % text_of(dumps[4], IDC["GRAPH_ITEM"]))
+    check(texts[6].startswith("Reallocated Sectors Count: "), "a week of it: %r" % texts[6])
+    # Every control of the pane inside the pane's place, none over another.
+    pane = [dumps[1]["ctl"].get(i) for i in (IDC["GRAPH_DISK"], IDC["GRAPH_ITEM"],
+                                             IDC["GRAPH_INTERVAL"], IDC["GRAPH_CHART"], IDC["GRAPH_BACK"])]
+    check(all(c is not None for c in pane), "the pane's controls are shown")
+    if all(c is not None for c in pane):
+        boxes = [(c["x"], c["y"], c["x"] + c["w"], c["y"] + c["h"]) for c in pane]
+        inside = all(16 <= x0 and 124 <= y0 and x1 <= 1006 and y1 <= 748 for x0, y0, x1, y1 in boxes)
+        check(inside, "the pane's controls lie in the pane: %r" % boxes)
+        overlap = [(i, j) for i in range(len(boxes)) for j in range(i + 1, len(boxes))
+                   if boxes[i][0] < boxes[j][2] and boxes[j][0] < boxes[i][2] and
+                   boxes[i][1] < boxes[j][3] and boxes[j][1] < boxes[i][3]]
+        check(not overlap, "the pane's controls do not overlap: %r" % overlap)
+    # Escape goes back to the panel; the graph button opens the pane again.
+    check(IDC["TITLE"] in dumps[5]["ctl"] and IDC["GRAPH_CHART"] not in dumps[5]["ctl"],
+          "Escape in the graph pane shows the panel")
+    check(texts[7].startswith("Reallocated Sectors Count: "),
+          "the graph button shows the pane again as it was: %r" % texts[7])
+    print("graph run: %.1f s" % took)
 
 
 def main():
@@ -312,6 +442,8 @@ def main():
         check(any(l == "exit 0" for b in blocks_of(blocks, "close") for l in b["lines"]),
               "the program ends with status 0 on close")
         print("English run: %.1f s, %d steps" % (took, len(steps)))
+
+        check_graph(display)
 
         # German and Japanese: the labels change, nothing is cut off the window.
         for language, model_label, status_words in [("German", "Modell", ["Gut", "Vorsicht", "Schlecht", "Unbekannt", "N/A"]),

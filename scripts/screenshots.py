@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Draws the pictures of the window program for the README into
-docs/screenshots/: the disk panel, the S.M.A.R.T. detail pane, the panel in
-German and in Japanese, and the panel at 150 % zoom, all on the demo
-machine. The program draws each picture itself (--screenshot), under Wine on
+docs/screenshots/: the disk panel, the S.M.A.R.T. detail pane, the graph
+pane (a day of a disk's temperature and a failing disk's reallocated
+sectors over a year, from a history written by scripts/demo-history.py),
+the panel in German and in Japanese, and the panel at 150 % zoom, all on the
+demo machine. The program draws each picture itself (--screenshot), under Wine on
 a virtual X display, with the Wine prefix of scripts/gui-test.py.
 
     scripts/screenshots.py [BUILD_DIR]      (default build/windows)
@@ -20,6 +22,8 @@ module_spec.loader.exec_module(guitest)
 SHOTS = [
     ("main.png", {"Language": "English", "ZoomType": "100"}, []),
     ("details.png", {"Language": "English", "ZoomType": "100"}, ["--details"]),
+    ("graph.png", {"Language": "English", "ZoomType": "100"}, ["--graph", "300:0"]),
+    ("graph-year.png", {"Language": "English", "ZoomType": "100"}, ["--graph", "305:5:FAILING"]),
     ("german.png", {"Language": "German", "ZoomType": "100"}, []),
     ("japanese.png", {"Language": "Japanese", "ZoomType": "100"}, []),
     ("zoom150.png", {"Language": "English", "ZoomType": "150"}, []),
@@ -35,6 +39,13 @@ def main():
     with guitest.Display() as display:
         for name, settings, extra in SHOTS:
             folder = guitest.stage(settings)
+            if any(a.startswith("--graph") for a in extra):
+                report, written = guitest.stage_history(folder)
+                # The disk whose reallocated sectors rise most.
+                counts = [written.get(d.get("ModelSerial"), {}).get("05", 0)
+                          for d in report.get("Disks", [])]
+                failing = counts.index(max(counts)) + 1 if counts else 1
+                extra = [a.replace("FAILING", str(failing)) for a in extra]
             target = os.path.join(out_dir, name)
             if os.path.exists(target):
                 os.remove(target)

@@ -124,6 +124,7 @@ CMainDialog::CMainDialog(const MainDialogSetup& setup)
 
 CMainDialog::~CMainDialog() {
   m_TslInfo.reset();
+  m_Graph.reset();
   if (m_IconLarge != nullptr) DestroyIcon(m_IconLarge);
   if (m_IconSmall != nullptr) DestroyIcon(m_IconSmall);
 }
@@ -227,6 +228,11 @@ BOOL CMainDialog::OnInitDialog() {
                SWP_NOSIZE | SWP_NOZORDER);
   m_Splash.Hide();
   if (m_Setup.ScreenshotDetails) ShowView(5);
+  if (m_Setup.ScreenshotGraphCode >= 0) {
+    if (m_Setup.ScreenshotGraphDisk >= 0) m_Monitor.SelectDrive(m_Setup.ScreenshotGraphDisk);
+    ShowView(6);
+    if (m_Graph) m_Graph->Choose(m_Setup.ScreenshotGraphCode, m_Setup.ScreenshotGraphInterval);
+  }
   if (!m_Setup.Screenshot.empty()) PostMessageW(m_Hwnd, WM_APP + 1, 0, 0);
   if (!m_Setup.Bench.empty()) PostMessageW(m_Hwnd, WM_APP + 2, 0, 0);
   return TRUE;
@@ -273,8 +279,6 @@ void CMainDialog::CreateControls() {
     m_Fields.push_back(std::move(field));
     ++i;
   }
-  // The graph pane belongs to a later part of the program.
-  EnableWindow(m_GraphView.Hwnd(), FALSE);
 }
 
 void CMainDialog::RelayoutDialog() {
@@ -319,6 +323,11 @@ void CMainDialog::RelayoutDialog() {
     m_TslInfo.reset();
     if (m_View == 5) ShowView(5);
   }
+  if (m_Graph) {
+    m_Graph->Destroy();
+    m_Graph.reset();
+    if (m_View == 6) ShowView(6);
+  }
   if (m_UiReady) {
     RenderPanel();
     RenderButtons();
@@ -358,6 +367,7 @@ void CMainDialog::ChangeLang() {
   for (auto& f : m_Fields) labelWithTip(f->Label, f->Key);
   m_Monitor.Start();
   if (m_TslInfo) m_TslInfo->ApplyLanguage();
+  if (m_Graph) m_Graph->ApplyLanguage();
   RenderPanel();
   RenderButtons();
 }
@@ -418,6 +428,7 @@ void CMainDialog::RenderButtons() {
   EnableWindow(m_Previous.Hwnd(), count > 0 && m_Monitor.SelectedDisk() > 0);
   EnableWindow(m_Next.Hwnd(), count > 0 && m_Monitor.SelectedDisk() < count - 1);
   m_SmartView.SetSelected(m_View == 5);
+  m_GraphView.SetSelected(m_View == 6);
 }
 
 void CMainDialog::ShowView(int view) {
@@ -447,9 +458,26 @@ void CMainDialog::ShowView(int view) {
         });
     if (!m_TslInfo->Create(m_Hwnd, m_Zoom, m_FontFace)) m_TslInfo.reset();
   }
-  const bool panel = view != 5 || !m_TslInfo;
-  if (m_TslInfo) ShowWindow(m_TslInfo->Hwnd(), panel ? SW_HIDE : SW_SHOW);
-  if (!panel) SetFocus(GetDlgItem(m_TslInfo->Hwnd(), IDC_ATTRIBUTE_LIST));
+  bool graphShown = false;
+  if (view == 6) {
+    if (!m_Graph) {
+      m_Graph = std::make_unique<CGraphDlg>(
+          m_Monitor, *m_Setup.Settings, m_Setup.Platform->Files, m_Setup.HistoryRoot,
+          [this](const std::string& s, const std::string& k) { return GetText(s, k); });
+      if (!m_Graph->Create(m_Hwnd, m_Zoom, m_FontFace)) m_Graph.reset();
+    } else {
+      // The disks as they are now, whatever happened while it was hidden.
+      m_Graph->FillDiskCombo();
+    }
+    graphShown = m_Graph != nullptr;
+  }
+  const bool details = view == 5 && m_TslInfo;
+  const bool panel = !details && !graphShown;
+  if (m_TslInfo) ShowWindow(m_TslInfo->Hwnd(), details ? SW_SHOW : SW_HIDE);
+  if (m_Graph) ShowWindow(m_Graph->Hwnd(), graphShown ? SW_SHOW : SW_HIDE);
+  if (details) SetFocus(GetDlgItem(m_TslInfo->Hwnd(), IDC_ATTRIBUTE_LIST));
+  if (graphShown) SetFocus(GetDlgItem(m_Graph->Hwnd(), IDC_GRAPH_ITEM));
+  if (panel) m_View = 1;
   std::vector<HWND> panelControls = {
       m_Title.Hwnd(),        m_Status.Hwnd(),      m_StatusImage.Hwnd(),
       m_Life.Hwnd(),         m_Temperature.Hwnd(), m_Remaining.Hwnd(),
@@ -460,7 +488,8 @@ void CMainDialog::ShowView(int view) {
     panelControls.push_back(f->Value.Hwnd());
   }
   for (HWND h : panelControls) ShowWindow(h, panel ? SW_SHOW : SW_HIDE);
-  m_SmartView.SetSelected(!panel);
+  m_SmartView.SetSelected(details);
+  m_GraphView.SetSelected(graphShown);
 }
 
 void CMainDialog::OnMonitorChanged(uint32_t changes) {
@@ -475,6 +504,16 @@ void CMainDialog::OnMonitorChanged(uint32_t changes) {
     } else if (changes & CHANGE_SELECTION) {
       SendMessageW(m_TslInfo->Hwnd(), WM_DISK_CHANGED,
                    static_cast<WPARAM>(m_Monitor.SelectedDisk()), 0);
+    }
+  }
+  if (m_Graph) {
+    if (changes & CHANGE_DISK_LIST) {
+      m_Graph->FillDiskCombo();
+    } else if (changes & CHANGE_SELECTION) {
+      SendMessageW(m_Graph->Hwnd(), WM_DISK_CHANGED, static_cast<WPARAM>(m_Monitor.SelectedDisk()),
+                   0);
+    } else if (changes & (CHANGE_GRAPH | CHANGE_DISK_DATA)) {
+      m_Graph->Refresh();
     }
   }
 }
@@ -503,6 +542,12 @@ void CMainDialog::OnCommand(int id, int /*code*/, HWND /*control*/) {
     case ID_SMART_INFO:
       if (m_UiReady) ShowView(5);
       break;
+    case IDC_GRAPH_VIEW:
+      if (m_UiReady) ShowView(m_View == 6 ? 1 : 6);
+      break;
+    case ID_GRAPH:
+      if (m_UiReady) ShowView(6);
+      break;
     case IDC_PREVIOUS:
       m_Monitor.SelectPrevious();
       break;
@@ -526,6 +571,10 @@ void CMainDialog::TryExit() {
         m_TslInfo->Destroy();
         m_TslInfo.reset();
       }
+      if (m_Graph) {
+        m_Graph->Destroy();
+        m_Graph.reset();
+      }
       EndModal(IDOK);
       break;
     case ExitRefusal::PERFORMANCE:
@@ -538,8 +587,8 @@ void CMainDialog::TryExit() {
 }
 
 void CMainDialog::OnCancel() {
-  // Escape in the detail pane goes back to the panel; elsewhere it leaves.
-  if (m_View == 5) {
+  // Escape in a pane goes back to the panel; elsewhere it leaves.
+  if (m_View == 5 || m_View == 6) {
     ShowView(1);
     return;
   }
@@ -550,7 +599,12 @@ void CMainDialog::OnOK() { TryExit(); }
 
 void CMainDialog::TakeScreenshot() {
   UpdateWindow(m_Hwnd);
-  if (m_TslInfo) RedrawWindow(m_TslInfo->Hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  for (ui::CDialogCx* pane :
+       {static_cast<ui::CDialogCx*>(m_TslInfo.get()), static_cast<ui::CDialogCx*>(m_Graph.get())}) {
+    if (pane != nullptr) {
+      RedrawWindow(pane->Hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    }
+  }
   RECT rc;
   GetClientRect(m_Hwnd, &rc);
   HDC window = GetDC(m_Hwnd);
@@ -582,6 +636,20 @@ void CMainDialog::RunBench() {
   }
   std::sort(cpu.begin(), cpu.end());
   std::sort(wall.begin(), wall.end());
+  // With the graph pane shown: each interval of its item read and drawn.
+  std::vector<double> graph[6];
+  if (m_Graph && m_View == 6) {
+    m_Graph->FillDiskCombo();
+    for (int round = 0; round < 5; ++round) {
+      for (int interval = 0; interval < 6; ++interval) {
+        const int64_t start = Now();
+        m_Graph->Choose(m_Setup.ScreenshotGraphCode, interval);
+        RedrawWindow(m_Graph->Hwnd(), nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        graph[interval].push_back(MsSince(start));
+      }
+    }
+  }
   PROCESS_MEMORY_COUNTERS_EX memory{};
   memory.cb = sizeof(memory);
   GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
@@ -596,6 +664,13 @@ void CMainDialog::RunBench() {
     std::fprintf(out, "private_bytes %llu\n", static_cast<unsigned long long>(memory.PrivateUsage));
     std::fprintf(out, "working_set_bytes %llu\n",
                  static_cast<unsigned long long>(memory.WorkingSetSize));
+    for (int interval = 0; interval < 6; ++interval) {
+      std::vector<double>& g = graph[interval];
+      if (g.empty()) continue;
+      std::sort(g.begin(), g.end());
+      std::fprintf(out, "graph_read_draw_ms_interval_%d_median %.2f\n", interval, g[g.size() / 2]);
+      std::fprintf(out, "graph_read_draw_ms_interval_%d_max %.2f\n", interval, g.back());
+    }
     std::fclose(out);
   }
   m_Monitor.CanExit();

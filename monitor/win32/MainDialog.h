@@ -16,6 +16,7 @@
 #include "app/LanguageFile.h"
 #include "app/Settings.h"
 #include "monitor/Monitor.h"
+#include "monitor/win32/GraphDlg.h"
 #include "monitor/win32/TslInfoDlg.h"
 #include "monitor/win32/Win32TimerHost.h"
 #include "ui/win32/DialogCx.h"
@@ -32,6 +33,12 @@ struct MainDialogSetup {
   std::wstring CustomizationFolder;  // with trailing backslash
   std::wstring Screenshot;           // when set: draw once into this PNG file and end
   bool ScreenshotDetails = false;    // the screenshot shows the detail pane
+  // The graph pane is shown at start with this item code (-1: not shown),
+  // interval and disk.
+  int32_t ScreenshotGraphCode = -1;
+  int32_t ScreenshotGraphInterval = 0;
+  int32_t ScreenshotGraphDisk = -1;  // -1: the selected disk
+  std::string HistoryRoot;           // the disks' history folders, with a separator at the end
   std::wstring Bench;                // when set: measure, write the figures there and end
   int64_t ProcessStart = 0;          // QueryPerformanceCounter at the start of WinMain
 };
@@ -95,8 +102,9 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   std::vector<std::unique_ptr<Field>> m_Fields;
 
   ui::CSplashScreenEx m_Splash;
-  // The detail pane: created on first use, owned here alone.
+  // The detail and graph panes: created on first use, owned here alone.
   std::unique_ptr<CTslInfoDlg> m_TslInfo;
+  std::unique_ptr<CGraphDlg> m_Graph;
 };
 
 }  // namespace monitor

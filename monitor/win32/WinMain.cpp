@@ -7,6 +7,9 @@
 // Options of our own, for documentation and tests:
 //   --screenshot FILE.png   draw the window once into FILE.png and end
 //   --details               with --screenshot: show the S.M.A.R.T. details
+//   --graph CODE:INTERVAL[:DISK]  show the graph pane with item CODE (300
+//                           temperature ...) over interval 0-6, of disk
+//                           DISK (1-based; the selected one when left out)
 //   --bench FILE            measure start-up, refresh and memory, write the
 //                           figures to FILE and end
 #include <windows.h>
@@ -14,6 +17,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -49,11 +53,22 @@ std::vector<std::string> Arguments() {
   return args;
 }
 
-// Takes "--screenshot FILE", "--details" and "--bench FILE" out of `args`.
+// Takes "--screenshot FILE", "--details", "--graph CODE:INTERVAL" and
+// "--bench FILE" out of `args`.
 void TakeScreenshotOptions(std::vector<std::string>& args, std::wstring* file, bool* details,
-                           std::wstring* bench) {
+                           std::wstring* bench, int32_t* graphCode, int32_t* graphInterval,
+                           int32_t* graphDisk) {
   for (size_t i = 0; i < args.size();) {
-    if ((args[i] == "--screenshot" || args[i] == "--bench") && i + 1 < args.size()) {
+    if (args[i] == "--graph" && i + 1 < args.size()) {
+      int code = -1, interval = 0, disk = 0;
+      if (std::sscanf(args[i + 1].c_str(), "%d:%d:%d", &code, &interval, &disk) >= 1) {
+        *graphCode = code;
+        *graphInterval = interval;
+        *graphDisk = disk - 1;
+      }
+      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                 args.begin() + static_cast<std::ptrdiff_t>(i + 2));
+    } else if ((args[i] == "--screenshot" || args[i] == "--bench") && i + 1 < args.size()) {
       *(args[i] == "--bench" ? bench : file) = os::Utf8ToWide(args[i + 1]);
       args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
                  args.begin() + static_cast<std::ptrdiff_t>(i + 2));
@@ -96,7 +111,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
   std::wstring screenshot;
   std::wstring bench;
   bool details = false;
-  TakeScreenshotOptions(args, &screenshot, &details, &bench);
+  int32_t graphCode = -1, graphInterval = 0, graphDisk = -1;
+  TakeScreenshotOptions(args, &screenshot, &details, &bench, &graphCode, &graphInterval,
+                        &graphDisk);
 
   std::unique_ptr<monitor::CMachine> machine = monitor::CMachine::Open(option, &error);
   if (!machine) {
@@ -116,6 +133,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
     setup.CustomizationFolder = os::Utf8ToWide(app.CustomizationFolder());
     setup.Screenshot = screenshot;
     setup.ScreenshotDetails = details;
+    setup.ScreenshotGraphCode = graphCode;
+    setup.ScreenshotGraphInterval = graphInterval;
+    setup.ScreenshotGraphDisk = graphDisk;
+    // Where `stavrion watch` keeps the history on Windows: "Smart" beside
+    // the program.
+    setup.HistoryRoot = app.SmartFolder() + "\\";
     setup.Bench = bench;
     setup.ProcessStart = processStart.QuadPart;
     monitor::CMainDialog dialog(setup);

@@ -36,6 +36,34 @@ bool WriteAll(int fd, const uint8_t* p, size_t size) {
   return true;
 }
 
+class CLinuxReadableFile : public IReadableFile {
+ public:
+  CLinuxReadableFile(int fd, uint64_t size) : m_Fd(fd), m_Size(size) {}
+  ~CLinuxReadableFile() override { close(m_Fd); }
+  CLinuxReadableFile(const CLinuxReadableFile&) = delete;
+  CLinuxReadableFile& operator=(const CLinuxReadableFile&) = delete;
+
+  uint64_t Size() const override { return m_Size; }
+  std::optional<size_t> ReadAt(uint64_t offset, uint8_t* buffer, size_t count) override {
+    size_t done = 0;
+    while (done < count) {
+      ssize_t n = pread(m_Fd, buffer + done, count - done, static_cast<off_t>(offset + done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        Fail();
+        return std::nullopt;
+      }
+      if (n == 0) break;
+      done += static_cast<size_t>(n);
+    }
+    return done;
+  }
+
+ private:
+  int m_Fd;
+  uint64_t m_Size;
+};
+
 std::string AbsoluteEnv(const char* name) {
   const char* v = getenv(name);
   if (!v || v[0] != '/') return {};
@@ -73,6 +101,22 @@ std::optional<std::vector<uint8_t>> CLinuxFileSystem::ReadFile(const std::string
   }
   close(fd);
   return data;
+}
+
+std::unique_ptr<IReadableFile> CLinuxFileSystem::OpenForReading(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    Fail();
+    return nullptr;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (!S_ISREG(st.st_mode)) errno = EISDIR;
+    Fail();
+    close(fd);
+    return nullptr;
+  }
+  return std::make_unique<CLinuxReadableFile>(fd, static_cast<uint64_t>(st.st_size));
 }
 
 std::optional<std::vector<uint8_t>> CLinuxFileSystem::ReadFileTail(const std::string& path,

@@ -10,6 +10,8 @@ class CLinuxFileSystem : public IFileSystem {
   std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) override;
   std::optional<std::vector<uint8_t>> ReadFileTail(const std::string& path,
                                                    uint64_t count) override;
+  // open + fstat; each ReadAt is a pread.
+  std::unique_ptr<IReadableFile> OpenForReading(const std::string& path) override;
   std::optional<std::vector<FolderEntry>> ListFolder(const std::string& path) override;
   std::optional<uint64_t> FileSize(const std::string& path) override;
   // Temporary file in the same folder (same owner and mode as the file it

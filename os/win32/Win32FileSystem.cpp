@@ -42,6 +42,36 @@ bool WriteAll(HANDLE file, const uint8_t* data, size_t size) {
   return true;
 }
 
+class CWin32ReadableFile : public IReadableFile {
+ public:
+  CWin32ReadableFile(CWinHandle file, uint64_t size) : m_File(std::move(file)), m_Size(size) {}
+  uint64_t Size() const override { return m_Size; }
+  std::optional<size_t> ReadAt(uint64_t offset, uint8_t* buffer, size_t count) override {
+    size_t done = 0;
+    while (done < count) {
+      const uint64_t at = offset + done;
+      OVERLAPPED where{};
+      where.Offset = static_cast<DWORD>(at & 0xFFFFFFFFu);
+      where.OffsetHigh = static_cast<DWORD>(at >> 32);
+      const size_t left = count - done;
+      const DWORD chunk = left > (1u << 30) ? (1u << 30) : static_cast<DWORD>(left);
+      DWORD got = 0;
+      if (!::ReadFile(m_File.Get(), buffer + done, chunk, &got, &where)) {
+        if (GetLastError() == ERROR_HANDLE_EOF) break;
+        Fail();
+        return std::nullopt;
+      }
+      if (got == 0) break;
+      done += got;
+    }
+    return done;
+  }
+
+ private:
+  CWinHandle m_File;
+  uint64_t m_Size;
+};
+
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 // End of "\\server\share" starting at `at` (the server name).
@@ -110,6 +140,29 @@ std::optional<uint64_t> CWin32FileSystem::FileSize(const std::string& path) {
   }
   if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
   return (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+}
+
+std::unique_ptr<IReadableFile> CWin32FileSystem::OpenForReading(const std::string& path) {
+  std::wstring wide;
+  if (!ToWidePath(path, &wide)) return nullptr;
+  CWinHandle file(CreateFileW(wide.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
+    Fail();
+    return nullptr;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file.Get(), &info)) {
+    Fail();
+    return nullptr;
+  }
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    Fail(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  const uint64_t size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  return std::make_unique<CWin32ReadableFile>(std::move(file), size);
 }
 
 std::optional<std::vector<uint8_t>> CWin32FileSystem::ReadFileTail(const std::string& path,

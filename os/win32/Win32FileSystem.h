@@ -11,6 +11,9 @@ class CWin32FileSystem : public IFileSystem {
   std::optional<uint64_t> FileSize(const std::string& path) override;
   std::optional<std::vector<uint8_t>> ReadFileTail(const std::string& path,
                                                    uint64_t count) override;
+  // CreateFileW sharing read, write and delete (the history log may append
+  // meanwhile); each ReadAt is a ReadFile at an explicit offset.
+  std::unique_ptr<IReadableFile> OpenForReading(const std::string& path) override;
   // FindFirstFileW/FindNextFileW; a folder that is a reparse point
   // (junction, symbolic link) is listed as a file.
   std::optional<std::vector<FolderEntry>> ListFolder(const std::string& path) override;

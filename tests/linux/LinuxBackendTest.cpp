@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <thread>
 
 #include "os/IniProfile.h"
@@ -111,6 +112,33 @@ TEST(LinuxFileSystem, FilesAndSizes) {
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("x/y/z")));
   EXPECT_EQ(fs.Separator(), '/');
   EXPECT_TRUE(std::filesystem::equivalent(fs.ExecutablePath(), "/proc/self/exe"));
+}
+
+TEST(LinuxFileSystem, ReadsAnywhereInAnOpenFile) {
+  testutil::CTempDir dir;
+  os::CLinuxFileSystem fs;
+  const std::string path = dir.File("t.csv");
+  ASSERT_TRUE(fs.AppendFile(path, "0123456789"));
+  std::unique_ptr<os::IReadableFile> file = fs.OpenForReading(path);
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->Size(), 10u);
+  // Appends after opening are not part of what was opened.
+  ASSERT_TRUE(fs.AppendFile(path, "abc"));
+  EXPECT_EQ(file->Size(), 10u);
+  struct Case {
+    uint64_t Offset;
+    size_t Count;
+    std::string Want;
+  } cases[] = {{0, 4, "0123"}, {7, 3, "789"}, {8, 10, "89abc"}, {13, 4, ""}, {1000, 4, ""}};
+  for (const Case& c : cases) {
+    std::string buffer(c.Count, '?');
+    std::optional<size_t> got =
+        file->ReadAt(c.Offset, reinterpret_cast<uint8_t*>(buffer.data()), c.Count);
+    ASSERT_TRUE(got.has_value()) << c.Offset;
+    EXPECT_EQ(buffer.substr(0, *got), c.Want) << c.Offset;
+  }
+  EXPECT_FALSE(fs.OpenForReading(dir.File("none")));
+  EXPECT_FALSE(fs.OpenForReading(dir.Path().string()));
 }
 
 TEST(LinuxFileSystem, HandOffFileIsPrivateToTheUser) {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 
 #include "os/win32/Win32FileSystem.h"
 #include "tests/support/TempDir.h"
@@ -31,6 +32,30 @@ TEST_F(Win32Files, AtomicWriteCreatesThenReplaces) {
     ++entries;
   }
   EXPECT_EQ(entries, 1u);
+}
+
+TEST_F(Win32Files, ReadsAnywhereInAnOpenFile) {
+  const std::string path = m_Dir.File("t.csv");
+  ASSERT_TRUE(m_Files.AppendFile(path, "0123456789"));
+  std::unique_ptr<os::IReadableFile> file = m_Files.OpenForReading(path);
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->Size(), 10u);
+  // The history log appends while a graph reads: sharing allows it.
+  ASSERT_TRUE(m_Files.AppendFile(path, "abc"));
+  struct Case {
+    uint64_t Offset;
+    size_t Count;
+    std::string Want;
+  } cases[] = {{0, 4, "0123"}, {7, 3, "789"}, {8, 10, "89abc"}, {13, 4, ""}, {1000, 4, ""}};
+  for (const Case& c : cases) {
+    std::string buffer(c.Count, '?');
+    std::optional<size_t> got =
+        file->ReadAt(c.Offset, reinterpret_cast<uint8_t*>(buffer.data()), c.Count);
+    ASSERT_TRUE(got.has_value()) << c.Offset;
+    EXPECT_EQ(buffer.substr(0, *got), c.Want) << c.Offset;
+  }
+  EXPECT_FALSE(m_Files.OpenForReading(m_Dir.File("none")));
+  EXPECT_FALSE(m_Files.OpenForReading(m_Dir.Path().string()));
 }
 
 TEST_F(Win32Files, FailedAtomicWriteLeavesNothing) {

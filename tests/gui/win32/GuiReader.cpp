@@ -11,6 +11,9 @@
 //   cmd:N          the command N sent to the main window
 //   click:N        a click on control N (button)
 //   pick:N         choose entry N of the visible disk selector
+//   pick:ID:N      choose entry N of the visible combo box of control id ID
+//   text:ID        wait (up to 10 s) until the visible control of id ID has
+//                  a text, and print it
 //   close          close the main window and wait for the program's end
 // Output goes to the file named by --out (first argument).
 #include <windows.h>
@@ -172,6 +175,22 @@ BOOL CALLBACK FindVisible(HWND hwnd, LPARAM lp) {
   return TRUE;
 }
 
+BOOL CALLBACK FindVisibleId(HWND hwnd, LPARAM lp) {
+  auto* f = reinterpret_cast<std::pair<int, HWND>*>(lp);
+  if (IsWindowVisible(hwnd) && GetDlgCtrlID(hwnd) == f->first) {
+    f->second = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The visible control of `id` anywhere in the main window (panes included).
+HWND VisibleId(int id) {
+  std::pair<int, HWND> f{id, nullptr};
+  EnumChildWindows(g_Main, FindVisibleId, reinterpret_cast<LPARAM>(&f));
+  return f.second;
+}
+
 HWND Visible(const char* className) {
   std::pair<std::string, HWND> f{className, nullptr};
   EnumChildWindows(g_Main, FindVisible, reinterpret_cast<LPARAM>(&f));
@@ -313,10 +332,23 @@ int wmain(int argc, wchar_t** argv) {
       HWND control = GetDlgItem(g_Main, id);
       PostMessageW(g_Main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                    reinterpret_cast<LPARAM>(control));
+    } else if (verb == "text") {
+      HWND control = nullptr;
+      for (int wait = 0; wait < 200; ++wait) {
+        control = VisibleId(std::stoi(arg));
+        if (control != nullptr && !WindowText(control).empty()) break;
+        Sleep(50);
+        Idle();
+      }
+      std::fprintf(g_Out, "text %s\n",
+                   control != nullptr ? Escaped(WindowText(control)).c_str() : "(none)");
     } else if (verb == "pick") {
-      HWND combo = Visible("ComboBox");
+      const size_t second = arg.find(':');
+      HWND combo = second == std::string::npos ? Visible("ComboBox")
+                                               : VisibleId(std::stoi(arg.substr(0, second)));
+      const std::string entry = second == std::string::npos ? arg : arg.substr(second + 1);
       if (combo != nullptr) {
-        SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(std::stoi(arg)), 0);
+        SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(std::stoi(entry)), 0);
         PostMessageW(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
                      reinterpret_cast<LPARAM>(combo));
       }
