@@ -7,13 +7,17 @@ checks what its controls say against `stavrion report` of the same machine:
 every disk's model, serial number, firmware, status, life and temperature;
 F5 and F6; the disk buttons and the page buttons; the S.M.A.R.T. detail pane
 and its rows; Escape in the pane and leaving the program; German and
-Japanese texts; 150 % and 200 % zoom without overlapping controls.
+Japanese texts; 150 % and 200 % zoom without overlapping controls; in resident
+mode the notification-area icons with their tooltips as the shell shows them,
+an alarm's balloon, the status registry tree, the history files a refresh
+writes, and a start hidden until the main icon is clicked.
 
     scripts/gui-test.py [BUILD_DIR]        (default build/windows)
 
 Uses its own Wine prefix (fonts and font substitutes set once, ~15 s) under
 ~/.cache/stavrion-wine-gui, or STAVRION_GUI_WINEPREFIX.
 """
+import json
 import os
 import re
 import shutil
@@ -125,14 +129,17 @@ class Display:
         self.proc.wait()
 
 
-def stage(settings):
+def stage(settings, sections=None):
     """A folder of its own with the program, the reader and the resources, and
-    a settings file written before start."""
+    a settings file written before start (section "Setting" and, per-disk
+    settings, any other `sections`)."""
     folder = tempfile.mkdtemp(prefix="stavrion-gui-")
     for exe in ["StavrionGui.exe", "GuiReader.exe", "stavrion.exe"]:
         os.symlink(os.path.join(BUILD, exe), os.path.join(folder, exe))
     shutil.copytree(os.path.join(BUILD, "TslResource"), os.path.join(folder, "TslResource"))
     lines = ["[Setting]"] + ["%s=%s" % kv for kv in settings.items()]
+    for name, values in (sections or {}).items():
+        lines += ["[%s]" % name] + ["%s=%s" % kv for kv in values.items()]
     with open(os.path.join(folder, "StavrionGui.ini"), "w") as f:
         f.write("\r\n".join(lines) + "\r\n")
     return folder
@@ -196,6 +203,117 @@ def report(folder):
         if m and disks:
             disks[-1]["attributes"].append(m.group(1))
     return disks
+
+
+def model_serials(folder):
+    """Each demo disk's ModelSerial (its key in the per-disk settings)."""
+    out = subprocess.run(["wine", os.path.join(folder, "stavrion.exe"), "report", "--machine",
+                          "demo", "--json"], env=wine_env(), stdout=subprocess.PIPE, timeout=120).stdout
+    found = []
+
+    def walk(node):
+        if isinstance(node, dict):
+            if "ModelSerial" in node:
+                found.append(node["ModelSerial"])
+            for v in node.values():
+                walk(v)
+        elif isinstance(node, list):
+            for v in node:
+                walk(v)
+    walk(json.loads(out.decode("utf-8", "replace")))
+    return found
+
+
+def tray_settings(resident_minimize):
+    return {"Language": "English", "ZoomType": "100", "Resident": "1",
+            "ResidentMinimize": resident_minimize, "Gadget": "1", "SmartLog": "1"}
+
+
+def tray_run(display, disks):
+    """Resident on the demo machine: the icons and tooltips as the shell shows
+    them, a temperature alarm's balloon, the registry tree, the history."""
+    folder = stage(tray_settings("1"))
+    keys = model_serials(folder)
+    check(len(keys) == len(disks), "a ModelSerial per disk (%d of %d)" % (len(keys), len(disks)))
+    # The first disk's upper temperature limit below its temperature: its
+    # first record raises the alarm.
+    folder = stage(tray_settings("1"), {"AlarmTemperature": {keys[0]: "20"}} if keys else None)
+    steps = ["start:--machine demo", "tray", "reg:software\\Tessaly\\Vardex", "key:F5", "dump",
+             "close"]
+    blocks, took, raw = run_reader(display, folder, steps)
+    check(raw.strip().endswith("done ok"), "resident run ended: " + raw.strip()[-200:])
+    tray = [l for b in blocks_of(blocks, "tray") for l in b["lines"]]
+    tips = [unescape(l[4:]) for l in tray if l.startswith("tip ")]
+    for i, disk in enumerate(disks):
+        t = re.match(r"^(-?\d+) ", disk.get("Temperature", ""))
+        if not t:
+            continue
+        want = "(%d) %s [" % (i + 1, disk["Model"])
+        mine = [x for x in tips if x.startswith(want)]
+        check(len(mine) == 1, "one temperature icon for disk %d: %r" % (i + 1, mine))
+        if mine:
+            check(" %s \u00b0C" % t.group(1) in mine[0].split("\r\n")[0],
+                  "disk %d icon shows %s °C: %r" % (i + 1, t.group(1), mine[0]))
+    # The main icon: every disk in one of the three forms, 127 characters at most.
+    main = [x for x in tips if x.startswith("(1)") and "(2)" in x]
+    check(len(main) == 1, "the main icon's tooltip lists the disks: %r" % main)
+    if main:
+        check(len(main[0]) <= 127, "main tooltip fits 127 characters (%d)" % len(main[0]))
+    balloons = [l for l in tray if l.startswith("balloon ") and l != "balloon none"]
+    check(bool(balloons), "a balloon is shown: %r" % tray[-3:])
+    if balloons and disks:
+        title, _, text = unescape(balloons[0][8:]).partition("\t")
+        # Wine's tooltip does not answer TTM_GETTITLE: the title reads empty there.
+        check(title in ("", "Health status alarm", "Temperature"), "balloon title %r" % title)
+        check(disks[0]["Model"] in text, "balloon names the disk: %r" % text)
+    reg = [l for b in blocks_of(blocks, "reg:software\\Tessaly\\Vardex") for l in b["lines"]]
+    values = {}
+    for l in reg:
+        if l.startswith("reg ") and "\t" in l:
+            path, name, kind, value = l[4:].split("\t")
+            values[(path.split("\\")[-1], name)] = (kind, value)
+    check(values.get(("Vardex", "Version")) == ("DWORD", "1"), "registry Version: %r" % reg[:3])
+    check(values.get(("Vardex", "DiskCount")) == ("DWORD", str(len(disks))), "registry DiskCount")
+    check(values.get(("Vardex", "LastUpdate"), ("",))[0] == "DWORD", "registry LastUpdate")
+    for i, key in enumerate(keys):
+        check(values.get(("Vardex", "Disk%d" % i)) == ("SZ", key), "registry Disk%d" % i)
+        sub = lambda name: values.get((key, name), (None, None))
+        check(sub("Model") == ("SZ", disks[i]["Model"]), "registry %s Model" % key)
+        check(sub("DiskStatus")[0] == "DWORD" and sub("DriveLetter")[0] == "SZ" and
+              sub("DiskSize")[0] == "SZ" and sub("TemperatureClass")[1] in
+              ("temperatureGood", "temperatureCaution", "temperatureBad", "temperatureUnknown"),
+              "registry subkey of %s: %r" % (key, [k for k in values if k[0] == key]))
+        t = sub("Temperature")[1] or ""
+        check(t.endswith("\u00b0C"), "registry %s Temperature %r" % (key, t))
+    # The history of every disk, written at start and after F5.
+    # "Smart-" and the network adapter's address beside the program.
+    roots = [d for d in os.listdir(folder) if d.startswith("Smart-")]
+    check(len(roots) == 1, "one history root: %r" % roots)
+    smart = os.path.join(folder, roots[0] if roots else "Smart-")
+    written = [d for d in (os.listdir(smart) if os.path.isdir(smart) else [])
+               if os.path.isdir(os.path.join(smart, d)) and os.listdir(os.path.join(smart, d))]
+    check(len(written) == len(disks), "history folders with files: %d of %d (%r)" %
+          (len(written), len(disks), written[:3]))
+    if keys and keys[0] in written:
+        check(os.path.exists(os.path.join(smart, keys[0], "Smart.ini")), "Smart.ini of disk 1")
+        check(os.path.exists(os.path.join(smart, keys[0], "Temperature.csv")),
+              "temperature history of disk 1: %r" % os.listdir(os.path.join(smart, keys[0])))
+    # The tree goes with the program.
+    gone = subprocess.run(["wine", "reg", "query", "HKCU\\software\\Tessaly\\Vardex"],
+                          env=wine_env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    check(gone.returncode != 0, "the registry tree is deleted at exit")
+    print("resident run: %.1f s, %d icon tooltips" % (took, len(tips)))
+
+    # Resident without "ResidentMinimize": hidden until the main icon is clicked.
+    folder = stage(tray_settings("0"))
+    blocks, took, raw = run_reader(display, folder, ["starthidden:--machine demo", "trayclick",
+                                                     "trayclick", "close"])
+    visible = [l for b in blocks for l in b["lines"] if l.startswith("visible ")]
+    check(visible == ["visible 0", "visible 1", "visible 0"],
+          "hidden start, shown and hidden by the main icon: %r" % visible)
+    check(any(l == "exit 0" for b in blocks_of(blocks, "close") for l in b["lines"]),
+          "a resident program ends on a close request from outside")
+    print("hidden resident run: %.1f s" % took)
 
 
 def blocks_of(blocks, step):
@@ -281,6 +399,7 @@ def main():
             first = dumps[0]
             check(text_of(first, IDC["VERSION"]) == "ver 4.0.2", "version text")
             check("not yet" in (text_of(first, IDC["NOT_YET"]) or ""), "the visible 'not yet'")
+            check("tray" not in (text_of(first, IDC["NOT_YET"]) or ""), "tray and services are there")
             labels = [text_of(first, IDC["FIELD_LABEL"] + i) for i in range(len(FIELDS))]
             check(labels[:3] == ["Model", "Firmware", "Serial Number"], "English labels %r" % labels)
             for i, disk in enumerate(disks):
@@ -331,6 +450,8 @@ def main():
                 check(len(head) == 7 and head[2] == {"German": "Attributname", "Japanese": "属性名"}[language],
                       "%s list headings %r" % (language, head))
             print("%s run: %.1f s" % (language, took))
+
+        tray_run(display, disks)
 
         # Zoom through the settings file and through the DPI.
         for zoom, dpi in [("100", 96), ("150", 96), ("200", 96), ("0", 144)]:
