@@ -335,12 +335,21 @@ void CTray::OnDiskListChanged() {
 
 void CTray::OnTaskbarCreated() {
   if (!m_ResidentMode) return;
-  for (int32_t i = 0; i < MAX_DISK; ++i) {
+  // The notice also comes while the shell still holds the icons (another
+  // program broadcast it): an icon the shell still takes a change for is
+  // kept, the others are added again. Adding one that is still there would
+  // fail through all its attempts.
+  for (int32_t i = 0; i < MAX_DISK && i < DiskCount(); ++i) {
     if (!IsTemperatureIconShown(i)) continue;
+    const ATA_SMART_INFO& d = m_Disks.Disks()[i];
+    if (m_Shell.Modify(TEMPERATURE_ICON_ID + static_cast<uint32_t>(i), LookOf(d), TipOf(i))) {
+      continue;
+    }
     m_TemperatureIconShown[static_cast<size_t>(i)] = false;
     AddTemperatureIcon(i);
   }
-  if (m_MainIconShown) {
+  if (m_MainIconShown &&
+      !m_Shell.SetTip(m_MainIconId, CutToCharacters(m_TrayTooltip, TRAY_TIP_MAX))) {
     m_MainIconShown = false;
     AddMainIcon();
   }

@@ -224,9 +224,13 @@ def model_serials(folder):
     return found
 
 
-def tray_settings(resident_minimize):
+EVENT_SOURCE = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Vardex"
+
+
+def tray_settings(resident_minimize, event_log="1"):
     return {"Language": "English", "ZoomType": "100", "Resident": "1",
-            "ResidentMinimize": resident_minimize, "Gadget": "1", "SmartLog": "1"}
+            "ResidentMinimize": resident_minimize, "Gadget": "1", "SmartLog": "1",
+            "EventLog": event_log}
 
 
 def tray_run(display, disks):
@@ -238,11 +242,21 @@ def tray_run(display, disks):
     # The first disk's upper temperature limit below its temperature: its
     # first record raises the alarm.
     folder = stage(tray_settings("1"), {"AlarmTemperature": {keys[0]: "20"}} if keys else None)
-    steps = ["start:--machine demo", "tray", "reg:software\\Tessaly\\Vardex", "key:F5", "dump",
-             "close"]
+    steps = ["start:--machine demo", "tray", "reg:software\\Tessaly\\Vardex",
+             "reg:HKLM\\" + EVENT_SOURCE, "key:F5", "dump", "taskbarcreated", "tray", "close"]
     blocks, took, raw = run_reader(display, folder, steps)
     check(raw.strip().endswith("done ok"), "resident run ended: " + raw.strip()[-200:])
-    tray = [l for b in blocks_of(blocks, "tray") for l in b["lines"]]
+    trays = blocks_of(blocks, "tray")
+    tray = trays[0]["lines"] if trays else []
+    # After a TaskbarCreated notice the same icons, none twice.
+    # (figures aside: the refresh between may read other temperatures).
+    def icons(lines):
+        return sorted(re.sub(r"-?\d+( \u00b0)?C", "T", unescape(l[4:]).split("\r\n")[0])
+                      for l in lines if l.startswith("tip "))
+    first = icons(tray)
+    again = icons(trays[1]["lines"] if len(trays) > 1 else [])
+    check(again == first and len(set(again)) == len(again),
+          "the same icons after TaskbarCreated: %d, before %d" % (len(again), len(first)))
     tips = [unescape(l[4:]) for l in tray if l.startswith("tip ")]
     for i, disk in enumerate(disks):
         t = re.match(r"^(-?\d+) ", disk.get("Temperature", ""))
@@ -285,6 +299,14 @@ def tray_run(display, disks):
               "registry subkey of %s: %r" % (key, [k for k in values if k[0] == key]))
         t = sub("Temperature")[1] or ""
         check(t.endswith("\u00b0C"), "registry %s Temperature %r" % (key, t))
+    # "EventLog" on: the alarms' event source names the program.
+    source = [l.split("\t") for b in blocks_of(blocks, "reg:HKLM\\" + EVENT_SOURCE)
+              for l in b["lines"] if "\t" in l]
+    source = {f[1]: (f[2], f[3]) for f in source if len(f) == 4}
+    check(source.get("TypesSupported") == ("DWORD", "7"), "event source types: %r" % (source,))
+    check(source.get("EventMessageFile", ("", ""))[0] == "EXPAND_SZ" and
+          source["EventMessageFile"][1].endswith("StavrionGui.exe"),
+          "event source message file: %r" % (source.get("EventMessageFile"),))
     # The history of every disk, written at start and after F5.
     # "Smart-" and the network adapter's address beside the program.
     roots = [d for d in os.listdir(folder) if d.startswith("Smart-")]
@@ -305,9 +327,12 @@ def tray_run(display, disks):
     print("resident run: %.1f s, %d icon tooltips" % (took, len(tips)))
 
     # Resident without "ResidentMinimize": hidden until the main icon is clicked.
-    folder = stage(tray_settings("0"))
+    folder = stage(tray_settings("0", event_log="0"))
     blocks, took, raw = run_reader(display, folder, ["starthidden:--machine demo", "trayclick",
                                                      "trayclick", "close"])
+    gone = subprocess.run(["wine", "reg", "query", "HKLM\\" + EVENT_SOURCE], env=wine_env(),
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    check(gone.returncode != 0, "\"EventLog\" off removes the event source")
     visible = [l for b in blocks for l in b["lines"] if l.startswith("visible ")]
     check(visible == ["visible 0", "visible 1", "visible 0"],
           "hidden start, shown and hidden by the main icon: %r" % visible)

@@ -450,6 +450,14 @@ TEST_F(TrayTest, TheSameIconsReturnAfterTheTaskbarIsMadeAgain) {
   Shell.Icons.clear();  // Explorer restarted
   Tray().OnTaskbarCreated();
   EXPECT_EQ(Shell.Ids(), before);
+  // The notice while the shell still holds them: kept, not added twice,
+  // and no time spent on adds that cannot succeed.
+  const int adds = Shell.Adds;
+  const uint64_t tick = Clock.TickCount();
+  Tray().OnTaskbarCreated();
+  EXPECT_EQ(Shell.Ids(), before);
+  EXPECT_EQ(Shell.Adds, adds);
+  EXPECT_EQ(Clock.TickCount(), tick);
   // Exit: every icon goes, and only the shown ones are asked for.
   Tray().RemoveAllTrayIcons();
   EXPECT_TRUE(Shell.Icons.empty());

@@ -11,8 +11,8 @@
 #include "app/LanguageChoice.h"
 #include "base/DebugLog.h"
 #include "monitor/HistoryLog.h"
+#include "monitor/win32/EventSource.h"
 #include "os/Net.h"
-#include "os/win32/Win32Clock.h"
 #include "os/win32/WinText.h"
 #include "resources/resource.h"
 #include "ui/win32/Gdiplus.h"
@@ -121,6 +121,8 @@ int StatusImageOf(const std::string& image) {
 // Messages of the window's own.
 constexpr UINT WM_MAIL_RESULT = WM_APP + 4;
 constexpr UINT WM_FIRST_POSITION = WM_APP + 3;
+// The settings pane wrote the settings file (wParam 1: the language changed).
+constexpr UINT WM_APPLY_SETTINGS = WM_USER + 106;
 
 CMainDialog::CMainDialog(const MainDialogSetup& setup)
     : m_Setup(setup),
@@ -236,6 +238,7 @@ BOOL CMainDialog::OnInitDialog() {
   CreateControls();
   RelayoutDialog();
 
+  RegisterAlarmEventSource(m_Setup.Settings->Get(app::Setting::EVENT_LOG) != 0);
   CreateTray();
   m_Splash.SetText(GetText("Message", "SEARCH_DEVICE"));
   if (m_Setup.BeforeWork) m_Setup.BeforeWork();
@@ -308,9 +311,8 @@ void CMainDialog::CreateTray() {
   }
   m_TrayShell =
       std::make_unique<CWin32TrayShell>(m_Hwnd, m_MainIconMessage, m_DiskIconMessages, m_TrayIcon);
-  static os::CWin32Clock clock;
   m_Tray = std::make_unique<CTray>(
-      *m_TrayShell, m_Monitor, *m_Setup.Settings, clock, m_MainIconId,
+      *m_TrayShell, m_Monitor, *m_Setup.Settings, m_RealClock, m_MainIconId,
       [this](const std::string& section, const std::string& key) { return GetText(section, key); },
       [](const ATA_SMART_INFO& disk, size_t maxLength) {
         return DriveLetterText(
@@ -825,6 +827,23 @@ bool CMainDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
     case WM_FIRST_POSITION:
       if (m_Tray && StartsMinimized(m_Tray->IsResident(), m_Tray->ResidentMinimize())) {
         ShowWindow(m_Hwnd, SW_MINIMIZE);
+      }
+      *result = 0;
+      return true;
+    case WM_APPLY_SETTINGS:
+      if (m_UiReady) {
+        // Icons appear or go first, then the refresh cycle follows the file.
+        m_Tray->SetStartupFlag(m_Setup.Settings->Get(app::Setting::STARTUP) != 0);
+        m_Tray->RecheckResident();
+        m_Monitor.SetResident(m_Tray->IsResident());
+        RegisterAlarmEventSource(m_Setup.Settings->Get(app::Setting::EVENT_LOG) != 0);
+        if (m_Setup.BeforeWork) m_Setup.BeforeWork();
+        m_Monitor.ApplySettings();
+        if (wp == 1) {
+          InitLanguage();
+          ChangeLang();
+        }
+        m_Tray->UpdateTrayTooltip();
       }
       *result = 0;
       return true;

@@ -23,6 +23,7 @@
 #include "monitor/win32/TrayShell.h"
 #include "monitor/win32/TslInfoDlg.h"
 #include "monitor/win32/Win32TimerHost.h"
+#include "os/win32/Win32Clock.h"
 #include "ui/win32/DialogCx.h"
 #include "ui/win32/SkinControl.h"
 #include "ui/win32/SplashScreenEx.h"
@@ -99,6 +100,9 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   std::array<UINT, MAX_DISK> m_DiskIconMessages{};
   HICON m_TrayIcon = nullptr;
   std::unique_ptr<CWin32TrayShell> m_TrayShell;
+  // The waits between the tray's attempts pass in real time, whatever
+  // machine is shown.
+  os::CWin32Clock m_RealClock;
   std::unique_ptr<CTray> m_Tray;
   // While false, the window is not shown (resident start, hidden).
   bool m_ShowAllowed = false;

@@ -20,9 +20,12 @@
 //                  5 s for one)
 //   trayclick      a left click on the main tray icon, as the shell reports
 //                  it to the program; prints whether the window is visible
+//   taskbarcreated the shell's notice that the taskbar was made again, sent
+//                  to the program as the shell broadcasts it
 //   wait:MS        waits MS milliseconds (a picture is taken meanwhile)
-//   reg:KEY        the values and subkeys under HKEY_CURRENT_USER\KEY, one
-//                  line each: "reg PATH NAME TYPE VALUE"
+//   reg:KEY        the values and subkeys under HKEY_CURRENT_USER\KEY (or
+//                  HKEY_LOCAL_MACHINE for "HKLM\KEY"), one line each:
+//                  "reg PATH NAME TYPE VALUE"
 // Output goes to the file named by --out (first argument).
 #include <windows.h>
 
@@ -391,16 +394,17 @@ void DumpKey(HKEY parent, const std::wstring& path, int depth) {
       DWORD v = 0;
       std::memcpy(&v, data, 4);
       value = std::to_string(v);
-    } else if (type == REG_SZ) {
+    } else if (type == REG_SZ || type == REG_EXPAND_SZ) {
       value =
           Utf8(std::wstring(reinterpret_cast<const wchar_t*>(data), dataSize / sizeof(wchar_t)));
       while (!value.empty() && value.back() == '\0') value.pop_back();
     }
     std::fprintf(g_Out, "reg %s\t%s\t%s\t%s\n", Escaped(Utf8(path)).c_str(),
                  Escaped(Utf8(name)).c_str(),
-                 type == REG_DWORD ? "DWORD"
-                 : type == REG_SZ  ? "SZ"
-                                   : "OTHER",
+                 type == REG_DWORD       ? "DWORD"
+                 : type == REG_EXPAND_SZ ? "EXPAND_SZ"
+                 : type == REG_SZ        ? "SZ"
+                                         : "OTHER",
                  Escaped(value).c_str());
   }
   std::vector<std::wstring> subkeys;
@@ -494,12 +498,19 @@ int wmain(int argc, wchar_t** argv) {
       }
     } else if (verb == "tray") {
       DumpTray();
+    } else if (verb == "taskbarcreated") {
+      PostMessageW(g_Main, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     } else if (verb == "wait") {
       Sleep(static_cast<DWORD>(std::stoi(arg)));
     } else if (verb == "trayclick") {
       TrayClick();
     } else if (verb == "reg") {
-      DumpKey(HKEY_CURRENT_USER, Wide(arg), 0);
+      // "HKLM\\..." reads the local machine's tree instead.
+      if (arg.rfind("HKLM\\", 0) == 0) {
+        DumpKey(HKEY_LOCAL_MACHINE, Wide(arg.substr(5)), 0);
+      } else {
+        DumpKey(HKEY_CURRENT_USER, Wide(arg), 0);
+      }
     } else if (verb == "close") {
       ok = Close();
       g_Main = nullptr;
