@@ -203,6 +203,7 @@ bool CTray::AddMainIcon() {
   look.Image = TrayImage::MAIN;
   if (!AddIcon(m_MainIconId, -1, look, m_TrayTooltip)) return false;
   m_MainIconShown = true;
+  m_ShownMainTip = CutToCharacters(m_TrayTooltip, TRAY_TIP_MAX);
   m_BalloonIconId = m_MainIconId;
   return true;
 }
@@ -218,10 +219,13 @@ bool CTray::AddTemperatureIcon(int32_t disk) {
   if (disk < 0 || disk >= DiskCount() || disk >= MAX_DISK) return false;
   const ATA_SMART_INFO& d = m_Disks.Disks()[disk];
   if (!HasTemperature(d) || IsTemperatureIconShown(disk)) return false;
-  if (!AddIcon(TEMPERATURE_ICON_ID + static_cast<uint32_t>(disk), disk, LookOf(d), TipOf(disk))) {
-    return false;
-  }
-  m_TemperatureIconShown[static_cast<size_t>(disk)] = true;
+  const TrayIconLook look = LookOf(d);
+  const std::string tip = TipOf(disk);
+  if (!AddIcon(TEMPERATURE_ICON_ID + static_cast<uint32_t>(disk), disk, look, tip)) return false;
+  const size_t k = static_cast<size_t>(disk);
+  m_TemperatureIconShown[k] = true;
+  m_ShownLook[k] = look;
+  m_ShownTip[k] = CutToCharacters(tip, TRAY_TIP_MAX);
   return true;
 }
 
@@ -232,8 +236,15 @@ bool CTray::ModifyTemperatureIcon(int32_t disk) {
   if (!HasTemperature(d)) return false;
   const TrayIconLook look = LookOf(d);
   const std::string tip = TipOf(disk);
+  const size_t k = static_cast<size_t>(disk);
+  // What the shell shows already is not sent again: each change is a round
+  // trip to the shell and a new image.
+  if (look == m_ShownLook[k] && tip == m_ShownTip[k]) return true;
   const uint32_t id = TEMPERATURE_ICON_ID + static_cast<uint32_t>(disk);
-  return Retry([&] { return m_Shell.Modify(id, look, tip); });
+  if (!Retry([&] { return m_Shell.Modify(id, look, tip); })) return false;
+  m_ShownLook[k] = look;
+  m_ShownTip[k] = tip;
+  return true;
 }
 
 bool CTray::RemoveTemperatureIcon(int32_t disk) {
@@ -279,9 +290,10 @@ void CTray::UpdateTrayTooltip() {
   if (!m_ResidentMode) return;
   m_TrayTooltip = MainIconTip(m_Disks.Disks(), m_Disks.TemperatureUnit() == 1,
                               [this](int32_t status) { return StatusText(status); });
-  if (m_MainIconShown) {
-    const std::string tip = CutToCharacters(m_TrayTooltip, TRAY_TIP_MAX);
-    Retry([&] { return m_Shell.SetTip(m_MainIconId, tip); });
+  const std::string tip = CutToCharacters(m_TrayTooltip, TRAY_TIP_MAX);
+  if (m_MainIconShown && tip != m_ShownMainTip &&
+      Retry([&] { return m_Shell.SetTip(m_MainIconId, tip); })) {
+    m_ShownMainTip = tip;
   }
   RefreshTemperatureIcons();
 }
@@ -342,7 +354,11 @@ void CTray::OnTaskbarCreated() {
   for (int32_t i = 0; i < MAX_DISK && i < DiskCount(); ++i) {
     if (!IsTemperatureIconShown(i)) continue;
     const ATA_SMART_INFO& d = m_Disks.Disks()[i];
-    if (m_Shell.Modify(TEMPERATURE_ICON_ID + static_cast<uint32_t>(i), LookOf(d), TipOf(i))) {
+    const TrayIconLook look = LookOf(d);
+    const std::string tip = TipOf(i);
+    if (m_Shell.Modify(TEMPERATURE_ICON_ID + static_cast<uint32_t>(i), look, tip)) {
+      m_ShownLook[static_cast<size_t>(i)] = look;
+      m_ShownTip[static_cast<size_t>(i)] = tip;
       continue;
     }
     m_TemperatureIconShown[static_cast<size_t>(i)] = false;

@@ -14,7 +14,8 @@
 // whenever the program is resident with no icon left, the main icon comes
 // back, so a resident program never ends up with a hidden window and
 // nothing to open it with. Temperature icons that are not shown are not
-// modified (each failed modify would block the window for ~300 ms).
+// modified (each failed modify would block the window for ~300 ms), nor are
+// icons whose image and tooltip did not change.
 #pragma once
 
 #include <array>
@@ -223,6 +224,10 @@ class CTray : public IAlarmSink {
   bool m_ResidentMode = false;
   bool m_MainIconShown = false;
   std::array<bool, MAX_DISK> m_TemperatureIconShown{};
+  // What the shell was last given for each icon.
+  std::array<TrayIconLook, MAX_DISK> m_ShownLook{};
+  std::array<std::string, MAX_DISK> m_ShownTip;
+  std::string m_ShownMainTip;
   uint32_t m_BalloonIconId;
   std::string m_TrayTooltip;
   bool m_StartupFlag = false;

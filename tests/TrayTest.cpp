@@ -295,6 +295,10 @@ TEST_F(TrayTest, TooltipsReachTheIcons) {
   Tray().UpdateTrayTooltip();
   EXPECT_EQ(Shell.Icons[MAIN_ID].Tip, "(1) Disk A 465.8 GB [Good] 152 F");
   EXPECT_EQ(Shell.Icons[TEMP_ID].Look, (TrayIconLook{TrayImage::BAD, 152, true}));
+  // A refresh that changed nothing sends nothing to the shell.
+  const int modifies = Shell.Modifies;
+  Tray().UpdateTrayTooltip();
+  EXPECT_EQ(Shell.Modifies, modifies);
   // An unknown temperature leaves the icon as it was.
   Disks.Array[0].Temperature = -127;
   Tray().RefreshTemperatureIcons();
