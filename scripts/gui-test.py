@@ -243,7 +243,9 @@ def tray_run(display, disks):
     # first record raises the alarm.
     folder = stage(tray_settings("1"), {"AlarmTemperature": {keys[0]: "20"}} if keys else None)
     steps = ["start:--machine demo", "tray", "reg:software\\Tessaly\\Vardex",
-             "reg:HKLM\\" + EVENT_SOURCE, "key:F5", "dump", "taskbarcreated", "tray", "close"]
+             "reg:HKLM\\" + EVENT_SOURCE, "key:F5", "dump", "taskbarcreated", "tray",
+             # The tray menu's command that hides the first disk's icon.
+             "cmd:%d" % 0x9200, "tray", "close"]
     blocks, took, raw = run_reader(display, folder, steps)
     check(raw.strip().endswith("done ok"), "resident run ended: " + raw.strip()[-200:])
     trays = blocks_of(blocks, "tray")
@@ -257,6 +259,13 @@ def tray_run(display, disks):
     again = icons(trays[1]["lines"] if len(trays) > 1 else [])
     check(again == first and len(set(again)) == len(again),
           "the same icons after TaskbarCreated: %d, before %d" % (len(again), len(first)))
+    hidden = icons(trays[2]["lines"] if len(trays) > 2 else [])
+    want = [x for x in first if not x.startswith("(1) ")]
+    check(hidden == want, "the menu hid the first disk's icon: %d icons, %d expected" %
+          (len(hidden), len(want)))
+    ini = open(os.path.join(folder, "StavrionGui.ini"), encoding="utf-8", errors="replace").read()
+    check(keys and re.search(r"\[TemperatureIcon\]\s+%s=0" % re.escape(keys[0]), ini) is not None,
+          "the hidden icon is remembered in [TemperatureIcon]")
     tips = [unescape(l[4:]) for l in tray if l.startswith("tip ")]
     for i, disk in enumerate(disks):
         t = re.match(r"^(-?\d+) ", disk.get("Temperature", ""))

@@ -15,7 +15,8 @@
 //   starthidden:ARGS  as start, for a program that starts with its window
 //                  hidden (resident); prints whether the window is visible
 //   tray           the notification area as the shell shows it: one line
-//                  "tip TEXT" per icon tooltip of the shell's process, and
+//                  "tip TEXT" per icon on show (its tooltip, read from the
+//                  tooltip windows of the shell's process), and
 //                  "balloon TITLE\tTEXT" for each balloon shown (waits up to
 //                  5 s for one)
 //   trayclick      a left click on the main tray icon, as the shell reports
@@ -339,6 +340,11 @@ void DumpShellTip(HWND tip, bool* balloonSeen) {
         *balloonSeen = true;
       }
     } else {
+      // The shell keeps the tool of an icon it no longer shows, with an
+      // empty rectangle: only the icons on show count.
+      TTTOOLINFOW back{};
+      ReadProcessMemory(process, remote, &back, sizeof(back), nullptr);
+      if (back.rect.right <= back.rect.left || back.rect.bottom <= back.rect.top) continue;
       std::fprintf(g_Out, "tip %s\n", Escaped(Utf8(text)).c_str());
     }
   }
