@@ -39,7 +39,7 @@ def five_years(folder):
                          timeout=120).stdout
     disk = json.loads(out.decode("utf-8", "replace"))["Disks"][0]
     history = guitest.load_demo_history()
-    path = os.path.join(folder, "Smart", history.folder_name(disk["ModelSerial"]))
+    path = os.path.join(folder, "Smart-", history.folder_name(disk["ModelSerial"]))
     os.makedirs(path, exist_ok=True)
     end = datetime.datetime.now().replace(microsecond=0)
     count = 5 * 365 * 86400 // 150

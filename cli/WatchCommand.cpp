@@ -16,12 +16,9 @@
 #include "cli/MachineOption.h"
 #include "engine/DiskStatus.h"
 #include "monitor/AlarmCommand.h"
-#include "monitor/DiskServices.h"
-#include "monitor/MailAlarmSink.h"
-#include "monitor/MailQueue.h"
+#include "monitor/FrontEndServices.h"
 #include "monitor/MetricsEndpoint.h"
 #include "monitor/Publication.h"
-#include "monitor/SmtpClient.h"
 #include "monitor/StatusService.h"
 #include "monitor/Watch.h"
 #include "monitor/WatchPaths.h"
@@ -139,20 +136,6 @@ class CPrintSink : public monitor::IAlarmSink {
   }
 };
 
-// The status tree and "Exchange.ini": headless there is no graph pane to
-// open, so the file follows the disks at each publication.
-class CWatchPublisher : public monitor::IPublisher {
- public:
-  explicit CWatchPublisher(monitor::CPublisher& publisher) : m_Publisher(publisher) {}
-  void Publish(const CDiskArray& disks) override {
-    m_Publisher.UpdateShareInfo(disks);
-    m_Publisher.WriteExchangeFile(disks);
-  }
-
- private:
-  monitor::CPublisher& m_Publisher;
-};
-
 // The English texts beside the program (alarm lines, history columns); the
 // services fall back to ids and built-in words without them.
 std::string EnglishLanguagePath(os::IFileSystem& files) {
@@ -265,13 +248,6 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
   std::unique_ptr<os::IStopSignal> stop;
   if (!hooks.Wait) stop = os::CreateStopSignal();
 
-  std::unique_ptr<os::IRegistry> registry = os::CreateNativeRegistry(paths.StatusTree);
-  monitor::CPublisher publisher(registry.get(), platform.Files, platform.Clock, paths.Exchange,
-                                os::IsWindowsBuild() ? "\r\n" : "\n");
-  publisher.SetGadget(settings.Get(app::Setting::GADGET) != 0);
-  publisher.SetTemperatureUnit(settings.Get(app::Setting::TEMPERATURE) == 1 ? 1 : 0);
-  CWatchPublisher exchange(publisher);
-
   // The history log and the alarm check, with the English texts.
   app::CLanguageText language;
   if (!language.English().Load(platform.Files, EnglishLanguagePath(platform.Files))) {
@@ -283,11 +259,39 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
   const char sep = platform.Files.Separator();
   std::string historyRoot = paths.HistoryRoot;
   if (historyRoot.empty() || historyRoot.back() != sep) historyRoot += sep;
-  monitor::CDiskServices services(platform.Files, platform.Clock, settings, &language, historyRoot,
-                                  computerName, os::IsWindowsBuild() ? "\r\n" : "\n");
 
-  // Alarms: standard output, the system log, mail, the alarm command, and
-  // the alarm state of the metrics.
+  // The services the window program runs too: history, alarms to the
+  // system log, mail and the alarm command, the status tree and
+  // "Exchange.ini" (headless there is no graph pane to open, so the file
+  // follows the disks at each publication).
+  monitor::FrontEndServicesSetup setup;
+  setup.Platform = &platform;
+  setup.Settings = &settings;
+  setup.Language = &language;
+  setup.HistoryRoot = historyRoot;
+  setup.ExchangePath = paths.Exchange;
+  setup.ComputerName = computerName;
+  setup.Newline = os::IsWindowsBuild() ? "\r\n" : "\n";
+  setup.Registry = os::CreateNativeRegistry(paths.StatusTree);
+  setup.SystemLog = os::CreateSystemLog("stavrion");
+  setup.SystemLogEveryAlarm = true;
+  setup.ExchangeOnPublish = true;
+  setup.AlarmCommand = alarmCommand;
+  setup.AlarmCommandReport = [](const std::string& line) {
+    std::fprintf(stderr, "stavrion watch: %s\n", line.c_str());
+  };
+  setup.MailDone = [](const monitor::SmtpResult& r) {
+    if (r.Ok) {
+      std::printf("stavrion watch: alarm mail sent\n");
+    } else {
+      std::fprintf(stderr, "stavrion watch: alarm mail not sent: %s\n", r.Detail.c_str());
+    }
+    std::fflush(stdout);
+  };
+  monitor::CFrontEndServices services(std::move(setup));
+  monitor::CPublisher& publisher = services.Publisher();
+
+  // Alarms also go to standard output and the alarm state of the metrics.
   // Attribute names in the metrics are the English ones whatever the
   // language: dashboards and alert rules match on them.
   monitor::CMetricsState metrics(STAVRION_VERSION_TEXT,
@@ -296,42 +300,7 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
                                  });
   CPrintSink print;
   services.AddSink(&print);
-  std::unique_ptr<os::ISystemLog> systemLog = os::CreateSystemLog("stavrion");
-  std::unique_ptr<monitor::CSystemLogSink> logSink;
-  if (systemLog) {
-    logSink = std::make_unique<monitor::CSystemLogSink>(*systemLog);
-    services.AddSink(logSink.get());
-  }
-  std::unique_ptr<monitor::CMailQueue> mailQueue;
-  std::unique_ptr<monitor::CMailAlarmSink> mailSink;
-  if (platform.Net != nullptr) {
-    os::INet& net = *platform.Net;
-    os::ITls* tls = platform.Tls;
-    mailQueue = std::make_unique<monitor::CMailQueue>(
-        [&net, tls](const monitor::SmtpServer& server, const monitor::MailMessage& message) {
-          return monitor::CSmtpClient(net, tls).Send(server, message);
-        });
-    mailSink = std::make_unique<monitor::CMailAlarmSink>(
-        settings, platform.Clock, *mailQueue, computerName, [](const monitor::SmtpResult& r) {
-          if (r.Ok) {
-            std::printf("stavrion watch: alarm mail sent\n");
-          } else {
-            std::fprintf(stderr, "stavrion watch: alarm mail not sent: %s\n", r.Detail.c_str());
-          }
-          std::fflush(stdout);
-        });
-    services.AddSink(mailSink.get());
-  }
-  std::unique_ptr<monitor::CAlarmCommandSink> commandSink;
-  if (!alarmCommand.empty()) {
-    commandSink =
-        std::make_unique<monitor::CAlarmCommandSink>(alarmCommand, [](const std::string& line) {
-          std::fprintf(stderr, "stavrion watch: %s\n", line.c_str());
-        });
-    services.AddSink(commandSink.get());
-  }
   services.AddSink(&metrics);
-  services.AddPublisher(&exchange);
 
   monitor::CWatch watch(platform, settings, &services);
   watch.SetOnDiskData([&] { metrics.Update(watch.Monitor()); });

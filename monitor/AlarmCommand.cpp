@@ -76,6 +76,7 @@ void CAlarmCommandSink::OnAlarm(const AlarmEvent& event) {
 
 void CSystemLogSink::OnAlarm(const AlarmEvent& event) {
   if (event.Kind == AlarmKind::OVERVIEW) return;
+  if (!m_EveryAlarm && !event.EventLog) return;
   const std::string text = !event.EventLogText.empty() ? event.EventLogText : event.Line;
   m_Log.Write(os::LogLevel::WARNING, event.Id, text);
 }

@@ -65,16 +65,20 @@ class CAlarmCommandSink : public IAlarmSink {
   std::shared_ptr<std::atomic<int32_t>> m_Running;
 };
 
-// Every alarm of a disk to the system log, the alarm identifier as event id.
+// The alarms of disks to the system log, the alarm identifier as event id.
 // A monitor without a window has no balloon: the system log (the journal
-// under systemd) is where its alarms are always seen.
+// under systemd) is where its alarms are always seen, so it takes every
+// alarm (`everyAlarm`). The window program writes only the alarms of disks
+// whose "AlarmEventLog" is on.
 class CSystemLogSink : public IAlarmSink {
  public:
-  explicit CSystemLogSink(os::ISystemLog& log) : m_Log(log) {}
+  explicit CSystemLogSink(os::ISystemLog& log, bool everyAlarm = true)
+      : m_Log(log), m_EveryAlarm(everyAlarm) {}
   void OnAlarm(const AlarmEvent& event) override;
 
  private:
   os::ISystemLog& m_Log;
+  bool m_EveryAlarm;
 };
 
 }  // namespace monitor

@@ -67,6 +67,24 @@ bool CMonitor::IsAutoRefreshTarget(int32_t index) const {
   return index >= 0 && index < DiskCount() && m_AutoRefreshTarget[static_cast<size_t>(index)];
 }
 
+void CMonitor::SetAutoRefreshTarget(int32_t index, bool on) {
+  if (index < 0 || index >= DiskCount()) return;
+  m_AutoRefreshTarget[static_cast<size_t>(index)] = on;
+  m_Settings.SetDisk(DiskSetting::AUTO_REFRESH_TARGET, m_Ata.vars[index].ModelSerial, on ? 1 : 0);
+}
+
+void CMonitor::SetAlarmTemperature(int32_t index, int32_t celsius) {
+  if (index < 0 || index >= DiskCount()) return;
+  m_Ata.vars[index].AlarmTemperature = celsius;
+  m_Settings.SetDisk(DiskSetting::ALARM_TEMPERATURE, m_Ata.vars[index].ModelSerial, celsius);
+}
+
+void CMonitor::SetAlarmHealthStatus(int32_t index, int32_t percent) {
+  if (index < 0 || index >= DiskCount()) return;
+  m_Ata.vars[index].AlarmHealthStatus = percent;
+  m_Settings.SetDisk(DiskSetting::ALARM_HEALTH_STATUS, m_Ata.vars[index].ModelSerial, percent);
+}
+
 void CMonitor::Notify(uint32_t changes) {
   if (m_Listener != nullptr && changes != 0) m_Listener->OnMonitorChanged(changes);
 }

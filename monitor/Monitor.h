@@ -22,6 +22,7 @@
 #include "engine/AtaSmart.h"
 #include "monitor/MonitorServices.h"
 #include "monitor/TimerHost.h"
+#include "monitor/Tray.h"
 #include "os/Platform.h"
 
 namespace monitor {
@@ -75,7 +76,7 @@ enum class ExitRefusal : uint8_t {
   PERFORMANCE,  // a performance measurement runs: tell the user to stop it first
 };
 
-class CMonitor {
+class CMonitor : public ITrayDisks {
  public:
   // `platform`, `settings`, `timers`, `listener` and `services` must outlive
   // the monitor. `listener` and `services` may be null (nothing is told;
@@ -88,19 +89,24 @@ class CMonitor {
   // ---- the disks ----
   CAtaSmart& Ata() { return m_Ata; }
   const CAtaSmart& Ata() const { return m_Ata; }
-  const CDiskArray& Disks() const { return m_Ata.vars; }
+  const CDiskArray& Disks() const override { return m_Ata.vars; }
   int32_t DiskCount() const { return m_Ata.vars.GetCount(); }
   // The selected disk's index; it may lie beyond the list when a rescan
   // found no disk (check DiskCount).
   int32_t SelectedDisk() const { return m_SelectedDisk; }
   // Page of the disk buttons that holds the selected disk.
   int32_t DrivePage() const { return m_DrivePage; }
-  bool IsAutoRefreshTarget(int32_t index) const;
+  bool IsAutoRefreshTarget(int32_t index) const override;
+  // The tray menu's per-disk settings: each is applied and written to the
+  // disk's section of the settings file.
+  void SetAutoRefreshTarget(int32_t index, bool on) override;
+  void SetAlarmTemperature(int32_t index, int32_t celsius) override;
+  void SetAlarmHealthStatus(int32_t index, int32_t percent) override;
   // True while the power-on unit measurement is pending (the panel adds a
   // line saying so).
   bool IsMeasuringPowerOnUnit() const { return m_MeasuringPowerOnUnit; }
   // "Temperature" as applied: 0 Celsius, 1 Fahrenheit.
-  int32_t TemperatureUnit() const { return m_TemperatureUnit; }
+  int32_t TemperatureUnit() const override { return m_TemperatureUnit; }
   bool IsResident() const { return m_ResidentMode; }
   void SetResident(bool resident) { m_ResidentMode = resident; }
 

@@ -10,7 +10,10 @@ and its rows; the graph pane on a year of history written for the demo
 machine (scripts/demo-history.py): the latest readings, the reduction to at
 most 1000 points, the live view, the item coming back after it; Escape in
 the panes and leaving the program; German and Japanese texts; 150 % and
-200 % zoom without overlapping controls.
+200 % zoom without overlapping controls; in resident mode the
+notification-area icons with their tooltips as the shell shows them, an
+alarm's balloon, the status registry tree, the history files a refresh
+writes, and a start hidden until the main icon is clicked.
 
     scripts/gui-test.py [BUILD_DIR]        (default build/windows)
 
@@ -132,14 +135,17 @@ class Display:
         self.proc.wait()
 
 
-def stage(settings):
+def stage(settings, sections=None):
     """A folder of its own with the program, the reader and the resources, and
-    a settings file written before start."""
+    a settings file written before start (section "Setting" and, per-disk
+    settings, any other `sections`)."""
     folder = tempfile.mkdtemp(prefix="stavrion-gui-")
     for exe in ["StavrionGui.exe", "GuiReader.exe", "stavrion.exe"]:
         os.symlink(os.path.join(BUILD, exe), os.path.join(folder, exe))
     shutil.copytree(os.path.join(BUILD, "TslResource"), os.path.join(folder, "TslResource"))
     lines = ["[Setting]"] + ["%s=%s" % kv for kv in settings.items()]
+    for name, values in (sections or {}).items():
+        lines += ["[%s]" % name] + ["%s=%s" % kv for kv in values.items()]
     with open(os.path.join(folder, "StavrionGui.ini"), "w") as f:
         f.write("\r\n".join(lines) + "\r\n")
     return folder
@@ -215,15 +221,160 @@ def load_demo_history():
 
 def stage_history(folder):
     """A year of history for the demo machine's disks in the folder where the
-    program looks for it ("Smart" beside it), ending now. Returns the report
+    program keeps it ("Smart-" beside it), ending now. Returns the report
     and what each disk's files end with."""
     out = subprocess.run(["wine", os.path.join(folder, "stavrion.exe"), "report", "--machine",
                           "demo", "--json"], env=wine_env(), stdout=subprocess.PIPE,
                          timeout=120).stdout
     report = json.loads(out.decode("utf-8", "replace"))
     end = datetime.datetime.now().replace(microsecond=0)
-    written = load_demo_history().write(os.path.join(folder, "Smart"), report, end, "\r\n")
+    written = load_demo_history().write(os.path.join(folder, "Smart-"), report, end, "\r\n")
     return report, written
+
+
+def model_serials(folder):
+    """Each demo disk's ModelSerial (its key in the per-disk settings)."""
+    out = subprocess.run(["wine", os.path.join(folder, "stavrion.exe"), "report", "--machine",
+                          "demo", "--json"], env=wine_env(), stdout=subprocess.PIPE, timeout=120).stdout
+    found = []
+
+    def walk(node):
+        if isinstance(node, dict):
+            if "ModelSerial" in node:
+                found.append(node["ModelSerial"])
+            for v in node.values():
+                walk(v)
+        elif isinstance(node, list):
+            for v in node:
+                walk(v)
+    walk(json.loads(out.decode("utf-8", "replace")))
+    return found
+
+
+EVENT_SOURCE = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Vardex"
+
+
+def tray_settings(resident_minimize, event_log="1"):
+    return {"Language": "English", "ZoomType": "100", "Resident": "1",
+            "ResidentMinimize": resident_minimize, "Gadget": "1", "SmartLog": "1",
+            "EventLog": event_log}
+
+
+def tray_run(display, disks):
+    """Resident on the demo machine: the icons and tooltips as the shell shows
+    them, a temperature alarm's balloon, the registry tree, the history."""
+    folder = stage(tray_settings("1"))
+    keys = model_serials(folder)
+    check(len(keys) == len(disks), "a ModelSerial per disk (%d of %d)" % (len(keys), len(disks)))
+    # The first disk's upper temperature limit below its temperature: its
+    # first record raises the alarm.
+    folder = stage(tray_settings("1"), {"AlarmTemperature": {keys[0]: "20"}} if keys else None)
+    steps = ["start:--machine demo", "tray", "reg:software\\Tessaly\\Vardex",
+             "reg:HKLM\\" + EVENT_SOURCE, "key:F5", "dump", "taskbarcreated", "tray",
+             # The tray menu's command that hides the first disk's icon.
+             "cmd:%d" % 0x9200, "tray", "close"]
+    blocks, took, raw = run_reader(display, folder, steps)
+    check(raw.strip().endswith("done ok"), "resident run ended: " + raw.strip()[-200:])
+    trays = blocks_of(blocks, "tray")
+    tray = trays[0]["lines"] if trays else []
+    # After a TaskbarCreated notice the same icons, none twice.
+    # (figures aside: the refresh between may read other temperatures).
+    def icons(lines):
+        return sorted(re.sub(r"-?\d+( \u00b0)?C", "T", unescape(l[4:]).split("\r\n")[0])
+                      for l in lines if l.startswith("tip "))
+    first = icons(tray)
+    again = icons(trays[1]["lines"] if len(trays) > 1 else [])
+    check(again == first and len(set(again)) == len(again),
+          "the same icons after TaskbarCreated: %d, before %d" % (len(again), len(first)))
+    hidden = icons(trays[2]["lines"] if len(trays) > 2 else [])
+    want = [x for x in first if not x.startswith("(1) ")]
+    check(hidden == want, "the menu hid the first disk's icon: %d icons, %d expected" %
+          (len(hidden), len(want)))
+    ini = open(os.path.join(folder, "StavrionGui.ini"), encoding="utf-8", errors="replace").read()
+    check(keys and re.search(r"\[TemperatureIcon\]\s+%s=0" % re.escape(keys[0]), ini) is not None,
+          "the hidden icon is remembered in [TemperatureIcon]")
+    tips = [unescape(l[4:]) for l in tray if l.startswith("tip ")]
+    for i, disk in enumerate(disks):
+        t = re.match(r"^(-?\d+) ", disk.get("Temperature", ""))
+        if not t:
+            continue
+        want = "(%d) %s [" % (i + 1, disk["Model"])
+        mine = [x for x in tips if x.startswith(want)]
+        check(len(mine) == 1, "one temperature icon for disk %d: %r" % (i + 1, mine))
+        if mine:
+            check(" %s \u00b0C" % t.group(1) in mine[0].split("\r\n")[0],
+                  "disk %d icon shows %s °C: %r" % (i + 1, t.group(1), mine[0]))
+    # The main icon: every disk in one of the three forms, 127 characters at most.
+    main = [x for x in tips if x.startswith("(1)") and "(2)" in x]
+    check(len(main) == 1, "the main icon's tooltip lists the disks: %r" % main)
+    if main:
+        check(len(main[0]) <= 127, "main tooltip fits 127 characters (%d)" % len(main[0]))
+    balloons = [l for l in tray if l.startswith("balloon ") and l != "balloon none"]
+    check(bool(balloons), "a balloon is shown: %r" % tray[-3:])
+    if balloons and disks:
+        title, _, text = unescape(balloons[0][8:]).partition("\t")
+        # Wine's tooltip does not answer TTM_GETTITLE: the title reads empty there.
+        check(title in ("", "Health status alarm", "Temperature"), "balloon title %r" % title)
+        check(disks[0]["Model"] in text, "balloon names the disk: %r" % text)
+    reg = [l for b in blocks_of(blocks, "reg:software\\Tessaly\\Vardex") for l in b["lines"]]
+    values = {}
+    for l in reg:
+        if l.startswith("reg ") and "\t" in l:
+            path, name, kind, value = l[4:].split("\t")
+            values[(path.split("\\")[-1], name)] = (kind, value)
+    check(values.get(("Vardex", "Version")) == ("DWORD", "1"), "registry Version: %r" % reg[:3])
+    check(values.get(("Vardex", "DiskCount")) == ("DWORD", str(len(disks))), "registry DiskCount")
+    check(values.get(("Vardex", "LastUpdate"), ("",))[0] == "DWORD", "registry LastUpdate")
+    for i, key in enumerate(keys):
+        check(values.get(("Vardex", "Disk%d" % i)) == ("SZ", key), "registry Disk%d" % i)
+        sub = lambda name: values.get((key, name), (None, None))
+        check(sub("Model") == ("SZ", disks[i]["Model"]), "registry %s Model" % key)
+        check(sub("DiskStatus")[0] == "DWORD" and sub("DriveLetter")[0] == "SZ" and
+              sub("DiskSize")[0] == "SZ" and sub("TemperatureClass")[1] in
+              ("temperatureGood", "temperatureCaution", "temperatureBad", "temperatureUnknown"),
+              "registry subkey of %s: %r" % (key, [k for k in values if k[0] == key]))
+        t = sub("Temperature")[1] or ""
+        check(t.endswith("\u00b0C"), "registry %s Temperature %r" % (key, t))
+    # "EventLog" on: the alarms' event source names the program.
+    source = [l.split("\t") for b in blocks_of(blocks, "reg:HKLM\\" + EVENT_SOURCE)
+              for l in b["lines"] if "\t" in l]
+    source = {f[1]: (f[2], f[3]) for f in source if len(f) == 4}
+    check(source.get("TypesSupported") == ("DWORD", "7"), "event source types: %r" % (source,))
+    check(source.get("EventMessageFile", ("", ""))[0] == "EXPAND_SZ" and
+          source["EventMessageFile"][1].endswith("StavrionGui.exe"),
+          "event source message file: %r" % (source.get("EventMessageFile"),))
+    # The history of every disk, written at start and after F5.
+    # "Smart-" and the network adapter's address beside the program.
+    roots = [d for d in os.listdir(folder) if d.startswith("Smart-")]
+    check(len(roots) == 1, "one history root: %r" % roots)
+    smart = os.path.join(folder, roots[0] if roots else "Smart-")
+    written = [d for d in (os.listdir(smart) if os.path.isdir(smart) else [])
+               if os.path.isdir(os.path.join(smart, d)) and os.listdir(os.path.join(smart, d))]
+    check(len(written) == len(disks), "history folders with files: %d of %d (%r)" %
+          (len(written), len(disks), written[:3]))
+    if keys and keys[0] in written:
+        check(os.path.exists(os.path.join(smart, keys[0], "Smart.ini")), "Smart.ini of disk 1")
+        check(os.path.exists(os.path.join(smart, keys[0], "Temperature.csv")),
+              "temperature history of disk 1: %r" % os.listdir(os.path.join(smart, keys[0])))
+    # The tree goes with the program.
+    gone = subprocess.run(["wine", "reg", "query", "HKCU\\software\\Tessaly\\Vardex"],
+                          env=wine_env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    check(gone.returncode != 0, "the registry tree is deleted at exit")
+    print("resident run: %.1f s, %d icon tooltips" % (took, len(tips)))
+
+    # Resident without "ResidentMinimize": hidden until the main icon is clicked.
+    folder = stage(tray_settings("0", event_log="0"))
+    blocks, took, raw = run_reader(display, folder, ["starthidden:--machine demo", "trayclick",
+                                                     "trayclick", "close"])
+    gone = subprocess.run(["wine", "reg", "query", "HKLM\\" + EVENT_SOURCE], env=wine_env(),
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    check(gone.returncode != 0, "\"EventLog\" off removes the event source")
+    visible = [l for b in blocks for l in b["lines"] if l.startswith("visible ")]
+    check(visible == ["visible 0", "visible 1", "visible 0"],
+          "hidden start, shown and hidden by the main icon: %r" % visible)
+    check(any(l == "exit 0" for b in blocks_of(blocks, "close") for l in b["lines"]),
+          "a resident program ends on a close request from outside")
+    print("hidden resident run: %.1f s" % took)
 
 
 def blocks_of(blocks, step):
@@ -411,6 +562,7 @@ def main():
             first = dumps[0]
             check(text_of(first, IDC["VERSION"]) == "ver 4.0.2", "version text")
             check("not yet" in (text_of(first, IDC["NOT_YET"]) or ""), "the visible 'not yet'")
+            check("tray" not in (text_of(first, IDC["NOT_YET"]) or ""), "tray and services are there")
             labels = [text_of(first, IDC["FIELD_LABEL"] + i) for i in range(len(FIELDS))]
             check(labels[:3] == ["Model", "Firmware", "Serial Number"], "English labels %r" % labels)
             for i, disk in enumerate(disks):
@@ -463,6 +615,8 @@ def main():
                 check(len(head) == 7 and head[2] == {"German": "Attributname", "Japanese": "属性名"}[language],
                       "%s list headings %r" % (language, head))
             print("%s run: %.1f s" % (language, took))
+
+        tray_run(display, disks)
 
         # Zoom through the settings file and through the DPI.
         for zoom, dpi in [("100", 96), ("150", 96), ("200", 96), ("0", 144)]:

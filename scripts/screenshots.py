@@ -7,17 +7,26 @@ the panel in German and in Japanese, and the panel at 150 % zoom, all on the
 demo machine. The program draws each picture itself (--screenshot), under Wine on
 a virtual X display, with the Wine prefix of scripts/gui-test.py.
 
+tray.png shows what the shell draws, not the program: the notification area
+of the Wine desktop with the resident program's icons and the balloon of a
+temperature alarm. It is taken from the virtual display with ImageMagick's
+`import` while the balloon is shown.
+
     scripts/screenshots.py [BUILD_DIR]      (default build/windows)
 """
 import importlib.util
 import os
 import subprocess
 import sys
+import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 module_spec = importlib.util.spec_from_file_location("guitest", os.path.join(ROOT, "scripts/gui-test.py"))
 guitest = importlib.util.module_from_spec(module_spec)
 module_spec.loader.exec_module(guitest)
+
+# The lower right corner of the desktop: the tray and a balloon above it.
+CROP = ["-crop", "620x150+1282+1112", "+repage"]
 
 SHOTS = [
     ("main.png", {"Language": "English", "ZoomType": "100"}, []),
@@ -28,6 +37,35 @@ SHOTS = [
     ("japanese.png", {"Language": "Japanese", "ZoomType": "100"}, []),
     ("zoom150.png", {"Language": "English", "ZoomType": "150"}, []),
 ]
+
+
+def tray_shot(display, target):
+    """The notification area with an alarm's balloon, from the screen."""
+    folder = guitest.stage(guitest.tray_settings("1"))
+    keys = guitest.model_serials(folder)
+    folder = guitest.stage(guitest.tray_settings("1"), {"AlarmTemperature": {keys[0]: "20"}})
+    out = os.path.join(folder, "reader.txt")
+    cmd = ["wine", "explorer", "/desktop=stavrion,1900x1260",
+           "Z:" + os.path.join(folder, "GuiReader.exe").replace("/", "\\"),
+           "--out", "Z:" + out.replace("/", "\\"), "start:--machine demo", "tray", "wait:4000",
+           "close"]
+    reader = subprocess.Popen(cmd, env=guitest.wine_env(display.name), stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+    shot = False
+    deadline = time.time() + 90
+    while time.time() < deadline and reader.poll() is None:
+        text = open(out, encoding="utf-8", errors="replace").read() if os.path.exists(out) else ""
+        if "\nballoon " in text:
+            if "balloon none" not in text:
+                time.sleep(0.5)
+                # The desktop's lower right corner: the tray and the balloon above it.
+                shot = subprocess.run(["import", "-display", display.name, "-window", "root",
+                                       *CROP, target],
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+            break
+        time.sleep(0.2)
+    reader.wait(timeout=120)
+    return shot and os.path.exists(target)
 
 
 def main():
@@ -57,6 +95,10 @@ def main():
             ok = os.path.exists(target) and os.path.getsize(target) > 0
             print("%s %s" % (name, "written" if ok else "MISSING"))
             failed += 0 if ok else 1
+        target = os.path.join(out_dir, "tray.png")
+        ok = tray_shot(display, target)
+        print("tray.png %s" % ("written" if ok else "MISSING"))
+        failed += 0 if ok else 1
     return 1 if failed else 0
 
 

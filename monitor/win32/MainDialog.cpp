@@ -10,6 +10,9 @@
 
 #include "app/LanguageChoice.h"
 #include "base/DebugLog.h"
+#include "monitor/HistoryLog.h"
+#include "monitor/win32/EventSource.h"
+#include "os/Net.h"
 #include "os/win32/WinText.h"
 #include "resources/resource.h"
 #include "ui/win32/Gdiplus.h"
@@ -115,16 +118,66 @@ int StatusImageOf(const std::string& image) {
 
 }  // namespace
 
+// Messages of the window's own.
+constexpr UINT WM_MAIL_RESULT = WM_APP + 4;
+constexpr UINT WM_FIRST_POSITION = WM_APP + 3;
+// The settings pane wrote the settings file (wParam 1: the language changed).
+constexpr UINT WM_APPLY_SETTINGS = WM_USER + 106;
+
 CMainDialog::CMainDialog(const MainDialogSetup& setup)
-    : m_Setup(setup), m_Monitor(*setup.Platform, *setup.Settings, m_Timers, this, nullptr) {
+    : m_Setup(setup),
+      m_Services(MakeServices()),
+      m_Monitor(*setup.Platform, *setup.Settings, m_Timers, this, m_Services.get()),
+      m_Sound(*setup.Settings, setup.OpusDecoderPath) {
+  m_Services->AddSink(&m_Sound);
   m_BackgroundColor = BACKGROUND;
   m_SkinFolder = setup.CustomizationFolder;
   SetTextLookup([this](const std::string& s, const std::string& k) { return GetText(s, k); });
 }
 
+// The history the window writes and the graph pane reads. The network
+// adapter's address is not part of the name yet.
+std::string CMainDialog::HistoryRoot() const {
+  return CHistoryLog::HistoryRoot(m_Setup.SmartFolder, std::nullopt, '\\');
+}
+
+std::unique_ptr<CFrontEndServices> CMainDialog::MakeServices() {
+  const os::Platform& platform = *m_Setup.Platform;
+  FrontEndServicesSetup s;
+  s.Platform = m_Setup.Platform;
+  s.Settings = m_Setup.Settings;
+  s.Language = &m_Language;
+  s.HistoryRoot = HistoryRoot();
+  s.ExchangePath = s.HistoryRoot + "Exchange.ini";
+  std::string root = s.HistoryRoot;
+  if (!root.empty()) root.pop_back();
+  if (!root.empty() && !platform.Files.Exists(root) && !platform.Files.CreateDirectories(root)) {
+    base::DebugLogF("History folder %s: %s", root.c_str(), platform.Files.LastErrorText().c_str());
+  }
+  s.ComputerName = platform.Net != nullptr ? platform.Net->LocalHostName() : "";
+  s.Newline = "\r\n";
+  s.Registry = os::CreateNativeRegistry("");
+  s.SystemLog = os::CreateSystemLog("Vardex");
+  // The event log takes the alarms of the disks that ask for it; the
+  // exchange file is written when the graph pane opens.
+  s.SystemLogEveryAlarm = false;
+  s.ExchangeOnPublish = false;
+  // On the mail queue's thread: only a message crosses to the window.
+  s.MailDone = [this](const SmtpResult& r) {
+    if (m_Hwnd != nullptr) PostMessageW(m_Hwnd, WM_MAIL_RESULT, r.Ok ? 1 : 0, 0);
+  };
+  return std::make_unique<CFrontEndServices>(std::move(s));
+}
+
 CMainDialog::~CMainDialog() {
   m_TslInfo.reset();
   m_Graph.reset();
+  // The queue may still report a mail: nothing is posted to a window that
+  // is gone.
+  m_Hwnd = nullptr;
+  m_Tray.reset();
+  m_TrayShell.reset();
+  if (m_TrayIcon != nullptr) DestroyIcon(m_TrayIcon);
   if (m_IconLarge != nullptr) DestroyIcon(m_IconLarge);
   if (m_IconSmall != nullptr) DestroyIcon(m_IconSmall);
 }
@@ -192,7 +245,10 @@ BOOL CMainDialog::OnInitDialog() {
   CreateControls();
   RelayoutDialog();
 
+  RegisterAlarmEventSource(m_Setup.Settings->Get(app::Setting::EVENT_LOG) != 0);
+  CreateTray();
   m_Splash.SetText(GetText("Message", "SEARCH_DEVICE"));
+  if (m_Setup.BeforeWork) m_Setup.BeforeWork();
   base::DebugLog("InitAta");
   const int64_t monitorStart = Now();
   m_Monitor.InitAta();
@@ -208,7 +264,7 @@ BOOL CMainDialog::OnInitDialog() {
                   MB_OK | MB_ICONERROR | MB_SYSTEMMODAL);
     }
     m_Splash.Hide();
-    EndModal(0);
+    Leave(0);
     return TRUE;
   }
   m_Setup.Settings->SetText(app::Setting::EXEC_FAILED, "1");
@@ -216,6 +272,16 @@ BOOL CMainDialog::OnInitDialog() {
   ChangeLang();
   m_MonitorMs += MsSince(startStart);
   m_UiReady = true;
+  m_Tray->UpdateTrayTooltip();
+  // Resident: the overview of temperatures out of their limits, and the
+  // window stays hidden until it is opened from the tray (unless it starts
+  // minimized).
+  m_ShowAllowed = true;
+  if (m_Tray->IsResident()) {
+    base::DebugLog("AlarmOverheat()");
+    m_Monitor.AlarmOverheat();
+    if (StartsHidden(true, m_Tray->ResidentMinimize())) m_ShowAllowed = false;
+  }
   m_Setup.Settings->SetText(app::Setting::EXEC_FAILED, "0");
 
   // Centre on the screen's work area.
@@ -235,7 +301,131 @@ BOOL CMainDialog::OnInitDialog() {
   }
   if (!m_Setup.Screenshot.empty()) PostMessageW(m_Hwnd, WM_APP + 1, 0, 0);
   if (!m_Setup.Bench.empty()) PostMessageW(m_Hwnd, WM_APP + 2, 0, 0);
+  PostMessageW(m_Hwnd, WM_FIRST_POSITION, 0, 0);
   return TRUE;
+}
+
+void CMainDialog::CreateTray() {
+  m_MainIconMessage = RegisterWindowMessageW(L"Stavrion");
+  m_MainIconId = RegisterWindowMessageW(L"StavrionIcon");
+  m_TaskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+  for (size_t i = 0; i < m_DiskIconMessages.size(); ++i) {
+    m_DiskIconMessages[i] = RegisterWindowMessageW((L"TempIcon" + std::to_wstring(i)).c_str());
+  }
+  // The main icon's image: the customization folder's, else our own.
+  const int size = GetSystemMetrics(SM_CXSMICON);
+  m_TrayIcon = static_cast<HICON>(
+      LoadImageW(nullptr, (m_Setup.CustomizationFolder + L"Stavrion16.ico").c_str(), IMAGE_ICON,
+                 size, size, LR_LOADFROMFILE));
+  if (m_TrayIcon == nullptr) {
+    m_TrayIcon = static_cast<HICON>(LoadImageW(
+        GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, size, size, 0));
+  }
+  m_TrayShell =
+      std::make_unique<CWin32TrayShell>(m_Hwnd, m_MainIconMessage, m_DiskIconMessages, m_TrayIcon);
+  m_Tray = std::make_unique<CTray>(
+      *m_TrayShell, m_Monitor, *m_Setup.Settings, m_RealClock, m_MainIconId,
+      [this](const std::string& section, const std::string& key) { return GetText(section, key); },
+      [](const ATA_SMART_INFO& disk, size_t maxLength) {
+        return DriveLetterText(
+            disk, [](char) { return std::optional<VolumeSpace>(); }, maxLength);
+      });
+  m_Services->AddSink(m_Tray.get());
+}
+
+void CMainDialog::CheckResident() {
+  if (!m_Tray) return;
+  m_Tray->CheckResident();
+  m_Monitor.SetResident(m_Tray->IsResident());
+}
+
+void CMainDialog::ApplyWindowAction(WindowAction action) {
+  switch (action) {
+    case WindowAction::RESTORE:
+      m_ShowAllowed = true;
+      ShowWindow(m_Hwnd, SW_RESTORE);
+      SetForegroundWindow(m_Hwnd);
+      break;
+    case WindowAction::MINIMIZE:
+      m_ShowAllowed = true;
+      ShowWindow(m_Hwnd, SW_MINIMIZE);
+      break;
+    case WindowAction::HIDE:
+      ShowWindow(m_Hwnd, SW_HIDE);
+      break;
+    case WindowAction::EXIT:
+      TryExit();
+      break;
+    case WindowAction::NONE:
+      break;
+  }
+}
+
+void CMainDialog::ShowTrayMenu() {
+  HMENU popup = CreatePopupMenu();
+  auto append = [](HMENU menu, const TrayMenuItem& item) {
+    if (item.Separator) {
+      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+      return;
+    }
+    const std::wstring text = os::Utf8ToWide(item.Text);
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_STRING | MIIM_ID;
+    info.fType = MFT_STRING | MFT_RADIOCHECK;
+    info.fState = (item.Checked ? MFS_CHECKED : 0u) | (item.Grayed ? MFS_GRAYED : 0u);
+    info.wID = item.Command;
+    info.dwTypeData = const_cast<wchar_t*>(text.c_str());
+    InsertMenuItemW(menu, static_cast<UINT>(GetMenuItemCount(menu)), TRUE, &info);
+  };
+  for (const TrayMenuItem& item : m_Tray->BuildMenu()) {
+    if (item.Submenu.empty()) {
+      append(popup, item);
+      continue;
+    }
+    HMENU sub = CreatePopupMenu();
+    for (const TrayMenuItem& s : item.Submenu) append(sub, s);
+    AppendMenuW(popup, MF_POPUP, reinterpret_cast<UINT_PTR>(sub),
+                os::Utf8ToWide(item.Text).c_str());
+  }
+  SetForegroundWindow(m_Hwnd);
+  POINT at{};
+  GetCursorPos(&at);
+  TrackPopupMenu(popup, TPM_RIGHTALIGN | TPM_BOTTOMALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, m_Hwnd,
+                 nullptr);
+  PostMessageW(m_Hwnd, WM_NULL, 0, 0);
+  DestroyMenu(popup);
+}
+
+bool CMainDialog::OnTrayMessage(UINT msg, WPARAM /*wp*/, LPARAM lp) {
+  if (!m_Tray || msg < 0xC000) return false;
+  if (msg == m_TaskbarCreated) {
+    m_Tray->OnTaskbarCreated();
+    return true;
+  }
+  const UINT mouse = LOWORD(lp);
+  if (msg == m_MainIconMessage) {
+    if (mouse == WM_LBUTTONDOWN) {
+      m_ShowAllowed = true;
+      ApplyWindowAction(MainIconClickAction(
+          m_Tray->ResidentMinimize(), IsWindowVisible(m_Hwnd) != FALSE, IsIconic(m_Hwnd) != FALSE));
+      SetForegroundWindow(m_Hwnd);
+    } else if (mouse == WM_RBUTTONDOWN) {
+      ShowTrayMenu();
+    }
+    return true;
+  }
+  for (size_t j = 0; j < m_DiskIconMessages.size(); ++j) {
+    if (msg != m_DiskIconMessages[j]) continue;
+    if (mouse == WM_LBUTTONDOWN) {
+      m_Monitor.SelectDrive(static_cast<int32_t>(j));
+      ApplyWindowAction(WindowAction::RESTORE);
+    } else if (mouse == WM_RBUTTONDOWN) {
+      ShowTrayMenu();
+    }
+    return true;
+  }
+  return false;
 }
 
 void CMainDialog::CreateControls() {
@@ -462,7 +652,7 @@ void CMainDialog::ShowView(int view) {
   if (view == 6) {
     if (!m_Graph) {
       m_Graph = std::make_unique<CGraphDlg>(
-          m_Monitor, *m_Setup.Settings, m_Setup.Platform->Files, m_Setup.HistoryRoot,
+          m_Monitor, *m_Setup.Settings, m_Setup.Platform->Files, HistoryRoot(),
           [this](const std::string& s, const std::string& k) { return GetText(s, k); });
       if (!m_Graph->Create(m_Hwnd, m_Zoom, m_FontFace)) m_Graph.reset();
     } else {
@@ -494,6 +684,10 @@ void CMainDialog::ShowView(int view) {
 
 void CMainDialog::OnMonitorChanged(uint32_t changes) {
   if (!m_UiReady) return;
+  if (m_Tray) {
+    if (changes & CHANGE_DISK_LIST) m_Tray->OnDiskListChanged();
+    if (changes & (CHANGE_TRAY | CHANGE_DISK_LIST)) m_Tray->UpdateTrayTooltip();
+  }
   if (changes & (CHANGE_PANEL | CHANGE_POWER_ON_TEXT | CHANGE_SELECTION)) RenderPanel();
   if (changes & (CHANGE_DRIVE_BUTTONS | CHANGE_SELECTION | CHANGE_DISK_LIST)) RenderButtons();
   if (m_TslInfo) {
@@ -530,11 +724,18 @@ void CMainDialog::OnCommand(int id, int /*code*/, HWND /*control*/) {
   switch (id) {
     case IDC_REFRESH:
     case ID_REFRESH:
+      if (m_Setup.BeforeWork) m_Setup.BeforeWork();
       if (m_UiReady) m_Monitor.Refresh(true);
       break;
     case IDC_RESCAN:
     case ID_RESCAN:
+      if (m_Setup.BeforeWork) m_Setup.BeforeWork();
       if (m_UiReady) m_Monitor.Rescan();
+      break;
+    case ID_GRAPH:
+      // The graph pane reads which disks exist from "Exchange.ini"; the
+      // pane itself is not there yet.
+      if (m_UiReady) m_Services->WriteExchangeFile(m_Monitor.Disks());
       break;
     case IDC_SMART_VIEW:
       if (m_UiReady) ShowView(m_View == 5 ? 1 : 5);
@@ -557,6 +758,9 @@ void CMainDialog::OnCommand(int id, int /*code*/, HWND /*control*/) {
     default:
       if (id >= IDC_DISK_FIRST && id < IDC_DISK_FIRST + 8) {
         m_Monitor.SelectDriveButton(id - IDC_DISK_FIRST);
+      } else if (m_Tray && id >= static_cast<int>(TRAY_EXIT)) {
+        bool alarmsChanged = false;
+        ApplyWindowAction(m_Tray->OnMenuCommand(static_cast<uint32_t>(id), &alarmsChanged));
       }
       break;
   }
@@ -575,7 +779,7 @@ void CMainDialog::TryExit() {
         m_Graph->Destroy();
         m_Graph.reset();
       }
-      EndModal(IDOK);
+      Leave(IDOK);
       break;
     case ExitRefusal::PERFORMANCE:
       MessageBoxW(m_Hwnd, L"Please stop performance function before exit.", L"Vardex",
@@ -586,10 +790,23 @@ void CMainDialog::TryExit() {
   }
 }
 
+void CMainDialog::Leave(INT_PTR result) {
+  // The icons and the status tree go with the program.
+  if (m_Tray) m_Tray->RemoveAllTrayIcons();
+  m_Services->Close();
+  m_Sound.StopMp3();
+  EndModal(result);
+}
+
 void CMainDialog::OnCancel() {
-  // Escape in a pane goes back to the panel; elsewhere it leaves.
+  // Escape in a pane goes back to the panel; elsewhere it leaves, or in
+  // resident mode hides (or minimizes) the window.
   if (m_View == 5 || m_View == 6) {
     ShowView(1);
+    return;
+  }
+  if (m_Tray && m_Tray->IsResident()) {
+    ApplyWindowAction(ResidentCloseAction(m_Tray->ResidentMinimize()));
     return;
   }
   TryExit();
@@ -618,7 +835,7 @@ void CMainDialog::TakeScreenshot() {
   DeleteDC(dc);
   ReleaseDC(m_Hwnd, window);
   m_Monitor.CanExit();
-  EndModal(saved ? IDOK : IDABORT);
+  Leave(saved ? IDOK : IDABORT);
 }
 
 void CMainDialog::RunBench() {
@@ -674,11 +891,50 @@ void CMainDialog::RunBench() {
     std::fclose(out);
   }
   m_Monitor.CanExit();
-  EndModal(IDOK);
+  Leave(IDOK);
 }
 
-bool CMainDialog::OnMessage(UINT msg, WPARAM wp, LPARAM /*lp*/, INT_PTR* result) {
+bool CMainDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
+  if (OnTrayMessage(msg, wp, lp)) {
+    *result = 0;
+    return true;
+  }
   switch (msg) {
+    case WM_WINDOWPOSCHANGING:
+      // A resident start keeps the window hidden until the tray opens it.
+      if (!m_ShowAllowed)
+        reinterpret_cast<WINDOWPOS*>(lp)->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
+      return false;
+    case WM_FIRST_POSITION:
+      if (m_Tray && StartsMinimized(m_Tray->IsResident(), m_Tray->ResidentMinimize())) {
+        ShowWindow(m_Hwnd, SW_MINIMIZE);
+      }
+      *result = 0;
+      return true;
+    case WM_APPLY_SETTINGS:
+      if (m_UiReady) {
+        // Icons appear or go first, then the refresh cycle follows the file.
+        m_Tray->SetStartupFlag(m_Setup.Settings->Get(app::Setting::STARTUP) != 0);
+        m_Tray->RecheckResident();
+        m_Monitor.SetResident(m_Tray->IsResident());
+        RegisterAlarmEventSource(m_Setup.Settings->Get(app::Setting::EVENT_LOG) != 0);
+        if (m_Setup.BeforeWork) m_Setup.BeforeWork();
+        m_Monitor.ApplySettings();
+        if (wp == 1) {
+          InitLanguage();
+          ChangeLang();
+        }
+        m_Tray->UpdateTrayTooltip();
+      }
+      *result = 0;
+      return true;
+    case WM_MAIL_RESULT:
+      base::DebugLog(wp != 0 ? "Alarm mail sent" : "Alarm mail not sent");
+      *result = 0;
+      return true;
+    case WM_SYSCOMMAND:
+      if ((wp & 0xFFF0) == SC_CLOSE) m_SystemClose = true;
+      return false;
     case WM_PAINT:
       // Not handled here; only the time of the first one is noted.
       if (m_FirstPaintMs == 0 && m_Setup.ProcessStart != 0) {
@@ -696,6 +952,7 @@ bool CMainDialog::OnMessage(UINT msg, WPARAM wp, LPARAM /*lp*/, INT_PTR* result)
         *result = 0;
         return true;
       }
+      if (m_Setup.BeforeWork) m_Setup.BeforeWork();
       m_Monitor.OnTimer(static_cast<uint32_t>(wp));
       *result = 0;
       return true;
@@ -716,10 +973,24 @@ bool CMainDialog::OnMessage(UINT msg, WPARAM wp, LPARAM /*lp*/, INT_PTR* result)
       SetTimer(m_Hwnd, 0x3001, 300, nullptr);
       *result = 0;
       return true;
-    case WM_CLOSE:
-      TryExit();
+    case WM_CLOSE: {
+      // In resident mode the window's own Close hides it; a close request
+      // from elsewhere (log-off, shutdown, another program) ends it.
+      const bool own = m_SystemClose;
+      m_SystemClose = false;
+      if (m_Tray && m_Tray->IsResident()) {
+        if (own) {
+          ApplyWindowAction(ResidentCloseAction(m_Tray->ResidentMinimize()));
+        } else {
+          m_Monitor.CanExit();
+          Leave(IDOK);
+        }
+      } else {
+        TryExit();
+      }
       *result = 0;
       return true;
+    }
     default:
       break;
   }

@@ -9,16 +9,22 @@
 #include <windows.h>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/LanguageFile.h"
 #include "app/Settings.h"
+#include "monitor/FrontEndServices.h"
 #include "monitor/Monitor.h"
+#include "monitor/Tray.h"
+#include "monitor/win32/AlertSoundPlayer.h"
 #include "monitor/win32/GraphDlg.h"
+#include "monitor/win32/TrayShell.h"
 #include "monitor/win32/TslInfoDlg.h"
 #include "monitor/win32/Win32TimerHost.h"
+#include "os/win32/Win32Clock.h"
 #include "ui/win32/DialogCx.h"
 #include "ui/win32/SkinControl.h"
 #include "ui/win32/SplashScreenEx.h"
@@ -31,14 +37,18 @@ struct MainDialogSetup {
   app::CSettings* Settings = nullptr;
   std::wstring LanguageFolder;       // with trailing backslash
   std::wstring CustomizationFolder;  // with trailing backslash
-  std::wstring Screenshot;           // when set: draw once into this PNG file and end
-  bool ScreenshotDetails = false;    // the screenshot shows the detail pane
+  std::string SmartFolder;           // the history root's folder, without the adapter part
+  std::wstring OpusDecoderPath;      // the alert sound's decoder beside the program
+  // Called before each piece of timed or commanded work (a simulated
+  // machine's clock follows the real one); may be empty.
+  std::function<void()> BeforeWork;
+  std::wstring Screenshot;         // when set: draw once into this PNG file and end
+  bool ScreenshotDetails = false;  // the screenshot shows the detail pane
   // The graph pane is shown at start with this item code (-1: not shown),
   // interval and disk.
   int32_t ScreenshotGraphCode = -1;
   int32_t ScreenshotGraphInterval = 0;
   int32_t ScreenshotGraphDisk = -1;  // -1: the selected disk
-  std::string HistoryRoot;           // the disks' history folders, with a separator at the end
   std::wstring Bench;                // when set: measure, write the figures there and end
   int64_t ProcessStart = 0;          // QueryPerformanceCounter at the start of WinMain
 };
@@ -54,6 +64,7 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   // IMonitorListener
   void OnMonitorChanged(uint32_t changes) override;
   void OnBusy(bool busy) override;
+  void CheckResident() override;
 
  protected:
   BOOL OnInitDialog() override;
@@ -71,14 +82,39 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   void RenderButtons();
   void ShowView(int view);
   void TryExit();
+  // Ends the dialog: the tray icons and the status tree go first.
+  void Leave(INT_PTR result);
   void TakeScreenshot();
   void RunBench();
   std::string GetText(const std::string& section, const std::string& key) const;
+  std::unique_ptr<CFrontEndServices> MakeServices();
+  std::string HistoryRoot() const;
+  void CreateTray();
+  void ApplyWindowAction(WindowAction action);
+  void ShowTrayMenu();
+  bool OnTrayMessage(UINT msg, WPARAM wp, LPARAM lp);
 
   MainDialogSetup m_Setup;
   CWin32TimerHost m_Timers;
-  CMonitor m_Monitor;
   app::CLanguageText m_Language;
+  std::unique_ptr<CFrontEndServices> m_Services;
+  CMonitor m_Monitor;
+  CAlertSoundPlayer m_Sound;
+  // The notification area (created with the window).
+  UINT m_MainIconMessage = 0;
+  UINT m_MainIconId = 0;
+  UINT m_TaskbarCreated = 0;
+  std::array<UINT, MAX_DISK> m_DiskIconMessages{};
+  HICON m_TrayIcon = nullptr;
+  std::unique_ptr<CWin32TrayShell> m_TrayShell;
+  // The waits between the tray's attempts pass in real time, whatever
+  // machine is shown.
+  os::CWin32Clock m_RealClock;
+  std::unique_ptr<CTray> m_Tray;
+  // While false, the window is not shown (resident start, hidden).
+  bool m_ShowAllowed = false;
+  // The close request comes from the window's own Close (not log-off).
+  bool m_SystemClose = false;
   std::string m_CurrentLanguage = "English";
   HICON m_IconLarge = nullptr;
   HICON m_IconSmall = nullptr;

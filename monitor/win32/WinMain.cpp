@@ -131,14 +131,23 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
     setup.Settings = &app.Settings();
     setup.LanguageFolder = os::Utf8ToWide(app.LanguageFolder());
     setup.CustomizationFolder = os::Utf8ToWide(app.CustomizationFolder());
+    setup.SmartFolder = app.SmartFolder();
+    setup.OpusDecoderPath = os::Utf8ToWide(app.OpusDecoderPath());
+    if (os::sim::CSimPlatform* sim = machine->Sim()) {
+      // A simulated machine's clock follows the real one, so history records
+      // and alarm periods fall on today's dates.
+      setup.BeforeWork = [sim] {
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        const uint64_t t = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+        sim->Clock().SetNow(static_cast<int64_t>(t / 10000000ULL) - 11644473600LL);
+      };
+    }
     setup.Screenshot = screenshot;
     setup.ScreenshotDetails = details;
     setup.ScreenshotGraphCode = graphCode;
     setup.ScreenshotGraphInterval = graphInterval;
     setup.ScreenshotGraphDisk = graphDisk;
-    // Where `stavrion watch` keeps the history on Windows: "Smart" beside
-    // the program.
-    setup.HistoryRoot = app.SmartFolder() + "\\";
     setup.Bench = bench;
     setup.ProcessStart = processStart.QuadPart;
     monitor::CMainDialog dialog(setup);

@@ -141,4 +141,20 @@ TEST(AlarmCommand, SystemLogGetsEveryDiskAlarmAsAWarning) {
   EXPECT_EQ(log.Records[0].Text, "(2) Disk Model\r\nTemperature: 58 C");
 }
 
+TEST(AlarmCommand, TheWindowsEventLogGetsOnlyTheDisksThatAskForIt) {
+  CRecordingLog log;
+  monitor::CSystemLogSink sink(log, /*everyAlarm=*/false);
+  AlarmEvent quiet = Event(AlarmKind::TEMPERATURE, 606);
+  quiet.EventLog = false;
+  sink.OnAlarm(quiet);
+  AlarmEvent asked = Event(AlarmKind::HEALTH, 607);
+  asked.EventLog = true;
+  sink.OnAlarm(asked);
+  AlarmEvent overview = Event(AlarmKind::OVERVIEW, 0);
+  overview.EventLog = true;
+  sink.OnAlarm(overview);
+  ASSERT_EQ(log.Records.size(), 1u);
+  EXPECT_EQ(log.Records[0].Id, 607);
+}
+
 }  // namespace

@@ -15,6 +15,21 @@
 //   text:ID        wait (up to 10 s) until the visible control of id ID has
 //                  a text, and print it
 //   close          close the main window and wait for the program's end
+//   starthidden:ARGS  as start, for a program that starts with its window
+//                  hidden (resident); prints whether the window is visible
+//   tray           the notification area as the shell shows it: one line
+//                  "tip TEXT" per icon on show (its tooltip, read from the
+//                  tooltip windows of the shell's process), and
+//                  "balloon TITLE\tTEXT" for each balloon shown (waits up to
+//                  5 s for one)
+//   trayclick      a left click on the main tray icon, as the shell reports
+//                  it to the program; prints whether the window is visible
+//   taskbarcreated the shell's notice that the taskbar was made again, sent
+//                  to the program as the shell broadcasts it
+//   wait:MS        waits MS milliseconds (a picture is taken meanwhile)
+//   reg:KEY        the values and subkeys under HKEY_CURRENT_USER\KEY (or
+//                  HKEY_LOCAL_MACHINE for "HKLM\KEY"), one line each:
+//                  "reg PATH NAME TYPE VALUE"
 // Output goes to the file named by --out (first argument).
 #include <windows.h>
 
@@ -22,6 +37,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -99,11 +115,13 @@ struct Finder {
   HWND Found;
 };
 
+bool g_AcceptHidden = false;
+
 BOOL CALLBACK FindMain(HWND hwnd, LPARAM lp) {
   auto* f = reinterpret_cast<Finder*>(lp);
   DWORD pid = 0;
   GetWindowThreadProcessId(hwnd, &pid);
-  if (pid == f->Pid && ClassOf(hwnd) == "Stavrion" && IsWindowVisible(hwnd)) {
+  if (pid == f->Pid && ClassOf(hwnd) == "Stavrion" && (g_AcceptHidden || IsWindowVisible(hwnd))) {
     f->Found = hwnd;
     return FALSE;
   }
@@ -143,6 +161,12 @@ bool Start(const std::string& args) {
     return false;
   }
   Idle();
+  if (g_AcceptHidden) {
+    // The program's start-up ends with the window's first show (or not).
+    Sleep(500);
+    Idle();
+    std::fprintf(g_Out, "visible %d\n", IsWindowVisible(g_Main) ? 1 : 0);
+  }
   RedrawWindow(g_Main, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   const auto ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
@@ -268,6 +292,163 @@ void DumpList() {
   VirtualFreeEx(g_Process.hProcess, remote, 0, MEM_RELEASE);
 }
 
+// ---- the notification area, read from the shell's own windows ------------
+
+struct TipWindows {
+  DWORD Exclude;
+  std::vector<HWND> Found;
+};
+
+BOOL CALLBACK FindShellTips(HWND hwnd, LPARAM lp) {
+  auto* t = reinterpret_cast<TipWindows*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != t->Exclude && pid != GetCurrentProcessId() && ClassOf(hwnd) == "tooltips_class32") {
+    t->Found.push_back(hwnd);
+  }
+  return TRUE;
+}
+
+// Reads a tooltip's tools and title through memory of the process that
+// owns it (the shell), as tooltip messages carry pointers.
+void DumpShellTip(HWND tip, bool* balloonSeen) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(tip, &pid);
+  HANDLE process =
+      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (process == nullptr) return;
+  const size_t chars = 1024;
+  const size_t size = sizeof(TTTOOLINFOW) + chars * sizeof(wchar_t);
+  void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+  if (remote == nullptr) {
+    CloseHandle(process);
+    return;
+  }
+  auto* remoteText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote) + sizeof(TTTOOLINFOW));
+  const bool balloon = (GetWindowLongW(tip, GWL_STYLE) & TTS_BALLOON) != 0;
+  const auto count = static_cast<int>(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0));
+  std::string title;
+  if (balloon) {
+    TTGETTITLE t{};
+    t.dwSize = sizeof(t);
+    t.cch = static_cast<UINT>(chars);
+    t.pszTitle = remoteText;
+    WriteProcessMemory(process, remote, &t, sizeof(t), nullptr);
+    SendMessageW(tip, TTM_GETTITLE, 0, reinterpret_cast<LPARAM>(remote));
+    wchar_t text[1024] = {};
+    ReadProcessMemory(process, remoteText, text, sizeof(text) - sizeof(wchar_t), nullptr);
+    title = Utf8(text);
+  }
+  for (int k = 0; k < count; ++k) {
+    TTTOOLINFOW info{};
+    info.cbSize = sizeof(info);
+    info.lpszText = remoteText;
+    const wchar_t zero = 0;
+    WriteProcessMemory(process, remoteText, &zero, sizeof(zero), nullptr);
+    WriteProcessMemory(process, remote, &info, sizeof(info), nullptr);
+    if (!SendMessageW(tip, TTM_ENUMTOOLSW, static_cast<WPARAM>(k),
+                      reinterpret_cast<LPARAM>(remote))) {
+      continue;
+    }
+    wchar_t text[1024] = {};
+    ReadProcessMemory(process, remoteText, text, sizeof(text) - sizeof(wchar_t), nullptr);
+    if (balloon) {
+      if (IsWindowVisible(tip)) {
+        std::fprintf(g_Out, "balloon %s\t%s\n", Escaped(title).c_str(),
+                     Escaped(Utf8(text)).c_str());
+        *balloonSeen = true;
+      }
+    } else {
+      // The shell keeps the tool of an icon it no longer shows, with an
+      // empty rectangle: only the icons on show count.
+      TTTOOLINFOW back{};
+      ReadProcessMemory(process, remote, &back, sizeof(back), nullptr);
+      if (back.rect.right <= back.rect.left || back.rect.bottom <= back.rect.top) continue;
+      std::fprintf(g_Out, "tip %s\n", Escaped(Utf8(text)).c_str());
+    }
+  }
+  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+}
+
+void DumpTray() {
+  bool balloon = false;
+  for (int wait = 0; wait < 50; ++wait) {
+    TipWindows t{g_Process.dwProcessId, {}};
+    EnumWindows(FindShellTips, reinterpret_cast<LPARAM>(&t));
+    bool found = false;
+    for (HWND h : t.Found) {
+      if ((GetWindowLongW(h, GWL_STYLE) & TTS_BALLOON) != 0 && IsWindowVisible(h)) found = true;
+    }
+    if (found || wait == 49) {
+      for (HWND h : t.Found) DumpShellTip(h, &balloon);
+      break;
+    }
+    Sleep(100);
+  }
+  if (!balloon) std::fprintf(g_Out, "balloon none\n");
+}
+
+void TrayClick() {
+  const UINT message = RegisterWindowMessageW(L"Stavrion");
+  const UINT id = RegisterWindowMessageW(L"StavrionIcon");
+  PostMessageW(g_Main, message, id, WM_LBUTTONDOWN);
+  Idle();
+  Sleep(200);
+  Idle();
+  std::fprintf(g_Out, "visible %d\n", IsWindowVisible(g_Main) ? 1 : 0);
+}
+
+void DumpKey(HKEY parent, const std::wstring& path, int depth) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    std::fprintf(g_Out, "reg %s missing\n", Escaped(Utf8(path)).c_str());
+    return;
+  }
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[256];
+    DWORD nameLength = 256, type = 0;
+    BYTE data[2048];
+    DWORD dataSize = sizeof(data);
+    if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &dataSize) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    std::string value;
+    if (type == REG_DWORD && dataSize == 4) {
+      DWORD v = 0;
+      std::memcpy(&v, data, 4);
+      value = std::to_string(v);
+    } else if (type == REG_SZ || type == REG_EXPAND_SZ) {
+      value =
+          Utf8(std::wstring(reinterpret_cast<const wchar_t*>(data), dataSize / sizeof(wchar_t)));
+      while (!value.empty() && value.back() == '\0') value.pop_back();
+    }
+    std::fprintf(g_Out, "reg %s\t%s\t%s\t%s\n", Escaped(Utf8(path)).c_str(),
+                 Escaped(Utf8(name)).c_str(),
+                 type == REG_DWORD       ? "DWORD"
+                 : type == REG_EXPAND_SZ ? "EXPAND_SZ"
+                 : type == REG_SZ        ? "SZ"
+                                         : "OTHER",
+                 Escaped(value).c_str());
+  }
+  std::vector<std::wstring> subkeys;
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[256];
+    DWORD nameLength = 256;
+    if (RegEnumKeyExW(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    subkeys.emplace_back(name, nameLength);
+  }
+  RegCloseKey(key);
+  for (const std::wstring& sub : subkeys) {
+    std::fprintf(g_Out, "regkey %s\n", Escaped(Utf8(path + L"\\" + sub)).c_str());
+    if (depth < 4) DumpKey(parent, path + L"\\" + sub, depth + 1);
+  }
+}
+
 UINT KeyOf(const std::string& name) {
   if (name == "ESC") return VK_ESCAPE;
   if (name.size() >= 2 && name[0] == 'F')
@@ -314,7 +495,8 @@ int wmain(int argc, wchar_t** argv) {
     const std::string verb = step.substr(0, colon);
     const std::string arg = colon == std::string::npos ? "" : step.substr(colon + 1);
     std::fprintf(g_Out, "# %s\n", step.c_str());
-    if (verb == "start") {
+    if (verb == "start" || verb == "starthidden") {
+      g_AcceptHidden = verb == "starthidden";
       ok = Start(arg);
     } else if (g_Main == nullptr) {
       std::fprintf(g_Out, "error not started\n");
@@ -351,6 +533,21 @@ int wmain(int argc, wchar_t** argv) {
         SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(std::stoi(entry)), 0);
         PostMessageW(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
                      reinterpret_cast<LPARAM>(combo));
+      }
+    } else if (verb == "tray") {
+      DumpTray();
+    } else if (verb == "taskbarcreated") {
+      PostMessageW(g_Main, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    } else if (verb == "wait") {
+      Sleep(static_cast<DWORD>(std::stoi(arg)));
+    } else if (verb == "trayclick") {
+      TrayClick();
+    } else if (verb == "reg") {
+      // "HKLM\\..." reads the local machine's tree instead.
+      if (arg.rfind("HKLM\\", 0) == 0) {
+        DumpKey(HKEY_LOCAL_MACHINE, Wide(arg.substr(5)), 0);
+      } else {
+        DumpKey(HKEY_CURRENT_USER, Wide(arg), 0);
       }
     } else if (verb == "close") {
       ok = Close();
