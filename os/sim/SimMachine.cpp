@@ -432,6 +432,35 @@ bool CManifestParser::MachineKey(int line, const std::string& key, std::string_v
     m_Machine.WmiAvailable = b;
     return true;
   }
+  if (key == "architecture") {
+    const std::string a = base::LowerAscii(value);
+    if (a == "x64") {
+      m_Machine.Architecture = PROCESSOR_ARCH_X64;
+    } else if (a == "x86") {
+      m_Machine.Architecture = PROCESSOR_ARCH_X86;
+    } else if (a == "arm64") {
+      m_Machine.Architecture = PROCESSOR_ARCH_ARM64;
+    } else if (a == "ia64") {
+      m_Machine.Architecture = PROCESSOR_ARCH_IA64;
+    } else if (a == "unknown") {
+      m_Machine.Architecture = PROCESSOR_ARCH_UNKNOWN;
+    } else {
+      return Error(line, "architecture must be x64, x86, arm64, ia64 or unknown");
+    }
+    return true;
+  }
+  if (key == "cpu") {
+    m_Machine.CpuBrand = std::string(value);
+    return true;
+  }
+  if (key == "memory") {
+    int64_t mb = 0;
+    if (!ParseNumber(value, 0, int64_t{1} << 32, &mb)) {
+      return Error(line, "memory must be the installed MiB (0 for unknown)");
+    }
+    m_Machine.MemoryBytes = static_cast<uint64_t>(mb) * 1024 * 1024;
+    return true;
+  }
   if (key == "smbios") {
     const std::string path(value);
     m_Smbios = m_Source.ReadFile(path, MAX_DATA_FILE_SIZE);

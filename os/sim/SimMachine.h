@@ -129,6 +129,10 @@ struct SimMachine {
   int Version = MACHINE_FORMAT_VERSION;
   OsVersion Os;  // Windows 10 unless the manifest says otherwise
   bool WmiAvailable = true;
+  // The machine's own facts (`architecture`, `cpu`, `memory`).
+  uint16_t Architecture = PROCESSOR_ARCH_X64;
+  std::string CpuBrand;
+  uint64_t MemoryBytes = 0;  // 0: unknown
   std::vector<SimDisk> Disks;
   std::vector<SimWmiRow> WmiRows;
   std::vector<SimCsmiController> CsmiControllers;

@@ -10,7 +10,10 @@ CSimPlatform::CSimPlatform(SimMachine machine, IFileSystem& files)
       m_DeviceSetup(*m_Machine),
       m_System(m_Machine->Os),
       m_Files(files),
-      m_Profile(files) {}
+      m_Profile(files) {
+  m_System.SetMachineFacts(m_Machine->Architecture, m_Machine->CpuBrand, m_Machine->MemoryBytes);
+  m_System.SetNetworkAdapters(NetworkAdaptersOf(*m_Machine));
+}
 
 Platform CSimPlatform::Get() {
   return Platform{m_Devices, m_Wmi,       m_Clock,    m_Files,       m_Profile,
