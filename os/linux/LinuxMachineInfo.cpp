@@ -106,13 +106,16 @@ std::vector<uint8_t> ParseMac(const std::string& text) {
 
 std::vector<LinuxCpuPackage> ReadCpuPackages(const std::string& proc) {
   const auto text = ReadTextFile(proc + "/cpuinfo");
-  if (!text) return {};
+  return text ? ParseCpuPackages(*text) : std::vector<LinuxCpuPackage>{};
+}
+
+std::vector<LinuxCpuPackage> ParseCpuPackages(const std::string& text) {
   struct Processor {
     std::string Name;
     std::optional<uint32_t> Package, Core;
   };
   std::vector<Processor> processors;
-  for (const std::string& line : Lines(*text)) {
+  for (const std::string& line : Lines(text)) {
     std::string key, value;
     if (!SplitAt(line, ':', &key, &value)) continue;
     if (key == "processor") {
@@ -241,10 +244,13 @@ std::vector<LinuxNetInterface> ListNetInterfaces(const LinuxRoots& roots) {
 }
 
 std::map<std::string, std::vector<std::string>> ReadDefaultGateways(const std::string& proc) {
-  std::map<std::string, std::vector<std::string>> gateways;
   const auto text = ReadTextFile(proc + "/net/route", 1u << 20);
-  if (!text) return gateways;
-  const auto lines = Lines(*text);
+  return text ? ParseDefaultGateways(*text) : std::map<std::string, std::vector<std::string>>{};
+}
+
+std::map<std::string, std::vector<std::string>> ParseDefaultGateways(const std::string& text) {
+  std::map<std::string, std::vector<std::string>> gateways;
+  const auto lines = Lines(text);
   for (size_t n = 1; n < lines.size(); ++n) {
     char iface[64] = {};
     unsigned destination = 0, gateway = 0, flags = 0;

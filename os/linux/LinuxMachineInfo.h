@@ -27,6 +27,8 @@ struct LinuxCpuPackage {
 // core ids (some virtual machines, many ARM systems) is one package whose
 // cores are its processors.
 std::vector<LinuxCpuPackage> ReadCpuPackages(const std::string& proc);
+// The same from cpuinfo's text.
+std::vector<LinuxCpuPackage> ParseCpuPackages(const std::string& text);
 
 // MemTotal of /proc/meminfo in bytes; 0 when unreadable.
 uint64_t ReadMemTotalBytes(const std::string& proc);
@@ -59,6 +61,8 @@ std::vector<LinuxNetInterface> ListNetInterfaces(const LinuxRoots& roots);
 
 // Default gateways by interface name, from /proc/net/route, dotted.
 std::map<std::string, std::vector<std::string>> ReadDefaultGateways(const std::string& proc);
+// The same from the route table's text.
+std::map<std::string, std::vector<std::string>> ParseDefaultGateways(const std::string& text);
 
 // An interface address (IPv4 or IPv6), as text.
 struct LinuxIpAddress {
