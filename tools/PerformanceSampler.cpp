@@ -86,17 +86,28 @@ bool CPerformanceCounterSet::GetStatistics(int32_t id, CounterStatistics* statis
   CounterStatistics s;
   s.Min = INT64_MAX;
   s.Max = 0;
-  // The mean without a sum that could overflow: whole parts and remainders.
-  int64_t whole = 0;
-  int64_t remainders = 0;
+  int64_t sum = 0;
+  bool overflow = false;
   for (int32_t n = 0; n < c.Count; ++n) {
     const int64_t v = c.Ring[static_cast<size_t>((c.FirstSlot + n) % PERFORMANCE_RING_SIZE)];
     s.Min = std::min(s.Min, v);
     s.Max = std::max(s.Max, v);
-    whole += v / c.Count;
-    remainders += v % c.Count;
+    overflow = overflow || __builtin_add_overflow(sum, v, &sum);
   }
-  s.Mean = whole + remainders / c.Count;
+  if (!overflow) {
+    s.Mean = sum / c.Count;
+  } else {
+    // Huge values: the mean from whole parts and remainders, which cannot
+    // overflow.
+    int64_t whole = 0;
+    int64_t remainders = 0;
+    for (int32_t n = 0; n < c.Count; ++n) {
+      const int64_t v = c.Ring[static_cast<size_t>((c.FirstSlot + n) % PERFORMANCE_RING_SIZE)];
+      whole += v / c.Count;
+      remainders += v % c.Count;
+    }
+    s.Mean = whole + remainders / c.Count;
+  }
   *statistics = s;
   return true;
 }

@@ -13,8 +13,9 @@ class CSimQuery : public IPerformanceQuery {
   int32_t AddCounter(const std::string& englishPath) override {
     auto it = m_State->Scripts.find(englishPath);
     if (it == m_State->Scripts.end()) return -1;
-    m_Paths.push_back(it->first);
-    return static_cast<int32_t>(m_Paths.size() - 1);
+    // Map nodes stay put: a script set again later is seen through this.
+    m_Scripts.push_back(&it->second);
+    return static_cast<int32_t>(m_Scripts.size() - 1);
   }
 
   bool Collect() override {
@@ -26,17 +27,17 @@ class CSimQuery : public IPerformanceQuery {
   }
 
   std::optional<double> Value(int32_t counter) override {
-    if (counter < 0 || static_cast<size_t>(counter) >= m_Paths.size() || m_Step == 0) {
+    if (counter < 0 || static_cast<size_t>(counter) >= m_Scripts.size() || m_Step == 0) {
       return std::nullopt;
     }
-    const CounterScript& script = m_State->Scripts[m_Paths[static_cast<size_t>(counter)]];
+    const CounterScript& script = *m_Scripts[static_cast<size_t>(counter)];
     if (script.empty()) return std::nullopt;
     return script[std::min(m_Step, script.size()) - 1];
   }
 
  private:
   std::shared_ptr<CSimPerformanceCounters::State> m_State;
-  std::vector<std::string> m_Paths;
+  std::vector<const CounterScript*> m_Scripts;
   size_t m_Step = 0;  // successful collections of this query
 };
 
