@@ -4,6 +4,7 @@
 #define IDR_MAINFRAME 128
 #define IDD_MAIN 102
 #define IDD_TSL_INFO 103
+#define IDD_SYSTEM_INFO 104
 #define IDR_ACCELERATOR 130
 
 #define IDI_GOOD 157
@@ -27,6 +28,7 @@
 #define ID_SETTINGS 32774
 #define ID_SMART_INFO 32771
 #define ID_GRAPH 32848
+#define ID_SYSTEM_INFO 32790
 
 // Controls of the main window.
 #define IDC_REFRESH 1026
@@ -55,3 +57,6 @@
 #define IDC_DISK_SELECTOR 1400
 #define IDC_BACK 1401
 #define IDC_ATTRIBUTE_LIST 1402
+
+// Controls of the system-information pane (its back button is IDC_BACK).
+#define IDC_SYSTEM_LIST 1410

@@ -124,6 +124,7 @@ CMainDialog::CMainDialog(const MainDialogSetup& setup)
 
 CMainDialog::~CMainDialog() {
   m_TslInfo.reset();
+  m_SystemInfoPane.reset();
   if (m_IconLarge != nullptr) DestroyIcon(m_IconLarge);
   if (m_IconSmall != nullptr) DestroyIcon(m_IconSmall);
 }
@@ -190,6 +191,16 @@ BOOL CMainDialog::OnInitDialog() {
   m_Timers.SetWindow(m_Hwnd);
   CreateControls();
   RelayoutDialog();
+
+  // The system information (it also names the adapter address the history
+  // root is named after).
+  const int64_t systemInfoStart = Now();
+  m_SystemInfo = CollectSystemInfo(m_Setup.Platform->Wmi, m_Setup.Platform->System,
+                                   GetText("Dialog", "UNKNOWN"));
+  m_SystemInfoMs = MsSince(systemInfoStart);
+  if (!m_SystemInfo.ModulesFromSmbios) {
+    base::DebugLog("Unable to fetch information from OS.");
+  }
 
   m_Splash.SetText(GetText("Message", "SEARCH_DEVICE"));
   base::DebugLog("InitAta");
@@ -319,6 +330,11 @@ void CMainDialog::RelayoutDialog() {
     m_TslInfo.reset();
     if (m_View == 5) ShowView(5);
   }
+  if (m_SystemInfoPane) {
+    m_SystemInfoPane->Destroy();
+    m_SystemInfoPane.reset();
+    if (m_View == 4) ShowView(4);
+  }
   if (m_UiReady) {
     RenderPanel();
     RenderButtons();
@@ -358,6 +374,7 @@ void CMainDialog::ChangeLang() {
   for (auto& f : m_Fields) labelWithTip(f->Label, f->Key);
   m_Monitor.Start();
   if (m_TslInfo) m_TslInfo->ApplyLanguage();
+  if (m_SystemInfoPane) m_SystemInfoPane->ApplyLanguage();
   RenderPanel();
   RenderButtons();
 }
@@ -447,9 +464,27 @@ void CMainDialog::ShowView(int view) {
         });
     if (!m_TslInfo->Create(m_Hwnd, m_Zoom, m_FontFace)) m_TslInfo.reset();
   }
-  const bool panel = view != 5 || !m_TslInfo;
-  if (m_TslInfo) ShowWindow(m_TslInfo->Hwnd(), panel ? SW_HIDE : SW_SHOW);
-  if (!panel) SetFocus(GetDlgItem(m_TslInfo->Hwnd(), IDC_ATTRIBUTE_LIST));
+  if (view == 4 && !m_SystemInfoPane) {
+    m_SystemInfoPane = std::make_unique<tools::CSystemInfoDlg>(
+        m_SystemInfo.Text,
+        [this] {
+          std::vector<tools::SystemInfoDisk> disks;
+          for (const ATA_SMART_INFO& d : m_Monitor.Disks()) {
+            disks.push_back({d.Model, d.SerialNumber});
+          }
+          return disks;
+        },
+        [this](const std::string& s, const std::string& k) { return GetText(s, k); },
+        [this] { ShowView(1); });
+    if (!m_SystemInfoPane->Create(m_Hwnd, m_Zoom, m_FontFace)) m_SystemInfoPane.reset();
+  }
+  const bool details = view == 5 && m_TslInfo;
+  const bool system = view == 4 && m_SystemInfoPane;
+  const bool panel = !details && !system;
+  if (m_TslInfo) ShowWindow(m_TslInfo->Hwnd(), details ? SW_SHOW : SW_HIDE);
+  if (m_SystemInfoPane) ShowWindow(m_SystemInfoPane->Hwnd(), system ? SW_SHOW : SW_HIDE);
+  if (details) SetFocus(GetDlgItem(m_TslInfo->Hwnd(), IDC_ATTRIBUTE_LIST));
+  if (system) SetFocus(GetDlgItem(m_SystemInfoPane->Hwnd(), IDC_SYSTEM_LIST));
   std::vector<HWND> panelControls = {
       m_Title.Hwnd(),        m_Status.Hwnd(),      m_StatusImage.Hwnd(),
       m_Life.Hwnd(),         m_Temperature.Hwnd(), m_Remaining.Hwnd(),
@@ -460,13 +495,15 @@ void CMainDialog::ShowView(int view) {
     panelControls.push_back(f->Value.Hwnd());
   }
   for (HWND h : panelControls) ShowWindow(h, panel ? SW_SHOW : SW_HIDE);
-  m_SmartView.SetSelected(!panel);
+  m_SmartView.SetSelected(details);
 }
 
 void CMainDialog::OnMonitorChanged(uint32_t changes) {
   if (!m_UiReady) return;
   if (changes & (CHANGE_PANEL | CHANGE_POWER_ON_TEXT | CHANGE_SELECTION)) RenderPanel();
   if (changes & (CHANGE_DRIVE_BUTTONS | CHANGE_SELECTION | CHANGE_DISK_LIST)) RenderButtons();
+  // The system pane lists the disks' models and serial numbers.
+  if (m_SystemInfoPane && (changes & CHANGE_DISK_LIST)) m_SystemInfoPane->UpdateRows();
   if (m_TslInfo) {
     // After a rescan the selector is filled again, so no entry names a disk
     // that is gone; a new selection shows in the pane too.
@@ -503,6 +540,9 @@ void CMainDialog::OnCommand(int id, int /*code*/, HWND /*control*/) {
     case ID_SMART_INFO:
       if (m_UiReady) ShowView(5);
       break;
+    case ID_SYSTEM_INFO:
+      if (m_UiReady) ShowView(m_View == 4 ? 1 : 4);
+      break;
     case IDC_PREVIOUS:
       m_Monitor.SelectPrevious();
       break;
@@ -526,6 +566,10 @@ void CMainDialog::TryExit() {
         m_TslInfo->Destroy();
         m_TslInfo.reset();
       }
+      if (m_SystemInfoPane) {
+        m_SystemInfoPane->Destroy();
+        m_SystemInfoPane.reset();
+      }
       EndModal(IDOK);
       break;
     case ExitRefusal::PERFORMANCE:
@@ -538,8 +582,8 @@ void CMainDialog::TryExit() {
 }
 
 void CMainDialog::OnCancel() {
-  // Escape in the detail pane goes back to the panel; elsewhere it leaves.
-  if (m_View == 5) {
+  // Escape in a pane goes back to the panel; on the panel it leaves.
+  if (m_View != 1) {
     ShowView(1);
     return;
   }
@@ -589,6 +633,7 @@ void CMainDialog::RunBench() {
   FILE* out = _wfopen(m_Setup.Bench.c_str(), L"wb");
   if (out != nullptr) {
     std::fprintf(out, "disks %d\n", m_Monitor.DiskCount());
+    std::fprintf(out, "system_info_ms %.2f\n", m_SystemInfoMs);
     std::fprintf(out, "monitor_before_first_paint_ms %.2f\n", m_MonitorMs);
     std::fprintf(out, "start_to_first_paint_ms %.2f\n", m_FirstPaintMs);
     std::fprintf(out, "refresh_redraw_cpu_ms_median %.2f\n", cpu[ROUNDS / 2]);

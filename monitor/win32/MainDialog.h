@@ -1,6 +1,7 @@
 // CMainDialog: the program's main window. It wires the monitor (which owns
 // the disks, the refresh cycle and the timers) to the skinned controls of
-// the disk panel, the disk buttons and the S.M.A.R.T. detail pane, and
+// the disk panel, the disk buttons, the S.M.A.R.T. detail pane and the
+// system-information pane, and
 // routes commands and keys. It holds no disk logic: what the panel shows
 // comes from monitor/PanelText, what the list shows from
 // monitor/AttributeList.
@@ -18,6 +19,8 @@
 #include "monitor/Monitor.h"
 #include "monitor/win32/TslInfoDlg.h"
 #include "monitor/win32/Win32TimerHost.h"
+#include "tools/SystemInfo.h"
+#include "tools/win32/SystemInfoDlg.h"
 #include "ui/win32/DialogCx.h"
 #include "ui/win32/SkinControl.h"
 #include "ui/win32/SplashScreenEx.h"
@@ -97,6 +100,11 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   ui::CSplashScreenEx m_Splash;
   // The detail pane: created on first use, owned here alone.
   std::unique_ptr<CTslInfoDlg> m_TslInfo;
+  // The system information, collected once at start, and its pane (view 4,
+  // created on first use).
+  SystemInfo m_SystemInfo;
+  double m_SystemInfoMs = 0;
+  std::unique_ptr<tools::CSystemInfoDlg> m_SystemInfoPane;
 };
 
 }  // namespace monitor
