@@ -20,6 +20,7 @@ module_spec.loader.exec_module(guitest)
 SHOTS = [
     ("main.png", {"Language": "English", "ZoomType": "100"}, []),
     ("details.png", {"Language": "English", "ZoomType": "100"}, ["--details"]),
+    ("system.png", {"Language": "English", "ZoomType": "100"}, ["--system"]),
     ("german.png", {"Language": "German", "ZoomType": "100"}, []),
     ("japanese.png", {"Language": "Japanese", "ZoomType": "100"}, []),
     ("zoom150.png", {"Language": "English", "ZoomType": "150"}, []),

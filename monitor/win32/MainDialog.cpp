@@ -238,6 +238,7 @@ BOOL CMainDialog::OnInitDialog() {
                SWP_NOSIZE | SWP_NOZORDER);
   m_Splash.Hide();
   if (m_Setup.ScreenshotDetails) ShowView(5);
+  if (m_Setup.ScreenshotSystem) ShowView(4);
   if (!m_Setup.Screenshot.empty()) PostMessageW(m_Hwnd, WM_APP + 1, 0, 0);
   if (!m_Setup.Bench.empty()) PostMessageW(m_Hwnd, WM_APP + 2, 0, 0);
   return TRUE;
@@ -595,6 +596,9 @@ void CMainDialog::OnOK() { TryExit(); }
 void CMainDialog::TakeScreenshot() {
   UpdateWindow(m_Hwnd);
   if (m_TslInfo) RedrawWindow(m_TslInfo->Hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  if (m_SystemInfoPane) {
+    RedrawWindow(m_SystemInfoPane->Hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  }
   RECT rc;
   GetClientRect(m_Hwnd, &rc);
   HDC window = GetDC(m_Hwnd);

@@ -35,6 +35,7 @@ struct MainDialogSetup {
   std::wstring CustomizationFolder;  // with trailing backslash
   std::wstring Screenshot;           // when set: draw once into this PNG file and end
   bool ScreenshotDetails = false;    // the screenshot shows the detail pane
+  bool ScreenshotSystem = false;     // the screenshot shows the system-information pane
   std::wstring Bench;                // when set: measure, write the figures there and end
   int64_t ProcessStart = 0;          // QueryPerformanceCounter at the start of WinMain
 };

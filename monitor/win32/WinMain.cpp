@@ -7,6 +7,7 @@
 // Options of our own, for documentation and tests:
 //   --screenshot FILE.png   draw the window once into FILE.png and end
 //   --details               with --screenshot: show the S.M.A.R.T. details
+//   --system                with --screenshot: show the system information
 //   --bench FILE            measure start-up, refresh and memory, write the
 //                           figures to FILE and end
 #include <windows.h>
@@ -49,16 +50,17 @@ std::vector<std::string> Arguments() {
   return args;
 }
 
-// Takes "--screenshot FILE", "--details" and "--bench FILE" out of `args`.
+// Takes "--screenshot FILE", "--details", "--system" and "--bench FILE" out
+// of `args`.
 void TakeScreenshotOptions(std::vector<std::string>& args, std::wstring* file, bool* details,
-                           std::wstring* bench) {
+                           bool* system, std::wstring* bench) {
   for (size_t i = 0; i < args.size();) {
     if ((args[i] == "--screenshot" || args[i] == "--bench") && i + 1 < args.size()) {
       *(args[i] == "--bench" ? bench : file) = os::Utf8ToWide(args[i + 1]);
       args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
                  args.begin() + static_cast<std::ptrdiff_t>(i + 2));
-    } else if (args[i] == "--details") {
-      *details = true;
+    } else if (args[i] == "--details" || args[i] == "--system") {
+      *(args[i] == "--details" ? details : system) = true;
       args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
     } else {
       ++i;
@@ -96,7 +98,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
   std::wstring screenshot;
   std::wstring bench;
   bool details = false;
-  TakeScreenshotOptions(args, &screenshot, &details, &bench);
+  bool systemPane = false;
+  TakeScreenshotOptions(args, &screenshot, &details, &systemPane, &bench);
 
   std::unique_ptr<monitor::CMachine> machine = monitor::CMachine::Open(option, &error);
   if (!machine) {
@@ -116,6 +119,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
     setup.CustomizationFolder = os::Utf8ToWide(app.CustomizationFolder());
     setup.Screenshot = screenshot;
     setup.ScreenshotDetails = details;
+    setup.ScreenshotSystem = systemPane;
     setup.Bench = bench;
     setup.ProcessStart = processStart.QuadPart;
     monitor::CMainDialog dialog(setup);
