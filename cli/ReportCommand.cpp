@@ -1,8 +1,9 @@
 // `stavrion report [--machine DIR|demo] [--json] [--all-disks]`: discovers the disks of
 // the real machine or a simulated one and prints what the panel and the
 // attribute list show, or every field of each disk record as JSON.
-// `--system` prints the machine's memory modules instead (the eight slots,
-// read from the SMBIOS table or else WMI).
+// `--system` prints the system information instead: system, firmware,
+// processor, memory, board, graphics, network and controllers, and the
+// eight memory slots (read from the SMBIOS table or else WMI).
 // `--all-disks` judges the disks the program does not rate (other makers'
 // hard disks, SSDs of no known family) by their attributes instead of
 // calling them unknown.
@@ -20,7 +21,7 @@
 #include "engine/AtaSmart.h"
 #include "monitor/DiskReport.h"
 #include "tools/MemoryInfo.h"
-#include "tools/MemoryReport.h"
+#include "tools/SystemReport.h"
 
 namespace cli {
 namespace {
@@ -73,14 +74,15 @@ int RunReport(const std::vector<std::string>& arguments) {
 
   os::Platform platform = machine->Get();
   if (system) {
-    MemoryModuleTable slots;
-    const bool fromSmbios = ReadMemoryModules(platform.Wmi, slots);
-    if (json) {
-      std::fputs(MemoryModulesJson(slots, fromSmbios).c_str(), stdout);
-    } else {
-      std::fputs("System information: not yet (memory modules only)\n", stdout);
-      std::fputs(MemoryModulesText(slots, fromSmbios).c_str(), stdout);
-    }
+    app::CLanguageFile english;
+    english.Load(platform.Files, EnglishLanguagePath(platform.Files));
+    const SystemTextLookup text = [&english](const std::string& section, const std::string& key) {
+      return english.GetText(section, key);
+    };
+    const std::string unknown = english.GetText("Dialog", "UNKNOWN");
+    const SystemInfo info =
+        CollectSystemInfo(platform.Wmi, platform.System, unknown.empty() ? "Unknown" : unknown);
+    std::fputs((json ? SystemInfoJson(info) : SystemInfoText(info, text)).c_str(), stdout);
     std::fflush(stdout);
     return EXIT_OK;
   }

@@ -3,9 +3,11 @@
 // history log, alarms and publication, driven by the settings file.
 #include "cli/WatchCommand.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,8 +28,9 @@
 #include "os/Process.h"
 #include "os/Registry.h"
 #include "os/StopSignal.h"
-#include "os/SystemFigures.h"
 #include "os/SystemLog.h"
+#include "tools/PerformanceSampler.h"
+#include "tools/SystemInfo.h"
 
 namespace cli {
 namespace {
@@ -360,24 +363,53 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
     }
   }
 
+  // The performance sampler, on the window program's 500 ms timer: the
+  // machine's processor and memory figures for the status service and the
+  // metrics, and each disk's byte rates. It starts again when the disk list
+  // changes.
+  CPerformanceSampler sampler(platform.Performance);
+  const uint64_t memoryBytes = platform.System.TotalPhysicalMemory();
+  const auto startSampler = [&] {
+    std::vector<PerformanceDisk> disks;
+    for (const ATA_SMART_INFO& d : watch.Monitor().Disks()) {
+      disks.push_back({d.DriveMap, d.PhysicalDriveId, false});
+    }
+    sampler.Start(disks);
+  };
+  startSampler();
+  const auto samplePerformance = [&] {
+    if (static_cast<int32_t>(sampler.Disks().size()) != watch.Monitor().DiskCount()) {
+      startSampler();
+    }
+    if (!sampler.Running() || !sampler.Tick()) return;
+    monitor::MetricsSystem system;
+    system.CpuUsagePercent = sampler.CpuUsage();
+    if (const auto available = sampler.AvailableMb()) {
+      system.MemoryAvailableBytes = static_cast<uint64_t>(*available) * 1024 * 1024;
+    }
+    if (memoryBytes != 0) system.MemoryTotalBytes = memoryBytes;
+    std::vector<std::optional<uint64_t>> reads, writes;
+    for (const DiskCounterRecord& d : sampler.Disks()) {
+      reads.push_back(d.Read == COUNTER_UNAVAILABLE ? std::nullopt
+                                                    : std::optional<uint64_t>(d.Read));
+      writes.push_back(d.Write == COUNTER_UNAVAILABLE ? std::nullopt
+                                                      : std::optional<uint64_t>(d.Write));
+    }
+    metrics.UpdatePerformance(system, reads, writes);
+  };
+  samplePerformance();  // the first collection: rates need a second one
+  watch.SetOwnTimer(TIMER_UPDATE_PERFORMANCE, PERFORMANCE_PERIOD_MS, samplePerformance);
+
   // The status service (bit 0x8000 of "TslOpt"), connected once.
   std::unique_ptr<monitor::CStatusService> status;
-  os::CpuTimes cpuBefore;
-  os::ReadCpuTimes(&cpuBefore);
   if ((settings.Get(app::Setting::TSL_OPT) & monitor::TSL_OPT_STATUS_SERVICE) != 0 &&
       platform.Net != nullptr) {
-    status = std::make_unique<monitor::CStatusService>(*platform.Net, platform.Clock, [&cpuBefore] {
+    status = std::make_unique<monitor::CStatusService>(*platform.Net, platform.Clock, [&] {
       monitor::StatusFigures f;
-      os::MemoryFigures memory;
-      if (os::ReadMemoryFigures(&memory)) {
-        f.AvailableMb = static_cast<int32_t>(std::min<uint64_t>(memory.AvailableMb, INT32_MAX));
-        f.RamSizeMb = static_cast<int32_t>(std::min<uint64_t>(memory.TotalMb, INT32_MAX));
-      }
-      os::CpuTimes now;
-      if (os::ReadCpuTimes(&now)) {
-        f.CpuUsage = os::CpuUsagePercent(cpuBefore, now);
-        cpuBefore = now;
-      }
+      f.CpuUsage = sampler.CpuUsage().value_or(0);
+      f.AvailableMb = static_cast<int32_t>(
+          std::clamp<int64_t>(sampler.AvailableMb().value_or(0), 0, INT32_MAX));
+      f.RamSizeMb = static_cast<int32_t>(std::min<uint32_t>(RamSizeMbOf(memoryBytes), INT32_MAX));
       return f;
     });
     if (status->Connect(&error)) {

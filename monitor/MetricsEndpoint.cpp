@@ -200,6 +200,15 @@ void CMetricsState::Update(const CMonitor& monitor) {
   m_Disks.swap(disks);
 }
 
+void CMetricsState::UpdatePerformance(const MetricsSystem& system,
+                                      const std::vector<std::optional<uint64_t>>& readRates,
+                                      const std::vector<std::optional<uint64_t>>& writeRates) {
+  std::lock_guard<std::mutex> lock(m_Lock);
+  m_System = system;
+  m_ReadRates = readRates;
+  m_WriteRates = writeRates;
+}
+
 void CMetricsState::OnAlarm(const AlarmEvent& event) {
   if (event.Kind != AlarmKind::STATUS || event.DiskIndex < 0) return;
   m_PendingStatusAlarms.emplace_back(event.DiskIndex, event.Value);
@@ -212,7 +221,14 @@ std::string CMetricsState::Format(int64_t now) const {
   in.Version = m_Version;
   in.Text = m_Text;
   in.Disks.reserve(m_Disks.size());
-  for (const Disk& d : m_Disks) in.Disks.push_back({&d.Record, d.LastReadTime, d.Stale, d.Alarms});
+  in.System = m_System;
+  for (size_t i = 0; i < m_Disks.size(); ++i) {
+    const Disk& d = m_Disks[i];
+    MetricsDisk disk{&d.Record, d.LastReadTime, d.Stale, d.Alarms, std::nullopt, std::nullopt};
+    if (i < m_ReadRates.size()) disk.ReadBytesPerSecond = m_ReadRates[i];
+    if (i < m_WriteRates.size()) disk.WriteBytesPerSecond = m_WriteRates[i];
+    in.Disks.push_back(disk);
+  }
   return FormatMetrics(in);
 }
 

@@ -77,6 +77,12 @@ class CMetricsState : public IAlarmSink {
   // Copies the monitor's disks, their read times and alarm states. Called
   // on the monitor's thread after each operation that read disks.
   void Update(const CMonitor& monitor);
+  // The performance sampler's figures: the machine's, and the byte rates
+  // by disk index (shorter lists leave the other disks without). Called on
+  // the monitor's thread after each sampler tick.
+  void UpdatePerformance(const MetricsSystem& system,
+                         const std::vector<std::optional<uint64_t>>& readRates,
+                         const std::vector<std::optional<uint64_t>>& writeRates);
   // The exposition at `now` (seconds since the epoch).
   std::string Format(int64_t now) const;
 
@@ -97,6 +103,8 @@ class CMetricsState : public IAlarmSink {
   std::function<std::string(const std::string&, const std::string&)> m_Text;
   mutable std::mutex m_Lock;
   std::vector<Disk> m_Disks;
+  MetricsSystem m_System;
+  std::vector<std::optional<uint64_t>> m_ReadRates, m_WriteRates;
   // Monitor thread only: status alarms by ModelSerial with the status
   // alarmed at, and those raised since the last Update by disk index.
   std::vector<std::pair<std::string, int32_t>> m_StatusAlarms;

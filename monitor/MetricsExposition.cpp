@@ -355,6 +355,39 @@ void WriteOwnFamilies(CExposition& e, const std::vector<Disk>& disks, const Metr
   e.Family("stavrion_disk_stale", "gauge",
            "1 when the last read of the disk failed and its figures are the last known ones.");
   for (const Disk& d : disks) e.SampleInt({{"device", d.Device}}, d.Source->Stale ? 1 : 0);
+
+  // The performance sampler's figures: a family only when something has it.
+  const auto rates = [&](const char* name, const char* help,
+                         std::optional<uint64_t> MetricsDisk::*rate) {
+    bool any = false;
+    for (const Disk& d : disks) any |= (d.Source->*rate).has_value();
+    if (!any) return;
+    e.Family(name, "gauge", help);
+    for (const Disk& d : disks) {
+      if (const auto& r = d.Source->*rate) {
+        e.Sample({{"device", d.Device}}, static_cast<double>(*r));
+      }
+    }
+  };
+  rates("stavrion_disk_read_bytes_per_second", "Bytes read from the disk per second, lately.",
+        &MetricsDisk::ReadBytesPerSecond);
+  rates("stavrion_disk_write_bytes_per_second", "Bytes written to the disk per second, lately.",
+        &MetricsDisk::WriteBytesPerSecond);
+  const MetricsSystem& s = input.System;
+  if (s.CpuUsagePercent) {
+    e.Family("stavrion_system_cpu_usage_ratio", "gauge",
+             "Busy share of all processors over the last ten seconds.");
+    e.Sample({}, *s.CpuUsagePercent / 100.0);
+  }
+  if (s.MemoryAvailableBytes) {
+    e.Family("stavrion_system_memory_available_bytes", "gauge",
+             "Physical memory available to programs, mean of the last ten seconds.");
+    e.Sample({}, static_cast<double>(*s.MemoryAvailableBytes));
+  }
+  if (s.MemoryTotalBytes) {
+    e.Family("stavrion_system_memory_total_bytes", "gauge", "Installed physical memory.");
+    e.Sample({}, static_cast<double>(*s.MemoryTotalBytes));
+  }
 }
 
 }  // namespace

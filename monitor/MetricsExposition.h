@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,10 +42,23 @@ struct MetricsDisk {
   // The last attempt to read the disk failed: its figures are the old ones.
   bool Stale = false;
   MetricsAlarms Alarms;
+  // Byte rates of the performance sampler (means are not taken: the last
+  // half second); none when the disk has no counters.
+  std::optional<uint64_t> ReadBytesPerSecond;
+  std::optional<uint64_t> WriteBytesPerSecond;
+};
+
+// The machine's own figures of the performance sampler; each none until
+// read.
+struct MetricsSystem {
+  std::optional<int32_t> CpuUsagePercent;  // mean of the last ten seconds, 0-100
+  std::optional<uint64_t> MemoryAvailableBytes;
+  std::optional<uint64_t> MemoryTotalBytes;
 };
 
 struct MetricsInput {
   std::vector<MetricsDisk> Disks;
+  MetricsSystem System;
   // Seconds since the epoch at the scrape.
   int64_t Now = 0;
   // The program's version, for `stavrion_build_info`.

@@ -14,8 +14,9 @@
 
 namespace os {
 
-class INet;  // os/Net.h
-class ITls;  // os/Tls.h
+class INet;                  // os/Net.h
+class IPerformanceCounters;  // os/PerformanceCounters.h
+class ITls;                  // os/Tls.h
 
 struct Platform {
   IDeviceIo& Devices;
@@ -36,6 +37,9 @@ struct Platform {
   INet* Net = nullptr;
   // TLS over such a socket; null where the program has none.
   ITls* Tls = nullptr;
+  // Performance counters; null where the platform has none (the sampler
+  // then reads every counter as unavailable).
+  IPerformanceCounters* Performance = nullptr;
 };
 
 }  // namespace os

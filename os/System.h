@@ -22,6 +22,20 @@ struct OsVersion {
   bool Extended = true;     // false when only the plain record could be read
 };
 
+// Processor architectures as the system names them
+// (SYSTEM_INFO.wProcessorArchitecture).
+constexpr uint16_t PROCESSOR_ARCH_X86 = 0;
+constexpr uint16_t PROCESSOR_ARCH_IA64 = 6;
+constexpr uint16_t PROCESSOR_ARCH_X64 = 9;
+constexpr uint16_t PROCESSOR_ARCH_ARM64 = 12;
+constexpr uint16_t PROCESSOR_ARCH_UNKNOWN = 0xFFFF;
+
+// One network adapter, in the system's order of adapters.
+struct NetworkAdapter {
+  std::string Description;       // UTF-8
+  std::vector<uint8_t> Address;  // hardware address; empty when it has none
+};
+
 class INamedMutex {
  public:
   virtual ~INamedMutex() = default;
@@ -41,6 +55,23 @@ class ISystem {
   virtual bool StartProcess(const std::string& path, const std::vector<std::string>& args) = 0;
   // Shows a message to the user (a message box on Windows, stderr elsewhere).
   virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
+
+  // Facts of the machine the system-information page shows beside what WMI
+  // holds. Each answers "not known" where a system cannot tell.
+  // The processor architecture of the machine (not of this process).
+  virtual uint16_t NativeArchitecture() { return PROCESSOR_ARCH_UNKNOWN; }
+  // The processor's brand string ("Intel(R) Core(TM) i7-8650U CPU @
+  // 1.90GHz"), as the processor itself names it; empty when unknown.
+  virtual std::string CpuBrandString() { return {}; }
+  // Installed physical memory in bytes; 0 when unknown.
+  virtual uint64_t TotalPhysicalMemory() { return 0; }
+  // The network adapters, in the system's order. False when the list could
+  // not be had (then `adapters` is empty); true with an empty list on a
+  // machine without adapters.
+  virtual bool GetNetworkAdapters(std::vector<NetworkAdapter>* adapters) {
+    adapters->clear();
+    return false;
+  }
 };
 
 }  // namespace os

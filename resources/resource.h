@@ -5,6 +5,7 @@
 #define IDD_MAIN 102
 #define IDD_TSL_INFO 103
 #define IDD_GRAPH 104
+#define IDD_SYSTEM_INFO 105
 #define IDR_ACCELERATOR 130
 
 #define IDI_GOOD 157
@@ -28,6 +29,7 @@
 #define ID_SETTINGS 32774
 #define ID_SMART_INFO 32771
 #define ID_GRAPH 32848
+#define ID_SYSTEM_INFO 32790
 
 // Controls of the main window.
 #define IDC_REFRESH 1026
@@ -63,3 +65,6 @@
 #define IDC_GRAPH_INTERVAL 1502
 #define IDC_GRAPH_CHART 1503
 #define IDC_GRAPH_BACK 1504
+
+// Controls of the system-information pane (its back button is IDC_BACK).
+#define IDC_SYSTEM_LIST 1410

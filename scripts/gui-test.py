@@ -596,6 +596,33 @@ def main():
         print("English run: %.1f s, %d steps" % (took, len(steps)))
 
         check_graph(display)
+        # The system-information pane (F8): the record's rows as the report
+        # prints them, then model and serial number of every disk.
+        system = subprocess.run(["wine", os.path.join(folder, "stavrion.exe"), "report", "--machine",
+                                 "demo", "--system", "--json"], env=wine_env(),
+                                stdout=subprocess.PIPE, timeout=120).stdout.decode("utf-8", "replace")
+        record = json.loads(system).get("SystemInfo", {}) if system.strip().startswith("{") else {}
+        check(bool(record), "the report's system information")
+        blocks, took, raw = run_reader(display, folder, ["start:--machine demo", "key:F8", "list",
+                                                         "key:ESC", "dump", "key:F8", "list", "close"])
+        lists = [b for b in blocks if b["step"] == "list"]
+        check(len(lists) == 2, "the system pane's list read twice (%d)" % len(lists))
+        if lists and record:
+            rows = lists[0]["rows"]
+            check(lists[0].get("head", []) == ["Item", "Information"], "system list headings %r" % lists[0].get("head"))
+            expected = [("Operating System", record["WindowsEdition"]), ("BIOS", record["Bios"]),
+                        ("Processor", record["Cpu"]), ("Memory", record["Ram"]),
+                        ("Motherboard", record["MotherBoard"]), ("Graphics", record["Graphics"]),
+                        ("Network Adapter", record["NetCard"]), ("IP Address / Gateway", record["Ip"])]
+            got = [(r[-1], r[1]) for r in rows[:8]]
+            check(got == [(k, v.strip()) for k, v in expected] or got == expected,
+                  "system rows %r vs %r" % (got, expected))
+            check(len(rows) == 8 + 2 * len(disks), "two rows per disk (%d rows)" % len(rows))
+            models = [r[1] for r in rows[8::2]]
+            check(models[:1] == [disks[0].get("Model")], "first disk's model %r vs %r" % (models[:1], disks[0].get("Model")))
+        dumps = blocks_of(blocks, "dump")
+        check(bool(dumps) and IDC["TITLE"] in dumps[0]["ctl"], "Escape in the system pane shows the panel again")
+        print("system pane run: %.1f s" % took)
 
         # German and Japanese: the labels change, nothing is cut off the window.
         for language, model_label, status_words in [("German", "Modell", ["Gut", "Vorsicht", "Schlecht", "Unbekannt", "N/A"]),

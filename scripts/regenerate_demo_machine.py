@@ -127,5 +127,49 @@ def make_sectors():
     )
 
 
+def smbios_structure(kind, handle, formatted, strings):
+    """One SMBIOS structure: header, formatted part, string set."""
+    body = struct.pack("<BBH", kind, 4 + len(formatted), handle) + formatted
+    text = b"".join(s.encode("ascii") + b"\0" for s in strings)
+    return body + (text if text else b"\0") + b"\0"
+
+
+def memory_device(handle, size_mb, speed, locator, bank, maker, serial, part):
+    """Memory Device (type 17) of SMBIOS 3.0: strings 1 locator, 2 bank,
+    3 manufacturer, 4 serial, 5 asset tag, 6 part number."""
+    if size_mb == 0:
+        strings = [locator, bank]
+        formatted = struct.pack(
+            "<HHHHHBBBBBHHBBBBBIHHHH",
+            0x1000, 0xFFFE, 0, 0, 0, 0x0D, 0, 1, 2, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0)
+        return smbios_structure(17, handle, formatted, strings)
+    strings = [locator, bank, maker, serial, "None", part]
+    formatted = struct.pack(
+        "<HHHHHBBBBBHHBBBBBIHHHH",
+        0x1000, 0xFFFE, 64, 64, size_mb, 0x0D, 0, 1, 2, 0x1A, 0x0080, speed, 3, 4, 5, 6, 1,
+        0, speed, 1200, 1200, 1200)
+    return smbios_structure(17, handle, formatted, strings)
+
+
+def make_smbios():
+    """The demo's SMBIOS table (version 3.0): BIOS, board, two of four
+    slots filled, one with a module of the maker's own part numbering."""
+    table = smbios_structure(
+        0, 0x0000, struct.pack("<BBHBBQHBBBB", 1, 2, 0xE800, 3, 0x0F, 0x0B, 0, 1, 40, 1, 40),
+        ["Simulated Firmware Inc.", "SIM1.40", "01/15/2026"])
+    table += smbios_structure(
+        2, 0x0002, struct.pack("<BBBBBBBHBB", 1, 2, 3, 4, 0, 0x09, 0, 0x0003, 0x0A, 0),
+        ["Simulated Boards", "SIM-Z790", "1.0", "SIMBOARD0001"])
+    table += memory_device(0x0040, 8192, 2400, "ChannelA-DIMM0", "BANK 0", "Tessaly",
+                           "0000A1B2", "D4S8GXMPG0C")
+    table += memory_device(0x0041, 0, 0, "ChannelA-DIMM1", "BANK 1", "", "", "")
+    table += memory_device(0x0042, 16384, 3200, "ChannelB-DIMM0", "BANK 2", "Samsung",
+                           "40C2E5F7", "M471A2K43DB1-CWE")
+    table += memory_device(0x0043, 0, 0, "ChannelB-DIMM1", "BANK 3", "", "", "")
+    table += smbios_structure(127, 0xFEFF, b"", [])
+    write(os.path.join(DEMO, "smbios.bin"), table)
+
+
 if __name__ == "__main__":
     make_sectors()
+    make_smbios()

@@ -33,6 +33,7 @@ SHOTS = [
     ("details.png", {"Language": "English", "ZoomType": "100"}, ["--details"]),
     ("graph.png", {"Language": "English", "ZoomType": "100"}, ["--graph", "300:0"]),
     ("graph-year.png", {"Language": "English", "ZoomType": "100"}, ["--graph", "305:5:FAILING"]),
+    ("system.png", {"Language": "English", "ZoomType": "100"}, ["--system"]),
     ("german.png", {"Language": "German", "ZoomType": "100"}, []),
     ("japanese.png", {"Language": "Japanese", "ZoomType": "100"}, []),
     ("zoom150.png", {"Language": "English", "ZoomType": "150"}, []),

@@ -64,6 +64,13 @@ std::string MemoryModulesText(const MemoryModuleTable& slots, bool fromSmbios) {
 std::string MemoryModulesJson(const MemoryModuleTable& slots, bool fromSmbios) {
   app::CJsonWriter json;
   json.BeginObject();
+  WriteMemoryModulesJson(json, slots, fromSmbios);
+  json.EndObject();
+  return json.Text() + "\n";
+}
+
+void WriteMemoryModulesJson(app::CJsonWriter& json, const MemoryModuleTable& slots,
+                            bool fromSmbios) {
   json.Key("Source");
   json.String(fromSmbios ? "SMBIOS" : "WMI");
   json.Key("MemoryModules");
@@ -128,6 +135,4 @@ std::string MemoryModulesJson(const MemoryModuleTable& slots, bool fromSmbios) {
     json.EndObject();
   }
   json.EndArray();
-  json.EndObject();
-  return json.Text() + "\n";
 }

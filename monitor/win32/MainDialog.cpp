@@ -171,6 +171,7 @@ std::unique_ptr<CFrontEndServices> CMainDialog::MakeServices() {
 
 CMainDialog::~CMainDialog() {
   m_TslInfo.reset();
+  m_SystemInfoPane.reset();
   m_Graph.reset();
   // The queue may still report a mail: nothing is posted to a window that
   // is gone.
@@ -245,6 +246,16 @@ BOOL CMainDialog::OnInitDialog() {
   CreateControls();
   RelayoutDialog();
 
+  // The system information (it also names the adapter address the history
+  // root is named after).
+  const int64_t systemInfoStart = Now();
+  m_SystemInfo = CollectSystemInfo(m_Setup.Platform->Wmi, m_Setup.Platform->System,
+                                   GetText("Dialog", "UNKNOWN"));
+  m_SystemInfoMs = MsSince(systemInfoStart);
+  if (!m_SystemInfo.ModulesFromSmbios) {
+    base::DebugLog("Unable to fetch information from OS.");
+  }
+
   RegisterAlarmEventSource(m_Setup.Settings->Get(app::Setting::EVENT_LOG) != 0);
   CreateTray();
   m_Splash.SetText(GetText("Message", "SEARCH_DEVICE"));
@@ -294,6 +305,7 @@ BOOL CMainDialog::OnInitDialog() {
                SWP_NOSIZE | SWP_NOZORDER);
   m_Splash.Hide();
   if (m_Setup.ScreenshotDetails) ShowView(5);
+  if (m_Setup.ScreenshotSystem) ShowView(4);
   if (m_Setup.ScreenshotGraphCode >= 0) {
     if (m_Setup.ScreenshotGraphDisk >= 0) m_Monitor.SelectDrive(m_Setup.ScreenshotGraphDisk);
     ShowView(6);
@@ -518,6 +530,11 @@ void CMainDialog::RelayoutDialog() {
     m_Graph.reset();
     if (m_View == 6) ShowView(6);
   }
+  if (m_SystemInfoPane) {
+    m_SystemInfoPane->Destroy();
+    m_SystemInfoPane.reset();
+    if (m_View == 4) ShowView(4);
+  }
   if (m_UiReady) {
     RenderPanel();
     RenderButtons();
@@ -558,6 +575,7 @@ void CMainDialog::ChangeLang() {
   m_Monitor.Start();
   if (m_TslInfo) m_TslInfo->ApplyLanguage();
   if (m_Graph) m_Graph->ApplyLanguage();
+  if (m_SystemInfoPane) m_SystemInfoPane->ApplyLanguage();
   RenderPanel();
   RenderButtons();
 }
@@ -661,12 +679,29 @@ void CMainDialog::ShowView(int view) {
     }
     graphShown = m_Graph != nullptr;
   }
+  if (view == 4 && !m_SystemInfoPane) {
+    m_SystemInfoPane = std::make_unique<tools::CSystemInfoDlg>(
+        m_SystemInfo.Text,
+        [this] {
+          std::vector<tools::SystemInfoDisk> disks;
+          for (const ATA_SMART_INFO& d : m_Monitor.Disks()) {
+            disks.push_back({d.Model, d.SerialNumber});
+          }
+          return disks;
+        },
+        [this](const std::string& s, const std::string& k) { return GetText(s, k); },
+        [this] { ShowView(1); });
+    if (!m_SystemInfoPane->Create(m_Hwnd, m_Zoom, m_FontFace)) m_SystemInfoPane.reset();
+  }
   const bool details = view == 5 && m_TslInfo;
-  const bool panel = !details && !graphShown;
+  const bool system = view == 4 && m_SystemInfoPane;
+  const bool panel = !details && !graphShown && !system;
   if (m_TslInfo) ShowWindow(m_TslInfo->Hwnd(), details ? SW_SHOW : SW_HIDE);
   if (m_Graph) ShowWindow(m_Graph->Hwnd(), graphShown ? SW_SHOW : SW_HIDE);
+  if (m_SystemInfoPane) ShowWindow(m_SystemInfoPane->Hwnd(), system ? SW_SHOW : SW_HIDE);
   if (details) SetFocus(GetDlgItem(m_TslInfo->Hwnd(), IDC_ATTRIBUTE_LIST));
   if (graphShown) SetFocus(GetDlgItem(m_Graph->Hwnd(), IDC_GRAPH_ITEM));
+  if (system) SetFocus(GetDlgItem(m_SystemInfoPane->Hwnd(), IDC_SYSTEM_LIST));
   if (panel) m_View = 1;
   std::vector<HWND> panelControls = {
       m_Title.Hwnd(),        m_Status.Hwnd(),      m_StatusImage.Hwnd(),
@@ -690,6 +725,8 @@ void CMainDialog::OnMonitorChanged(uint32_t changes) {
   }
   if (changes & (CHANGE_PANEL | CHANGE_POWER_ON_TEXT | CHANGE_SELECTION)) RenderPanel();
   if (changes & (CHANGE_DRIVE_BUTTONS | CHANGE_SELECTION | CHANGE_DISK_LIST)) RenderButtons();
+  // The system pane lists the disks' models and serial numbers.
+  if (m_SystemInfoPane && (changes & CHANGE_DISK_LIST)) m_SystemInfoPane->UpdateRows();
   if (m_TslInfo) {
     // After a rescan the selector is filled again, so no entry names a disk
     // that is gone; a new selection shows in the pane too.
@@ -732,11 +769,6 @@ void CMainDialog::OnCommand(int id, int /*code*/, HWND /*control*/) {
       if (m_Setup.BeforeWork) m_Setup.BeforeWork();
       if (m_UiReady) m_Monitor.Rescan();
       break;
-    case ID_GRAPH:
-      // The graph pane reads which disks exist from "Exchange.ini"; the
-      // pane itself is not there yet.
-      if (m_UiReady) m_Services->WriteExchangeFile(m_Monitor.Disks());
-      break;
     case IDC_SMART_VIEW:
       if (m_UiReady) ShowView(m_View == 5 ? 1 : 5);
       break;
@@ -747,7 +779,14 @@ void CMainDialog::OnCommand(int id, int /*code*/, HWND /*control*/) {
       if (m_UiReady) ShowView(m_View == 6 ? 1 : 6);
       break;
     case ID_GRAPH:
-      if (m_UiReady) ShowView(6);
+      // "Exchange.ini" names the disks for other programs' graphs too.
+      if (m_UiReady) {
+        m_Services->WriteExchangeFile(m_Monitor.Disks());
+        ShowView(6);
+      }
+      break;
+    case ID_SYSTEM_INFO:
+      if (m_UiReady) ShowView(m_View == 4 ? 1 : 4);
       break;
     case IDC_PREVIOUS:
       m_Monitor.SelectPrevious();
@@ -775,6 +814,10 @@ void CMainDialog::TryExit() {
         m_TslInfo->Destroy();
         m_TslInfo.reset();
       }
+      if (m_SystemInfoPane) {
+        m_SystemInfoPane->Destroy();
+        m_SystemInfoPane.reset();
+      }
       if (m_Graph) {
         m_Graph->Destroy();
         m_Graph.reset();
@@ -799,9 +842,9 @@ void CMainDialog::Leave(INT_PTR result) {
 }
 
 void CMainDialog::OnCancel() {
-  // Escape in a pane goes back to the panel; elsewhere it leaves, or in
+  // Escape in a pane goes back to the panel; on the panel it leaves, or in
   // resident mode hides (or minimizes) the window.
-  if (m_View == 5 || m_View == 6) {
+  if (m_View != 1) {
     ShowView(1);
     return;
   }
@@ -816,8 +859,9 @@ void CMainDialog::OnOK() { TryExit(); }
 
 void CMainDialog::TakeScreenshot() {
   UpdateWindow(m_Hwnd);
-  for (ui::CDialogCx* pane :
-       {static_cast<ui::CDialogCx*>(m_TslInfo.get()), static_cast<ui::CDialogCx*>(m_Graph.get())}) {
+  for (ui::CDialogCx* pane : {static_cast<ui::CDialogCx*>(m_TslInfo.get()),
+                              static_cast<ui::CDialogCx*>(m_Graph.get()),
+                              static_cast<ui::CDialogCx*>(m_SystemInfoPane.get())}) {
     if (pane != nullptr) {
       RedrawWindow(pane->Hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     }
@@ -874,6 +918,7 @@ void CMainDialog::RunBench() {
   FILE* out = _wfopen(m_Setup.Bench.c_str(), L"wb");
   if (out != nullptr) {
     std::fprintf(out, "disks %d\n", m_Monitor.DiskCount());
+    std::fprintf(out, "system_info_ms %.2f\n", m_SystemInfoMs);
     std::fprintf(out, "monitor_before_first_paint_ms %.2f\n", m_MonitorMs);
     std::fprintf(out, "start_to_first_paint_ms %.2f\n", m_FirstPaintMs);
     std::fprintf(out, "refresh_redraw_cpu_ms_median %.2f\n", cpu[ROUNDS / 2]);

@@ -1,6 +1,7 @@
 // CMainDialog: the program's main window. It wires the monitor (which owns
 // the disks, the refresh cycle and the timers) to the skinned controls of
-// the disk panel, the disk buttons and the S.M.A.R.T. detail pane, and
+// the disk panel, the disk buttons, the S.M.A.R.T. detail pane and the
+// system-information pane, and
 // routes commands and keys. It holds no disk logic: what the panel shows
 // comes from monitor/PanelText, what the list shows from
 // monitor/AttributeList.
@@ -25,6 +26,8 @@
 #include "monitor/win32/TslInfoDlg.h"
 #include "monitor/win32/Win32TimerHost.h"
 #include "os/win32/Win32Clock.h"
+#include "tools/SystemInfo.h"
+#include "tools/win32/SystemInfoDlg.h"
 #include "ui/win32/DialogCx.h"
 #include "ui/win32/SkinControl.h"
 #include "ui/win32/SplashScreenEx.h"
@@ -44,6 +47,7 @@ struct MainDialogSetup {
   std::function<void()> BeforeWork;
   std::wstring Screenshot;         // when set: draw once into this PNG file and end
   bool ScreenshotDetails = false;  // the screenshot shows the detail pane
+  bool ScreenshotSystem = false;   // the screenshot shows the system-information pane
   // The graph pane is shown at start with this item code (-1: not shown),
   // interval and disk.
   int32_t ScreenshotGraphCode = -1;
@@ -141,6 +145,11 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   // The detail and graph panes: created on first use, owned here alone.
   std::unique_ptr<CTslInfoDlg> m_TslInfo;
   std::unique_ptr<CGraphDlg> m_Graph;
+  // The system information, collected once at start, and its pane (view 4,
+  // created on first use).
+  SystemInfo m_SystemInfo;
+  double m_SystemInfoMs = 0;
+  std::unique_ptr<tools::CSystemInfoDlg> m_SystemInfoPane;
 };
 
 }  // namespace monitor

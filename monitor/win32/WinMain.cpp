@@ -7,6 +7,7 @@
 // Options of our own, for documentation and tests:
 //   --screenshot FILE.png   draw the window once into FILE.png and end
 //   --details               with --screenshot: show the S.M.A.R.T. details
+//   --system                with --screenshot: show the system information
 //   --graph CODE:INTERVAL[:DISK]  show the graph pane with item CODE (300
 //                           temperature ...) over interval 0-6, of disk
 //                           DISK (1-based; the selected one when left out)
@@ -53,11 +54,11 @@ std::vector<std::string> Arguments() {
   return args;
 }
 
-// Takes "--screenshot FILE", "--details", "--graph CODE:INTERVAL" and
-// "--bench FILE" out of `args`.
+// Takes "--screenshot FILE", "--details", "--system", "--graph
+// CODE:INTERVAL" and "--bench FILE" out of `args`.
 void TakeScreenshotOptions(std::vector<std::string>& args, std::wstring* file, bool* details,
-                           std::wstring* bench, int32_t* graphCode, int32_t* graphInterval,
-                           int32_t* graphDisk) {
+                           bool* system, std::wstring* bench, int32_t* graphCode,
+                           int32_t* graphInterval, int32_t* graphDisk) {
   for (size_t i = 0; i < args.size();) {
     if (args[i] == "--graph" && i + 1 < args.size()) {
       int code = -1, interval = 0, disk = 0;
@@ -72,8 +73,8 @@ void TakeScreenshotOptions(std::vector<std::string>& args, std::wstring* file, b
       *(args[i] == "--bench" ? bench : file) = os::Utf8ToWide(args[i + 1]);
       args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
                  args.begin() + static_cast<std::ptrdiff_t>(i + 2));
-    } else if (args[i] == "--details") {
-      *details = true;
+    } else if (args[i] == "--details" || args[i] == "--system") {
+      *(args[i] == "--details" ? details : system) = true;
       args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
     } else {
       ++i;
@@ -111,9 +112,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
   std::wstring screenshot;
   std::wstring bench;
   bool details = false;
+  bool systemPane = false;
   int32_t graphCode = -1, graphInterval = 0, graphDisk = -1;
-  TakeScreenshotOptions(args, &screenshot, &details, &bench, &graphCode, &graphInterval,
-                        &graphDisk);
+  TakeScreenshotOptions(args, &screenshot, &details, &systemPane, &bench, &graphCode,
+                        &graphInterval, &graphDisk);
 
   std::unique_ptr<monitor::CMachine> machine = monitor::CMachine::Open(option, &error);
   if (!machine) {
@@ -145,6 +147,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
     }
     setup.Screenshot = screenshot;
     setup.ScreenshotDetails = details;
+    setup.ScreenshotSystem = systemPane;
     setup.ScreenshotGraphCode = graphCode;
     setup.ScreenshotGraphInterval = graphInterval;
     setup.ScreenshotGraphDisk = graphDisk;

@@ -11,7 +11,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <thread>
+
+#include "os/linux/LinuxMachineInfo.h"
 
 extern char** environ;
 
@@ -58,6 +61,34 @@ OsVersion CLinuxSystem::GetOsVersion() {
     v.CSDVersion = std::string(u.sysname) + " " + release;
   }
   return v;
+}
+
+uint16_t CLinuxSystem::NativeArchitecture() {
+  utsname u{};
+  return uname(&u) == 0 ? ArchitectureOfMachine(u.machine) : PROCESSOR_ARCH_UNKNOWN;
+}
+
+std::string CLinuxSystem::CpuBrandString() {
+  const auto packages = ReadCpuPackages(m_Roots.Proc);
+  return packages.empty() ? std::string() : packages.front().Name;
+}
+
+uint64_t CLinuxSystem::TotalPhysicalMemory() { return ReadMemTotalBytes(m_Roots.Proc); }
+
+bool CLinuxSystem::GetNetworkAdapters(std::vector<NetworkAdapter>* adapters) {
+  adapters->clear();
+  std::error_code ec;
+  if (!std::filesystem::is_directory(m_Roots.Sys + "/class/net", ec)) return false;
+  // Adapters of real devices first: virtual ones (bridges, containers'
+  // links, ifb) often get a new random address at every start, and the
+  // first address names the history root.
+  const auto interfaces = ListNetInterfaces(m_Roots);
+  for (bool physical : {true, false}) {
+    for (const LinuxNetInterface& i : interfaces) {
+      if (i.Physical == physical) adapters->push_back({i.Description, i.Address});
+    }
+  }
+  return true;
 }
 
 std::string CLinuxSystem::MutexLockPath(const std::string& name) {

@@ -4,11 +4,15 @@
 #include <string>
 
 #include "os/System.h"
+#include "os/linux/SysfsDisks.h"
 
 namespace os {
 
 class CLinuxSystem : public ISystem {
  public:
+  // The machine facts are read under `roots` (/proc, /sys).
+  explicit CLinuxSystem(LinuxRoots roots = {}) : m_Roots(std::move(roots)) {}
+
   // The engine chooses its request forms from the Windows version: the ATA
   // pass-through and the NVMe storage query are offered from Windows 10 on.
   // Our Linux device layer answers both forms, so the version reads as
@@ -30,8 +34,22 @@ class CLinuxSystem : public ISystem {
   // One line on stderr: "caption: text".
   void ShowMessage(const std::string& text, const std::string& caption) override;
 
+  // uname's machine.
+  uint16_t NativeArchitecture() override;
+  // The first processor's "model name" in cpuinfo (the brand string on x86).
+  std::string CpuBrandString() override;
+  // MemTotal of meminfo (what the kernel manages, a little under what is
+  // installed, as on Windows).
+  uint64_t TotalPhysicalMemory() override;
+  // The interfaces of class/net but the loopback: those of a device first,
+  // then the virtual ones, each by interface index.
+  bool GetNetworkAdapters(std::vector<NetworkAdapter>* adapters) override;
+
   // The lock-file path CreateNamedMutex uses for `name` (for tests).
   static std::string MutexLockPath(const std::string& name);
+
+ private:
+  LinuxRoots m_Roots;
 };
 
 }  // namespace os

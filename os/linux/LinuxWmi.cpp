@@ -344,7 +344,8 @@ bool IsScsiAdapterClass(uint32_t classCode) {
   return classCode >> 16 == 0x01 && sub != 0x01 && sub != 0x06;
 }
 
-CLinuxWmi::CLinuxWmi(LinuxRoots roots) : m_Disks(std::move(roots)) {}
+CLinuxWmi::CLinuxWmi(LinuxRoots roots, IpAddressSource addresses)
+    : m_Disks(std::move(roots)), m_Addresses(std::move(addresses)) {}
 
 std::optional<std::vector<WmiObject>> CLinuxWmi::Query(const std::string& nameSpace,
                                                        const std::string& wql) {
@@ -361,6 +362,34 @@ std::optional<std::vector<WmiObject>> CLinuxWmi::Query(const std::string& nameSp
   if (!cimv2) {
     base::DebugLogF("wmi: no namespace %s on this system", nameSpace.c_str());
     return std::nullopt;
+  }
+
+  if (auto selection = ParseWmiSelection(wql)) {
+    if (auto objects = AnswerMachineClass(m_Disks.Roots(), selection->Class, m_Addresses)) {
+      return FilterObjects(std::move(*objects), *selection);
+    }
+    if (selection->Class == "win32_pnpentity") {
+      Inventory inv = Build(m_Disks);
+      // The machine's own board is a device of every machine.
+      std::vector<WmiObject> out = {PnpEntity("ROOT\\SYSTEM\\0000", "System board")};
+      for (const auto& controller : inv.Controllers) {
+        out.push_back(controller.Object);
+        for (const auto& device : controller.Devices) out.push_back(device);
+      }
+      // A disk on no controller of ours is still a device of the machine.
+      for (const auto& entity : inv.DiskEntities) {
+        const bool listed = std::any_of(out.begin(), out.end(), [&](const WmiObject& o) {
+          return SameId(o.String("DeviceID"), entity.String("DeviceID"));
+        });
+        if (!listed) out.push_back(entity);
+      }
+      const std::string host = ReadHostName(m_Disks.Roots().Proc);
+      for (auto& o : out) {
+        o.Properties["SystemName"] = host;
+        o.Properties["SystemCreationClassName"] = std::string("Win32_ComputerSystem");
+      }
+      return FilterObjects(std::move(out), *selection);
+    }
   }
 
   if (auto cls = ParseSelect(wql)) {

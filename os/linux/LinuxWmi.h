@@ -12,6 +12,11 @@
 //       WHERE ResultClass=Win32_PnPEntity              the disk's device
 //   ASSOCIATORS OF {Win32_PnPEntity.DeviceID='...'}
 //       WHERE AssocClass=Win32_SCSIControllerDevice    its SCSI controller
+// The classes of the system information (os/linux/LinuxSystemWmi.h), and
+//   SELECT ... FROM Win32_PnPEntity        the disks, controllers and USB
+//                                          devices above, with SystemName
+//                                          (the host name) and
+//                                          SystemCreationClassName
 // root\WMI:
 //   MSStorageDriver_FailurePredict*        empty: Linux keeps no such data;
 //                                          S.M.A.R.T. is read from the disk
@@ -28,19 +33,22 @@
 #include <memory>
 
 #include "os/Wmi.h"
+#include "os/linux/LinuxSystemWmi.h"
 #include "os/linux/SysfsDisks.h"
 
 namespace os {
 
 class CLinuxWmi : public IWmi {
  public:
-  explicit CLinuxWmi(LinuxRoots roots);
+  // `addresses` lists the interface addresses (getifaddrs by default).
+  explicit CLinuxWmi(LinuxRoots roots, IpAddressSource addresses = ReadIpAddresses);
 
   std::optional<std::vector<WmiObject>> Query(const std::string& nameSpace,
                                               const std::string& wql) override;
 
  private:
   CSysfsDisks m_Disks;
+  IpAddressSource m_Addresses;
 };
 
 std::unique_ptr<IWmi> CreateLinuxWmi();

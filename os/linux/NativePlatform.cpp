@@ -5,6 +5,7 @@
 #include "os/linux/LinuxDeviceIo.h"
 #include "os/linux/LinuxFileSystem.h"
 #include "os/linux/LinuxNet.h"
+#include "os/linux/LinuxPerformance.h"
 #include "os/linux/LinuxSystem.h"
 #include "os/linux/LinuxWmi.h"
 #include "os/linux/OpenSslTls.h"
@@ -23,6 +24,7 @@ struct NativePlatform::Impl {
   std::unique_ptr<IVolumes> Volumes = CreateNativeVolumes();
   std::unique_ptr<IDeviceSetup> DeviceSetup = CreateNativeDeviceSetup();
   CLinuxNet Net;
+  CLinuxPerformanceCounters Performance;
   COpenSslTls Tls;
 };
 
@@ -38,6 +40,7 @@ Platform NativePlatform::Get() {
   p.DeviceSetup = m_Impl->DeviceSetup.get();
   p.Net = &m_Impl->Net;
   p.Tls = &m_Impl->Tls;
+  p.Performance = &m_Impl->Performance;
   return p;
 }
 

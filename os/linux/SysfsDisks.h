@@ -18,6 +18,11 @@ struct LinuxRoots {
   std::string Dev = "/dev";
   std::string Mounts = "/proc/self/mounts";
   std::string Status = "/proc/self/status";
+  std::string Proc = "/proc";
+  std::string Etc = "/etc";
+  // The PCI id database (pciutils / hwdata) that names devices; the first
+  // that exists is read. May be absent.
+  std::vector<std::string> PciIds = {"/usr/share/hwdata/pci.ids", "/usr/share/misc/pci.ids"};
 };
 
 // Whether the process status file (CapEff line) grants CAP_SYS_RAWIO.

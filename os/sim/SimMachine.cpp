@@ -185,11 +185,12 @@ class CManifestParser {
   bool FinishDisk(DiskDraft& d);
   bool LoadSector(const std::string& folder, const std::string& name, int line, Sector* out);
   bool FinishWmi(WmiDraft& w);
+  bool CounterKey(int line, const std::string& path, std::string_view value);
 
   ISimSource& m_Source;
   std::string m_ManifestName;
   std::string m_Error;
-  enum class Where { None, Machine, Disk, Wmi, Csmi } m_Where = Where::None;
+  enum class Where { None, Machine, Disk, Wmi, Csmi, Performance } m_Where = Where::None;
   SimMachine m_Machine;
   bool m_VersionSeen = false;
   bool m_MachineSeen = false;
@@ -261,6 +262,9 @@ LoadResult CManifestParser::Parse(std::string_view text) {
              Error(lineNo, what);
         break;
       }
+      case Where::Performance:
+        ok = CounterKey(lineNo, key, value);
+        break;
       case Where::Wmi:
         if (m_Wmi.back().Values.size() >= 256) {
           ok = Error(lineNo, "too many properties in one WMI row");
@@ -367,7 +371,40 @@ bool CManifestParser::Section(int line, std::string_view header) {
     m_Where = Where::Csmi;
     return true;
   }
-  return Error(line, "unknown section [" + words[0] + "] (expected machine, disk, wmi or csmi)");
+  if (kind == "performance") {
+    if (words.size() != 1) return Error(line, "[performance] takes no name");
+    m_Where = Where::Performance;
+    return true;
+  }
+  return Error(line, "unknown section [" + words[0] +
+                         "] (expected machine, disk, wmi, csmi or performance)");
+}
+
+// "\\Processor(_Total)\\% Processor Time = 12 30.5 - 7": one value per
+// collection, "-" for none.
+bool CManifestParser::CounterKey(int line, const std::string& path, std::string_view value) {
+  if (m_Machine.Counters.size() >= 256) return Error(line, "more than 256 counters");
+  for (const auto& existing : m_Machine.Counters) {
+    if (base::LowerAscii(existing.first) == base::LowerAscii(path)) {
+      return Error(line, "counter '" + path + "' given twice");
+    }
+  }
+  std::vector<std::optional<double>> values;
+  for (const std::string& word : Words(value)) {
+    if (word == "-") {
+      values.emplace_back();
+      continue;
+    }
+    double v = 0;
+    const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), v);
+    if (ec != std::errc() || end != word.data() + word.size() || !(v >= 0) || v > 1e18) {
+      return Error(line, "counter values must be numbers from 0 to 1e18, or '-'");
+    }
+    values.emplace_back(v);
+  }
+  if (values.empty()) return Error(line, "counter '" + path + "' without values");
+  m_Machine.Counters.emplace_back(path, std::move(values));
+  return true;
 }
 
 bool CManifestParser::MachineKey(int line, const std::string& key, std::string_view value) {
@@ -430,6 +467,35 @@ bool CManifestParser::MachineKey(int line, const std::string& key, std::string_v
     bool b = true;
     if (!ParseBool(value, &b)) return Error(line, "wmi must be yes or no");
     m_Machine.WmiAvailable = b;
+    return true;
+  }
+  if (key == "architecture") {
+    const std::string a = base::LowerAscii(value);
+    if (a == "x64") {
+      m_Machine.Architecture = PROCESSOR_ARCH_X64;
+    } else if (a == "x86") {
+      m_Machine.Architecture = PROCESSOR_ARCH_X86;
+    } else if (a == "arm64") {
+      m_Machine.Architecture = PROCESSOR_ARCH_ARM64;
+    } else if (a == "ia64") {
+      m_Machine.Architecture = PROCESSOR_ARCH_IA64;
+    } else if (a == "unknown") {
+      m_Machine.Architecture = PROCESSOR_ARCH_UNKNOWN;
+    } else {
+      return Error(line, "architecture must be x64, x86, arm64, ia64 or unknown");
+    }
+    return true;
+  }
+  if (key == "cpu") {
+    m_Machine.CpuBrand = std::string(value);
+    return true;
+  }
+  if (key == "memory") {
+    int64_t mb = 0;
+    if (!ParseNumber(value, 0, int64_t{1} << 32, &mb)) {
+      return Error(line, "memory must be the installed MiB (0 for unknown)");
+    }
+    m_Machine.MemoryBytes = static_cast<uint64_t>(mb) * 1024 * 1024;
     return true;
   }
   if (key == "smbios") {

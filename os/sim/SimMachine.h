@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "os/System.h"
@@ -129,6 +130,12 @@ struct SimMachine {
   int Version = MACHINE_FORMAT_VERSION;
   OsVersion Os;  // Windows 10 unless the manifest says otherwise
   bool WmiAvailable = true;
+  // The machine's own facts (`architecture`, `cpu`, `memory`).
+  uint16_t Architecture = PROCESSOR_ARCH_X64;
+  std::string CpuBrand;
+  uint64_t MemoryBytes = 0;  // 0: unknown
+  // [performance]: counter path -> one value per collection (none: "-").
+  std::vector<std::pair<std::string, std::vector<std::optional<double>>>> Counters;
   std::vector<SimDisk> Disks;
   std::vector<SimWmiRow> WmiRows;
   std::vector<SimCsmiController> CsmiControllers;

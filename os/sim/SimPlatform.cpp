@@ -10,11 +10,17 @@ CSimPlatform::CSimPlatform(SimMachine machine, IFileSystem& files)
       m_DeviceSetup(*m_Machine),
       m_System(m_Machine->Os),
       m_Files(files),
-      m_Profile(files) {}
+      m_Profile(files) {
+  m_System.SetMachineFacts(m_Machine->Architecture, m_Machine->CpuBrand, m_Machine->MemoryBytes);
+  m_System.SetNetworkAdapters(NetworkAdaptersOf(*m_Machine));
+  for (const auto& [path, values] : m_Machine->Counters) m_Performance.SetScript(path, values);
+}
 
 Platform CSimPlatform::Get() {
-  return Platform{m_Devices, m_Wmi,       m_Clock,    m_Files,       m_Profile,
-                  m_System,  &m_Services, &m_Volumes, &m_DeviceSetup};
+  Platform p{m_Devices, m_Wmi,       m_Clock,    m_Files,       m_Profile,
+             m_System,  &m_Services, &m_Volumes, &m_DeviceSetup};
+  p.Performance = &m_Performance;
+  return p;
 }
 
 }  // namespace os::sim

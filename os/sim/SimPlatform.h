@@ -12,6 +12,7 @@
 #include "os/sim/SimDeviceIo.h"
 #include "os/sim/SimMachine.h"
 #include "os/sim/SimNvme.h"
+#include "os/sim/SimPerformance.h"
 #include "os/sim/SimServiceControl.h"
 #include "os/sim/SimSystem.h"
 #include "os/sim/SimVolumes.h"
@@ -36,6 +37,7 @@ class CSimPlatform {
   CVirtualClock& Clock() { return m_Clock; }
   CSimSystem& System() { return m_System; }
   CSimServiceControl& Services() { return m_Services; }
+  CSimPerformanceCounters& Performance() { return m_Performance; }
 
  private:
   std::unique_ptr<SimMachine> m_Machine;
@@ -46,6 +48,7 @@ class CSimPlatform {
   CVirtualClock m_Clock;
   CSimSystem m_System;
   CSimServiceControl m_Services;
+  CSimPerformanceCounters m_Performance;
   IFileSystem& m_Files;
   CIniProfile m_Profile;
 };

@@ -30,6 +30,13 @@ bool CSimSystem::StartProcess(const std::string& path, const std::vector<std::st
   return m_StartResult;
 }
 
+bool CSimSystem::GetNetworkAdapters(std::vector<NetworkAdapter>* adapters) {
+  adapters->clear();
+  if (m_AdaptersFail) return false;
+  *adapters = m_Adapters;
+  return true;
+}
+
 void CSimSystem::ShowMessage(const std::string& text, const std::string& caption) {
   m_Messages.push_back(caption + ": " + text);
 }

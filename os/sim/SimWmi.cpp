@@ -75,7 +75,49 @@ Selection Select(const std::string& wql) {
   return {};
 }
 
+// A property as a condition compares it: text as it is, numbers in
+// decimal, booleans "True" or "False".
+std::string ConditionText(const WmiObject& o, const std::string& property) {
+  auto it = o.Properties.find(property);
+  if (it != o.Properties.end()) {
+    if (const bool* b = std::get_if<bool>(&it->second)) return *b ? "True" : "False";
+  }
+  return o.String(property);
+}
+
+// "00:1A:2B:3C:4D:5E" (or with '-'): the bytes; empty when malformed.
+std::vector<uint8_t> ParseHardwareAddress(const std::string& text) {
+  std::vector<uint8_t> bytes;
+  size_t i = 0;
+  while (i < text.size()) {
+    if (i + 2 > text.size() || !std::isxdigit(static_cast<unsigned char>(text[i])) ||
+        !std::isxdigit(static_cast<unsigned char>(text[i + 1]))) {
+      return {};
+    }
+    bytes.push_back(static_cast<uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
+    i += 2;
+    if (i == text.size()) break;
+    if ((text[i] != ':' && text[i] != '-') || i + 1 == text.size()) return {};
+    ++i;
+  }
+  return bytes.size() > 8 ? std::vector<uint8_t>() : bytes;
+}
+
 }  // namespace
+
+std::vector<NetworkAdapter> NetworkAdaptersOf(const SimMachine& machine) {
+  std::vector<NetworkAdapter> adapters;
+  for (const SimWmiRow& row : machine.WmiRows) {
+    if (NormalNamespace(row.Namespace) != "root\\cimv2" ||
+        base::LowerAscii(row.Class) != "win32_networkadapterconfiguration" ||
+        base::LowerAscii(ConditionText(row.Object, "IPEnabled")) != "true") {
+      continue;
+    }
+    adapters.push_back(
+        {row.Object.String("Description"), ParseHardwareAddress(row.Object.String("MACAddress"))});
+  }
+  return adapters;
+}
 
 std::optional<std::vector<WmiObject>> CSimWmi::Query(const std::string& nameSpace,
                                                      const std::string& wql) {
@@ -113,7 +155,8 @@ std::optional<std::vector<WmiObject>> CSimWmi::Query(const std::string& nameSpac
   }
   if (!selection.Property.empty()) {
     std::erase_if(rows, [&](const WmiObject& o) {
-      return base::LowerAscii(o.String(selection.Property)) != base::LowerAscii(selection.Value);
+      return base::LowerAscii(ConditionText(o, selection.Property)) !=
+             base::LowerAscii(selection.Value);
     });
   }
   return rows;

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "os/System.h"
 #include "os/Wmi.h"
 #include "os/sim/SimMachine.h"
 
@@ -35,5 +36,11 @@ class CSimWmi : public IWmi {
   SimMachine& m_Machine;
   std::vector<SimWmiQuery> m_Queries;
 };
+
+// The adapters the system lists with their IPv4 setup: the machine's
+// root\cimv2 Win32_NetworkAdapterConfiguration rows whose IPEnabled is true,
+// in row order, with "Description" and the "MACAddress" bytes (an address
+// that does not read as hexadecimal pairs separated by ':' or '-' is none).
+std::vector<NetworkAdapter> NetworkAdaptersOf(const SimMachine& machine);
 
 }  // namespace os::sim

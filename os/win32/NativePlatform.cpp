@@ -5,6 +5,7 @@
 #include "os/win32/Win32DeviceIo.h"
 #include "os/win32/Win32FileSystem.h"
 #include "os/win32/Win32Net.h"
+#include "os/win32/Win32Performance.h"
 #include "os/win32/Win32Profile.h"
 #include "os/win32/Win32System.h"
 #include "os/win32/Win32Wmi.h"
@@ -21,6 +22,7 @@ struct NativePlatform::Impl {
   std::unique_ptr<IServiceControl> Services = CreateNativeServiceControl();
   std::unique_ptr<IVolumes> Volumes = CreateNativeVolumes();
   CWin32Net Net;
+  CWin32PerformanceCounters Performance;
   CSchannelTls Tls;
 };
 
@@ -33,6 +35,7 @@ Platform NativePlatform::Get() {
              m_Impl->Profile, m_Impl->System, m_Impl->Services.get(), m_Impl->Volumes.get()};
   p.Net = &m_Impl->Net;
   p.Tls = &m_Impl->Tls;
+  p.Performance = &m_Impl->Performance;
   return p;
 }
 

@@ -1,7 +1,14 @@
 #include "os/win32/Win32System.h"
 
 #include <windows.h>
+// After windows.h:
+#include <iphlpapi.h>
 
+#if defined(__i386__) || defined(__x86_64__)
+#include <cpuid.h>
+#endif
+
+#include <cstring>
 #include <iterator>
 
 #include "os/WindowsCommandLine.h"
@@ -43,7 +50,72 @@ OsVersion FromRecord(const OSVERSIONINFOEXW& info, bool extended) {
   return v;
 }
 
+// Text of the ANSI code page as UTF-8.
+std::string AnsiToUtf8(const char* text, size_t length) {
+  if (length == 0) return {};
+  const int wide = MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0);
+  if (wide <= 0) return {};
+  std::wstring buffer(static_cast<size_t>(wide), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), buffer.data(), wide);
+  return WideToUtf8(buffer);
+}
+
 }  // namespace
+
+uint16_t CWin32System::NativeArchitecture() {
+  SYSTEM_INFO info{};
+  GetNativeSystemInfo(&info);
+  return info.wProcessorArchitecture;
+}
+
+std::string CWin32System::CpuBrandString() {
+#if defined(__i386__) || defined(__x86_64__)
+  unsigned int highest = __get_cpuid_max(0x80000000u, nullptr);
+  if (highest < 0x80000004u) return {};
+  char brand[49] = {};
+  for (unsigned int leaf = 0; leaf < 3; ++leaf) {
+    unsigned int regs[4] = {};
+    __get_cpuid(0x80000002u + leaf, &regs[0], &regs[1], &regs[2], &regs[3]);
+    std::memcpy(brand + leaf * 16, regs, 16);
+  }
+  return std::string(brand, strnlen(brand, 48));
+#else
+  return {};
+#endif
+}
+
+uint64_t CWin32System::TotalPhysicalMemory() {
+  MEMORYSTATUSEX status{};
+  status.dwLength = sizeof status;
+  return GlobalMemoryStatusEx(&status) ? status.ullTotalPhys : 0;
+}
+
+bool CWin32System::GetNetworkAdapters(std::vector<NetworkAdapter>* adapters) {
+  adapters->clear();
+  // The list may grow between asking its size and reading it (a VPN
+  // connecting): ask again with the new size a few times.
+  std::vector<uint64_t> storage;  // 8-byte aligned, as the records need
+  ULONG size = 0;
+  DWORD result = GetAdaptersInfo(nullptr, &size);
+  for (int attempt = 0; attempt < 4 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
+    storage.assign(size / sizeof(uint64_t) + 1, 0);
+    size = static_cast<ULONG>(storage.size() * sizeof(uint64_t));
+    result = GetAdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(storage.data()), &size);
+  }
+  if (result == ERROR_NO_DATA) return true;  // no adapter at all
+  if (result != ERROR_SUCCESS) return false;
+  for (auto* a = reinterpret_cast<const IP_ADAPTER_INFO*>(storage.data()); a != nullptr;
+       a = a->Next) {
+    NetworkAdapter adapter;
+    adapter.Description =
+        AnsiToUtf8(a->Description, strnlen(a->Description, sizeof a->Description));
+    const size_t length =
+        a->AddressLength < sizeof a->Address ? a->AddressLength : sizeof a->Address;
+    adapter.Address.assign(a->Address, a->Address + length);
+    adapters->push_back(std::move(adapter));
+  }
+  return true;
+}
 
 OsVersion CWin32System::GetOsVersion() {
   OSVERSIONINFOEXW info{};

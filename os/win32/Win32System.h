@@ -21,6 +21,16 @@ class CWin32System : public ISystem {
   bool StartProcess(const std::string& path, const std::vector<std::string>& args) override;
   // MessageBoxW with an OK button; returns when the user closes it.
   void ShowMessage(const std::string& text, const std::string& caption) override;
+  // GetNativeSystemInfo's processor architecture.
+  uint16_t NativeArchitecture() override;
+  // CPUID leaves 0x80000002-4 (x86 and x64); empty elsewhere.
+  std::string CpuBrandString() override;
+  // GlobalMemoryStatusEx's total physical bytes.
+  uint64_t TotalPhysicalMemory() override;
+  // GetAdaptersInfo into a buffer of the size the call reports (asked again
+  // while the list grows between the calls); descriptions from the ANSI
+  // code page.
+  bool GetNetworkAdapters(std::vector<NetworkAdapter>* adapters) override;
 };
 
 }  // namespace os

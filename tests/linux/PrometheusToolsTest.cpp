@@ -42,12 +42,15 @@ TEST(PrometheusTools, PromtoolAcceptsTheExpositionOfTheDemoMachine) {
   monitor::MetricsInput in;
   in.Now = 100;
   in.Version = "0.1.0";
-  for (const ATA_SMART_INFO& a : ata.vars) in.Disks.push_back({&a, 90, false, {}});
+  for (const ATA_SMART_INFO& a : ata.vars) {
+    in.Disks.push_back({&a, 90, false, {}, 5120000000ull, 0});
+  }
+  in.System = {37, 4096ull << 20, 16384ull << 20};
   // A disk with hostile texts as well.
   ATA_SMART_INFO odd = ata.vars[0];
   odd.Model = "a\"b\\c\nd \xFF";
   odd.SerialNumber = "}{=,";
-  in.Disks.push_back({&odd, 0, true, {}});
+  in.Disks.push_back({&odd, 0, true, {}, std::nullopt, std::nullopt});
 
   testutil::CTempDir dir;
   const std::string path = dir.File("metrics.prom");

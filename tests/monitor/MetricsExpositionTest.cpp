@@ -285,9 +285,30 @@ TEST(MetricsExposition, DemoMachineIsWellFormed) {
   monitor::DiscoverDisks(ata);
   ASSERT_GT(ata.vars.GetCount(), 0);
   monitor::MetricsInput in;
-  for (const ATA_SMART_INFO& a : ata.vars) in.Disks.push_back({&a, 1, false, {}});
-  const std::vector<Series> s = Parse(monitor::FormatMetrics(in));
+  for (const ATA_SMART_INFO& a : ata.vars) {
+    in.Disks.push_back({&a, 1, false, {}, std::nullopt, std::nullopt});
+  }
+  std::vector<Series> s = Parse(monitor::FormatMetrics(in));
   EXPECT_EQ(ValueOf(s, "stavrion_disks", {}), std::to_string(ata.vars.GetCount()));
+  // No sampler figures yet: no such family at all.
+  for (const Series& series : s) EXPECT_EQ(series.Name.find("stavrion_system_"), std::string::npos);
+
+  // The sampler's figures; a rate of one disk only, above 4 GiB a second.
+  in.System.CpuUsagePercent = 37;
+  in.System.MemoryAvailableBytes = 4096ull << 20;
+  in.System.MemoryTotalBytes = 16384ull << 20;
+  in.Disks[0].ReadBytesPerSecond = 5120000000ull;
+  in.Disks[0].WriteBytesPerSecond = 0;
+  s = Parse(monitor::FormatMetrics(in));
+  EXPECT_EQ(ValueOf(s, "stavrion_system_cpu_usage_ratio", {}), "0.37");
+  EXPECT_EQ(ValueOf(s, "stavrion_system_memory_available_bytes", {}), "4294967296");
+  EXPECT_EQ(ValueOf(s, "stavrion_system_memory_total_bytes", {}), "17179869184");
+  const std::string device = "device=\"" + monitor::MetricsDeviceName(ata.vars[0], 0) + "\"";
+  EXPECT_EQ(ValueOf(s, "stavrion_disk_read_bytes_per_second", {device}), "5.12e+09");
+  EXPECT_EQ(ValueOf(s, "stavrion_disk_write_bytes_per_second", {device}), "0");
+  size_t rates = 0;
+  for (const Series& series : s) rates += series.Name == "stavrion_disk_read_bytes_per_second";
+  EXPECT_EQ(rates, 1u);
 }
 
 }  // namespace

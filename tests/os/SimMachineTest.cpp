@@ -113,7 +113,8 @@ TEST(SimMachine, ManifestErrorsNameFileAndLine) {
        "to 2)"},
       {"version = 1\n", "mem/machine.ini:1: 'version' outside a section"},
       {h + "[disks a]\n",
-       "mem/machine.ini:3: unknown section [disks] (expected machine, disk, wmi or csmi)"},
+       "mem/machine.ini:3: unknown section [disks] (expected machine, disk, wmi, csmi or "
+       "performance)"},
       {h + "[disk a\n", "mem/machine.ini:3: section header without closing ']'"},
       {h + "[disk]\n", "mem/machine.ini:3: expected [disk NAME]"},
       {h + "[disk a]\nphysical_drive = 256\n",

@@ -6,7 +6,8 @@
 //                  and idle; prints the milliseconds it took
 //   dump           one line per visible control: id, class, rectangle in the
 //                  main window's client area, text
-//   list           the rows of the visible attribute list, tab-separated
+//   list           the rows of the visible list, tab-separated: the item's
+//                  image, the texts of columns 1, 2 ... and last column 0
 //   key:F5         a key press (F1-F12, ESC) sent to the focused control
 //   cmd:N          the command N sent to the main window
 //   click:N        a click on control N (button)
@@ -274,9 +275,13 @@ void DumpList() {
     SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote));
     ReadProcessMemory(g_Process.hProcess, remote, &image, sizeof(image), nullptr);
     line += "\t" + std::to_string(image.iImage);
-    for (int c = 1; c < columns; ++c) {
+    // Column 0 of the attribute list holds only the icon; its text (the
+    // item of a two-column list) comes last, so the fields before it keep
+    // their places.
+    for (int c = 1; c <= columns; ++c) {
+      const int column = c == columns ? 0 : c;
       LVITEMW item{};
-      item.iSubItem = c;
+      item.iSubItem = column;
       item.pszText = remoteText;
       item.cchTextMax = static_cast<int>(chars);
       WriteProcessMemory(g_Process.hProcess, remote, &item, sizeof(item), nullptr);
