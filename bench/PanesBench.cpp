@@ -18,7 +18,7 @@
 #include "os/sim/DemoMachine.h"
 #include "os/sim/SimPerformance.h"
 #include "os/sim/SimPlatform.h"
-#include "tests/StdFileSystem.h"
+#include "tests/support/StdFileSystem.h"
 #include "tools/PerformanceSampler.h"
 #include "tools/SystemInfo.h"
 

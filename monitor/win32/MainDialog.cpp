@@ -859,9 +859,9 @@ void CMainDialog::OnOK() { TryExit(); }
 
 void CMainDialog::TakeScreenshot() {
   UpdateWindow(m_Hwnd);
-  for (ui::CDialogCx* pane : {static_cast<ui::CDialogCx*>(m_TslInfo.get()),
-                              static_cast<ui::CDialogCx*>(m_Graph.get()),
-                              static_cast<ui::CDialogCx*>(m_SystemInfoPane.get())}) {
+  for (ui::CDialogCx* pane :
+       {static_cast<ui::CDialogCx*>(m_TslInfo.get()), static_cast<ui::CDialogCx*>(m_Graph.get()),
+        static_cast<ui::CDialogCx*>(m_SystemInfoPane.get())}) {
     if (pane != nullptr) {
       RedrawWindow(pane->Hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     }

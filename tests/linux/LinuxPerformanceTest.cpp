@@ -9,7 +9,7 @@
 
 #include "os/linux/LinuxPerformance.h"
 #include "os/linux/ProcStats.h"
-#include "tests/TempDir.h"
+#include "tests/support/TempDir.h"
 #include "tools/PerformanceSampler.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "os/linux/LinuxMachineInfo.h"
 #include "os/linux/LinuxSystem.h"
 #include "os/linux/LinuxWmi.h"
-#include "tests/TempDir.h"
+#include "tests/support/TempDir.h"
 #include "tools/SystemInfo.h"
 
 namespace {

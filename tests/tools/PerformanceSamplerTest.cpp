@@ -11,7 +11,7 @@
 #include "os/sim/SimMachine.h"
 #include "os/sim/SimPerformance.h"
 #include "os/sim/SimPlatform.h"
-#include "tests/StdFileSystem.h"
+#include "tests/support/StdFileSystem.h"
 #include "tools/PerformanceSampler.h"
 
 using os::sim::CounterScript;

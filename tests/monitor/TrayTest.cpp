@@ -10,9 +10,9 @@
 
 #include "os/IniProfile.h"
 #include "os/sim/VirtualClock.h"
-#include "tests/HistoryTestSupport.h"
-#include "tests/StdFileSystem.h"
-#include "tests/TempDir.h"
+#include "tests/support/HistoryTestSupport.h"
+#include "tests/support/StdFileSystem.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -105,7 +105,7 @@ class CFakeDisks : public monitor::ITrayDisks {
   }
   int32_t TemperatureUnit() const override { return Unit; }
   void Add(const std::string& model, int32_t temperature, int32_t status = DISK_STATUS_GOOD) {
-    ATA_SMART_INFO d = historytest::MakeDisk(model, "S" + std::to_string(Array.GetCount()));
+    ATA_SMART_INFO d = testutil::MakeDisk(model, "S" + std::to_string(Array.GetCount()));
     d.Temperature = static_cast<int8_t>(temperature);
     d.DiskStatus = status;
     d.IsSmartEnabled = 1;

@@ -9,7 +9,7 @@
 #include "os/sim/DemoMachine.h"
 #include "os/sim/SimMachine.h"
 #include "os/sim/SimPlatform.h"
-#include "tests/StdFileSystem.h"
+#include "tests/support/StdFileSystem.h"
 #include "tools/SystemInfo.h"
 #include "tools/SystemReport.h"
 
