@@ -3,7 +3,7 @@
 docs/screenshots/: the disk panel, the S.M.A.R.T. detail pane, the graph
 pane (a day of a disk's temperature and a failing disk's reallocated
 sectors over a year, from a history written by scripts/demo-history.py),
-the panel in German and in Japanese, and the panel at 150 % zoom, all on the
+the system-information pane, the panel in German and in Japanese, and the panel at 150 % zoom, all on the
 demo machine. The program draws each picture itself (--screenshot), under Wine on
 a virtual X display, with the Wine prefix of scripts/gui-test.py.
 
