@@ -4,36 +4,12 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/CivilDate.h"
+
 namespace chart {
 namespace {
 
 constexpr int64_t DAY = 86400;
-
-int64_t FloorDiv(int64_t a, int64_t b) {
-  const int64_t q = a / b;
-  return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
-}
-
-int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
-  y -= m <= 2 ? 1 : 0;
-  const int64_t era = FloorDiv(y, 400);
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-void CivilFromDays(int64_t z, int64_t* y, int32_t* m, int32_t* d) {
-  z += 719468;
-  const int64_t era = FloorDiv(z, 146097);
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  *d = static_cast<int32_t>(doy - (153 * mp + 2) / 5 + 1);
-  *m = static_cast<int32_t>(mp < 10 ? mp + 3 : mp - 9);
-  *y = yoe + era * 400 + (*m <= 2 ? 1 : 0);
-}
 
 // Decimals a label needs to tell ticks `step` apart.
 int Decimals(double step) {
@@ -73,12 +49,13 @@ int64_t FirstDateTick(int64_t t, DateStep step) {
     CalendarTime c = ToCalendar(t);
     int64_t index = c.Year * 12 + (c.Month - 1);
     if (FromCalendar({c.Year, c.Month, 1, 0, 0, 0}) < t) ++index;
-    index = FloorDiv(index + months - 1, months) * months;
-    return FromCalendar({FloorDiv(index, 12),
-                         static_cast<int32_t>(index - FloorDiv(index, 12) * 12 + 1), 1, 0, 0, 0});
+    index = base::FloorDiv(index + months - 1, months) * months;
+    return FromCalendar({base::FloorDiv(index, 12),
+                         static_cast<int32_t>(index - base::FloorDiv(index, 12) * 12 + 1), 1, 0, 0,
+                         0});
   }
   const int64_t s = StepSeconds(step);
-  return FloorDiv(t + s - 1, s) * s;
+  return base::FloorDiv(t + s - 1, s) * s;
 }
 
 int64_t NextDateTick(int64_t tick, DateStep step) {
@@ -86,8 +63,9 @@ int64_t NextDateTick(int64_t tick, DateStep step) {
     const int64_t months = step.Unit == DateUnit::Year ? 12 * int64_t{step.Count} : step.Count;
     CalendarTime c = ToCalendar(tick);
     const int64_t index = c.Year * 12 + (c.Month - 1) + months;
-    return FromCalendar({FloorDiv(index, 12),
-                         static_cast<int32_t>(index - FloorDiv(index, 12) * 12 + 1), 1, 0, 0, 0});
+    return FromCalendar({base::FloorDiv(index, 12),
+                         static_cast<int32_t>(index - base::FloorDiv(index, 12) * 12 + 1), 1, 0, 0,
+                         0});
   }
   return tick + StepSeconds(step);
 }
@@ -146,10 +124,13 @@ std::vector<Tick> ValueTicks(const ValueRange& range, double fixedStep, size_t m
 }
 
 CalendarTime ToCalendar(int64_t calendarSeconds) {
-  const int64_t days = FloorDiv(calendarSeconds, DAY);
+  const int64_t days = base::FloorDiv(calendarSeconds, DAY);
   const int64_t rest = calendarSeconds - days * DAY;
   CalendarTime c;
-  CivilFromDays(days, &c.Year, &c.Month, &c.Day);
+  const base::CivilDate date = base::CivilFromDays(days);
+  c.Year = date.Year;
+  c.Month = date.Month;
+  c.Day = date.Day;
   c.Hour = static_cast<int32_t>(rest / 3600);
   c.Minute = static_cast<int32_t>(rest / 60 % 60);
   c.Second = static_cast<int32_t>(rest % 60);
@@ -158,10 +139,10 @@ CalendarTime ToCalendar(int64_t calendarSeconds) {
 
 int64_t FromCalendar(const CalendarTime& time) {
   const int64_t monthIndex = time.Year * 12 + (time.Month - 1);
-  const int64_t year = FloorDiv(monthIndex, 12);
+  const int64_t year = base::FloorDiv(monthIndex, 12);
   const int64_t month = monthIndex - year * 12 + 1;
-  return DaysFromCivil(year, month, 1) * DAY + (time.Day - 1) * DAY + time.Hour * int64_t{3600} +
-         time.Minute * int64_t{60} + time.Second;
+  return base::DaysFromCivil(year, month, 1) * DAY + (time.Day - 1) * DAY +
+         time.Hour * int64_t{3600} + time.Minute * int64_t{60} + time.Second;
 }
 
 std::string FormatDate(int64_t calendarSeconds, const std::string& format) {

@@ -216,11 +216,8 @@ int RunBench(const std::vector<std::string>& args) {
   os::NativePlatform native;
   const os::Platform& platform = native.Get();
   if (config.empty()) {
-    monitor::WatchEnvironment env;
-    env.Getenv = os::GetEnvironment;
-    env.Root = os::IsPrivileged();
-    env.Windows = os::IsWindowsBuild();
-    env.ExecutablePath = platform.Files.ExecutablePath();
+    const monitor::WatchEnvironment env =
+        monitor::ProcessWatchEnvironment(platform.Files.ExecutablePath());
     monitor::WatchPaths paths;
     std::string ignored;
     if (monitor::ResolveWatchPaths(env, "", &paths, &ignored) &&

@@ -198,11 +198,8 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
     }
   }
 
-  monitor::WatchEnvironment env;
-  env.Getenv = os::GetEnvironment;
-  env.Root = os::IsPrivileged();
-  env.Windows = os::IsWindowsBuild();
-  env.ExecutablePath = platform.Files.ExecutablePath();
+  const monitor::WatchEnvironment env =
+      monitor::ProcessWatchEnvironment(platform.Files.ExecutablePath());
   monitor::WatchPaths paths;
   if (!monitor::ResolveWatchPaths(env, options.Config, &paths, &error)) {
     std::fprintf(stderr, "stavrion watch: %s\n", error.c_str());

@@ -3,18 +3,10 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "base/CivilDate.h"
+
 namespace monitor {
 namespace {
-
-int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
-  // Days since 1970-01-01 in the proleptic Gregorian calendar.
-  y -= m <= 2 ? 1 : 0;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
 
 bool IsLeap(int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
@@ -64,7 +56,7 @@ std::string FormatHistoryTime(const std::tm& local) {
 }
 
 int64_t CalendarSeconds(const std::tm& local) {
-  const int64_t days = DaysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+  const int64_t days = base::DaysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
   return days * 86400 + local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
 }
 
@@ -79,7 +71,7 @@ std::optional<int64_t> ParseHistoryTime(std::string_view text) {
       mi > 59 || s < 0 || s > 60) {
     return std::nullopt;
   }
-  return DaysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s;
+  return base::DaysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s;
 }
 
 std::optional<HistoryPoint> ParseHistoryLine(std::string_view line) {

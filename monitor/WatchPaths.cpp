@@ -1,5 +1,9 @@
 #include "monitor/WatchPaths.h"
 
+#include <utility>
+
+#include "os/Process.h"
+
 namespace monitor {
 namespace {
 
@@ -68,6 +72,15 @@ bool ResolveWatchPaths(const WatchEnvironment& env, const std::string& config, W
   }
   paths->Exchange = Join(paths->HistoryRoot, "Exchange.ini", win);
   return true;
+}
+
+WatchEnvironment ProcessWatchEnvironment(std::string executablePath) {
+  WatchEnvironment env;
+  env.Getenv = os::GetEnvironment;
+  env.Root = os::IsPrivileged();
+  env.Windows = os::IsWindowsBuild();
+  env.ExecutablePath = std::move(executablePath);
+  return env;
 }
 
 }  // namespace monitor

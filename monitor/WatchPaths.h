@@ -35,6 +35,10 @@ struct WatchEnvironment {
   std::string ExecutablePath;
 };
 
+// This process's: its environment variables, whether it runs as root, the
+// system, the path of `executablePath` (the file system's ExecutablePath).
+WatchEnvironment ProcessWatchEnvironment(std::string executablePath);
+
 // The paths for `config` (the --config value; empty for the defaults).
 // False, with a one-line *error, when no folder can be chosen (a user with
 // neither the XDG variables nor HOME set).

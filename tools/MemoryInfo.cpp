@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/SystemInfo.h"
+
 namespace {
 
 struct CodeText {
@@ -218,20 +220,6 @@ void DecodePartOfPresentSlot(MEMORY_MODULE_INFO& slot) {
   DecodeModulePartNumber(Trim(slot.PartNumber), slot.PartInfo);
 }
 
-// What QueryWmiString makes of a property: a string as it is, the first of
-// a string array, nothing of another array, other values as text.
-std::string WmiText(const os::WmiObject& object, const std::string& name) {
-  auto it = object.Properties.find(name);
-  if (it == object.Properties.end()) return {};
-  const os::WmiValue& value = it->second;
-  if (auto* s = std::get_if<std::string>(&value)) return *s;
-  if (auto* list = std::get_if<std::vector<std::string>>(&value))
-    return list->empty() ? std::string() : list->front();
-  if (auto* i = std::get_if<int64_t>(&value)) return std::to_string(*i);
-  if (auto* b = std::get_if<bool>(&value)) return *b ? "True" : "False";
-  return {};
-}
-
 }  // namespace
 
 bool DecodeModulePartNumber(const std::string& partNumber, DRAM_PART_INFO& info) {
@@ -318,31 +306,31 @@ void FillModulesFromWmi(os::IWmi& wmi, MemoryModuleTable& slots) {
                            std::to_string(n) + "'");
     if (!objects || objects->empty()) continue;
     const os::WmiObject& o = objects->back();
-    slot.Manufacturer = WmiText(o, "Manufacturer");
+    slot.Manufacturer = WmiPropertyText(o, "Manufacturer");
     if (slot.Manufacturer.empty()) {
       slot = MEMORY_MODULE_INFO();
       continue;
     }
     slot.IsPresent = 1;
     slot.IsSizeInBytes = 1;
-    slot.BankLabel = WmiText(o, "BankLabel");
-    slot.Size = WmiText(o, "Capacity");
-    slot.Caption = WmiText(o, "Caption");
-    slot.DataWidth = WmiText(o, "DataWidth");
-    slot.DeviceLocator = WmiText(o, "DeviceLocator");
-    slot.FormFactor = WmiText(o, "FormFactor");
-    slot.MemoryType = WmiText(o, "MemoryType");
+    slot.BankLabel = WmiPropertyText(o, "BankLabel");
+    slot.Size = WmiPropertyText(o, "Capacity");
+    slot.Caption = WmiPropertyText(o, "Caption");
+    slot.DataWidth = WmiPropertyText(o, "DataWidth");
+    slot.DeviceLocator = WmiPropertyText(o, "DeviceLocator");
+    slot.FormFactor = WmiPropertyText(o, "FormFactor");
+    slot.MemoryType = WmiPropertyText(o, "MemoryType");
     if (slot.MemoryType == "0") {
-      slot.MemoryType = WmiText(o, "SMBIOSMemoryType");
+      slot.MemoryType = WmiPropertyText(o, "SMBIOSMemoryType");
       slot.IsSmbiosMemoryType = 1;
     }
-    slot.Name = WmiText(o, "Name");
-    slot.PartNumber = WmiText(o, "PartNumber");
-    slot.SerialNumber = WmiText(o, "SerialNumber");
-    slot.Speed = WmiText(o, "Speed");
-    slot.Tag = WmiText(o, "Tag");
-    slot.TotalWidth = WmiText(o, "TotalWidth");
-    slot.TypeDetail = WmiText(o, "TypeDetail");
+    slot.Name = WmiPropertyText(o, "Name");
+    slot.PartNumber = WmiPropertyText(o, "PartNumber");
+    slot.SerialNumber = WmiPropertyText(o, "SerialNumber");
+    slot.Speed = WmiPropertyText(o, "Speed");
+    slot.Tag = WmiPropertyText(o, "Tag");
+    slot.TotalWidth = WmiPropertyText(o, "TotalWidth");
+    slot.TypeDetail = WmiPropertyText(o, "TypeDetail");
     DecodePartOfPresentSlot(slot);
   }
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/CivilDate.h"
 #include "os/Platform.h"
 
 namespace testutil {
@@ -31,16 +32,6 @@ class NullWmi : public os::IWmi {
   }
 };
 
-// Days from 1970-01-01 to a civil date (proleptic Gregorian).
-inline int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
-  y -= m <= 2 ? 1 : 0;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
 // Local time is taken as UTC; the last converted time is kept for tests.
 class RecordingClock : public os::IClock {
  public:
@@ -50,7 +41,7 @@ class RecordingClock : public os::IClock {
   int64_t MakeLocalTime(const std::tm& local) override {
     Last = local;
     ++Calls;
-    return DaysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) * 86400 +
+    return base::DaysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) * 86400 +
            local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
   }
   void Sleep(uint32_t) override {}
