@@ -18,9 +18,10 @@ writes, and a start hidden until the main icon is clicked.
     scripts/gui-test.py [BUILD_DIR]        (default build/windows)
 
 Uses its own Wine prefix (fonts and font substitutes set once, ~15 s) under
-~/.cache/stavrion-wine-gui, or STAVRION_GUI_WINEPREFIX.
+~/.cache/stavrion-wine-gui-<checkout>, or STAVRION_GUI_WINEPREFIX.
 """
 import datetime
+import hashlib
 import importlib.util
 import json
 import os
@@ -57,7 +58,10 @@ def prefix_dir():
     if os.environ.get("STAVRION_GUI_WINEPREFIX"):
         return os.environ["STAVRION_GUI_WINEPREFIX"]
     cache = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
-    return os.path.join(cache, "stavrion-wine-gui")
+    # One prefix per checkout: two checkouts tested at once (CI beside a
+    # developer's run) must not share a wineserver and a desktop.
+    tag = hashlib.sha1(ROOT.encode("utf-8")).hexdigest()[:8]
+    return os.path.join(cache, "stavrion-wine-gui-" + tag)
 
 
 def wine_env(display=None):
