@@ -39,7 +39,8 @@ CHECKS = 0
 # Control ids (resources/resource.h).
 IDC = dict(REFRESH=1026, RESCAN=1027, SMART_VIEW=1028, GRAPH_VIEW=1029, VERSION=1030, NOT_YET=1031,
            PREVIOUS=1040, NEXT=1041, DISK_FIRST=1050, TITLE=1100, STATUS=1101, LIFE=1102,
-           TEMPERATURE=1103, FIELD_LABEL=1200, FIELD_VALUE=1300, BACK=1401,
+           TEMPERATURE=1103, READ_LABEL=1114, FIELD_LABEL=1200, FIELD_VALUE=1300, BACK=1401,
+           READ_RATE=1116, WRITE_RATE=1117, TOTAL_RATE=1118, READ_PERCENT=1119, WRITE_PERCENT=1120,
            GRAPH_DISK=1500, GRAPH_ITEM=1501, GRAPH_INTERVAL=1502, GRAPH_CHART=1503, GRAPH_BACK=1504)
 FIELDS = ["MODEL", "FIRMWARE", "SERIAL_NUMBER", "INTERFACE", "TRANSFER_MODE", "DRIVE_LETTER",
           "STANDARD", "CAPACITY", "POWER_ON_COUNT", "POWER_ON_HOURS"]
@@ -498,7 +499,8 @@ def check_graph(display):
     check(text_of(dumps[2], IDC["GRAPH_DISK"]) == text_of(dumps[1], IDC["GRAPH_DISK"]) and
           (text_of(dumps[2], IDC["GRAPH_DISK"]) or "").startswith("(%d) " % (failing + 1)),
           "after a rescan the same disk: %r" % text_of(dumps[2], IDC["GRAPH_DISK"]))
-    # Live view: temperature only, the item combo emptied and disabled.
+    # Live view of a disk without counters: temperature only, the item combo
+    # emptied and disabled.
     live = texts[5]
     check(live.startswith("live: ") and "temperatures, latest" in live, "live view %r" % live)
     item = dumps[3]["ctl"].get(IDC["GRAPH_ITEM"])
@@ -526,6 +528,81 @@ def check_graph(display):
     check(texts[7].startswith("Reallocated Sectors Count: "),
           "the graph button shows the pane again as it was: %r" % texts[7])
     print("graph run: %.1f s" % took)
+
+
+def rate_text(r, two_lines=False):
+    """The rate read-out of a byte rate, as the window writes it."""
+    sep = " \n" if two_lines else " "
+    if r <= 1023:
+        return "%d%sB/s" % (r, sep)
+    if r <= 1048575:
+        return "%d%sKB/s" % (r // 1024, sep)
+    return "%.2f%sMB/s" % (r / 1048576, sep)
+
+
+def scripted_rates():
+    """The demo machine's scripted counters: {path: [values]}."""
+    values, inside = {}, False
+    for line in open(os.path.join(ROOT, "fixtures/machines/demo/machine.ini"), encoding="utf-8"):
+        line = line.strip()
+        if line.startswith("["):
+            inside = line == "[performance]"
+        elif inside and "=" in line:
+            path, _, v = line.partition("=")
+            values[path.strip()] = [int(x) for x in v.split()]
+    return values
+
+
+def check_rates(display):
+    """The selected disk's transfer-rate read-outs: the system disk's rates
+    are the machine's scripted counter values, a disk without counters says
+    so, and the live graph draws the rates."""
+    folder = stage({"Language": "English", "ZoomType": "100"})
+    script = scripted_rates()
+    reads = script.get("\\PhysicalDisk(0 C:)\\Disk Read Bytes/sec", [])
+    writes = script.get("\\PhysicalDisk(0 C:)\\Disk Write Bytes/sec", [])
+    totals = script.get("\\PhysicalDisk(0 C:)\\Disk Bytes/sec", [])
+    check(bool(reads and writes and totals), "the demo machine scripts the C: disk's rates")
+    letters = [d.get("Drive letters", "") for d in report(folder)]
+    system = next((i for i, l in enumerate(letters) if "C:" in l.split()), None)
+    check(system is not None and system + 1 < min(len(letters), 8), "the demo's C: disk %r" % letters)
+    if system is None or system + 1 >= min(len(letters), 8):
+        return
+    chart = "text:%d" % IDC["GRAPH_CHART"]
+    steps = ["start:--machine demo", "click:%d" % (IDC["DISK_FIRST"] + system), "wait:1600", "dump",
+             "wait:1100", "dump", "click:%d" % IDC["NEXT"], "wait:1100", "dump",
+             "click:%d" % IDC["PREVIOUS"], "key:F10", "pick:%d:6" % IDC["GRAPH_INTERVAL"],
+             "wait:2600", chart, "close"]
+    blocks, took, raw = run_reader(display, folder, steps)
+    check(raw.strip().endswith("done ok"), "rates run ended: " + raw.strip()[-200:])
+    dumps = blocks_of(blocks, "dump")
+    if len(dumps) != 3:
+        check(False, "rates run: every step dumped (%d)" % len(dumps))
+        return
+    percent = re.compile(r"^(\d{1,3}\.\d%|100%|0\.0 %)$")
+    seen = set()
+    for d in dumps[:2]:
+        check(text_of(d, IDC["READ_RATE"]) in {rate_text(r) for r in reads},
+              "read rate %r is one of C:'s counter values" % text_of(d, IDC["READ_RATE"]))
+        check(text_of(d, IDC["WRITE_RATE"]) in {rate_text(r) for r in writes},
+              "write rate %r is one of C:'s counter values" % text_of(d, IDC["WRITE_RATE"]))
+        check(text_of(d, IDC["TOTAL_RATE"]) in {rate_text(r, True) for r in totals},
+              "total rate %r is one of C:'s counter values" % text_of(d, IDC["TOTAL_RATE"]))
+        for key in ("READ_PERCENT", "WRITE_PERCENT"):
+            check(percent.match(text_of(d, IDC[key]) or "") is not None,
+                  "%s %r" % (key.lower(), text_of(d, IDC[key])))
+        check(text_of(d, IDC["READ_LABEL"]) == "Read Speed", "read label %r" % text_of(d, IDC["READ_LABEL"]))
+        seen.add((text_of(d, IDC["READ_RATE"]), text_of(d, IDC["WRITE_RATE"]),
+                  text_of(d, IDC["TOTAL_RATE"])))
+    check(len(seen) == 2, "the read-outs follow the counters from tick to tick: %r" % seen)
+    other = dumps[2]
+    check((text_of(other, IDC["READ_RATE"]), text_of(other, IDC["WRITE_RATE"]),
+           text_of(other, IDC["TOTAL_RATE"])) == ("----", "----", "N/A"),
+          "a disk without counters: %r" % [text_of(other, IDC[k]) for k in ("READ_RATE", "WRITE_RATE", "TOTAL_RATE")])
+    live = texts_of(blocks)
+    check(bool(live) and live[0].startswith("live: ") and " rates, latest read " in live[0],
+          "the live graph of C: draws its rates: %r" % live[:1])
+    print("rates run: %.1f s" % took)
 
 
 def main():
@@ -596,6 +673,7 @@ def main():
         print("English run: %.1f s, %d steps" % (took, len(steps)))
 
         check_graph(display)
+        check_rates(display)
         # The system-information pane (F8): the record's rows as the report
         # prints them, then model and serial number of every disk.
         system = subprocess.run(["wine", os.path.join(folder, "stavrion.exe"), "report", "--machine",

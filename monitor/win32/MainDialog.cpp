@@ -128,7 +128,8 @@ CMainDialog::CMainDialog(const MainDialogSetup& setup)
     : m_Setup(setup),
       m_Services(MakeServices()),
       m_Monitor(*setup.Platform, *setup.Settings, m_Timers, this, m_Services.get()),
-      m_Sound(*setup.Settings, setup.OpusDecoderPath) {
+      m_Sound(*setup.Settings, setup.OpusDecoderPath),
+      m_Sampler(setup.Platform->Performance) {
   m_Services->AddSink(&m_Sound);
   m_BackgroundColor = BACKGROUND;
   m_SkinFolder = setup.CustomizationFolder;
@@ -279,6 +280,7 @@ BOOL CMainDialog::OnInitDialog() {
     return TRUE;
   }
   m_Setup.Settings->SetText(app::Setting::EXEC_FAILED, "1");
+  StartSampler();
   const int64_t startStart = Now();
   ChangeLang();
   m_MonitorMs += MsSince(startStart);
@@ -472,6 +474,13 @@ void CMainDialog::CreateControls() {
   label(m_StatusLabel, IDC_STATUS_LABEL);
   label(m_TemperatureLabel, IDC_TEMPERATURE_LABEL);
   label(m_LifespanLabel, IDC_LIFESPAN_LABEL);
+  label(m_ReadLabel, IDC_READ_LABEL);
+  label(m_WriteLabel, IDC_WRITE_LABEL);
+  label(m_ReadRate, IDC_READ_RATE);
+  label(m_WriteRate, IDC_WRITE_RATE);
+  label(m_TotalRate, IDC_TOTAL_RATE);
+  label(m_ReadPercent, IDC_READ_PERCENT);
+  label(m_WritePercent, IDC_WRITE_PERCENT);
   int i = 0;
   for (const FieldRow& row : kFieldRows) {
     auto field = std::make_unique<Field>();
@@ -513,6 +522,13 @@ void CMainDialog::RelayoutDialog() {
   place(m_LifespanLabel, 16, 420, 300, 26, 15, 700, LABEL_COLOR, 0);
   place(m_Remaining, 16, 448, 300, 44, 22, 400, RGB(60, 60, 60), 1);
   place(m_FormFactor, 16, 500, 300, 30, 14, 400, LABEL_COLOR, 1);
+  place(m_ReadLabel, 16, 540, 146, 24, 14, 700, LABEL_COLOR, 1);
+  place(m_WriteLabel, 170, 540, 146, 24, 14, 700, LABEL_COLOR, 1);
+  place(m_ReadRate, 16, 566, 146, 30, 16, 400, RGB(60, 60, 60), 1);
+  place(m_WriteRate, 170, 566, 146, 30, 16, 400, RGB(60, 60, 60), 1);
+  place(m_ReadPercent, 16, 598, 146, 24, 13, 400, RGB(127, 127, 127), 1);
+  place(m_WritePercent, 170, 598, 146, 24, 13, 400, RGB(127, 127, 127), 1);
+  place(m_TotalRate, 16, 630, 300, 56, 16, 700, RGB(60, 60, 60), 1);
   for (size_t i = 0; i < m_Fields.size(); ++i) {
     const int y = FIELD_TOP + static_cast<int>(i) * FIELD_ROW;
     place(m_Fields[i]->Label, 336, y, 250, FIELD_ROW - 2, 14, 400, LABEL_COLOR, 2);
@@ -571,6 +587,8 @@ void CMainDialog::ChangeLang() {
   labelWithTip(m_StatusLabel, "HEALTH_STATUS");
   labelWithTip(m_TemperatureLabel, "TEMPERATURE");
   labelWithTip(m_LifespanLabel, "LIFESPAN");
+  labelWithTip(m_ReadLabel, "READ_SPEED");
+  labelWithTip(m_WriteLabel, "WRITE_SPEED");
   for (auto& f : m_Fields) labelWithTip(f->Label, f->Key);
   m_Monitor.Start();
   if (m_TslInfo) m_TslInfo->ApplyLanguage();
@@ -578,6 +596,64 @@ void CMainDialog::ChangeLang() {
   if (m_SystemInfoPane) m_SystemInfoPane->ApplyLanguage();
   RenderPanel();
   RenderButtons();
+  ShowReadouts();
+}
+
+void CMainDialog::StartSampler() {
+  m_Timers.KillTimer(TIMER_UPDATE_PERFORMANCE);
+  m_Sampler.Stop();
+  std::vector<PerformanceDisk> disks;
+  for (const ATA_SMART_INFO& d : m_Monitor.Disks()) {
+    disks.push_back({d.DriveMap, d.PhysicalDriveId, false});
+  }
+  if (m_Sampler.Start(disks)) {
+    // The first collection: rates need a second one.
+    m_Sampler.Tick();
+    m_Timers.SetTimer(TIMER_UPDATE_PERFORMANCE, PERFORMANCE_PERIOD_MS);
+  }
+  ShowReadouts();
+}
+
+void CMainDialog::SamplePerformance() {
+  if (static_cast<int32_t>(m_Sampler.Disks().size()) != m_Monitor.DiskCount()) {
+    StartSampler();
+    return;
+  }
+  if (!m_Sampler.Running()) return;
+  if (!m_Sampler.Tick()) {
+    // Nothing collected: the read-outs say so instead of showing old rates.
+    const DiskReadouts cleared = ClearedReadouts();
+    m_ReadRate.SetText(cleared.ReadText);
+    m_WriteRate.SetText(cleared.WriteText);
+    m_TotalRate.SetText(cleared.TotalText);
+    m_ReadPercent.SetText(cleared.ReadPercentText);
+    m_WritePercent.SetText(cleared.WritePercentText);
+    return;
+  }
+  std::vector<int8_t> temperatures;
+  for (const ATA_SMART_INFO& d : m_Monitor.Disks()) temperatures.push_back(d.Temperature);
+  m_Sampler.AppendLiveSamples(temperatures, m_Monitor.TakeLogPassDone());
+  ShowReadouts();
+}
+
+void CMainDialog::ShowReadouts() {
+  RateUnits units;
+  const auto unit = [this](const char* key, std::string* value) {
+    const std::string text = GetText("Dialog", key);
+    if (!text.empty()) *value = text;
+  };
+  unit("BYTE_UNIT", &units.Byte);
+  unit("KB_UNIT", &units.Kilo);
+  unit("MB_UNIT", &units.Mega);
+  const int32_t disk = m_Monitor.SelectedDisk();
+  const DiskReadouts r = m_Sampler.Running() && disk >= 0 && disk < m_Monitor.DiskCount()
+                             ? ComputeDiskReadouts(m_Sampler, disk, units)
+                             : ClearedReadouts();
+  m_ReadRate.SetText(r.ReadText);
+  m_WriteRate.SetText(r.WriteText);
+  m_TotalRate.SetText(r.TotalText);
+  m_ReadPercent.SetText(r.ReadPercentText);
+  m_WritePercent.SetText(r.WritePercentText);
 }
 
 void CMainDialog::RenderPanel() {
@@ -671,7 +747,16 @@ void CMainDialog::ShowView(int view) {
     if (!m_Graph) {
       m_Graph = std::make_unique<CGraphDlg>(
           m_Monitor, *m_Setup.Settings, m_Setup.Platform->Files, HistoryRoot(),
-          [this](const std::string& s, const std::string& k) { return GetText(s, k); });
+          [this](const std::string& s, const std::string& k) { return GetText(s, k); },
+          [this](int32_t disk) -> const LiveSamples* {
+            const auto& records = m_Sampler.Disks();
+            const auto& live = m_Sampler.Live();
+            if (!m_Sampler.Running() || disk < 0 || static_cast<size_t>(disk) >= records.size() ||
+                static_cast<size_t>(disk) >= live.size() || !records[disk].HasCounters()) {
+              return nullptr;
+            }
+            return &live[static_cast<size_t>(disk)];
+          });
       if (!m_Graph->Create(m_Hwnd, m_Zoom, m_FontFace)) m_Graph.reset();
     } else {
       // The disks as they are now, whatever happened while it was hidden.
@@ -704,10 +789,12 @@ void CMainDialog::ShowView(int view) {
   if (system) SetFocus(GetDlgItem(m_SystemInfoPane->Hwnd(), IDC_SYSTEM_LIST));
   if (panel) m_View = 1;
   std::vector<HWND> panelControls = {
-      m_Title.Hwnd(),        m_Status.Hwnd(),      m_StatusImage.Hwnd(),
-      m_Life.Hwnd(),         m_Temperature.Hwnd(), m_Remaining.Hwnd(),
-      m_FormFactor.Hwnd(),   m_StatusLabel.Hwnd(), m_TemperatureLabel.Hwnd(),
-      m_LifespanLabel.Hwnd()};
+      m_Title.Hwnd(),         m_Status.Hwnd(),      m_StatusImage.Hwnd(),
+      m_Life.Hwnd(),          m_Temperature.Hwnd(), m_Remaining.Hwnd(),
+      m_FormFactor.Hwnd(),    m_StatusLabel.Hwnd(), m_TemperatureLabel.Hwnd(),
+      m_LifespanLabel.Hwnd(), m_ReadLabel.Hwnd(),   m_WriteLabel.Hwnd(),
+      m_ReadRate.Hwnd(),      m_WriteRate.Hwnd(),   m_TotalRate.Hwnd(),
+      m_ReadPercent.Hwnd(),   m_WritePercent.Hwnd()};
   for (auto& f : m_Fields) {
     panelControls.push_back(f->Label.Hwnd());
     panelControls.push_back(f->Value.Hwnd());
@@ -725,6 +812,13 @@ void CMainDialog::OnMonitorChanged(uint32_t changes) {
   }
   if (changes & (CHANGE_PANEL | CHANGE_POWER_ON_TEXT | CHANGE_SELECTION)) RenderPanel();
   if (changes & (CHANGE_DRIVE_BUTTONS | CHANGE_SELECTION | CHANGE_DISK_LIST)) RenderButtons();
+  // A rescan opens the counters of the new disk list; a new selection shows
+  // its own rates at once.
+  if (changes & CHANGE_DISK_LIST) {
+    StartSampler();
+  } else if (changes & CHANGE_SELECTION) {
+    ShowReadouts();
+  }
   // The system pane lists the disks' models and serial numbers.
   if (m_SystemInfoPane && (changes & CHANGE_DISK_LIST)) m_SystemInfoPane->UpdateRows();
   if (m_TslInfo) {
@@ -822,6 +916,7 @@ void CMainDialog::TryExit() {
         m_Graph->Destroy();
         m_Graph.reset();
       }
+      m_Timers.KillTimer(TIMER_UPDATE_PERFORMANCE);
       Leave(IDOK);
       break;
     case ExitRefusal::PERFORMANCE:
@@ -997,6 +1092,11 @@ bool CMainDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
         *result = 0;
         return true;
       }
+      if (wp == TIMER_UPDATE_PERFORMANCE) {
+        SamplePerformance();
+        *result = 0;
+        return true;
+      }
       if (m_Setup.BeforeWork) m_Setup.BeforeWork();
       m_Monitor.OnTimer(static_cast<uint32_t>(wp));
       *result = 0;
@@ -1005,7 +1105,11 @@ bool CMainDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
       // The index is a disk's own, checked against the disks before anything
       // of that disk is touched.
       const auto index = static_cast<int32_t>(wp);
-      if (index >= 0 && index < m_Monitor.DiskCount()) m_Monitor.SelectDrive(index);
+      if (index >= 0 && index < m_Monitor.DiskCount()) {
+        // The live lists of that disk start again.
+        m_Sampler.ClearLiveSamples(index);
+        m_Monitor.SelectDrive(index);
+      }
       *result = 0;
       return true;
     }

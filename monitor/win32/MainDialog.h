@@ -26,6 +26,7 @@
 #include "monitor/win32/TslInfoDlg.h"
 #include "monitor/win32/Win32TimerHost.h"
 #include "os/win32/Win32Clock.h"
+#include "tools/PerformanceSampler.h"
 #include "tools/SystemInfo.h"
 #include "tools/win32/SystemInfoDlg.h"
 #include "ui/win32/DialogCx.h"
@@ -97,6 +98,11 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   void ApplyWindowAction(WindowAction action);
   void ShowTrayMenu();
   bool OnTrayMessage(UINT msg, WPARAM wp, LPARAM lp);
+  // The performance sampler: (re)opened for the disks of the list, and one
+  // 500 ms tick with the read-outs of the selected disk it updates.
+  void StartSampler();
+  void SamplePerformance();
+  void ShowReadouts();
 
   MainDialogSetup m_Setup;
   CWin32TimerHost m_Timers;
@@ -140,6 +146,11 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
     ui::CStaticCx Value;
   };
   std::vector<std::unique_ptr<Field>> m_Fields;
+
+  // The selected disk's transfer rates (read, write, total) and gauges.
+  ui::CStaticCx m_ReadLabel, m_WriteLabel, m_ReadRate, m_WriteRate, m_TotalRate, m_ReadPercent,
+      m_WritePercent;
+  CPerformanceSampler m_Sampler;
 
   ui::CSplashScreenEx m_Splash;
   // The detail and graph panes: created on first use, owned here alone.
