@@ -6,6 +6,7 @@
 #define IDD_TSL_INFO 103
 #define IDD_GRAPH 104
 #define IDD_SYSTEM_INFO 105
+#define IDD_MEMORY 106
 #define IDR_ACCELERATOR 130
 
 #define IDI_GOOD 157
@@ -75,3 +76,11 @@
 
 // Controls of the system-information pane (its back button is IDC_BACK).
 #define IDC_SYSTEM_LIST 1410
+
+// Controls of the memory-information pane (its back button is IDC_BACK).
+#define IDC_MEMORY_SLOT 1420
+#define IDC_MEMORY_TITLE 1421
+#define IDC_MEMORY_USAGE_BAR 1422
+#define IDC_MEMORY_USED 1423
+#define IDC_MEMORY_LABEL_FIRST 1430
+#define IDC_MEMORY_VALUE_FIRST 1450

@@ -173,6 +173,7 @@ std::unique_ptr<CFrontEndServices> CMainDialog::MakeServices() {
 CMainDialog::~CMainDialog() {
   m_TslInfo.reset();
   m_SystemInfoPane.reset();
+  m_MemoryPane.reset();
   m_Graph.reset();
   // The queue may still report a mail: nothing is posted to a window that
   // is gone.
@@ -551,6 +552,11 @@ void CMainDialog::RelayoutDialog() {
     m_SystemInfoPane.reset();
     if (m_View == 4) ShowView(4);
   }
+  if (m_MemoryPane) {
+    m_MemoryPane->Destroy();
+    m_MemoryPane.reset();
+    if (m_View == 2) ShowView(2);
+  }
   if (m_UiReady) {
     RenderPanel();
     RenderButtons();
@@ -594,6 +600,7 @@ void CMainDialog::ChangeLang() {
   if (m_TslInfo) m_TslInfo->ApplyLanguage();
   if (m_Graph) m_Graph->ApplyLanguage();
   if (m_SystemInfoPane) m_SystemInfoPane->ApplyLanguage();
+  if (m_MemoryPane) m_MemoryPane->ApplyLanguage();
   RenderPanel();
   RenderButtons();
   ShowReadouts();
@@ -778,15 +785,26 @@ void CMainDialog::ShowView(int view) {
         [this] { ShowView(1); });
     if (!m_SystemInfoPane->Create(m_Hwnd, m_Zoom, m_FontFace)) m_SystemInfoPane.reset();
   }
+  if (view == 2 && !m_MemoryPane) {
+    m_MemoryPane = std::make_unique<tools::CMemoryDlg>(
+        m_SystemInfo.Modules, m_SystemInfo.Text.RamSizeMb,
+        [this] { return m_Sampler.AvailableMb(); },
+        [this](const std::string& s, const std::string& k) { return GetText(s, k); },
+        [this] { ShowView(1); });
+    if (!m_MemoryPane->Create(m_Hwnd, m_Zoom, m_FontFace)) m_MemoryPane.reset();
+  }
   const bool details = view == 5 && m_TslInfo;
   const bool system = view == 4 && m_SystemInfoPane;
-  const bool panel = !details && !graphShown && !system;
+  const bool memory = view == 2 && m_MemoryPane;
+  const bool panel = !details && !graphShown && !system && !memory;
   if (m_TslInfo) ShowWindow(m_TslInfo->Hwnd(), details ? SW_SHOW : SW_HIDE);
   if (m_Graph) ShowWindow(m_Graph->Hwnd(), graphShown ? SW_SHOW : SW_HIDE);
   if (m_SystemInfoPane) ShowWindow(m_SystemInfoPane->Hwnd(), system ? SW_SHOW : SW_HIDE);
+  if (m_MemoryPane) ShowWindow(m_MemoryPane->Hwnd(), memory ? SW_SHOW : SW_HIDE);
   if (details) SetFocus(GetDlgItem(m_TslInfo->Hwnd(), IDC_ATTRIBUTE_LIST));
   if (graphShown) SetFocus(GetDlgItem(m_Graph->Hwnd(), IDC_GRAPH_ITEM));
   if (system) SetFocus(GetDlgItem(m_SystemInfoPane->Hwnd(), IDC_SYSTEM_LIST));
+  if (memory) SetFocus(GetDlgItem(m_MemoryPane->Hwnd(), IDC_MEMORY_SLOT));
   if (panel) m_View = 1;
   std::vector<HWND> panelControls = {
       m_Title.Hwnd(),         m_Status.Hwnd(),      m_StatusImage.Hwnd(),
@@ -882,6 +900,9 @@ void CMainDialog::OnCommand(int id, int /*code*/, HWND /*control*/) {
     case ID_SYSTEM_INFO:
       if (m_UiReady) ShowView(m_View == 4 ? 1 : 4);
       break;
+    case ID_MEMORY:
+      if (m_UiReady) ShowView(m_View == 2 ? 1 : 2);
+      break;
     case IDC_PREVIOUS:
       m_Monitor.SelectPrevious();
       break;
@@ -911,6 +932,10 @@ void CMainDialog::TryExit() {
       if (m_SystemInfoPane) {
         m_SystemInfoPane->Destroy();
         m_SystemInfoPane.reset();
+      }
+      if (m_MemoryPane) {
+        m_MemoryPane->Destroy();
+        m_MemoryPane.reset();
       }
       if (m_Graph) {
         m_Graph->Destroy();
@@ -956,7 +981,8 @@ void CMainDialog::TakeScreenshot() {
   UpdateWindow(m_Hwnd);
   for (ui::CDialogCx* pane :
        {static_cast<ui::CDialogCx*>(m_TslInfo.get()), static_cast<ui::CDialogCx*>(m_Graph.get()),
-        static_cast<ui::CDialogCx*>(m_SystemInfoPane.get())}) {
+        static_cast<ui::CDialogCx*>(m_SystemInfoPane.get()),
+        static_cast<ui::CDialogCx*>(m_MemoryPane.get())}) {
     if (pane != nullptr) {
       RedrawWindow(pane->Hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     }

@@ -28,6 +28,7 @@
 #include "os/win32/Win32Clock.h"
 #include "tools/PerformanceSampler.h"
 #include "tools/SystemInfo.h"
+#include "tools/win32/MemoryDlg.h"
 #include "tools/win32/SystemInfoDlg.h"
 #include "ui/win32/DialogCx.h"
 #include "ui/win32/SkinControl.h"
@@ -161,6 +162,8 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   SystemInfo m_SystemInfo;
   double m_SystemInfoMs = 0;
   std::unique_ptr<tools::CSystemInfoDlg> m_SystemInfoPane;
+  // The memory pane (view 2, created on first use).
+  std::unique_ptr<tools::CMemoryDlg> m_MemoryPane;
 };
 
 }  // namespace monitor
