@@ -41,6 +41,7 @@ IDC = dict(REFRESH=1026, RESCAN=1027, SMART_VIEW=1028, GRAPH_VIEW=1029, VERSION=
            PREVIOUS=1040, NEXT=1041, DISK_FIRST=1050, TITLE=1100, STATUS=1101, LIFE=1102,
            TEMPERATURE=1103, READ_LABEL=1114, FIELD_LABEL=1200, FIELD_VALUE=1300, BACK=1401,
            READ_RATE=1116, WRITE_RATE=1117, TOTAL_RATE=1118, READ_PERCENT=1119, WRITE_PERCENT=1120,
+           PERFORMANCE_VIEW=1032, PERFORMANCE_CAPTION=1470, PERFORMANCE_TEXT=1480,
            MEMORY_SLOT=1420, MEMORY_USED=1423, MEMORY_LABEL=1430, MEMORY_VALUE=1450,
            GRAPH_DISK=1500, GRAPH_ITEM=1501, GRAPH_INTERVAL=1502, GRAPH_CHART=1503, GRAPH_BACK=1504)
 FIELDS = ["MODEL", "FIRMWARE", "SERIAL_NUMBER", "INTERFACE", "TRANSFER_MODE", "DRIVE_LETTER",
@@ -721,6 +722,45 @@ def check_memory(display):
     print("memory pane without modules: %.1f s" % took)
 
 
+def check_performance(display):
+    """The system-performance pane (its view button): processor and memory
+    use from the demo machine's scripted counters, the system disk's
+    activity; the button and Escape go back to the panel."""
+    folder = stage({"Language": "English", "ZoomType": "100"})
+    script = scripted_rates()
+    cpu = script.get("\\Processor(_Total)\\% Processor Time", [])
+    available = script.get("\\Memory\\Available MBytes", [])
+    ram = 24463  # "memory" of the demo machine
+    check(bool(cpu and available), "the demo machine scripts processor and memory counters")
+    if not (cpu and available):
+        return
+    view = "click:%d" % IDC["PERFORMANCE_VIEW"]
+    blocks, took, raw = run_reader(display, folder, ["start:--machine demo", view, "wait:1500", "dump",
+                                                     view, "dump", view, "key:ESC", "dump", "close"])
+    check(raw.strip().endswith("done ok"), "performance run ended: " + raw.strip()[-200:])
+    dumps = blocks_of(blocks, "dump")
+    if len(dumps) != 3:
+        check(False, "performance run: every step dumped (%d)" % len(dumps))
+        return
+    d = dumps[0]
+    captions = [text_of(d, IDC["PERFORMANCE_CAPTION"] + i) for i in range(3)]
+    check(captions == ["Processor Usage", "System Disk Activity", "Memory Usage"], "captions %r" % captions)
+    texts = [text_of(d, IDC["PERFORMANCE_TEXT"] + i) or "" for i in range(3)]
+    check(all(re.match(r"^\d{1,3}%$", t) for t in texts), "percent texts %r" % texts)
+    if all(re.match(r"^\d{1,3}%$", t) for t in texts):
+        p_cpu, p_disk, p_memory = (int(t[:-1]) for t in texts)
+        check(min(cpu) <= p_cpu <= max(cpu), "processor %d%% is a mean of %r" % (p_cpu, cpu))
+        low, high = ((ram - max(available)) * 100 // ram, (ram - min(available)) * 100 // ram)
+        check(low <= p_memory <= high, "memory use %d%% within %d..%d%%" % (p_memory, low, high))
+        check(0 <= p_disk <= 100, "system disk activity %d%%" % p_disk)
+    check(IDC["TITLE"] not in d["ctl"], "the panel is hidden under the performance pane")
+    check(IDC["TITLE"] in dumps[1]["ctl"] and IDC["PERFORMANCE_TEXT"] not in dumps[1]["ctl"],
+          "the view button again shows the panel")
+    check(IDC["TITLE"] in dumps[2]["ctl"] and IDC["PERFORMANCE_TEXT"] not in dumps[2]["ctl"],
+          "Escape in the performance pane shows the panel")
+    print("performance pane run: %.1f s" % took)
+
+
 def main():
     for exe in ["StavrionGui.exe", "GuiReader.exe", "stavrion.exe"]:
         if not os.path.exists(os.path.join(BUILD, exe)):
@@ -791,6 +831,7 @@ def main():
         check_graph(display)
         check_rates(display)
         check_memory(display)
+        check_performance(display)
         # The system-information pane (F8): the record's rows as the report
         # prints them, then model and serial number of every disk.
         system = subprocess.run(["wine", os.path.join(folder, "stavrion.exe"), "report", "--machine",

@@ -174,6 +174,7 @@ CMainDialog::~CMainDialog() {
   m_TslInfo.reset();
   m_SystemInfoPane.reset();
   m_MemoryPane.reset();
+  m_PerformancePane.reset();
   m_Graph.reset();
   // The queue may still report a mail: nothing is posted to a window that
   // is gone.
@@ -458,6 +459,7 @@ void CMainDialog::CreateControls() {
   button(m_Rescan, IDC_RESCAN);
   button(m_SmartView, IDC_SMART_VIEW);
   button(m_GraphView, IDC_GRAPH_VIEW);
+  button(m_PerformanceView, IDC_PERFORMANCE_VIEW);
   button(m_Previous, IDC_PREVIOUS);
   button(m_Next, IDC_NEXT);
   for (size_t i = 0; i < m_DiskButtons.size(); ++i) {
@@ -507,7 +509,8 @@ void CMainDialog::RelayoutDialog() {
   place(m_Rescan, 162, 12, 140, 40, 15, 400, RGB(0, 0, 0), 1);
   place(m_SmartView, 308, 12, 160, 40, 15, 400, RGB(0, 0, 0), 1);
   place(m_GraphView, 474, 12, 140, 40, 15, 400, RGB(0, 0, 0), 1);
-  place(m_Version, 640, 12, 366, 40, 14, 400, LABEL_COLOR, 2);
+  place(m_PerformanceView, 620, 12, 180, 40, 15, 400, RGB(0, 0, 0), 1);
+  place(m_Version, 806, 12, 200, 40, 14, 400, LABEL_COLOR, 2);
   place(m_Previous, 16, 62, 40, 54, 18, 700, RGB(0, 0, 0), 1);
   place(m_Next, 966, 62, 40, 54, 18, 700, RGB(0, 0, 0), 1);
   for (size_t i = 0; i < m_DiskButtons.size(); ++i) {
@@ -557,6 +560,11 @@ void CMainDialog::RelayoutDialog() {
     m_MemoryPane.reset();
     if (m_View == 2) ShowView(2);
   }
+  if (m_PerformancePane) {
+    m_PerformancePane->Destroy();
+    m_PerformancePane.reset();
+    if (m_View == 8) ShowView(8);
+  }
   if (m_UiReady) {
     RenderPanel();
     RenderButtons();
@@ -569,6 +577,7 @@ void CMainDialog::ChangeLang() {
   SetWindowTextW(m_Rescan.Hwnd(), os::Utf8ToWide(GetText("Dialog", "RESCAN")).c_str());
   m_SmartView.SetText(GetText("Dialog", "SMART"));
   m_GraphView.SetText(GetText("Dialog", "GRAPHS"));
+  m_PerformanceView.SetText(GetText("WindowTitle", "SYSTEM_PERFORMANCE"));
   m_Previous.SetText("<");
   m_Next.SetText(">");
   // The version text: "VERSION" of the customization file; "Blank" shows
@@ -601,6 +610,7 @@ void CMainDialog::ChangeLang() {
   if (m_Graph) m_Graph->ApplyLanguage();
   if (m_SystemInfoPane) m_SystemInfoPane->ApplyLanguage();
   if (m_MemoryPane) m_MemoryPane->ApplyLanguage();
+  if (m_PerformancePane) m_PerformancePane->ApplyLanguage();
   RenderPanel();
   RenderButtons();
   ShowReadouts();
@@ -720,6 +730,7 @@ void CMainDialog::RenderButtons() {
   EnableWindow(m_Next.Hwnd(), count > 0 && m_Monitor.SelectedDisk() < count - 1);
   m_SmartView.SetSelected(m_View == 5);
   m_GraphView.SetSelected(m_View == 6);
+  m_PerformanceView.SetSelected(m_View == 8);
 }
 
 void CMainDialog::ShowView(int view) {
@@ -793,14 +804,33 @@ void CMainDialog::ShowView(int view) {
         [this] { ShowView(1); });
     if (!m_MemoryPane->Create(m_Hwnd, m_Zoom, m_FontFace)) m_MemoryPane.reset();
   }
+  if (view == 8 && !m_PerformancePane) {
+    m_PerformancePane = std::make_unique<tools::CPerformanceDlg>(
+        [this] {
+          // The system disk: the first whose drive letters hold "C:".
+          std::vector<std::string> maps;
+          for (const ATA_SMART_INFO& d : m_Monitor.Disks()) maps.push_back(d.DriveMap);
+          const int32_t system = FindSystemDisk(maps);
+          const int32_t driveId =
+              system >= 0 ? m_Monitor.Disks()[static_cast<size_t>(system)].PhysicalDriveId : -1;
+          return ComputePerformancePane(m_Sampler, m_SystemInfo.Text.RamSizeMb, system, driveId);
+        },
+        [this](const std::string& s, const std::string& k) { return GetText(s, k); },
+        [this] { ShowView(1); });
+    if (!m_PerformancePane->Create(m_Hwnd, m_Zoom, m_FontFace)) m_PerformancePane.reset();
+  }
   const bool details = view == 5 && m_TslInfo;
   const bool system = view == 4 && m_SystemInfoPane;
   const bool memory = view == 2 && m_MemoryPane;
-  const bool panel = !details && !graphShown && !system && !memory;
+  const bool performance = view == 8 && m_PerformancePane;
+  const bool panel = !details && !graphShown && !system && !memory && !performance;
   if (m_TslInfo) ShowWindow(m_TslInfo->Hwnd(), details ? SW_SHOW : SW_HIDE);
   if (m_Graph) ShowWindow(m_Graph->Hwnd(), graphShown ? SW_SHOW : SW_HIDE);
   if (m_SystemInfoPane) ShowWindow(m_SystemInfoPane->Hwnd(), system ? SW_SHOW : SW_HIDE);
   if (m_MemoryPane) ShowWindow(m_MemoryPane->Hwnd(), memory ? SW_SHOW : SW_HIDE);
+  if (m_PerformancePane) {
+    ShowWindow(m_PerformancePane->Hwnd(), performance ? SW_SHOW : SW_HIDE);
+  }
   if (details) SetFocus(GetDlgItem(m_TslInfo->Hwnd(), IDC_ATTRIBUTE_LIST));
   if (graphShown) SetFocus(GetDlgItem(m_Graph->Hwnd(), IDC_GRAPH_ITEM));
   if (system) SetFocus(GetDlgItem(m_SystemInfoPane->Hwnd(), IDC_SYSTEM_LIST));
@@ -820,6 +850,7 @@ void CMainDialog::ShowView(int view) {
   for (HWND h : panelControls) ShowWindow(h, panel ? SW_SHOW : SW_HIDE);
   m_SmartView.SetSelected(details);
   m_GraphView.SetSelected(graphShown);
+  m_PerformanceView.SetSelected(performance);
 }
 
 void CMainDialog::OnMonitorChanged(uint32_t changes) {
@@ -903,6 +934,9 @@ void CMainDialog::OnCommand(int id, int /*code*/, HWND /*control*/) {
     case ID_MEMORY:
       if (m_UiReady) ShowView(m_View == 2 ? 1 : 2);
       break;
+    case IDC_PERFORMANCE_VIEW:
+      if (m_UiReady) ShowView(m_View == 8 ? 1 : 8);
+      break;
     case IDC_PREVIOUS:
       m_Monitor.SelectPrevious();
       break;
@@ -936,6 +970,10 @@ void CMainDialog::TryExit() {
       if (m_MemoryPane) {
         m_MemoryPane->Destroy();
         m_MemoryPane.reset();
+      }
+      if (m_PerformancePane) {
+        m_PerformancePane->Destroy();
+        m_PerformancePane.reset();
       }
       if (m_Graph) {
         m_Graph->Destroy();
@@ -982,7 +1020,8 @@ void CMainDialog::TakeScreenshot() {
   for (ui::CDialogCx* pane :
        {static_cast<ui::CDialogCx*>(m_TslInfo.get()), static_cast<ui::CDialogCx*>(m_Graph.get()),
         static_cast<ui::CDialogCx*>(m_SystemInfoPane.get()),
-        static_cast<ui::CDialogCx*>(m_MemoryPane.get())}) {
+        static_cast<ui::CDialogCx*>(m_MemoryPane.get()),
+        static_cast<ui::CDialogCx*>(m_PerformancePane.get())}) {
     if (pane != nullptr) {
       RedrawWindow(pane->Hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     }

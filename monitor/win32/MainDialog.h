@@ -29,6 +29,7 @@
 #include "tools/PerformanceSampler.h"
 #include "tools/SystemInfo.h"
 #include "tools/win32/MemoryDlg.h"
+#include "tools/win32/PerformanceDlg.h"
 #include "tools/win32/SystemInfoDlg.h"
 #include "ui/win32/DialogCx.h"
 #include "ui/win32/SkinControl.h"
@@ -137,7 +138,8 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   double m_MonitorMs = 0;
   double m_FirstPaintMs = 0;
 
-  ui::CButtonCx m_Refresh, m_Rescan, m_SmartView, m_GraphView, m_Previous, m_Next;
+  ui::CButtonCx m_Refresh, m_Rescan, m_SmartView, m_GraphView, m_PerformanceView, m_Previous,
+      m_Next;
   std::array<ui::CButtonCx, 8> m_DiskButtons;
   ui::CStaticCx m_Version, m_NotYet, m_Title, m_Status, m_StatusImage, m_Life, m_Temperature,
       m_Remaining, m_FormFactor, m_StatusLabel, m_TemperatureLabel, m_LifespanLabel;
@@ -164,6 +166,8 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   std::unique_ptr<tools::CSystemInfoDlg> m_SystemInfoPane;
   // The memory pane (view 2, created on first use).
   std::unique_ptr<tools::CMemoryDlg> m_MemoryPane;
+  // The system-performance pane (view 8, created on first use).
+  std::unique_ptr<tools::CPerformanceDlg> m_PerformancePane;
 };
 
 }  // namespace monitor
