@@ -310,6 +310,7 @@ BOOL CMainDialog::OnInitDialog() {
   m_Splash.Hide();
   if (m_Setup.ScreenshotDetails) ShowView(5);
   if (m_Setup.ScreenshotSystem) ShowView(4);
+  if (m_Setup.ScreenshotView == 2 || m_Setup.ScreenshotView == 8) ShowView(m_Setup.ScreenshotView);
   if (m_Setup.ScreenshotGraphCode >= 0) {
     if (m_Setup.ScreenshotGraphDisk >= 0) m_Monitor.SelectDrive(m_Setup.ScreenshotGraphDisk);
     ShowView(6);

@@ -51,6 +51,7 @@ struct MainDialogSetup {
   std::wstring Screenshot;         // when set: draw once into this PNG file and end
   bool ScreenshotDetails = false;  // the screenshot shows the detail pane
   bool ScreenshotSystem = false;   // the screenshot shows the system-information pane
+  int ScreenshotView = 0;          // the screenshot shows this view (2 memory, 8 performance)
   // The graph pane is shown at start with this item code (-1: not shown),
   // interval and disk.
   int32_t ScreenshotGraphCode = -1;

@@ -55,6 +55,8 @@ BOOL CPerformanceDlg::OnInitDialog() {
   }
   RelayoutDialog();
   ApplyLanguage();
+  // The figures the sampler already has, rather than zeros until the first tick.
+  Update();
   SetTimer(m_Hwnd, TIMER_PERFORMANCE_PANE, PERFORMANCE_PANE_MS, nullptr);
   return TRUE;
 }
