@@ -6,6 +6,8 @@
 #define IDD_TSL_INFO 103
 #define IDD_GRAPH 104
 #define IDD_SYSTEM_INFO 105
+#define IDD_MEMORY 106
+#define IDD_PERFORMANCE 107
 #define IDR_ACCELERATOR 130
 
 #define IDI_GOOD 157
@@ -36,6 +38,7 @@
 #define IDC_RESCAN 1027
 #define IDC_SMART_VIEW 1028
 #define IDC_GRAPH_VIEW 1029
+#define IDC_PERFORMANCE_VIEW 1032
 #define IDC_VERSION 1030
 #define IDC_NOT_YET 1031
 #define IDC_PREVIOUS 1040
@@ -51,6 +54,13 @@
 #define IDC_TEMPERATURE_LABEL 1111
 #define IDC_LIFESPAN_LABEL 1112
 #define IDC_STATUS_IMAGE 1113
+#define IDC_READ_LABEL 1114
+#define IDC_WRITE_LABEL 1115
+#define IDC_READ_RATE 1116
+#define IDC_WRITE_RATE 1117
+#define IDC_TOTAL_RATE 1118
+#define IDC_READ_PERCENT 1119
+#define IDC_WRITE_PERCENT 1120
 #define IDC_FIELD_LABEL_FIRST 1200
 #define IDC_FIELD_VALUE_FIRST 1300
 
@@ -68,3 +78,16 @@
 
 // Controls of the system-information pane (its back button is IDC_BACK).
 #define IDC_SYSTEM_LIST 1410
+
+// Controls of the memory-information pane (its back button is IDC_BACK).
+#define IDC_MEMORY_SLOT 1420
+#define IDC_MEMORY_TITLE 1421
+#define IDC_MEMORY_USAGE_BAR 1422
+#define IDC_MEMORY_USED 1423
+#define IDC_MEMORY_LABEL_FIRST 1430
+#define IDC_MEMORY_VALUE_FIRST 1450
+
+// Controls of the system-performance pane (its back button is IDC_BACK).
+#define IDC_PERFORMANCE_CAPTION_FIRST 1470
+#define IDC_PERFORMANCE_GAUGE_FIRST 1475
+#define IDC_PERFORMANCE_TEXT_FIRST 1480

@@ -40,7 +40,10 @@ CHECKS = 0
 # Control ids (resources/resource.h).
 IDC = dict(REFRESH=1026, RESCAN=1027, SMART_VIEW=1028, GRAPH_VIEW=1029, VERSION=1030, NOT_YET=1031,
            PREVIOUS=1040, NEXT=1041, DISK_FIRST=1050, TITLE=1100, STATUS=1101, LIFE=1102,
-           TEMPERATURE=1103, FIELD_LABEL=1200, FIELD_VALUE=1300, BACK=1401,
+           TEMPERATURE=1103, READ_LABEL=1114, FIELD_LABEL=1200, FIELD_VALUE=1300, BACK=1401,
+           READ_RATE=1116, WRITE_RATE=1117, TOTAL_RATE=1118, READ_PERCENT=1119, WRITE_PERCENT=1120,
+           PERFORMANCE_VIEW=1032, PERFORMANCE_CAPTION=1470, PERFORMANCE_TEXT=1480,
+           MEMORY_SLOT=1420, MEMORY_USED=1423, MEMORY_LABEL=1430, MEMORY_VALUE=1450,
            GRAPH_DISK=1500, GRAPH_ITEM=1501, GRAPH_INTERVAL=1502, GRAPH_CHART=1503, GRAPH_BACK=1504)
 FIELDS = ["MODEL", "FIRMWARE", "SERIAL_NUMBER", "INTERFACE", "TRANSFER_MODE", "DRIVE_LETTER",
           "STANDARD", "CAPACITY", "POWER_ON_COUNT", "POWER_ON_HOURS"]
@@ -502,7 +505,8 @@ def check_graph(display):
     check(text_of(dumps[2], IDC["GRAPH_DISK"]) == text_of(dumps[1], IDC["GRAPH_DISK"]) and
           (text_of(dumps[2], IDC["GRAPH_DISK"]) or "").startswith("(%d) " % (failing + 1)),
           "after a rescan the same disk: %r" % text_of(dumps[2], IDC["GRAPH_DISK"]))
-    # Live view: temperature only, the item combo emptied and disabled.
+    # Live view of a disk without counters: temperature only, the item combo
+    # emptied and disabled.
     live = texts[5]
     check(live.startswith("live: ") and "temperatures, latest" in live, "live view %r" % live)
     item = dumps[3]["ctl"].get(IDC["GRAPH_ITEM"])
@@ -530,6 +534,236 @@ def check_graph(display):
     check(texts[7].startswith("Reallocated Sectors Count: "),
           "the graph button shows the pane again as it was: %r" % texts[7])
     print("graph run: %.1f s" % took)
+
+
+def rate_text(r, two_lines=False):
+    """The rate read-out of a byte rate, as the window writes it."""
+    sep = " \n" if two_lines else " "
+    if r <= 1023:
+        return "%d%sB/s" % (r, sep)
+    if r <= 1048575:
+        return "%d%sKB/s" % (r // 1024, sep)
+    return "%.2f%sMB/s" % (r / 1048576, sep)
+
+
+def scripted_rates():
+    """The demo machine's scripted counters: {path: [values]}."""
+    values, inside = {}, False
+    for line in open(os.path.join(ROOT, "fixtures/machines/demo/machine.ini"), encoding="utf-8"):
+        line = line.strip()
+        if line.startswith("["):
+            inside = line == "[performance]"
+        elif inside and "=" in line:
+            path, _, v = line.partition("=")
+            values[path.strip()] = [int(x) for x in v.split()]
+    return values
+
+
+def check_rates(display):
+    """The selected disk's transfer-rate read-outs: the system disk's rates
+    are the machine's scripted counter values, a disk without counters says
+    so, and the live graph draws the rates."""
+    folder = stage({"Language": "English", "ZoomType": "100"})
+    script = scripted_rates()
+    reads = script.get("\\PhysicalDisk(0 C:)\\Disk Read Bytes/sec", [])
+    writes = script.get("\\PhysicalDisk(0 C:)\\Disk Write Bytes/sec", [])
+    totals = script.get("\\PhysicalDisk(0 C:)\\Disk Bytes/sec", [])
+    check(bool(reads and writes and totals), "the demo machine scripts the C: disk's rates")
+    letters = [d.get("Drive letters", "") for d in report(folder)]
+    system = next((i for i, l in enumerate(letters) if "C:" in l.split()), None)
+    check(system is not None and system + 1 < min(len(letters), 8), "the demo's C: disk %r" % letters)
+    if system is None or system + 1 >= min(len(letters), 8):
+        return
+    chart = "text:%d" % IDC["GRAPH_CHART"]
+    steps = ["start:--machine demo", "click:%d" % (IDC["DISK_FIRST"] + system), "wait:1600", "dump",
+             "wait:1100", "dump", "click:%d" % IDC["NEXT"], "wait:1100", "dump",
+             "click:%d" % IDC["PREVIOUS"], "key:F10", "pick:%d:6" % IDC["GRAPH_INTERVAL"],
+             "wait:2600", chart, "key:ESC", "close"]
+    # (Escape first: the program is left from the panel, as in the other runs.)
+    blocks, took, raw = run_reader(display, folder, steps)
+    check(raw.strip().endswith("done ok"), "rates run ended: " + raw.strip()[-200:])
+    dumps = blocks_of(blocks, "dump")
+    if len(dumps) != 3:
+        check(False, "rates run: every step dumped (%d)" % len(dumps))
+        return
+    percent = re.compile(r"^(\d{1,3}\.\d%|100%|0\.0 %)$")
+    seen = set()
+    for d in dumps[:2]:
+        check(text_of(d, IDC["READ_RATE"]) in {rate_text(r) for r in reads},
+              "read rate %r is one of C:'s counter values" % text_of(d, IDC["READ_RATE"]))
+        check(text_of(d, IDC["WRITE_RATE"]) in {rate_text(r) for r in writes},
+              "write rate %r is one of C:'s counter values" % text_of(d, IDC["WRITE_RATE"]))
+        check(text_of(d, IDC["TOTAL_RATE"]) in {rate_text(r, True) for r in totals},
+              "total rate %r is one of C:'s counter values" % text_of(d, IDC["TOTAL_RATE"]))
+        for key in ("READ_PERCENT", "WRITE_PERCENT"):
+            check(percent.match(text_of(d, IDC[key]) or "") is not None,
+                  "%s %r" % (key.lower(), text_of(d, IDC[key])))
+        check(text_of(d, IDC["READ_LABEL"]) == "Read Speed", "read label %r" % text_of(d, IDC["READ_LABEL"]))
+        seen.add((text_of(d, IDC["READ_RATE"]), text_of(d, IDC["WRITE_RATE"]),
+                  text_of(d, IDC["TOTAL_RATE"])))
+    check(len(seen) == 2, "the read-outs follow the counters from tick to tick: %r" % seen)
+    other = dumps[2]
+    check((text_of(other, IDC["READ_RATE"]), text_of(other, IDC["WRITE_RATE"]),
+           text_of(other, IDC["TOTAL_RATE"])) == ("----", "----", "N/A"),
+          "a disk without counters: %r" % [text_of(other, IDC[k]) for k in ("READ_RATE", "WRITE_RATE", "TOTAL_RATE")])
+    live = texts_of(blocks)
+    check(bool(live) and live[0].startswith("live: ") and " rates, latest read " in live[0],
+          "the live graph of C: draws its rates: %r" % live[:1])
+    print("rates run: %.1f s" % took)
+
+
+MEMORY_ROWS = ["MEMORY_TYPE", "MEMORY_CAPACITY", "MEMORY_SPEED", "MANUFACTURER", "PART_NUMBER",
+               "SERIAL_NUMBER", "DIMM_TYPE", "CAS_LATENCY", "CONFIGURE", "GRADE", "IC_BRAND",
+               "SPEED_GRADE", "PHYSICAL_MEMORY_TOTAL", "PHYSICAL_MEMORY_AVAILABLE", "USAGE"]
+
+
+def memory_row(block, key):
+    return text_of(block, IDC["MEMORY_VALUE"] + MEMORY_ROWS.index(key))
+
+
+def size_text(mb):
+    return "%.2fGB" % (mb / 1024) if mb > 1023 else "%dMB" % mb
+
+
+def gb_or_mb(text):
+    m = re.match(r"^(\d+(?:\.\d+)?)(GB|MB)$", text or "")
+    return None if not m else float(m.group(1)) * (1024 if m.group(2) == "GB" else 1)
+
+
+def expected_memory_rows(slot):
+    """The rows the report's module gives: capacity, maker, part and serial
+    number and the decoded fields."""
+    info = slot["PartInfo"]
+    if info["IsValid"]:
+        return dict(MEMORY_CAPACITY=info["Capacity"], MANUFACTURER="Tessaly",
+                    PART_NUMBER=slot["PartNumber"].strip(), SERIAL_NUMBER=slot["SerialNumber"].strip(),
+                    DIMM_TYPE=info["ModuleType"], CAS_LATENCY=info["CasLatency"],
+                    CONFIGURE=info["Organisation"], GRADE=info["TemperatureGrade"],
+                    IC_BRAND=info["ChipBrand"])
+    size = slot["Size"].strip()
+    capacity = ("%d MBytes" % (int(size) // 1048576) if slot["IsSizeInBytes"] else size + " MBytes") if size else ""
+    return dict(MEMORY_CAPACITY=capacity, MANUFACTURER=slot["Manufacturer"].strip(),
+                PART_NUMBER=slot["PartNumber"].strip(), SERIAL_NUMBER=slot["SerialNumber"].strip(),
+                DIMM_TYPE="N/A", CAS_LATENCY="N/A", CONFIGURE="N/A", GRADE="N/A", IC_BRAND="N/A")
+
+
+def check_memory(display):
+    """The memory pane (F2) against `stavrion report --system --json`: the slot
+    list, the first selection, every row of each present module, the
+    installed, available and used memory; Escape; and on a machine without
+    a memory table or a known memory size: no slot, nothing selected, empty
+    rows, the size and the use unknown."""
+    folder = stage({"Language": "English", "ZoomType": "100"})
+    out = subprocess.run(["wine", os.path.join(folder, "stavrion.exe"), "report", "--machine", "demo",
+                          "--system", "--json"], env=wine_env(), stdout=subprocess.PIPE,
+                         timeout=120).stdout.decode("utf-8", "replace")
+    data = json.loads(out) if out.strip().startswith("{") else {}
+    modules = data.get("MemoryModules", [])
+    ram = data.get("SystemInfo", {}).get("RamSizeMb", 0)
+    present = [i for i, m in enumerate(modules) if m["IsPresent"]]
+    check(len(present) >= 2 and ram > 0, "the demo machine has modules and a memory size")
+    if len(present) < 2:
+        return
+    decoded = [i for i in present if modules[i]["PartInfo"]["IsValid"]]
+    first = decoded[-1] if decoded else present[0]
+    steps = ["start:--machine demo", "key:F2", "wait:1500", "dump"]
+    for n in range(len(present)):
+        steps += ["pick:%d:%d" % (IDC["MEMORY_SLOT"], n), "dump"]
+    steps += ["key:ESC", "dump", "key:F2", "dump", "close"]
+    blocks, took, raw = run_reader(display, folder, steps)
+    check(raw.strip().endswith("done ok"), "memory run ended: " + raw.strip()[-200:])
+    dumps = blocks_of(blocks, "dump")
+    if len(dumps) != len(present) + 3:
+        check(False, "memory run: every step dumped (%d)" % len(dumps))
+        return
+    labels = [text_of(dumps[0], IDC["MEMORY_LABEL"] + i) for i in range(len(MEMORY_ROWS))]
+    check(labels[:3] == ["Type", "Capacity", "Speed"] and labels[11] == "Speed Grade",
+          "memory labels %r" % labels)
+    check(IDC["TITLE"] not in dumps[0]["ctl"], "the panel is hidden under the memory pane")
+    check(text_of(dumps[0], IDC["MEMORY_SLOT"]) == "Slot #%d" % first,
+          "first selection %r, the last decoded slot is %d" % (text_of(dumps[0], IDC["MEMORY_SLOT"]), first))
+    for n, slot in enumerate(present):
+        d = dumps[1 + n]
+        check(text_of(d, IDC["MEMORY_SLOT"]) == "Slot #%d" % slot, "entry %d is slot %d: %r" % (n, slot, text_of(d, IDC["MEMORY_SLOT"])))
+        expected = expected_memory_rows(modules[slot])
+        got = {k: memory_row(d, k) for k in expected}
+        check(got == expected, "slot %d rows %r vs %r" % (slot, got, expected))
+        check(bool(memory_row(d, "MEMORY_TYPE")) and re.match(r"^\d+%$", memory_row(d, "SPEED_GRADE") or ""),
+              "slot %d type %r, speed grade %r" % (slot, memory_row(d, "MEMORY_TYPE"), memory_row(d, "SPEED_GRADE")))
+    d = dumps[0]
+    check(memory_row(d, "PHYSICAL_MEMORY_TOTAL") == size_text(ram),
+          "total %r for %d MiB" % (memory_row(d, "PHYSICAL_MEMORY_TOTAL"), ram))
+    usage = memory_row(d, "USAGE") or ""
+    available, used = gb_or_mb(memory_row(d, "PHYSICAL_MEMORY_AVAILABLE")), gb_or_mb(text_of(d, IDC["MEMORY_USED"]))
+    check(re.match(r"^\d{2,3}%$", usage) is not None and available is not None and used is not None,
+          "usage %r, available %r, used %r" % (usage, memory_row(d, "PHYSICAL_MEMORY_AVAILABLE"), text_of(d, IDC["MEMORY_USED"])))
+    if available is not None and used is not None and usage.endswith("%"):
+        check(abs(available + used - ram) < 400, "available and used add up to the memory: %r + %r vs %d" % (available, used, ram))
+        check(abs(int(usage[:-1]) - used * 100 / ram) <= 2, "usage %r of %r used" % (usage, used))
+    check(IDC["TITLE"] in dumps[-2]["ctl"] and IDC["MEMORY_SLOT"] not in dumps[-2]["ctl"],
+          "Escape in the memory pane shows the panel")
+    check(text_of(dumps[-1], IDC["MEMORY_SLOT"]) == text_of(dumps[len(present)], IDC["MEMORY_SLOT"]),
+          "F2 shows the pane again as it was")
+    print("memory pane run: %.1f s" % took)
+
+    # A machine with no memory table and no memory size.
+    machine = os.path.join(folder, "machine")
+    shutil.copytree(os.path.join(ROOT, "fixtures/machines/demo"), machine)
+    ini = os.path.join(machine, "machine.ini")
+    lines = open(ini, encoding="utf-8").read().splitlines()
+    lines = [l for l in lines if not re.match(r"^(memory|smbios|smbios_version)\s*=", l)]
+    open(ini, "w", encoding="utf-8").write("\n".join(lines) + "\n")
+    where = "Z:" + machine.replace("/", "\\")
+    blocks, took, raw = run_reader(display, folder, ["start:--machine " + where, "key:F2", "wait:1500", "dump", "close"])
+    dumps = blocks_of(blocks, "dump")
+    check(len(dumps) == 1, "memory run without modules: %r" % raw.strip()[-200:])
+    if dumps:
+        d = dumps[0]
+        check(text_of(d, IDC["MEMORY_SLOT"]) == "", "no slot selected: %r" % text_of(d, IDC["MEMORY_SLOT"]))
+        rows = [memory_row(d, k) for k in MEMORY_ROWS[:12]]
+        check(rows == [""] * 12, "no module: empty rows %r" % rows)
+        check(memory_row(d, "PHYSICAL_MEMORY_TOTAL") == "Unknown" and memory_row(d, "USAGE") == "Unknown",
+              "unknown size: total %r, usage %r" % (memory_row(d, "PHYSICAL_MEMORY_TOTAL"), memory_row(d, "USAGE")))
+    print("memory pane without modules: %.1f s" % took)
+
+
+def check_performance(display):
+    """The system-performance pane (its view button): processor and memory
+    use from the demo machine's scripted counters, the system disk's
+    activity; the button and Escape go back to the panel."""
+    folder = stage({"Language": "English", "ZoomType": "100"})
+    script = scripted_rates()
+    cpu = script.get("\\Processor(_Total)\\% Processor Time", [])
+    available = script.get("\\Memory\\Available MBytes", [])
+    ram = 24463  # "memory" of the demo machine
+    check(bool(cpu and available), "the demo machine scripts processor and memory counters")
+    if not (cpu and available):
+        return
+    view = "click:%d" % IDC["PERFORMANCE_VIEW"]
+    blocks, took, raw = run_reader(display, folder, ["start:--machine demo", view, "wait:1500", "dump",
+                                                     view, "dump", view, "key:ESC", "dump", "close"])
+    check(raw.strip().endswith("done ok"), "performance run ended: " + raw.strip()[-200:])
+    dumps = blocks_of(blocks, "dump")
+    if len(dumps) != 3:
+        check(False, "performance run: every step dumped (%d)" % len(dumps))
+        return
+    d = dumps[0]
+    captions = [text_of(d, IDC["PERFORMANCE_CAPTION"] + i) for i in range(3)]
+    check(captions == ["Processor Usage", "System Disk Activity", "Memory Usage"], "captions %r" % captions)
+    texts = [text_of(d, IDC["PERFORMANCE_TEXT"] + i) or "" for i in range(3)]
+    check(all(re.match(r"^\d{1,3}%$", t) for t in texts), "percent texts %r" % texts)
+    if all(re.match(r"^\d{1,3}%$", t) for t in texts):
+        p_cpu, p_disk, p_memory = (int(t[:-1]) for t in texts)
+        check(min(cpu) <= p_cpu <= max(cpu), "processor %d%% is a mean of %r" % (p_cpu, cpu))
+        low, high = ((ram - max(available)) * 100 // ram, (ram - min(available)) * 100 // ram)
+        check(low <= p_memory <= high, "memory use %d%% within %d..%d%%" % (p_memory, low, high))
+        check(0 <= p_disk <= 100, "system disk activity %d%%" % p_disk)
+    check(IDC["TITLE"] not in d["ctl"], "the panel is hidden under the performance pane")
+    check(IDC["TITLE"] in dumps[1]["ctl"] and IDC["PERFORMANCE_TEXT"] not in dumps[1]["ctl"],
+          "the view button again shows the panel")
+    check(IDC["TITLE"] in dumps[2]["ctl"] and IDC["PERFORMANCE_TEXT"] not in dumps[2]["ctl"],
+          "Escape in the performance pane shows the panel")
+    print("performance pane run: %.1f s" % took)
 
 
 def main():
@@ -600,6 +834,9 @@ def main():
         print("English run: %.1f s, %d steps" % (took, len(steps)))
 
         check_graph(display)
+        check_rates(display)
+        check_memory(display)
+        check_performance(display)
         # The system-information pane (F8): the record's rows as the report
         # prints them, then model and serial number of every disk.
         system = subprocess.run(["wine", os.path.join(folder, "stavrion.exe"), "report", "--machine",

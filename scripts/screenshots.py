@@ -34,6 +34,8 @@ SHOTS = [
     ("graph.png", {"Language": "English", "ZoomType": "100"}, ["--graph", "300:0"]),
     ("graph-year.png", {"Language": "English", "ZoomType": "100"}, ["--graph", "305:5:FAILING"]),
     ("system.png", {"Language": "English", "ZoomType": "100"}, ["--system"]),
+    ("memory.png", {"Language": "English", "ZoomType": "100"}, ["--memory"]),
+    ("performance.png", {"Language": "English", "ZoomType": "100"}, ["--performance"]),
     ("german.png", {"Language": "German", "ZoomType": "100"}, []),
     ("japanese.png", {"Language": "Japanese", "ZoomType": "100"}, []),
     ("zoom150.png", {"Language": "English", "ZoomType": "150"}, []),

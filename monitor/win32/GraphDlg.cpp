@@ -29,6 +29,8 @@ constexpr size_t MAX_GRAPH_POINTS = 1000;
 constexpr COLORREF BACKGROUND = RGB(239, 239, 239);
 constexpr COLORREF HISTORY_COLOR = RGB(252, 127, 11);
 constexpr COLORREF TEMPERATURE_COLOR = RGB(255, 201, 14);
+constexpr COLORREF READ_COLOR = RGB(40, 120, 220);
+constexpr COLORREF WRITE_COLOR = RGB(200, 40, 60);
 constexpr COLORREF GREY = RGB(128, 128, 128);
 constexpr COLORREF LIGHT_GREY = RGB(180, 180, 180);
 
@@ -64,11 +66,12 @@ int32_t ComboIndexOf(int32_t code) {
 }  // namespace
 
 CGraphDlg::CGraphDlg(const CMonitor& monitor, app::CSettings& settings, os::IFileSystem& files,
-                     std::string historyRoot, ui::TextFn text)
+                     std::string historyRoot, ui::TextFn text, LiveFn live)
     : m_Monitor(monitor),
       m_Settings(settings),
       m_Files(files),
-      m_HistoryRoot(std::move(historyRoot)) {
+      m_HistoryRoot(std::move(historyRoot)),
+      m_Live(std::move(live)) {
   m_BackgroundColor = BACKGROUND;
   SetTextLookup(std::move(text));
 }
@@ -142,7 +145,7 @@ void CGraphDlg::FillItemCombo() {
   const int32_t index = ComboIndexOf(m_Code);
   SendMessageW(m_ItemCombo, CB_SETCURSEL, static_cast<WPARAM>(std::max(index, 0)), 0);
   if (m_Interval == static_cast<int32_t>(chart::TIME_INTERVAL_LIVE)) {
-    // The live view shows temperatures only: no item to choose. The item
+    // The live view draws its own series: no item to choose. The item
     // comes back (from m_Code) when the view is left.
     SendMessageW(m_ItemCombo, CB_RESETCONTENT, 0, 0);
   }
@@ -217,7 +220,9 @@ void CGraphDlg::ChangeInterval(int32_t interval) {
   if (interval == live) {
     SendMessageW(m_ItemCombo, CB_RESETCONTENT, 0, 0);
     EnableWindow(m_ItemCombo, FALSE);
-    StartLive();
+    // Before the disks are listed the view starts with them, on the disk
+    // the main window has selected (not on an entry not yet filled).
+    if (m_Ready) StartLive();
     return;
   }
   if (wasLive) {
@@ -347,22 +352,45 @@ void CGraphDlg::StartLive() {
 }
 
 void CGraphDlg::DrawLive() {
-  // The temperature as the monitor last read it, once per tick. Transfer
-  // rates are not sampled by this program yet, so none are drawn.
-  if (m_Disk >= 0 && m_Disk < m_Monitor.DiskCount()) {
-    const int32_t t = m_Monitor.Disks()[m_Disk].Temperature;
-    if (t != TEMPERATURE_UNKNOWN) {
-      m_LiveTemperatures.push_back(t);
-      while (m_LiveTemperatures.size() > LIVE_SAMPLES) m_LiveTemperatures.pop_front();
+  // Where the sampler has the disk's counters, its lists (temperature, read
+  // and write rate, one entry per 500 ms) are drawn; otherwise the
+  // temperature as the monitor last read it, once per tick, and no rates.
+  const LiveSamples* sampled =
+      m_Live && m_Disk >= 0 && m_Disk < m_Monitor.DiskCount() ? m_Live(m_Disk) : nullptr;
+  std::vector<int32_t> temperatures;
+  std::vector<uint64_t> reads, writes;
+  if (sampled != nullptr) {
+    m_LiveTemperatures.clear();
+    for (const int8_t t : sampled->TemperatureSamples) {
+      if (t != TEMPERATURE_UNKNOWN) temperatures.push_back(t);
     }
+    reads.assign(sampled->ReadRateSamples.begin(), sampled->ReadRateSamples.end());
+    writes.assign(sampled->WriteRateSamples.begin(), sampled->WriteRateSamples.end());
+  } else {
+    if (m_Disk >= 0 && m_Disk < m_Monitor.DiskCount()) {
+      const int32_t t = m_Monitor.Disks()[m_Disk].Temperature;
+      if (t != TEMPERATURE_UNKNOWN) {
+        m_LiveTemperatures.push_back(t);
+        while (m_LiveTemperatures.size() > LIVE_SAMPLES) m_LiveTemperatures.pop_front();
+      }
+    }
+    temperatures.assign(m_LiveTemperatures.begin(), m_LiveTemperatures.end());
   }
+  uint64_t peak = 0;
+  for (const uint64_t r : reads) peak = std::max(peak, r);
+  for (const uint64_t w : writes) peak = std::max(peak, w);
+  const uint32_t peak32 = static_cast<uint32_t>(std::min<uint64_t>(peak, UINT32_MAX));
+  const chart::LiveScale scale = chart::ComputeLiveScale(peak32);
+  // Rates above 1 KiB/s are drawn in KiB/s, as the axis runs.
+  const bool kib = peak32 > 1024;
+  const size_t count = std::max({temperatures.size(), reads.size(), writes.size()});
+
   m_Chart.RemoveAll();
   m_Chart.SetXAxis(chart::AxisSide::Bottom);
-  const chart::LiveScale scale = chart::ComputeLiveScale(0);
   chart::AxisSpec& bottom = m_Chart.Axis(chart::AxisSide::Bottom);
   bottom.Visible = true;
   bottom.Min = 0;
-  bottom.Max = static_cast<double>(m_LiveTemperatures.size() + 1);
+  bottom.Max = static_cast<double>(count + 1);
   bottom.FixedStep = 1;
   bottom.LineColor = GREY;
   bottom.LabelColor = GREY;
@@ -375,28 +403,51 @@ void CGraphDlg::DrawLive() {
   left.LineColor = left.LabelColor = GREY;
   left.GridColor = LIGHT_GREY;
 
+  const auto addRates = [&](const std::vector<uint64_t>& rates, const char* key, COLORREF color) {
+    if (rates.empty()) return;
+    chart::SeriesSpec series;
+    series.Name = W(Text("Grpahs", key));
+    series.Color = color;
+    series.Width = 2;
+    for (size_t i = 0; i < rates.size(); ++i) {
+      series.Points.emplace_back(static_cast<double>(i),
+                                 static_cast<double>(kib ? rates[i] / 1024 : rates[i]));
+    }
+    m_Chart.AddSeries(std::move(series));
+  };
+  addRates(reads, "READ_SPEED_LABEL", READ_COLOR);
+  addRates(writes, "WRITE_SPEED_LABEL", WRITE_COLOR);
+
   chart::SeriesSpec series;
   series.Name = W(Text("Grpahs", "TEMPERATURE_LABEL"));
   series.Color = TEMPERATURE_COLOR;
   series.Width = 3;
   int64_t sum = 0;
-  for (size_t i = 0; i < m_LiveTemperatures.size(); ++i) {
+  for (size_t i = 0; i < temperatures.size(); ++i) {
     series.Points.emplace_back(static_cast<double>(i),
-                               static_cast<double>(m_LiveTemperatures[i] * scale.TemperatureScale));
-    sum += m_LiveTemperatures[i];
+                               static_cast<double>(temperatures[i] * scale.TemperatureScale));
+    sum += temperatures[i];
   }
   const size_t index = m_Chart.AddSeries(std::move(series));
   m_Chart.SetLegend(true, {70, 30});
-  const std::optional<size_t> labelAt = chart::LiveLabelPoint(m_LiveTemperatures.size(), 0);
+  const std::optional<size_t> labelAt =
+      chart::LiveLabelPoint(temperatures.size(), std::max(reads.size(), writes.size()));
   std::wstring summary = L"live: no temperature";
   if (labelAt) {
-    const long long average = sum / static_cast<long long>(m_LiveTemperatures.size());
+    const long long average = sum / static_cast<long long>(temperatures.size());
     m_Chart.SetBalloon(index, *labelAt, L" " + std::to_wstring(average) + L" \u00B0C ");
-    summary = L"live: " + std::to_wstring(m_LiveTemperatures.size()) + L" temperatures, latest " +
-              std::to_wstring(m_LiveTemperatures.back()) + L" \u00B0C, average " +
+    summary = L"live: " + std::to_wstring(temperatures.size()) + L" temperatures, latest " +
+              std::to_wstring(temperatures.back()) + L" \u00B0C, average " +
               std::to_wstring(average) + L" \u00B0C";
-  } else {
+  } else if (reads.empty() && writes.empty()) {
     m_Chart.SetEmptyText(W(Text("Message", "FUNCTION_NOT_AVAILABLE")));
+  }
+  if (sampled == nullptr) {
+    summary += L"; no transfer rates for this disk";
+  } else if (!reads.empty() || !writes.empty()) {
+    summary += L"; " + std::to_wstring(reads.size()) + L" rates, latest read " +
+               std::to_wstring(reads.empty() ? 0 : reads.back()) + L" B/s, write " +
+               std::to_wstring(writes.empty() ? 0 : writes.back()) + L" B/s";
   }
   m_Chart.SetSummary(summary);
   m_Chart.Redraw();

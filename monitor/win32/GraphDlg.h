@@ -1,7 +1,8 @@
 // CGraphDlg: the graph pane, a child of the main window. For one disk at a
 // time it draws the recorded history of one figure over a chosen time
 // window (read from the disk's history files through monitor/HistoryWindow)
-// or a live view of the disk's temperature.
+// or a live view of the disk's temperature and, where the performance
+// sampler has the disk's counters, its read and write rates.
 //
 // The disk combo lists the monitor's disks as they are now: it is filled
 // again whenever the pane is shown and after every rescan, and a disk's
@@ -19,6 +20,7 @@
 #include "chart/win32/ChartCtrl.h"
 #include "monitor/Monitor.h"
 #include "os/FileSystem.h"
+#include "tools/PerformanceSampler.h"
 #include "ui/win32/DialogCx.h"
 #include "ui/win32/ListCtrlEx.h"
 #include "ui/win32/SkinControl.h"
@@ -29,8 +31,11 @@ class CGraphDlg : public ui::CDialogCx {
  public:
   // Everything handed in must outlive the pane. `historyRoot` holds the
   // disks' history folders and ends with a separator.
+  // `live` gives the sampler's live lists of a disk, or null where the
+  // disk has no counters (the live view then keeps its own temperatures).
+  using LiveFn = std::function<const LiveSamples*(int32_t disk)>;
   CGraphDlg(const CMonitor& monitor, app::CSettings& settings, os::IFileSystem& files,
-            std::string historyRoot, ui::TextFn text);
+            std::string historyRoot, ui::TextFn text, LiveFn live = {});
   ~CGraphDlg() override;
 
   bool Create(HWND parent, double zoom, const std::wstring& face);
@@ -73,6 +78,7 @@ class CGraphDlg : public ui::CDialogCx {
   int32_t m_Code = 300;
   int32_t m_Interval = 0;
   bool m_Ready = false;
+  LiveFn m_Live;
   // The live view's temperatures (one per tick, oldest first).
   std::deque<int32_t> m_LiveTemperatures;
 

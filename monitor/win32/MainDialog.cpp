@@ -128,7 +128,8 @@ CMainDialog::CMainDialog(const MainDialogSetup& setup)
     : m_Setup(setup),
       m_Services(MakeServices()),
       m_Monitor(*setup.Platform, *setup.Settings, m_Timers, this, m_Services.get()),
-      m_Sound(*setup.Settings, setup.OpusDecoderPath) {
+      m_Sound(*setup.Settings, setup.OpusDecoderPath),
+      m_Sampler(setup.Platform->Performance) {
   m_Services->AddSink(&m_Sound);
   m_BackgroundColor = BACKGROUND;
   m_SkinFolder = setup.CustomizationFolder;
@@ -172,6 +173,8 @@ std::unique_ptr<CFrontEndServices> CMainDialog::MakeServices() {
 CMainDialog::~CMainDialog() {
   m_TslInfo.reset();
   m_SystemInfoPane.reset();
+  m_MemoryPane.reset();
+  m_PerformancePane.reset();
   m_Graph.reset();
   // The queue may still report a mail: nothing is posted to a window that
   // is gone.
@@ -279,6 +282,7 @@ BOOL CMainDialog::OnInitDialog() {
     return TRUE;
   }
   m_Setup.Settings->SetText(app::Setting::EXEC_FAILED, "1");
+  StartSampler();
   const int64_t startStart = Now();
   ChangeLang();
   m_MonitorMs += MsSince(startStart);
@@ -306,6 +310,7 @@ BOOL CMainDialog::OnInitDialog() {
   m_Splash.Hide();
   if (m_Setup.ScreenshotDetails) ShowView(5);
   if (m_Setup.ScreenshotSystem) ShowView(4);
+  if (m_Setup.ScreenshotView == 2 || m_Setup.ScreenshotView == 8) ShowView(m_Setup.ScreenshotView);
   if (m_Setup.ScreenshotGraphCode >= 0) {
     if (m_Setup.ScreenshotGraphDisk >= 0) m_Monitor.SelectDrive(m_Setup.ScreenshotGraphDisk);
     ShowView(6);
@@ -455,6 +460,7 @@ void CMainDialog::CreateControls() {
   button(m_Rescan, IDC_RESCAN);
   button(m_SmartView, IDC_SMART_VIEW);
   button(m_GraphView, IDC_GRAPH_VIEW);
+  button(m_PerformanceView, IDC_PERFORMANCE_VIEW);
   button(m_Previous, IDC_PREVIOUS);
   button(m_Next, IDC_NEXT);
   for (size_t i = 0; i < m_DiskButtons.size(); ++i) {
@@ -472,6 +478,13 @@ void CMainDialog::CreateControls() {
   label(m_StatusLabel, IDC_STATUS_LABEL);
   label(m_TemperatureLabel, IDC_TEMPERATURE_LABEL);
   label(m_LifespanLabel, IDC_LIFESPAN_LABEL);
+  label(m_ReadLabel, IDC_READ_LABEL);
+  label(m_WriteLabel, IDC_WRITE_LABEL);
+  label(m_ReadRate, IDC_READ_RATE);
+  label(m_WriteRate, IDC_WRITE_RATE);
+  label(m_TotalRate, IDC_TOTAL_RATE);
+  label(m_ReadPercent, IDC_READ_PERCENT);
+  label(m_WritePercent, IDC_WRITE_PERCENT);
   int i = 0;
   for (const FieldRow& row : kFieldRows) {
     auto field = std::make_unique<Field>();
@@ -497,7 +510,8 @@ void CMainDialog::RelayoutDialog() {
   place(m_Rescan, 162, 12, 140, 40, 15, 400, RGB(0, 0, 0), 1);
   place(m_SmartView, 308, 12, 160, 40, 15, 400, RGB(0, 0, 0), 1);
   place(m_GraphView, 474, 12, 140, 40, 15, 400, RGB(0, 0, 0), 1);
-  place(m_Version, 640, 12, 366, 40, 14, 400, LABEL_COLOR, 2);
+  place(m_PerformanceView, 620, 12, 180, 40, 15, 400, RGB(0, 0, 0), 1);
+  place(m_Version, 806, 12, 200, 40, 14, 400, LABEL_COLOR, 2);
   place(m_Previous, 16, 62, 40, 54, 18, 700, RGB(0, 0, 0), 1);
   place(m_Next, 966, 62, 40, 54, 18, 700, RGB(0, 0, 0), 1);
   for (size_t i = 0; i < m_DiskButtons.size(); ++i) {
@@ -513,6 +527,13 @@ void CMainDialog::RelayoutDialog() {
   place(m_LifespanLabel, 16, 420, 300, 26, 15, 700, LABEL_COLOR, 0);
   place(m_Remaining, 16, 448, 300, 44, 22, 400, RGB(60, 60, 60), 1);
   place(m_FormFactor, 16, 500, 300, 30, 14, 400, LABEL_COLOR, 1);
+  place(m_ReadLabel, 16, 540, 146, 24, 14, 700, LABEL_COLOR, 1);
+  place(m_WriteLabel, 170, 540, 146, 24, 14, 700, LABEL_COLOR, 1);
+  place(m_ReadRate, 16, 566, 146, 30, 16, 400, RGB(60, 60, 60), 1);
+  place(m_WriteRate, 170, 566, 146, 30, 16, 400, RGB(60, 60, 60), 1);
+  place(m_ReadPercent, 16, 598, 146, 24, 13, 400, RGB(127, 127, 127), 1);
+  place(m_WritePercent, 170, 598, 146, 24, 13, 400, RGB(127, 127, 127), 1);
+  place(m_TotalRate, 16, 630, 300, 56, 16, 700, RGB(60, 60, 60), 1);
   for (size_t i = 0; i < m_Fields.size(); ++i) {
     const int y = FIELD_TOP + static_cast<int>(i) * FIELD_ROW;
     place(m_Fields[i]->Label, 336, y, 250, FIELD_ROW - 2, 14, 400, LABEL_COLOR, 2);
@@ -535,6 +556,16 @@ void CMainDialog::RelayoutDialog() {
     m_SystemInfoPane.reset();
     if (m_View == 4) ShowView(4);
   }
+  if (m_MemoryPane) {
+    m_MemoryPane->Destroy();
+    m_MemoryPane.reset();
+    if (m_View == 2) ShowView(2);
+  }
+  if (m_PerformancePane) {
+    m_PerformancePane->Destroy();
+    m_PerformancePane.reset();
+    if (m_View == 8) ShowView(8);
+  }
   if (m_UiReady) {
     RenderPanel();
     RenderButtons();
@@ -547,6 +578,7 @@ void CMainDialog::ChangeLang() {
   SetWindowTextW(m_Rescan.Hwnd(), os::Utf8ToWide(GetText("Dialog", "RESCAN")).c_str());
   m_SmartView.SetText(GetText("Dialog", "SMART"));
   m_GraphView.SetText(GetText("Dialog", "GRAPHS"));
+  m_PerformanceView.SetText(GetText("WindowTitle", "SYSTEM_PERFORMANCE"));
   m_Previous.SetText("<");
   m_Next.SetText(">");
   // The version text: "VERSION" of the customization file; "Blank" shows
@@ -571,13 +603,75 @@ void CMainDialog::ChangeLang() {
   labelWithTip(m_StatusLabel, "HEALTH_STATUS");
   labelWithTip(m_TemperatureLabel, "TEMPERATURE");
   labelWithTip(m_LifespanLabel, "LIFESPAN");
+  labelWithTip(m_ReadLabel, "READ_SPEED");
+  labelWithTip(m_WriteLabel, "WRITE_SPEED");
   for (auto& f : m_Fields) labelWithTip(f->Label, f->Key);
   m_Monitor.Start();
   if (m_TslInfo) m_TslInfo->ApplyLanguage();
   if (m_Graph) m_Graph->ApplyLanguage();
   if (m_SystemInfoPane) m_SystemInfoPane->ApplyLanguage();
+  if (m_MemoryPane) m_MemoryPane->ApplyLanguage();
+  if (m_PerformancePane) m_PerformancePane->ApplyLanguage();
   RenderPanel();
   RenderButtons();
+  ShowReadouts();
+}
+
+void CMainDialog::StartSampler() {
+  m_Timers.KillTimer(TIMER_UPDATE_PERFORMANCE);
+  m_Sampler.Stop();
+  std::vector<PerformanceDisk> disks;
+  for (const ATA_SMART_INFO& d : m_Monitor.Disks()) {
+    disks.push_back({d.DriveMap, d.PhysicalDriveId, false});
+  }
+  if (m_Sampler.Start(disks)) {
+    // The first collection: rates need a second one.
+    m_Sampler.Tick();
+    m_Timers.SetTimer(TIMER_UPDATE_PERFORMANCE, PERFORMANCE_PERIOD_MS);
+  }
+  ShowReadouts();
+}
+
+void CMainDialog::SamplePerformance() {
+  if (static_cast<int32_t>(m_Sampler.Disks().size()) != m_Monitor.DiskCount()) {
+    StartSampler();
+    return;
+  }
+  if (!m_Sampler.Running()) return;
+  if (!m_Sampler.Tick()) {
+    // Nothing collected: the read-outs say so instead of showing old rates.
+    const DiskReadouts cleared = ClearedReadouts();
+    m_ReadRate.SetText(cleared.ReadText);
+    m_WriteRate.SetText(cleared.WriteText);
+    m_TotalRate.SetText(cleared.TotalText);
+    m_ReadPercent.SetText(cleared.ReadPercentText);
+    m_WritePercent.SetText(cleared.WritePercentText);
+    return;
+  }
+  std::vector<int8_t> temperatures;
+  for (const ATA_SMART_INFO& d : m_Monitor.Disks()) temperatures.push_back(d.Temperature);
+  m_Sampler.AppendLiveSamples(temperatures, m_Monitor.TakeLogPassDone());
+  ShowReadouts();
+}
+
+void CMainDialog::ShowReadouts() {
+  RateUnits units;
+  const auto unit = [this](const char* key, std::string* value) {
+    const std::string text = GetText("Dialog", key);
+    if (!text.empty()) *value = text;
+  };
+  unit("BYTE_UNIT", &units.Byte);
+  unit("KB_UNIT", &units.Kilo);
+  unit("MB_UNIT", &units.Mega);
+  const int32_t disk = m_Monitor.SelectedDisk();
+  const DiskReadouts r = m_Sampler.Running() && disk >= 0 && disk < m_Monitor.DiskCount()
+                             ? ComputeDiskReadouts(m_Sampler, disk, units)
+                             : ClearedReadouts();
+  m_ReadRate.SetText(r.ReadText);
+  m_WriteRate.SetText(r.WriteText);
+  m_TotalRate.SetText(r.TotalText);
+  m_ReadPercent.SetText(r.ReadPercentText);
+  m_WritePercent.SetText(r.WritePercentText);
 }
 
 void CMainDialog::RenderPanel() {
@@ -637,6 +731,7 @@ void CMainDialog::RenderButtons() {
   EnableWindow(m_Next.Hwnd(), count > 0 && m_Monitor.SelectedDisk() < count - 1);
   m_SmartView.SetSelected(m_View == 5);
   m_GraphView.SetSelected(m_View == 6);
+  m_PerformanceView.SetSelected(m_View == 8);
 }
 
 void CMainDialog::ShowView(int view) {
@@ -671,7 +766,16 @@ void CMainDialog::ShowView(int view) {
     if (!m_Graph) {
       m_Graph = std::make_unique<CGraphDlg>(
           m_Monitor, *m_Setup.Settings, m_Setup.Platform->Files, HistoryRoot(),
-          [this](const std::string& s, const std::string& k) { return GetText(s, k); });
+          [this](const std::string& s, const std::string& k) { return GetText(s, k); },
+          [this](int32_t disk) -> const LiveSamples* {
+            const auto& records = m_Sampler.Disks();
+            const auto& live = m_Sampler.Live();
+            if (!m_Sampler.Running() || disk < 0 || static_cast<size_t>(disk) >= records.size() ||
+                static_cast<size_t>(disk) >= live.size() || !records[disk].HasCounters()) {
+              return nullptr;
+            }
+            return &live[static_cast<size_t>(disk)];
+          });
       if (!m_Graph->Create(m_Hwnd, m_Zoom, m_FontFace)) m_Graph.reset();
     } else {
       // The disks as they are now, whatever happened while it was hidden.
@@ -693,21 +797,53 @@ void CMainDialog::ShowView(int view) {
         [this] { ShowView(1); });
     if (!m_SystemInfoPane->Create(m_Hwnd, m_Zoom, m_FontFace)) m_SystemInfoPane.reset();
   }
+  if (view == 2 && !m_MemoryPane) {
+    m_MemoryPane = std::make_unique<tools::CMemoryDlg>(
+        m_SystemInfo.Modules, m_SystemInfo.Text.RamSizeMb,
+        [this] { return m_Sampler.AvailableMb(); },
+        [this](const std::string& s, const std::string& k) { return GetText(s, k); },
+        [this] { ShowView(1); });
+    if (!m_MemoryPane->Create(m_Hwnd, m_Zoom, m_FontFace)) m_MemoryPane.reset();
+  }
+  if (view == 8 && !m_PerformancePane) {
+    m_PerformancePane = std::make_unique<tools::CPerformanceDlg>(
+        [this] {
+          // The system disk: the first whose drive letters hold "C:".
+          std::vector<std::string> maps;
+          for (const ATA_SMART_INFO& d : m_Monitor.Disks()) maps.push_back(d.DriveMap);
+          const int32_t system = FindSystemDisk(maps);
+          const int32_t driveId =
+              system >= 0 ? m_Monitor.Disks()[static_cast<size_t>(system)].PhysicalDriveId : -1;
+          return ComputePerformancePane(m_Sampler, m_SystemInfo.Text.RamSizeMb, system, driveId);
+        },
+        [this](const std::string& s, const std::string& k) { return GetText(s, k); },
+        [this] { ShowView(1); });
+    if (!m_PerformancePane->Create(m_Hwnd, m_Zoom, m_FontFace)) m_PerformancePane.reset();
+  }
   const bool details = view == 5 && m_TslInfo;
   const bool system = view == 4 && m_SystemInfoPane;
-  const bool panel = !details && !graphShown && !system;
+  const bool memory = view == 2 && m_MemoryPane;
+  const bool performance = view == 8 && m_PerformancePane;
+  const bool panel = !details && !graphShown && !system && !memory && !performance;
   if (m_TslInfo) ShowWindow(m_TslInfo->Hwnd(), details ? SW_SHOW : SW_HIDE);
   if (m_Graph) ShowWindow(m_Graph->Hwnd(), graphShown ? SW_SHOW : SW_HIDE);
   if (m_SystemInfoPane) ShowWindow(m_SystemInfoPane->Hwnd(), system ? SW_SHOW : SW_HIDE);
+  if (m_MemoryPane) ShowWindow(m_MemoryPane->Hwnd(), memory ? SW_SHOW : SW_HIDE);
+  if (m_PerformancePane) {
+    ShowWindow(m_PerformancePane->Hwnd(), performance ? SW_SHOW : SW_HIDE);
+  }
   if (details) SetFocus(GetDlgItem(m_TslInfo->Hwnd(), IDC_ATTRIBUTE_LIST));
   if (graphShown) SetFocus(GetDlgItem(m_Graph->Hwnd(), IDC_GRAPH_ITEM));
   if (system) SetFocus(GetDlgItem(m_SystemInfoPane->Hwnd(), IDC_SYSTEM_LIST));
+  if (memory) SetFocus(GetDlgItem(m_MemoryPane->Hwnd(), IDC_MEMORY_SLOT));
   if (panel) m_View = 1;
   std::vector<HWND> panelControls = {
-      m_Title.Hwnd(),        m_Status.Hwnd(),      m_StatusImage.Hwnd(),
-      m_Life.Hwnd(),         m_Temperature.Hwnd(), m_Remaining.Hwnd(),
-      m_FormFactor.Hwnd(),   m_StatusLabel.Hwnd(), m_TemperatureLabel.Hwnd(),
-      m_LifespanLabel.Hwnd()};
+      m_Title.Hwnd(),         m_Status.Hwnd(),      m_StatusImage.Hwnd(),
+      m_Life.Hwnd(),          m_Temperature.Hwnd(), m_Remaining.Hwnd(),
+      m_FormFactor.Hwnd(),    m_StatusLabel.Hwnd(), m_TemperatureLabel.Hwnd(),
+      m_LifespanLabel.Hwnd(), m_ReadLabel.Hwnd(),   m_WriteLabel.Hwnd(),
+      m_ReadRate.Hwnd(),      m_WriteRate.Hwnd(),   m_TotalRate.Hwnd(),
+      m_ReadPercent.Hwnd(),   m_WritePercent.Hwnd()};
   for (auto& f : m_Fields) {
     panelControls.push_back(f->Label.Hwnd());
     panelControls.push_back(f->Value.Hwnd());
@@ -715,6 +851,7 @@ void CMainDialog::ShowView(int view) {
   for (HWND h : panelControls) ShowWindow(h, panel ? SW_SHOW : SW_HIDE);
   m_SmartView.SetSelected(details);
   m_GraphView.SetSelected(graphShown);
+  m_PerformanceView.SetSelected(performance);
 }
 
 void CMainDialog::OnMonitorChanged(uint32_t changes) {
@@ -725,6 +862,13 @@ void CMainDialog::OnMonitorChanged(uint32_t changes) {
   }
   if (changes & (CHANGE_PANEL | CHANGE_POWER_ON_TEXT | CHANGE_SELECTION)) RenderPanel();
   if (changes & (CHANGE_DRIVE_BUTTONS | CHANGE_SELECTION | CHANGE_DISK_LIST)) RenderButtons();
+  // A rescan opens the counters of the new disk list; a new selection shows
+  // its own rates at once.
+  if (changes & CHANGE_DISK_LIST) {
+    StartSampler();
+  } else if (changes & CHANGE_SELECTION) {
+    ShowReadouts();
+  }
   // The system pane lists the disks' models and serial numbers.
   if (m_SystemInfoPane && (changes & CHANGE_DISK_LIST)) m_SystemInfoPane->UpdateRows();
   if (m_TslInfo) {
@@ -788,6 +932,12 @@ void CMainDialog::OnCommand(int id, int /*code*/, HWND /*control*/) {
     case ID_SYSTEM_INFO:
       if (m_UiReady) ShowView(m_View == 4 ? 1 : 4);
       break;
+    case ID_MEMORY:
+      if (m_UiReady) ShowView(m_View == 2 ? 1 : 2);
+      break;
+    case IDC_PERFORMANCE_VIEW:
+      if (m_UiReady) ShowView(m_View == 8 ? 1 : 8);
+      break;
     case IDC_PREVIOUS:
       m_Monitor.SelectPrevious();
       break;
@@ -818,10 +968,19 @@ void CMainDialog::TryExit() {
         m_SystemInfoPane->Destroy();
         m_SystemInfoPane.reset();
       }
+      if (m_MemoryPane) {
+        m_MemoryPane->Destroy();
+        m_MemoryPane.reset();
+      }
+      if (m_PerformancePane) {
+        m_PerformancePane->Destroy();
+        m_PerformancePane.reset();
+      }
       if (m_Graph) {
         m_Graph->Destroy();
         m_Graph.reset();
       }
+      m_Timers.KillTimer(TIMER_UPDATE_PERFORMANCE);
       Leave(IDOK);
       break;
     case ExitRefusal::PERFORMANCE:
@@ -861,7 +1020,9 @@ void CMainDialog::TakeScreenshot() {
   UpdateWindow(m_Hwnd);
   for (ui::CDialogCx* pane :
        {static_cast<ui::CDialogCx*>(m_TslInfo.get()), static_cast<ui::CDialogCx*>(m_Graph.get()),
-        static_cast<ui::CDialogCx*>(m_SystemInfoPane.get())}) {
+        static_cast<ui::CDialogCx*>(m_SystemInfoPane.get()),
+        static_cast<ui::CDialogCx*>(m_MemoryPane.get()),
+        static_cast<ui::CDialogCx*>(m_PerformancePane.get())}) {
     if (pane != nullptr) {
       RedrawWindow(pane->Hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     }
@@ -997,6 +1158,11 @@ bool CMainDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
         *result = 0;
         return true;
       }
+      if (wp == TIMER_UPDATE_PERFORMANCE) {
+        SamplePerformance();
+        *result = 0;
+        return true;
+      }
       if (m_Setup.BeforeWork) m_Setup.BeforeWork();
       m_Monitor.OnTimer(static_cast<uint32_t>(wp));
       *result = 0;
@@ -1005,7 +1171,11 @@ bool CMainDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
       // The index is a disk's own, checked against the disks before anything
       // of that disk is touched.
       const auto index = static_cast<int32_t>(wp);
-      if (index >= 0 && index < m_Monitor.DiskCount()) m_Monitor.SelectDrive(index);
+      if (index >= 0 && index < m_Monitor.DiskCount()) {
+        // The live lists of that disk start again.
+        m_Sampler.ClearLiveSamples(index);
+        m_Monitor.SelectDrive(index);
+      }
       *result = 0;
       return true;
     }

@@ -26,7 +26,10 @@
 #include "monitor/win32/TslInfoDlg.h"
 #include "monitor/win32/Win32TimerHost.h"
 #include "os/win32/Win32Clock.h"
+#include "tools/PerformanceSampler.h"
 #include "tools/SystemInfo.h"
+#include "tools/win32/MemoryDlg.h"
+#include "tools/win32/PerformanceDlg.h"
 #include "tools/win32/SystemInfoDlg.h"
 #include "ui/win32/DialogCx.h"
 #include "ui/win32/SkinControl.h"
@@ -48,6 +51,7 @@ struct MainDialogSetup {
   std::wstring Screenshot;         // when set: draw once into this PNG file and end
   bool ScreenshotDetails = false;  // the screenshot shows the detail pane
   bool ScreenshotSystem = false;   // the screenshot shows the system-information pane
+  int ScreenshotView = 0;          // the screenshot shows this view (2 memory, 8 performance)
   // The graph pane is shown at start with this item code (-1: not shown),
   // interval and disk.
   int32_t ScreenshotGraphCode = -1;
@@ -97,6 +101,11 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   void ApplyWindowAction(WindowAction action);
   void ShowTrayMenu();
   bool OnTrayMessage(UINT msg, WPARAM wp, LPARAM lp);
+  // The performance sampler: (re)opened for the disks of the list, and one
+  // 500 ms tick with the read-outs of the selected disk it updates.
+  void StartSampler();
+  void SamplePerformance();
+  void ShowReadouts();
 
   MainDialogSetup m_Setup;
   CWin32TimerHost m_Timers;
@@ -130,7 +139,8 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   double m_MonitorMs = 0;
   double m_FirstPaintMs = 0;
 
-  ui::CButtonCx m_Refresh, m_Rescan, m_SmartView, m_GraphView, m_Previous, m_Next;
+  ui::CButtonCx m_Refresh, m_Rescan, m_SmartView, m_GraphView, m_PerformanceView, m_Previous,
+      m_Next;
   std::array<ui::CButtonCx, 8> m_DiskButtons;
   ui::CStaticCx m_Version, m_NotYet, m_Title, m_Status, m_StatusImage, m_Life, m_Temperature,
       m_Remaining, m_FormFactor, m_StatusLabel, m_TemperatureLabel, m_LifespanLabel;
@@ -141,6 +151,11 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   };
   std::vector<std::unique_ptr<Field>> m_Fields;
 
+  // The selected disk's transfer rates (read, write, total) and gauges.
+  ui::CStaticCx m_ReadLabel, m_WriteLabel, m_ReadRate, m_WriteRate, m_TotalRate, m_ReadPercent,
+      m_WritePercent;
+  CPerformanceSampler m_Sampler;
+
   ui::CSplashScreenEx m_Splash;
   // The detail and graph panes: created on first use, owned here alone.
   std::unique_ptr<CTslInfoDlg> m_TslInfo;
@@ -150,6 +165,10 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   SystemInfo m_SystemInfo;
   double m_SystemInfoMs = 0;
   std::unique_ptr<tools::CSystemInfoDlg> m_SystemInfoPane;
+  // The memory pane (view 2, created on first use).
+  std::unique_ptr<tools::CMemoryDlg> m_MemoryPane;
+  // The system-performance pane (view 8, created on first use).
+  std::unique_ptr<tools::CPerformanceDlg> m_PerformancePane;
 };
 
 }  // namespace monitor

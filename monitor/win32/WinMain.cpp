@@ -8,6 +8,7 @@
 //   --screenshot FILE.png   draw the window once into FILE.png and end
 //   --details               with --screenshot: show the S.M.A.R.T. details
 //   --system                with --screenshot: show the system information
+//   --memory, --performance with --screenshot: show that pane
 //   --graph CODE:INTERVAL[:DISK]  show the graph pane with item CODE (300
 //                           temperature ...) over interval 0-6, of disk
 //                           DISK (1-based; the selected one when left out)
@@ -58,7 +59,7 @@ std::vector<std::string> Arguments() {
 // CODE:INTERVAL" and "--bench FILE" out of `args`.
 void TakeScreenshotOptions(std::vector<std::string>& args, std::wstring* file, bool* details,
                            bool* system, std::wstring* bench, int32_t* graphCode,
-                           int32_t* graphInterval, int32_t* graphDisk) {
+                           int32_t* graphInterval, int32_t* graphDisk, int* view) {
   for (size_t i = 0; i < args.size();) {
     if (args[i] == "--graph" && i + 1 < args.size()) {
       int code = -1, interval = 0, disk = 0;
@@ -73,6 +74,9 @@ void TakeScreenshotOptions(std::vector<std::string>& args, std::wstring* file, b
       *(args[i] == "--bench" ? bench : file) = os::Utf8ToWide(args[i + 1]);
       args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
                  args.begin() + static_cast<std::ptrdiff_t>(i + 2));
+    } else if (args[i] == "--memory" || args[i] == "--performance") {
+      *view = args[i] == "--memory" ? 2 : 8;
+      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
     } else if (args[i] == "--details" || args[i] == "--system") {
       *(args[i] == "--details" ? details : system) = true;
       args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
@@ -114,8 +118,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
   bool details = false;
   bool systemPane = false;
   int32_t graphCode = -1, graphInterval = 0, graphDisk = -1;
+  int view = 0;
   TakeScreenshotOptions(args, &screenshot, &details, &systemPane, &bench, &graphCode,
-                        &graphInterval, &graphDisk);
+                        &graphInterval, &graphDisk, &view);
 
   std::unique_ptr<monitor::CMachine> machine = monitor::CMachine::Open(option, &error);
   if (!machine) {
@@ -148,6 +153,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
     setup.Screenshot = screenshot;
     setup.ScreenshotDetails = details;
     setup.ScreenshotSystem = systemPane;
+    setup.ScreenshotView = view;
     setup.ScreenshotGraphCode = graphCode;
     setup.ScreenshotGraphInterval = graphInterval;
     setup.ScreenshotGraphDisk = graphDisk;

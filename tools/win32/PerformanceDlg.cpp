@@ -1,0 +1,115 @@
+#include "tools/win32/PerformanceDlg.h"
+
+#include <commctrl.h>
+
+#include "os/win32/WinText.h"
+#include "resources/resource.h"
+#include "ui/win32/Gdiplus.h"
+
+namespace tools {
+namespace {
+
+constexpr UINT_PTR TIMER_PERFORMANCE_PANE = 257;
+constexpr UINT PERFORMANCE_PANE_MS = 500;
+// The gauges are drawn on the first tick and then on every sixth.
+constexpr int REDRAW_EVERY = 6;
+
+const char* const kCaptionKeys[3] = {"CPU_USAGE", "ACTIVITY", "MEMORY_USAGE"};
+// Caption rows of the three gauges, in pane pixels at zoom 1.
+constexpr int kTops[3] = {46, 254, 457};
+
+}  // namespace
+
+CPerformanceDlg::CPerformanceDlg(std::function<PerformancePaneFigures()> figures, PaneText text,
+                                 std::function<void()> back)
+    : m_Figures(std::move(figures)), m_Text(std::move(text)), m_Back(std::move(back)) {
+  m_BackgroundColor = RGB(244, 245, 247);
+}
+
+CPerformanceDlg::~CPerformanceDlg() {
+  if (m_Hwnd != nullptr) KillTimer(m_Hwnd, TIMER_PERFORMANCE_PANE);
+  Destroy();
+}
+
+bool CPerformanceDlg::Create(HWND parent, double zoom, const std::wstring& face) {
+  m_Zoom = zoom;
+  m_FontFace = face;
+  return CreateModeless(IDD_PERFORMANCE, parent);
+}
+
+BOOL CPerformanceDlg::OnInitDialog() {
+  CreateChild(L"BUTTON", IDC_BACK, BS_PUSHBUTTON | WS_TABSTOP);
+  m_BackButton.Attach(m_Hwnd, IDC_BACK);
+  m_BackButton.SetBackground(m_BackgroundColor);
+  for (int i = 0; i < 3; ++i) {
+    CreateChild(L"STATIC", IDC_PERFORMANCE_CAPTION_FIRST + i, SS_LEFT);
+    m_Captions[i].Attach(m_Hwnd, IDC_PERFORMANCE_CAPTION_FIRST + i);
+    m_Captions[i].SetBackground(m_BackgroundColor);
+    m_Gauges[i] = CreateChild(PROGRESS_CLASSW, IDC_PERFORMANCE_GAUGE_FIRST + i, 0);
+    SendMessageW(m_Gauges[i], PBM_SETRANGE32, 0, 100);
+    SendMessageW(m_Gauges[i], PBM_SETPOS, 0, 0);
+    CreateChild(L"STATIC", IDC_PERFORMANCE_TEXT_FIRST + i, SS_LEFT);
+    m_Texts[i].Attach(m_Hwnd, IDC_PERFORMANCE_TEXT_FIRST + i);
+    m_Texts[i].SetBackground(m_BackgroundColor);
+    m_Texts[i].SetText("0%");
+  }
+  RelayoutDialog();
+  ApplyLanguage();
+  // The figures the sampler already has, rather than zeros until the first tick.
+  Update();
+  SetTimer(m_Hwnd, TIMER_PERFORMANCE_PANE, PERFORMANCE_PANE_MS, nullptr);
+  return TRUE;
+}
+
+void CPerformanceDlg::RelayoutDialog() {
+  // The pane sits over the main window's disk panel, as the other panes.
+  MoveWindow(m_Hwnd, ui::Scale(16, m_Zoom), ui::Scale(124, m_Zoom), ui::Scale(990, m_Zoom),
+             ui::Scale(624, m_Zoom), TRUE);
+  m_BackButton.Place(835, 22, 150, 40, m_Zoom);
+  m_BackButton.SetControlFont(m_FontFace, 16, m_Zoom, 400, RGB(0, 0, 0));
+  m_BackButton.SetTextAlign(1);
+  for (int i = 0; i < 3; ++i) {
+    m_Captions[i].Place(23, kTops[i], 400, 25, m_Zoom);
+    m_Captions[i].SetControlFont(m_FontFace, 18, m_Zoom, 400, RGB(100, 100, 100));
+    PlaceChild(IDC_PERFORMANCE_GAUGE_FIRST + i, 23, kTops[i] + 40, 820, 50);
+    m_Texts[i].Place(860, kTops[i] + 40, 120, 50, m_Zoom);
+    m_Texts[i].SetControlFont(m_FontFace, 28, m_Zoom, 400, RGB(127, 127, 127));
+    m_Texts[i].SetTextAlign(1);
+  }
+}
+
+void CPerformanceDlg::ApplyLanguage() {
+  SetWindowTextW(m_Hwnd, os::Utf8ToWide(m_Text("WindowTitle", "SYSTEM_PERFORMANCE")).c_str());
+  m_BackButton.SetText(m_Text("Dialog", "BACK"));
+  for (int i = 0; i < 3; ++i) m_Captions[i].SetText(m_Text("SystemPerformance", kCaptionKeys[i]));
+}
+
+void CPerformanceDlg::Update() {
+  if (!m_Figures) return;
+  const PerformancePaneFigures f = m_Figures();
+  const std::string* texts[3] = {&f.CpuText, &f.ActivityText, &f.MemoryText};
+  const int32_t percents[3] = {f.CpuPercent, f.ActivityPercent, f.MemoryPercent};
+  for (int i = 0; i < 3; ++i) {
+    m_Texts[i].SetText(*texts[i]);
+    SendMessageW(m_Gauges[i], PBM_SETPOS, static_cast<WPARAM>(percents[i]), 0);
+  }
+}
+
+void CPerformanceDlg::OnCommand(int id, int /*code*/, HWND /*control*/) {
+  if (id == IDC_BACK && m_Back) m_Back();
+}
+
+void CPerformanceDlg::OnCancel() {
+  if (m_Back) m_Back();
+}
+
+bool CPerformanceDlg::OnMessage(UINT msg, WPARAM wp, LPARAM /*lp*/, INT_PTR* result) {
+  if (msg == WM_TIMER && wp == TIMER_PERFORMANCE_PANE) {
+    if (m_Ticks++ % REDRAW_EVERY == 0) Update();
+    *result = 0;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace tools
