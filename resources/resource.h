@@ -6,6 +6,7 @@
 #define IDD_TSL_INFO 103
 #define IDD_GRAPH 104
 #define IDD_SYSTEM_INFO 105
+#define IDD_BENCHMARK 106
 #define IDR_ACCELERATOR 130
 
 #define IDI_GOOD 157
@@ -30,6 +31,7 @@
 #define ID_SMART_INFO 32771
 #define ID_GRAPH 32848
 #define ID_SYSTEM_INFO 32790
+#define ID_BENCHMARK 32791
 
 // Controls of the main window.
 #define IDC_REFRESH 1026
@@ -68,3 +70,21 @@
 
 // Controls of the system-information pane (its back button is IDC_BACK).
 #define IDC_SYSTEM_LIST 1410
+
+// Controls of the benchmark pane.
+#define IDC_BENCH_DRIVE 1600
+#define IDC_BENCH_TYPE 1601
+#define IDC_BENCH_SIZE 1602
+#define IDC_BENCH_LOOP 1603
+#define IDC_BENCH_CAPTION_FIRST 1610
+#define IDC_BENCH_START 1620
+#define IDC_BENCH_STOP 1621
+#define IDC_BENCH_CLEAR 1622
+#define IDC_BENCH_SAVE 1623
+#define IDC_BENCH_BACK 1624
+#define IDC_BENCH_STATUS 1630
+#define IDC_BENCH_RESULT_CAPTION_FIRST 1640
+#define IDC_BENCH_RESULT_FIRST 1650
+#define IDC_BENCH_LAMP_FIRST 1660
+#define IDC_BENCH_HISTORY_HEAD_FIRST 1670
+#define IDC_BENCH_HISTORY_FIRST 1700

@@ -172,6 +172,7 @@ std::unique_ptr<CFrontEndServices> CMainDialog::MakeServices() {
 CMainDialog::~CMainDialog() {
   m_TslInfo.reset();
   m_SystemInfoPane.reset();
+  m_Benchmark.reset();
   m_Graph.reset();
   // The queue may still report a mail: nothing is posted to a window that
   // is gone.
@@ -306,6 +307,7 @@ BOOL CMainDialog::OnInitDialog() {
   m_Splash.Hide();
   if (m_Setup.ScreenshotDetails) ShowView(5);
   if (m_Setup.ScreenshotSystem) ShowView(4);
+  if (m_Setup.ScreenshotBenchmark) ShowView(9);
   if (m_Setup.ScreenshotGraphCode >= 0) {
     if (m_Setup.ScreenshotGraphDisk >= 0) m_Monitor.SelectDrive(m_Setup.ScreenshotGraphDisk);
     ShowView(6);
@@ -535,6 +537,8 @@ void CMainDialog::RelayoutDialog() {
     m_SystemInfoPane.reset();
     if (m_View == 4) ShowView(4);
   }
+  // The benchmark keeps its run and results: laid out again, not made anew.
+  if (m_Benchmark) m_Benchmark->SetZoom(m_Zoom);
   if (m_UiReady) {
     RenderPanel();
     RenderButtons();
@@ -576,6 +580,7 @@ void CMainDialog::ChangeLang() {
   if (m_TslInfo) m_TslInfo->ApplyLanguage();
   if (m_Graph) m_Graph->ApplyLanguage();
   if (m_SystemInfoPane) m_SystemInfoPane->ApplyLanguage();
+  if (m_Benchmark) m_Benchmark->ApplyLanguage();
   RenderPanel();
   RenderButtons();
 }
@@ -693,15 +698,33 @@ void CMainDialog::ShowView(int view) {
         [this] { ShowView(1); });
     if (!m_SystemInfoPane->Create(m_Hwnd, m_Zoom, m_FontFace)) m_SystemInfoPane.reset();
   }
+  if (view == 9) {
+    if (!m_Benchmark) {
+      tools::CBenchmarkDlg::Hooks hooks;
+      hooks.Settings = [this] { return tools::BenchSettingsFrom(*m_Setup.Settings); };
+      hooks.OsName = [this] { return m_SystemInfo.Text.WindowsEdition; };
+      hooks.Running = [this](bool running) { m_Monitor.SetBenchmarkRunning(running); };
+      hooks.Back = [this] { ShowView(1); };
+      m_Benchmark = std::make_unique<tools::CBenchmarkDlg>(
+          [this](const std::string& s, const std::string& k) { return GetText(s, k); },
+          std::move(hooks));
+      if (!m_Benchmark->Create(m_Hwnd, m_Zoom, m_FontFace)) m_Benchmark.reset();
+    } else {
+      m_Benchmark->FillDriveCombo();
+    }
+  }
   const bool details = view == 5 && m_TslInfo;
   const bool system = view == 4 && m_SystemInfoPane;
-  const bool panel = !details && !graphShown && !system;
+  const bool bench = view == 9 && m_Benchmark;
+  const bool panel = !details && !graphShown && !system && !bench;
   if (m_TslInfo) ShowWindow(m_TslInfo->Hwnd(), details ? SW_SHOW : SW_HIDE);
   if (m_Graph) ShowWindow(m_Graph->Hwnd(), graphShown ? SW_SHOW : SW_HIDE);
   if (m_SystemInfoPane) ShowWindow(m_SystemInfoPane->Hwnd(), system ? SW_SHOW : SW_HIDE);
+  if (m_Benchmark) ShowWindow(m_Benchmark->Hwnd(), bench ? SW_SHOW : SW_HIDE);
   if (details) SetFocus(GetDlgItem(m_TslInfo->Hwnd(), IDC_ATTRIBUTE_LIST));
   if (graphShown) SetFocus(GetDlgItem(m_Graph->Hwnd(), IDC_GRAPH_ITEM));
   if (system) SetFocus(GetDlgItem(m_SystemInfoPane->Hwnd(), IDC_SYSTEM_LIST));
+  if (bench) SetFocus(GetDlgItem(m_Benchmark->Hwnd(), IDC_BENCH_START));
   if (panel) m_View = 1;
   std::vector<HWND> panelControls = {
       m_Title.Hwnd(),        m_Status.Hwnd(),      m_StatusImage.Hwnd(),
@@ -788,6 +811,9 @@ void CMainDialog::OnCommand(int id, int /*code*/, HWND /*control*/) {
     case ID_SYSTEM_INFO:
       if (m_UiReady) ShowView(m_View == 4 ? 1 : 4);
       break;
+    case ID_BENCHMARK:
+      if (m_UiReady) ShowView(m_View == 9 ? 1 : 9);
+      break;
     case IDC_PREVIOUS:
       m_Monitor.SelectPrevious();
       break;
@@ -818,6 +844,7 @@ void CMainDialog::TryExit() {
         m_SystemInfoPane->Destroy();
         m_SystemInfoPane.reset();
       }
+      m_Benchmark.reset();  // not running: exit is refused while it runs
       if (m_Graph) {
         m_Graph->Destroy();
         m_Graph.reset();
@@ -861,7 +888,8 @@ void CMainDialog::TakeScreenshot() {
   UpdateWindow(m_Hwnd);
   for (ui::CDialogCx* pane :
        {static_cast<ui::CDialogCx*>(m_TslInfo.get()), static_cast<ui::CDialogCx*>(m_Graph.get()),
-        static_cast<ui::CDialogCx*>(m_SystemInfoPane.get())}) {
+        static_cast<ui::CDialogCx*>(m_SystemInfoPane.get()),
+        static_cast<ui::CDialogCx*>(m_Benchmark.get())}) {
     if (pane != nullptr) {
       RedrawWindow(pane->Hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     }

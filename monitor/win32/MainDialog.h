@@ -27,6 +27,7 @@
 #include "monitor/win32/Win32TimerHost.h"
 #include "os/win32/Win32Clock.h"
 #include "tools/SystemInfo.h"
+#include "tools/win32/BenchmarkDlg.h"
 #include "tools/win32/SystemInfoDlg.h"
 #include "ui/win32/DialogCx.h"
 #include "ui/win32/SkinControl.h"
@@ -45,9 +46,10 @@ struct MainDialogSetup {
   // Called before each piece of timed or commanded work (a simulated
   // machine's clock follows the real one); may be empty.
   std::function<void()> BeforeWork;
-  std::wstring Screenshot;         // when set: draw once into this PNG file and end
-  bool ScreenshotDetails = false;  // the screenshot shows the detail pane
-  bool ScreenshotSystem = false;   // the screenshot shows the system-information pane
+  std::wstring Screenshot;           // when set: draw once into this PNG file and end
+  bool ScreenshotDetails = false;    // the screenshot shows the detail pane
+  bool ScreenshotSystem = false;     // the screenshot shows the system-information pane
+  bool ScreenshotBenchmark = false;  // the screenshot shows the benchmark pane
   // The graph pane is shown at start with this item code (-1: not shown),
   // interval and disk.
   int32_t ScreenshotGraphCode = -1;
@@ -150,6 +152,7 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   SystemInfo m_SystemInfo;
   double m_SystemInfoMs = 0;
   std::unique_ptr<tools::CSystemInfoDlg> m_SystemInfoPane;
+  std::unique_ptr<tools::CBenchmarkDlg> m_Benchmark;
 };
 
 }  // namespace monitor

@@ -8,6 +8,7 @@
 //   --screenshot FILE.png   draw the window once into FILE.png and end
 //   --details               with --screenshot: show the S.M.A.R.T. details
 //   --system                with --screenshot: show the system information
+//   --benchmark             with --screenshot: show the benchmark pane
 //   --graph CODE:INTERVAL[:DISK]  show the graph pane with item CODE (300
 //                           temperature ...) over interval 0-6, of disk
 //                           DISK (1-based; the selected one when left out)
@@ -55,9 +56,9 @@ std::vector<std::string> Arguments() {
 }
 
 // Takes "--screenshot FILE", "--details", "--system", "--graph
-// CODE:INTERVAL" and "--bench FILE" out of `args`.
+// CODE:INTERVAL", "--benchmark" and "--bench FILE" out of `args`.
 void TakeScreenshotOptions(std::vector<std::string>& args, std::wstring* file, bool* details,
-                           bool* system, std::wstring* bench, int32_t* graphCode,
+                           bool* system, bool* benchmark, std::wstring* bench, int32_t* graphCode,
                            int32_t* graphInterval, int32_t* graphDisk) {
   for (size_t i = 0; i < args.size();) {
     if (args[i] == "--graph" && i + 1 < args.size()) {
@@ -73,8 +74,8 @@ void TakeScreenshotOptions(std::vector<std::string>& args, std::wstring* file, b
       *(args[i] == "--bench" ? bench : file) = os::Utf8ToWide(args[i + 1]);
       args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
                  args.begin() + static_cast<std::ptrdiff_t>(i + 2));
-    } else if (args[i] == "--details" || args[i] == "--system") {
-      *(args[i] == "--details" ? details : system) = true;
+    } else if (args[i] == "--details" || args[i] == "--system" || args[i] == "--benchmark") {
+      *(args[i] == "--details" ? details : args[i] == "--system" ? system : benchmark) = true;
       args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
     } else {
       ++i;
@@ -113,9 +114,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
   std::wstring bench;
   bool details = false;
   bool systemPane = false;
+  bool benchmarkPane = false;
   int32_t graphCode = -1, graphInterval = 0, graphDisk = -1;
-  TakeScreenshotOptions(args, &screenshot, &details, &systemPane, &bench, &graphCode,
-                        &graphInterval, &graphDisk);
+  TakeScreenshotOptions(args, &screenshot, &details, &systemPane, &benchmarkPane, &bench,
+                        &graphCode, &graphInterval, &graphDisk);
 
   std::unique_ptr<monitor::CMachine> machine = monitor::CMachine::Open(option, &error);
   if (!machine) {
@@ -148,6 +150,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
     setup.Screenshot = screenshot;
     setup.ScreenshotDetails = details;
     setup.ScreenshotSystem = systemPane;
+    setup.ScreenshotBenchmark = benchmarkPane;
     setup.ScreenshotGraphCode = graphCode;
     setup.ScreenshotGraphInterval = graphInterval;
     setup.ScreenshotGraphDisk = graphDisk;
