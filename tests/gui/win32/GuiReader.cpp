@@ -183,6 +183,9 @@ bool Start(const std::string& args) {
   RECT client;
   GetClientRect(g_Main, &client);
   std::fprintf(g_Out, "client %ld %ld\n", client.right, client.bottom);
+  POINT origin{0, 0};
+  ClientToScreen(g_Main, &origin);
+  std::fprintf(g_Out, "origin %ld %ld\n", origin.x, origin.y);
   return true;
 }
 
