@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "os/BenchFiles.h"
 #include "os/win32/WinText.h"
@@ -134,7 +135,7 @@ class CBenchmarkDlg::CPaneCallback : public IBenchCallback {
 };
 
 CBenchmarkDlg::CBenchmarkDlg(ui::TextFn text, Hooks hooks)
-    : m_TextFn(text), m_Hooks(std::move(hooks)), m_Host(std::make_unique<CWindowsBenchHost>()) {
+    : m_Hooks(std::move(hooks)), m_Host(std::make_unique<CWindowsBenchHost>()) {
   m_BackgroundColor = BACKGROUND;
   SetTextLookup(std::move(text));
 }
@@ -367,14 +368,22 @@ void CBenchmarkDlg::Start() {
   for (int slot : BenchSlotsOfType(type)) m_Results[static_cast<size_t>(slot)] = 0;
   ShowResults();
   m_Callback = std::make_unique<CPaneCallback>(m_Hwnd);
-  m_Worker = std::make_unique<CBenchmarkWorker>(*m_Host, *m_Callback, [this](const std::string& k) {
-    // The worker's texts: "Message" keys first, then the pane's own.
-    for (const char* section : {"Message", "DiskPerformance"}) {
-      std::string t = m_TextFn(section, k);
-      if (!t.empty() && t != k) return t;
-    }
-    return EnglishBenchText(k);
-  });
+  // The worker's texts, looked up here: the language may change while it
+  // runs, and the lookup is not for other threads.
+  std::map<std::string, std::string> texts;
+  for (const char* key :
+       {"SEQUENTIAL_READ", "SEQUENTIAL_WRITE", "RANDOM_READ", "RANDOM_WRITE", "PAUSE", "SECOND",
+        "PROCESS_PREPARE", "PROCESS_STOP", "DISK_SPD_NOT_FOUND", "DISK_CAPACITY_ERROR",
+        "DISK_CREATE_FILE_ERROR", "DISK_WRITE_FILE_ERROR", "UNABLE_TO_LOCATE_MEMORY"}) {
+    std::string t = Text("Message", key);
+    if (t.empty()) t = Text("DiskPerformance", key);
+    texts[key] = t.empty() ? EnglishBenchText(key) : t;
+  }
+  m_Worker = std::make_unique<CBenchmarkWorker>(
+      *m_Host, *m_Callback, [texts = std::move(texts)](const std::string& k) {
+        auto it = texts.find(k);
+        return it != texts.end() ? it->second : EnglishBenchText(k);
+      });
   try {
     m_Thread = std::thread([worker = m_Worker.get(), request] { worker->Run(request); });
   } catch (const std::system_error&) {

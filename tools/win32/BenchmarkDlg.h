@@ -77,7 +77,6 @@ class CBenchmarkDlg : public ui::CDialogCx {
   std::string ComboText(int id) const;
   int ComboIndex(int id) const;
 
-  ui::TextFn m_TextFn;
   Hooks m_Hooks;
   CBenchSettings m_Settings;
   CBenchResults m_Results{};
