@@ -18,6 +18,7 @@
 #include "os/BenchFiles.h"
 #include "os/NativePlatform.h"
 #include "os/Process.h"
+#include "tools/BenchmarkPane.h"
 #include "tools/DiskBenchmark.h"
 
 namespace cli {
@@ -166,17 +167,7 @@ void QueuesAndThreads(int slot, const tools::CBenchSettings& s, int* q, int* t) 
 }  // namespace
 
 tools::CBenchSettings BenchSettingsFrom(app::CSettings& settings) {
-  using app::Setting;
-  tools::CBenchSettings s;
-  s.SequentialQueues = settings.Get(Setting::SEQUENTIAL_MULTI_QUEUES1);
-  s.SequentialThreads = settings.Get(Setting::SEQUENTIAL_MULTI_THREADS1);
-  s.RandomQueues = {settings.Get(Setting::RANDOM_MULTI_QUEUES1),
-                    settings.Get(Setting::RANDOM_MULTI_QUEUES2),
-                    settings.Get(Setting::RANDOM_MULTI_QUEUES3)};
-  s.RandomThreads = {settings.Get(Setting::RANDOM_MULTI_THREADS1),
-                     settings.Get(Setting::RANDOM_MULTI_THREADS2),
-                     settings.Get(Setting::RANDOM_MULTI_THREADS3)};
-  return s;
+  return tools::BenchSettingsFrom(settings);
 }
 
 int RunBench(const std::vector<std::string>& args) {

@@ -44,7 +44,10 @@ IDC = dict(REFRESH=1026, RESCAN=1027, SMART_VIEW=1028, GRAPH_VIEW=1029, VERSION=
            READ_RATE=1116, WRITE_RATE=1117, TOTAL_RATE=1118, READ_PERCENT=1119, WRITE_PERCENT=1120,
            PERFORMANCE_VIEW=1032, PERFORMANCE_CAPTION=1470, PERFORMANCE_TEXT=1480,
            MEMORY_SLOT=1420, MEMORY_USED=1423, MEMORY_LABEL=1430, MEMORY_VALUE=1450,
-           GRAPH_DISK=1500, GRAPH_ITEM=1501, GRAPH_INTERVAL=1502, GRAPH_CHART=1503, GRAPH_BACK=1504)
+           GRAPH_DISK=1500, GRAPH_ITEM=1501, GRAPH_INTERVAL=1502, GRAPH_CHART=1503, GRAPH_BACK=1504,
+           BENCH_DRIVE=1600, BENCH_TYPE=1601, BENCH_SIZE=1602, BENCH_LOOP=1603, BENCH_START=1620,
+           BENCH_STOP=1621, BENCH_SAVE=1623, BENCH_STATUS=1630, BENCH_RESULT=1650,
+           BENCH_HISTORY=1700)
 FIELDS = ["MODEL", "FIRMWARE", "SERIAL_NUMBER", "INTERFACE", "TRANSFER_MODE", "DRIVE_LETTER",
           "STANDARD", "CAPACITY", "POWER_ON_COUNT", "POWER_ON_HOURS"]
 
@@ -766,6 +769,86 @@ def check_performance(display):
     print("performance pane run: %.1f s" % took)
 
 
+def bench_drive(folder):
+    """A drive letter of the Wine prefix for a folder in the staged
+    directory, so the benchmark's test file goes there; returns (letter,
+    folder, link). Wine reads its drive letters when its server starts:
+    call before the server of this run starts."""
+    drive = os.path.join(folder, "benchdrive")
+    os.makedirs(drive, exist_ok=True)
+    for letter in "tuvwxy":
+        link = os.path.join(prefix_dir(), "dosdevices", letter + ":")
+        if not os.path.lexists(link):
+            os.symlink(drive, link)
+            return letter.upper(), drive, link
+    return None, drive, None
+
+
+def check_benchmark(display, bench, shot=None):
+    """The benchmark pane (F11): a short run (50 MB, one loop, the random
+    Q1 T1 pair) on the drive `bench` (letter, folder, link) of a staged
+    folder, a figure for each test, the history row, the report saved as
+    UTF-16 with a byte-order mark and the test file gone. Wine ignores
+    unbuffered I/O: the figures are not measurements here. With `shot`, a
+    picture of the finished run."""
+    folder = stage({"Language": "English", "ZoomType": "100"})
+    letter, drive, link = bench
+    check(letter is not None, "a free drive letter for the benchmark")
+    if letter is None:
+        return
+    report_path = os.path.join(folder, "bench-report.txt")
+    steps = ["start:--machine demo", "key:F11", "dump",
+             "pick:%d:%s:" % (IDC["BENCH_DRIVE"], letter), "pick:%d:4" % IDC["BENCH_TYPE"],
+             "pick:%d:0" % IDC["BENCH_SIZE"], "pick:%d:0" % IDC["BENCH_LOOP"], "dump",
+             "click:%d" % IDC["BENCH_START"], "wait:1500", "dump",
+             "enabled:%d:240" % IDC["BENCH_START"], "dump"]
+    if shot:
+        steps += ["wait:%d" % shot]
+    steps += ["click:%d" % IDC["BENCH_SAVE"], "savefile:Z:" + report_path.replace("/", "\\"),
+              "close"]
+    blocks, took, raw = run_reader(display, folder, steps)
+    check(raw.strip().endswith("done ok"), "benchmark run ended: " + raw.strip()[-300:])
+    dumps = blocks_of(blocks, "dump")
+    if len(dumps) < 4:
+        check(False, "benchmark run: every step dumped (%d)" % len(dumps))
+        return
+    first, picked, running, done = dumps
+    check((text_of(picked, IDC["BENCH_DRIVE"]) or "").startswith(letter + ": ["),
+          "the drive of the staged folder is listed (%r; Wine reads drive letters when its "
+          "server starts)" % text_of(picked, IDC["BENCH_DRIVE"]))
+    check(text_of(first, IDC["BENCH_START"]) == "Start", "the pane's Start button")
+    check((text_of(first, IDC["BENCH_RESULT"]) or "") == "000.0 MB/s", "results start cleared")
+    check(not running["ctl"].get(IDC["BENCH_START"], {}).get("enabled", True),
+          "Start is disabled while the run goes on")
+    check(running["ctl"].get(IDC["BENCH_STOP"], {}).get("enabled", False), "Stop is enabled while it runs")
+    enabled = [l for b in blocks_of(blocks, "enabled:%d:240" % IDC["BENCH_START"]) for l in b["lines"]]
+    check(enabled == ["enabled 1"], "the run ended within 240 s (%r)" % enabled)
+    figure = re.compile(r"^\d+(\.\d+)? MB/s$")
+    figures = [text_of(done, IDC["BENCH_RESULT"] + i) or "" for i in (2, 3)]
+    check(all(figure.match(f) and f != "000.0 MB/s" for f in figures),
+          "a figure for each test: %r" % figures)
+    check([text_of(done, IDC["BENCH_RESULT"] + i) for i in (0, 1)] == ["000.0 MB/s"] * 2,
+          "the sequential boxes stay clear")
+    row = [text_of(done, IDC["BENCH_HISTORY"] + 9 + c) for c in range(3)]
+    check(row == ["%s:" % letter] + ["%s: %s" % (letter, f) for f in figures],
+          "the random table's first row %r" % row)
+    check(IDC["BENCH_HISTORY"] + 12 not in done["ctl"], "the second history row stays hidden")
+    check((text_of(done, IDC["BENCH_STATUS"]) or "") == "", "the status line is empty at the end")
+    check(os.listdir(drive) == [], "the test folder is removed: %r" % os.listdir(drive))
+    data = open(report_path, "rb").read() if os.path.exists(report_path) else b""
+    check(data[:2] == b"\xff\xfe", "the report is UTF-16LE with a byte-order mark")
+    text = data[2:].decode("utf-16-le", "replace")
+    lines = text.split("\r\n")
+    check(lines[0] == "[Vardex] Performance Test of File Benchmark", "report title %r" % lines[:1])
+    check("          Device : %s: [" % letter in text, "the report names the drive")
+    check("      Test Range : 50 MB\r\n            Loop : 1\r\n" in text, "the report's size and loops")
+    values = [f.split()[0] for f in figures]
+    got = re.findall(r"Random (?:Read|Write) \(Q  1 T 1\) : +([\d.]+)", text)
+    check(len(got) == 2 and all(abs(float(g) - float(v)) < 0.1 for g, v in zip(got, values)),
+          "the report's Q1 T1 figures %r vs the pane's %r" % (got, values))
+    print("benchmark pane run: %.1f s" % took)
+
+
 def main():
     for exe in ["StavrionGui.exe", "GuiReader.exe", "stavrion.exe"]:
         if not os.path.exists(os.path.join(BUILD, exe)):
@@ -773,6 +856,19 @@ def main():
             return 1
     t0 = time.time()
     ensure_prefix()
+    # The benchmark's drive, known to the server that starts now (a server
+    # still running from an earlier run is waited for, not killed).
+    bench = bench_drive(tempfile.mkdtemp(prefix="stavrion-gui-bench-"))
+    subprocess.run(["wineserver", "-w"], env=wine_env())
+    try:
+        return run_checks(t0, bench)
+    finally:
+        if bench[2]:
+            os.unlink(bench[2])
+        shutil.rmtree(os.path.dirname(bench[1]), ignore_errors=True)
+
+
+def run_checks(t0, bench):
     set_dpi(96)
     subprocess.run(["wineserver", "-p60"], env=wine_env())
     folder = stage({"Language": "English", "ZoomType": "100"})
@@ -837,6 +933,7 @@ def main():
         check_rates(display)
         check_memory(display)
         check_performance(display)
+        check_benchmark(display, bench)
         # The system-information pane (F8): the record's rows as the report
         # prints them, then model and serial number of every disk.
         system = subprocess.run(["wine", os.path.join(folder, "stavrion.exe"), "report", "--machine",

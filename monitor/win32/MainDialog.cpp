@@ -175,6 +175,7 @@ CMainDialog::~CMainDialog() {
   m_SystemInfoPane.reset();
   m_MemoryPane.reset();
   m_PerformancePane.reset();
+  m_Benchmark.reset();
   m_Graph.reset();
   // The queue may still report a mail: nothing is posted to a window that
   // is gone.
@@ -311,6 +312,7 @@ BOOL CMainDialog::OnInitDialog() {
   if (m_Setup.ScreenshotDetails) ShowView(5);
   if (m_Setup.ScreenshotSystem) ShowView(4);
   if (m_Setup.ScreenshotView == 2 || m_Setup.ScreenshotView == 8) ShowView(m_Setup.ScreenshotView);
+  if (m_Setup.ScreenshotBenchmark) ShowView(9);
   if (m_Setup.ScreenshotGraphCode >= 0) {
     if (m_Setup.ScreenshotGraphDisk >= 0) m_Monitor.SelectDrive(m_Setup.ScreenshotGraphDisk);
     ShowView(6);
@@ -566,6 +568,8 @@ void CMainDialog::RelayoutDialog() {
     m_PerformancePane.reset();
     if (m_View == 8) ShowView(8);
   }
+  // The benchmark keeps its run and results: laid out again, not made anew.
+  if (m_Benchmark) m_Benchmark->SetZoom(m_Zoom);
   if (m_UiReady) {
     RenderPanel();
     RenderButtons();
@@ -612,6 +616,7 @@ void CMainDialog::ChangeLang() {
   if (m_SystemInfoPane) m_SystemInfoPane->ApplyLanguage();
   if (m_MemoryPane) m_MemoryPane->ApplyLanguage();
   if (m_PerformancePane) m_PerformancePane->ApplyLanguage();
+  if (m_Benchmark) m_Benchmark->ApplyLanguage();
   RenderPanel();
   RenderButtons();
   ShowReadouts();
@@ -820,11 +825,27 @@ void CMainDialog::ShowView(int view) {
         [this] { ShowView(1); });
     if (!m_PerformancePane->Create(m_Hwnd, m_Zoom, m_FontFace)) m_PerformancePane.reset();
   }
+  if (view == 9) {
+    if (!m_Benchmark) {
+      tools::CBenchmarkDlg::Hooks hooks;
+      hooks.Settings = [this] { return tools::BenchSettingsFrom(*m_Setup.Settings); };
+      hooks.OsName = [this] { return m_SystemInfo.Text.WindowsEdition; };
+      hooks.Running = [this](bool running) { m_Monitor.SetBenchmarkRunning(running); };
+      hooks.Back = [this] { ShowView(1); };
+      m_Benchmark = std::make_unique<tools::CBenchmarkDlg>(
+          [this](const std::string& s, const std::string& k) { return GetText(s, k); },
+          std::move(hooks));
+      if (!m_Benchmark->Create(m_Hwnd, m_Zoom, m_FontFace)) m_Benchmark.reset();
+    } else {
+      m_Benchmark->FillDriveCombo();
+    }
+  }
   const bool details = view == 5 && m_TslInfo;
   const bool system = view == 4 && m_SystemInfoPane;
   const bool memory = view == 2 && m_MemoryPane;
   const bool performance = view == 8 && m_PerformancePane;
-  const bool panel = !details && !graphShown && !system && !memory && !performance;
+  const bool bench = view == 9 && m_Benchmark;
+  const bool panel = !details && !graphShown && !system && !memory && !performance && !bench;
   if (m_TslInfo) ShowWindow(m_TslInfo->Hwnd(), details ? SW_SHOW : SW_HIDE);
   if (m_Graph) ShowWindow(m_Graph->Hwnd(), graphShown ? SW_SHOW : SW_HIDE);
   if (m_SystemInfoPane) ShowWindow(m_SystemInfoPane->Hwnd(), system ? SW_SHOW : SW_HIDE);
@@ -832,10 +853,12 @@ void CMainDialog::ShowView(int view) {
   if (m_PerformancePane) {
     ShowWindow(m_PerformancePane->Hwnd(), performance ? SW_SHOW : SW_HIDE);
   }
+  if (m_Benchmark) ShowWindow(m_Benchmark->Hwnd(), bench ? SW_SHOW : SW_HIDE);
   if (details) SetFocus(GetDlgItem(m_TslInfo->Hwnd(), IDC_ATTRIBUTE_LIST));
   if (graphShown) SetFocus(GetDlgItem(m_Graph->Hwnd(), IDC_GRAPH_ITEM));
   if (system) SetFocus(GetDlgItem(m_SystemInfoPane->Hwnd(), IDC_SYSTEM_LIST));
   if (memory) SetFocus(GetDlgItem(m_MemoryPane->Hwnd(), IDC_MEMORY_SLOT));
+  if (bench) SetFocus(GetDlgItem(m_Benchmark->Hwnd(), IDC_BENCH_START));
   if (panel) m_View = 1;
   std::vector<HWND> panelControls = {
       m_Title.Hwnd(),         m_Status.Hwnd(),      m_StatusImage.Hwnd(),
@@ -938,6 +961,9 @@ void CMainDialog::OnCommand(int id, int /*code*/, HWND /*control*/) {
     case IDC_PERFORMANCE_VIEW:
       if (m_UiReady) ShowView(m_View == 8 ? 1 : 8);
       break;
+    case ID_BENCHMARK:
+      if (m_UiReady) ShowView(m_View == 9 ? 1 : 9);
+      break;
     case IDC_PREVIOUS:
       m_Monitor.SelectPrevious();
       break;
@@ -976,6 +1002,7 @@ void CMainDialog::TryExit() {
         m_PerformancePane->Destroy();
         m_PerformancePane.reset();
       }
+      m_Benchmark.reset();  // not running: exit is refused while it runs
       if (m_Graph) {
         m_Graph->Destroy();
         m_Graph.reset();
@@ -1022,7 +1049,9 @@ void CMainDialog::TakeScreenshot() {
        {static_cast<ui::CDialogCx*>(m_TslInfo.get()), static_cast<ui::CDialogCx*>(m_Graph.get()),
         static_cast<ui::CDialogCx*>(m_SystemInfoPane.get()),
         static_cast<ui::CDialogCx*>(m_MemoryPane.get()),
-        static_cast<ui::CDialogCx*>(m_PerformancePane.get())}) {
+        static_cast<ui::CDialogCx*>(m_PerformancePane.get()),
+
+        static_cast<ui::CDialogCx*>(m_Benchmark.get())}) {
     if (pane != nullptr) {
       RedrawWindow(pane->Hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     }

@@ -28,6 +28,7 @@
 #include "os/win32/Win32Clock.h"
 #include "tools/PerformanceSampler.h"
 #include "tools/SystemInfo.h"
+#include "tools/win32/BenchmarkDlg.h"
 #include "tools/win32/MemoryDlg.h"
 #include "tools/win32/PerformanceDlg.h"
 #include "tools/win32/SystemInfoDlg.h"
@@ -48,10 +49,11 @@ struct MainDialogSetup {
   // Called before each piece of timed or commanded work (a simulated
   // machine's clock follows the real one); may be empty.
   std::function<void()> BeforeWork;
-  std::wstring Screenshot;         // when set: draw once into this PNG file and end
-  bool ScreenshotDetails = false;  // the screenshot shows the detail pane
-  bool ScreenshotSystem = false;   // the screenshot shows the system-information pane
-  int ScreenshotView = 0;          // the screenshot shows this view (2 memory, 8 performance)
+  std::wstring Screenshot;           // when set: draw once into this PNG file and end
+  bool ScreenshotDetails = false;    // the screenshot shows the detail pane
+  bool ScreenshotSystem = false;     // the screenshot shows the system-information pane
+  int ScreenshotView = 0;            // the screenshot shows this view (2 memory, 8 performance)
+  bool ScreenshotBenchmark = false;  // the screenshot shows the benchmark pane
   // The graph pane is shown at start with this item code (-1: not shown),
   // interval and disk.
   int32_t ScreenshotGraphCode = -1;
@@ -169,6 +171,7 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   std::unique_ptr<tools::CMemoryDlg> m_MemoryPane;
   // The system-performance pane (view 8, created on first use).
   std::unique_ptr<tools::CPerformanceDlg> m_PerformancePane;
+  std::unique_ptr<tools::CBenchmarkDlg> m_Benchmark;
 };
 
 }  // namespace monitor

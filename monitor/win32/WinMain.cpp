@@ -9,6 +9,7 @@
 //   --details               with --screenshot: show the S.M.A.R.T. details
 //   --system                with --screenshot: show the system information
 //   --memory, --performance with --screenshot: show that pane
+//   --benchmark             with --screenshot: show the benchmark pane
 //   --graph CODE:INTERVAL[:DISK]  show the graph pane with item CODE (300
 //                           temperature ...) over interval 0-6, of disk
 //                           DISK (1-based; the selected one when left out)
@@ -56,9 +57,9 @@ std::vector<std::string> Arguments() {
 }
 
 // Takes "--screenshot FILE", "--details", "--system", "--graph
-// CODE:INTERVAL" and "--bench FILE" out of `args`.
+// CODE:INTERVAL", "--benchmark" and "--bench FILE" out of `args`.
 void TakeScreenshotOptions(std::vector<std::string>& args, std::wstring* file, bool* details,
-                           bool* system, std::wstring* bench, int32_t* graphCode,
+                           bool* system, bool* benchmark, std::wstring* bench, int32_t* graphCode,
                            int32_t* graphInterval, int32_t* graphDisk, int* view) {
   for (size_t i = 0; i < args.size();) {
     if (args[i] == "--graph" && i + 1 < args.size()) {
@@ -77,8 +78,8 @@ void TakeScreenshotOptions(std::vector<std::string>& args, std::wstring* file, b
     } else if (args[i] == "--memory" || args[i] == "--performance") {
       *view = args[i] == "--memory" ? 2 : 8;
       args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
-    } else if (args[i] == "--details" || args[i] == "--system") {
-      *(args[i] == "--details" ? details : system) = true;
+    } else if (args[i] == "--details" || args[i] == "--system" || args[i] == "--benchmark") {
+      *(args[i] == "--details" ? details : args[i] == "--system" ? system : benchmark) = true;
       args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
     } else {
       ++i;
@@ -117,10 +118,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
   std::wstring bench;
   bool details = false;
   bool systemPane = false;
+  bool benchmarkPane = false;
   int32_t graphCode = -1, graphInterval = 0, graphDisk = -1;
   int view = 0;
-  TakeScreenshotOptions(args, &screenshot, &details, &systemPane, &bench, &graphCode,
-                        &graphInterval, &graphDisk, &view);
+  TakeScreenshotOptions(args, &screenshot, &details, &systemPane, &benchmarkPane, &bench,
+                        &graphCode, &graphInterval, &graphDisk, &view);
 
   std::unique_ptr<monitor::CMachine> machine = monitor::CMachine::Open(option, &error);
   if (!machine) {
@@ -154,6 +156,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
     setup.ScreenshotDetails = details;
     setup.ScreenshotSystem = systemPane;
     setup.ScreenshotView = view;
+    setup.ScreenshotBenchmark = benchmarkPane;
     setup.ScreenshotGraphCode = graphCode;
     setup.ScreenshotGraphInterval = graphInterval;
     setup.ScreenshotGraphDisk = graphDisk;

@@ -12,6 +12,7 @@
 #include "cli/Commands.h"
 #include "os/NativePlatform.h"
 #include "tests/support/TempDir.h"
+#include "tools/BenchmarkPane.h"
 #include "tools/DiskBenchmark.h"
 
 namespace {
@@ -330,7 +331,7 @@ TEST(BenchCommand, QueuesAndThreadsComeFromTheSettingsFile) {
                          "RandomMultiThreads2=4\nRandomMultiQueues3=x\n";
   os::NativePlatform native;
   app::CSettings settings(native.Get().Profile, native.Get().Clock, path);
-  const tools::CBenchSettings s = cli::BenchSettingsFrom(settings);
+  const tools::CBenchSettings s = tools::BenchSettingsFrom(settings);
   EXPECT_EQ(s.SequentialQueues, 64);
   EXPECT_EQ(s.SequentialThreads, 2);
   EXPECT_EQ(s.RandomQueues, (std::array<int, 3>{8, 512, 1}));

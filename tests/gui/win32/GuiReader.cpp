@@ -10,9 +10,15 @@
 //                  image, the texts of columns 1, 2 ... and last column 0
 //   key:F5         a key press (F1-F12, ESC) sent to the focused control
 //   cmd:N          the command N sent to the main window
-//   click:N        a click on control N (button)
+//   click:N        a click on control N (button), in the main window or
+//                  the visible pane that holds it
+//   enabled:ID:S   wait (up to S seconds) until the visible control of id ID
+//                  is enabled, and print "enabled 1" or "enabled 0"
+//   savefile:PATH  wait (up to 10 s) for the program's file dialog, enter
+//                  PATH as the file name and press its OK button
 //   pick:N         choose entry N of the visible disk selector
 //   pick:ID:N      choose entry N of the visible combo box of control id ID
+//                  (or, when N is not a number, the entry starting with N)
 //   text:ID        wait (up to 10 s) until the visible control of id ID has
 //                  a text, and print it
 //   close          close the main window and wait for the program's end
@@ -177,6 +183,9 @@ bool Start(const std::string& args) {
   RECT client;
   GetClientRect(g_Main, &client);
   std::fprintf(g_Out, "client %ld %ld\n", client.right, client.bottom);
+  POINT origin{0, 0};
+  ClientToScreen(g_Main, &origin);
+  std::fprintf(g_Out, "origin %ld %ld\n", origin.x, origin.y);
   return true;
 }
 
@@ -484,6 +493,49 @@ bool Close() {
   return true;
 }
 
+// The program's file dialog: a visible top-level "#32770" window of its
+// process other than the main window.
+BOOL CALLBACK FindFileDialog(HWND hwnd, LPARAM lp) {
+  auto* f = reinterpret_cast<Finder*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  wchar_t cls[32] = {};
+  GetClassNameW(hwnd, cls, 32);
+  if (pid == f->Pid && hwnd != g_Main && IsWindowVisible(hwnd) && std::wstring(cls) == L"#32770") {
+    f->Found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+bool SaveFile(const std::string& path) {
+  Finder f{g_Process.dwProcessId, nullptr};
+  for (int wait = 0; wait < 100 && f.Found == nullptr; ++wait) {
+    EnumWindows(FindFileDialog, reinterpret_cast<LPARAM>(&f));
+    if (f.Found == nullptr) Sleep(100);
+  }
+  if (f.Found == nullptr) {
+    std::fprintf(g_Out, "error no file dialog\n");
+    return false;
+  }
+  // The file-name field: the edit of the explorer-style dialog's combo
+  // (1148), or the old-style edit (1152).
+  HWND name = GetDlgItem(f.Found, 1148);
+  if (name == nullptr) name = GetDlgItem(f.Found, 1152);
+  if (name == nullptr) {
+    std::fprintf(g_Out, "error no file name field\n");
+    return false;
+  }
+  const std::wstring wide(path.begin(), path.end());
+  SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+  PostMessageW(f.Found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(f.Found, IDOK)));
+  // The dialog closes and the program writes the file.
+  for (int wait = 0; wait < 100 && IsWindow(f.Found); ++wait) Sleep(100);
+  std::fprintf(g_Out, "saved %s\n", IsWindow(f.Found) ? "no" : "yes");
+  return true;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -517,8 +569,24 @@ int wmain(int argc, wchar_t** argv) {
     } else if (verb == "click") {
       const int id = std::stoi(arg);
       HWND control = GetDlgItem(g_Main, id);
-      PostMessageW(g_Main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+      HWND owner = g_Main;
+      if (control == nullptr && (control = VisibleId(id)) != nullptr) owner = GetParent(control);
+      PostMessageW(owner, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                    reinterpret_cast<LPARAM>(control));
+    } else if (verb == "enabled") {
+      const size_t second = arg.find(':');
+      const int id = std::stoi(arg.substr(0, second));
+      const int seconds = second == std::string::npos ? 10 : std::stoi(arg.substr(second + 1));
+      bool enabled = false;
+      const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+      while (!enabled && std::chrono::steady_clock::now() < until) {
+        HWND control = VisibleId(id);
+        enabled = control != nullptr && IsWindowEnabled(control);
+        if (!enabled) Sleep(100);
+      }
+      std::fprintf(g_Out, "enabled %d\n", enabled ? 1 : 0);
+    } else if (verb == "savefile") {
+      ok = SaveFile(arg);
     } else if (verb == "text") {
       HWND control = nullptr;
       for (int wait = 0; wait < 200; ++wait) {
@@ -535,7 +603,14 @@ int wmain(int argc, wchar_t** argv) {
                                                : VisibleId(std::stoi(arg.substr(0, second)));
       const std::string entry = second == std::string::npos ? arg : arg.substr(second + 1);
       if (combo != nullptr) {
-        SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(std::stoi(entry)), 0);
+        // A number is the entry's index; anything else the start of its text.
+        const bool index =
+            !entry.empty() && entry.find_first_not_of("0123456789") == std::string::npos;
+        const std::wstring prefix(entry.begin(), entry.end());
+        const LRESULT n = index ? std::stoi(entry)
+                                : SendMessageW(combo, CB_FINDSTRING, static_cast<WPARAM>(-1),
+                                               reinterpret_cast<LPARAM>(prefix.c_str()));
+        SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(n), 0);
         PostMessageW(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
                      reinterpret_cast<LPARAM>(combo));
       }
