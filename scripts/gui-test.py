@@ -797,7 +797,9 @@ def check_benchmark(display, bench, shot=None):
     if letter is None:
         return
     report_path = os.path.join(folder, "bench-report.txt")
-    steps = ["start:--machine demo", "key:F11", "dump",
+    # The pane is made on the key's message: wait for its Start button
+    # before the first dump (a loaded machine may not be there yet).
+    steps = ["start:--machine demo", "key:F11", "text:%d" % IDC["BENCH_START"], "dump",
              "pick:%d:%s:" % (IDC["BENCH_DRIVE"], letter), "pick:%d:4" % IDC["BENCH_TYPE"],
              "pick:%d:0" % IDC["BENCH_SIZE"], "pick:%d:0" % IDC["BENCH_LOOP"], "dump",
              "click:%d" % IDC["BENCH_START"], "wait:1500", "dump",
@@ -816,8 +818,10 @@ def check_benchmark(display, bench, shot=None):
     check((text_of(picked, IDC["BENCH_DRIVE"]) or "").startswith(letter + ": ["),
           "the drive of the staged folder is listed (%r; Wine reads drive letters when its "
           "server starts)" % text_of(picked, IDC["BENCH_DRIVE"]))
-    check(text_of(first, IDC["BENCH_START"]) == "Start", "the pane's Start button")
-    check((text_of(first, IDC["BENCH_RESULT"]) or "") == "000.0 MB/s", "results start cleared")
+    check(text_of(first, IDC["BENCH_START"]) == "Start",
+          "the pane's Start button (%r)" % text_of(first, IDC["BENCH_START"]))
+    check((text_of(first, IDC["BENCH_RESULT"]) or "") == "000.0 MB/s",
+          "results start cleared (%r)" % text_of(first, IDC["BENCH_RESULT"]))
     check(not running["ctl"].get(IDC["BENCH_START"], {}).get("enabled", True),
           "Start is disabled while the run goes on")
     check(running["ctl"].get(IDC["BENCH_STOP"], {}).get("enabled", False), "Stop is enabled while it runs")
