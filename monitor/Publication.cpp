@@ -71,26 +71,34 @@ CPublisher::CPublisher(os::IRegistry* registry, os::IFileSystem& files, os::IClo
 
 void CPublisher::UpdateShareInfo(const CDiskArray& disks) {
   if (!m_Gadget || m_Registry == nullptr) return;
-  os::IRegistry& reg = *m_Registry;
-  reg.DeleteTree(SHARE_KEY);
-  if (!reg.CreateVolatileKey(SHARE_KEY)) return;
-  reg.SetDword(SHARE_KEY, "Version", 1);
-  reg.SetDword(SHARE_KEY, "LastUpdate", static_cast<uint32_t>(m_Clock.TickCount()));
-  reg.SetDword(SHARE_KEY, "DiskCount", static_cast<uint32_t>(disks.GetCount()));
+  const auto dword = [](const char* name, uint32_t value) {
+    return os::RegistryValue{name, true, value, {}};
+  };
+  const auto text = [](std::string name, std::string value) {
+    return os::RegistryValue{std::move(name), false, 0, std::move(value)};
+  };
+  os::RegistryTree tree;
+  tree.Values = {dword("Version", 1),
+                 dword("LastUpdate", static_cast<uint32_t>(m_Clock.TickCount())),
+                 dword("DiskCount", static_cast<uint32_t>(disks.GetCount()))};
   for (int32_t i = 0; i < disks.GetCount(); ++i) {
     const ATA_SMART_INFO& d = disks[i];
-    const std::string name = ShareKeyName(d.ModelSerial);
+    std::string name = ShareKeyName(d.ModelSerial);
     if (name.empty()) continue;
-    const std::string key = std::string(SHARE_KEY) + "\\" + name;
-    if (!reg.CreateVolatileKey(key)) continue;
-    reg.SetString(SHARE_KEY, Format("Disk%d", i), name);
-    reg.SetString(key, "DriveLetter", d.DriveMap);
-    reg.SetString(key, "Model", d.Model);
-    reg.SetString(key, "DiskSize", ShareDiskSizeText(d.TotalDiskSize));
-    reg.SetString(key, "Temperature", ShareTemperatureText(d.Temperature, m_TemperatureUnit));
-    reg.SetString(key, "TemperatureClass", std::string(GetTemperatureClass(d).Image));
-    reg.SetDword(key, "DiskStatus", static_cast<uint32_t>(d.DiskStatus));
+    os::RegistryTree::Subkey sub;
+    sub.ParentValues = {text(Format("Disk%d", i), name)};
+    sub.Values = {
+        text("DriveLetter", d.DriveMap),
+        text("Model", d.Model),
+        text("DiskSize", ShareDiskSizeText(d.TotalDiskSize)),
+        text("Temperature", ShareTemperatureText(d.Temperature, m_TemperatureUnit)),
+        text("TemperatureClass", std::string(GetTemperatureClass(d).Image)),
+        dword("DiskStatus", static_cast<uint32_t>(d.DiskStatus)),
+    };
+    sub.Name = std::move(name);
+    tree.Subkeys.push_back(std::move(sub));
   }
+  m_Registry->ReplaceTree(SHARE_KEY, tree);
 }
 
 void CPublisher::DeleteShareInfo() {

@@ -1,5 +1,6 @@
 #include "os/FileTreeRegistry.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -42,6 +43,7 @@ std::string CFileTreeRegistry::KeyFolder(const std::string& key) const {
 bool CFileTreeRegistry::DeleteTree(const std::string& key) {
   const std::string folder = KeyFolder(key);
   if (folder.empty()) return false;
+  Forget(folder);
   std::error_code ec;
   fs::remove_all(folder, ec);
   return !ec;
@@ -63,24 +65,33 @@ bool CFileTreeRegistry::WriteValue(const std::string& key, const std::string& na
       text.find('\0') != std::string::npos || !fs::is_directory(folder, ec)) {
     return false;
   }
-  const std::string path = folder + "/" + EncodeName(name);
+  return WriteFile(folder, EncodeName(name), text);
+}
+
+bool CFileTreeRegistry::WriteFile(const std::string& folder, const std::string& file,
+                                  const std::string& text) {
+  const std::string path = folder + "/" + file;
   // Encoded names never start with '.', so the temporary file cannot be
   // another value.
-  const std::string temp = folder + "/.new-" + EncodeName(name);
+  const std::string temp = folder + "/.new-" + file;
+  std::error_code ec;
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     out << text << '\n';
     out.close();
     if (!out) {
       fs::remove(temp, ec);
+      m_Written[folder].erase(file);
       return false;
     }
   }
   fs::rename(temp, path, ec);
   if (ec) {
     fs::remove(temp, ec);
+    m_Written[folder].erase(file);
     return false;
   }
+  m_Written[folder][file] = text;
   return true;
 }
 
@@ -91,6 +102,120 @@ bool CFileTreeRegistry::SetDword(const std::string& key, const std::string& name
 bool CFileTreeRegistry::SetString(const std::string& key, const std::string& name,
                                   const std::string& value) {
   return WriteValue(key, name, value);
+}
+
+void CFileTreeRegistry::Forget(const std::string& folder) {
+  for (auto it = m_Written.lower_bound(folder); it != m_Written.end();) {
+    const std::string& f = it->first;
+    if (f.compare(0, folder.size(), folder) != 0) break;
+    if (f.size() == folder.size() || f[folder.size()] == '/') {
+      it = m_Written.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+bool CFileTreeRegistry::MakeFolder(const std::string& folder) {
+  std::error_code ec;
+  const fs::file_status status = fs::symlink_status(folder, ec);
+  if (fs::is_directory(status)) return true;
+  if (fs::exists(status)) {
+    // A file or a link where a key belongs: the key replaces it, and a link
+    // is never followed out of the tree.
+    Forget(folder);
+    fs::remove(folder, ec);
+  }
+  fs::create_directories(folder, ec);
+  return fs::is_directory(fs::symlink_status(folder, ec));
+}
+
+void CFileTreeRegistry::SyncFolder(const std::string& folder,
+                                   const std::map<std::string, std::string>& files,
+                                   const std::set<std::string>& folders) {
+  std::map<std::string, std::string>& written = m_Written[folder];
+  std::set<std::string> present;
+  std::vector<std::pair<std::string, fs::file_type>> extra;
+  std::error_code ec;
+  fs::directory_iterator it(folder, ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    std::error_code typeError;
+    const fs::file_type type = it->symlink_status(typeError).type();
+    std::string name = it->path().filename().string();
+    if (type == fs::file_type::regular && files.count(name) != 0) {
+      present.insert(std::move(name));
+    } else if (type != fs::file_type::directory || folders.count(name) == 0) {
+      extra.emplace_back(std::move(name), type);
+    }
+  }
+  // A folder that cannot be listed: what was written there is not known.
+  if (ec) present.clear();
+  // What stands where a wanted value or key belongs goes first.
+  for (const auto& [name, type] : extra) {
+    if (files.count(name) == 0 && folders.count(name) == 0) continue;
+    std::error_code removeError;
+    fs::remove_all(folder + "/" + name, removeError);
+    written.erase(name);
+    Forget(folder + "/" + name);
+  }
+  for (const auto& [name, text] : files) {
+    const auto w = written.find(name);
+    if (present.count(name) != 0 && w != written.end() && w->second == text) continue;
+    WriteFile(folder, name, text);
+  }
+  // Then what is no longer wanted: values and keys of disks gone, files
+  // left by others or by a crash.
+  for (const auto& [name, type] : extra) {
+    if (files.count(name) != 0 || folders.count(name) != 0) continue;
+    std::error_code removeError;
+    fs::remove_all(folder + "/" + name, removeError);
+    Forget(folder + "/" + name);
+  }
+  for (auto w = written.begin(); w != written.end();) {
+    w = files.count(w->first) == 0 ? written.erase(w) : std::next(w);
+  }
+}
+
+bool CFileTreeRegistry::ReplaceTree(const std::string& key, const RegistryTree& tree) {
+  const std::string folder = KeyFolder(key);
+  if (folder.empty() || !MakeFolder(folder)) return false;
+  const auto usable = [](const RegistryValue& v) {
+    return !v.Name.empty() && v.Name.find('\0') == std::string::npos &&
+           (v.IsDword || v.Text.find('\0') == std::string::npos);
+  };
+  const auto text = [](const RegistryValue& v) {
+    return v.IsDword ? std::to_string(v.Dword) : v.Text;
+  };
+  std::map<std::string, std::string> rootFiles;
+  for (const RegistryValue& v : tree.Values) {
+    if (usable(v)) rootFiles[EncodeName(v.Name)] = text(v);
+  }
+  // Encoded subkey name -> its files, in the order of first appearance.
+  std::vector<std::pair<std::string, std::map<std::string, std::string>>> subkeys;
+  std::set<std::string> subkeyNames;
+  for (const RegistryTree::Subkey& sub : tree.Subkeys) {
+    if (!RegistryPartValid(sub.Name)) continue;
+    const std::string name = EncodeName(sub.Name);
+    auto found = std::find_if(subkeys.begin(), subkeys.end(),
+                              [&](const auto& s) { return s.first == name; });
+    if (found == subkeys.end()) {
+      if (!MakeFolder(folder + "/" + name)) continue;
+      subkeys.emplace_back(name, std::map<std::string, std::string>());
+      subkeyNames.insert(name);
+      found = std::prev(subkeys.end());
+    }
+    for (const RegistryValue& v : sub.Values) {
+      if (usable(v)) found->second[EncodeName(v.Name)] = text(v);
+    }
+    for (const RegistryValue& v : sub.ParentValues) {
+      if (usable(v)) rootFiles[EncodeName(v.Name)] = text(v);
+    }
+  }
+  // The disks' keys first, then the values naming them, then what is gone:
+  // a reader that follows a "Disk%d" finds its key.
+  for (const auto& [name, files] : subkeys) SyncFolder(folder + "/" + name, files, {});
+  SyncFolder(folder, rootFiles, subkeyNames);
+  return true;
 }
 
 }  // namespace os

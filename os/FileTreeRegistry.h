@@ -8,8 +8,18 @@
 // tree: bytes '/', '%', control bytes and a leading '.' are written as '%'
 // and two hex digits ("a/b" -> "a%2Fb", ".." -> "%2E."). Unlike the
 // registry, names are compared with their case.
+//
+// Writing a file is dear next to a registry value, and the tree is
+// published again after every change of a disk, mostly with the same
+// values. So the tree remembers what it wrote, and ReplaceTree writes only
+// the values that differ from that or whose files are gone, and removes
+// only what is no longer wanted: the key never vanishes for a reader. A
+// value file that another program changed in place (rather than removed)
+// is not noticed until the value changes; the tree is ours, others read it.
 #pragma once
 
+#include <map>
+#include <set>
 #include <string>
 
 #include "os/Registry.h"
@@ -26,6 +36,7 @@ class CFileTreeRegistry : public IRegistry {
   bool SetDword(const std::string& key, const std::string& name, uint32_t value) override;
   bool SetString(const std::string& key, const std::string& name,
                  const std::string& value) override;
+  bool ReplaceTree(const std::string& key, const RegistryTree& tree) override;
 
   // The file name a key or value name is stored under.
   static std::string EncodeName(const std::string& name);
@@ -34,7 +45,23 @@ class CFileTreeRegistry : public IRegistry {
 
  private:
   bool WriteValue(const std::string& key, const std::string& name, const std::string& text);
+  // Replaces the file `file` (an encoded name) of `folder` with `text` and
+  // a line feed; remembers what was written.
+  bool WriteFile(const std::string& folder, const std::string& file, const std::string& text);
+  // Makes `folder` a folder (a file or link in its place is removed).
+  bool MakeFolder(const std::string& folder);
+  // Makes `folder` hold exactly `files` (encoded name -> text) and the
+  // folders `folders`, writing only files that differ from what was
+  // written or are missing.
+  void SyncFolder(const std::string& folder, const std::map<std::string, std::string>& files,
+                  const std::set<std::string>& folders);
+  // Forgets what was written in `folder` and below.
+  void Forget(const std::string& folder);
+
   std::string m_Root;
+  // What this object wrote and has not seen removed: key folder -> encoded
+  // value name -> the value's text.
+  std::map<std::string, std::map<std::string, std::string>> m_Written;
 };
 
 }  // namespace os

@@ -14,8 +14,35 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace os {
+
+// A value for IRegistry::ReplaceTree: a REG_DWORD when `IsDword`, else a
+// REG_SZ holding `Text`.
+struct RegistryValue {
+  std::string Name;
+  bool IsDword = false;
+  uint32_t Dword = 0;
+  std::string Text;
+};
+
+// What a key is to hold after IRegistry::ReplaceTree: its values, and its
+// subkeys with their values, each in the order written.
+struct RegistryTree {
+  struct Subkey {
+    // One part of a key path: not empty, no '\\' or NUL (such a subkey is
+    // left out).
+    std::string Name;
+    // Values of the parent key that belong to this subkey: written only
+    // when the subkey could be created, so a reader never finds one naming
+    // a subkey that is not there.
+    std::vector<RegistryValue> ParentValues;
+    std::vector<RegistryValue> Values;
+  };
+  std::vector<RegistryValue> Values;
+  std::vector<Subkey> Subkeys;
+};
 
 class IRegistry {
  public:
@@ -32,7 +59,18 @@ class IRegistry {
   virtual bool SetDword(const std::string& key, const std::string& name, uint32_t value) = 0;
   virtual bool SetString(const std::string& key, const std::string& name,
                          const std::string& value) = 0;
+  // Makes the key (created as volatile) hold exactly `tree`: afterwards it
+  // has no other values or subkeys. A subkey that cannot be created is left
+  // out with its parent values; other failures are ignored. False when the
+  // key itself could not be created. A later subkey of the same name as an
+  // earlier one adds to it and overrides its values. This default deletes
+  // the key and writes the tree again (a reader may see it gone for that
+  // moment); a backend where writing is dear may change only what differs.
+  virtual bool ReplaceTree(const std::string& key, const RegistryTree& tree);
 };
+
+// Whether `part` can be one part of a key path (not empty, no '\\', no NUL).
+bool RegistryPartValid(const std::string& part);
 
 // The system's registry: on Windows HKEY_CURRENT_USER (`treeRoot` unused),
 // elsewhere a CFileTreeRegistry under `treeRoot`. Implemented per system.
