@@ -135,23 +135,31 @@ void CFileTreeRegistry::SyncFolder(const std::string& folder,
                                    const std::set<std::string>& folders) {
   std::map<std::string, std::string>& written = m_Written[folder];
   std::set<std::string> present;
-  std::vector<std::pair<std::string, fs::file_type>> extra;
+  std::vector<std::string> extra;
   std::error_code ec;
   fs::directory_iterator it(folder, ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    // The type the listing gave, without another system call per entry.
     std::error_code typeError;
-    const fs::file_type type = it->symlink_status(typeError).type();
+    fs::file_type type = fs::file_type::unknown;
+    if (it->is_symlink(typeError)) {
+      type = fs::file_type::symlink;
+    } else if (it->is_directory(typeError)) {
+      type = fs::file_type::directory;
+    } else if (it->is_regular_file(typeError)) {
+      type = fs::file_type::regular;
+    }
     std::string name = it->path().filename().string();
     if (type == fs::file_type::regular && files.count(name) != 0) {
       present.insert(std::move(name));
     } else if (type != fs::file_type::directory || folders.count(name) == 0) {
-      extra.emplace_back(std::move(name), type);
+      extra.push_back(std::move(name));
     }
   }
   // A folder that cannot be listed: what was written there is not known.
   if (ec) present.clear();
   // What stands where a wanted value or key belongs goes first.
-  for (const auto& [name, type] : extra) {
+  for (const std::string& name : extra) {
     if (files.count(name) == 0 && folders.count(name) == 0) continue;
     std::error_code removeError;
     fs::remove_all(folder + "/" + name, removeError);
@@ -165,7 +173,7 @@ void CFileTreeRegistry::SyncFolder(const std::string& folder,
   }
   // Then what is no longer wanted: values and keys of disks gone, files
   // left by others or by a crash.
-  for (const auto& [name, type] : extra) {
+  for (const std::string& name : extra) {
     if (files.count(name) != 0 || folders.count(name) != 0) continue;
     std::error_code removeError;
     fs::remove_all(folder + "/" + name, removeError);
