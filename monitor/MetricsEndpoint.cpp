@@ -198,6 +198,7 @@ void CMetricsState::Update(const CMonitor& monitor) {
   }
   std::lock_guard<std::mutex> lock(m_Lock);
   m_Disks.swap(disks);
+  m_ReadingsValid = false;
 }
 
 void CMetricsState::UpdatePerformance(const MetricsSystem& system,
@@ -229,7 +230,16 @@ std::string CMetricsState::Format(int64_t now) const {
     if (i < m_WriteRates.size()) disk.WriteBytesPerSecond = m_WriteRates[i];
     in.Disks.push_back(disk);
   }
-  return FormatMetrics(in);
+  if (!m_ReadingsValid) {
+    m_Readings = FormatMetrics(in, MetricsPart::READINGS);
+    m_ReadingsValid = true;
+  }
+  std::string text;
+  std::string moment = FormatMetrics(in, MetricsPart::MOMENT);
+  text.reserve(m_Readings.size() + moment.size());
+  text += m_Readings;
+  text += moment;
+  return text;
 }
 
 // ---- server -----------------------------------------------------------------

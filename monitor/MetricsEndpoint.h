@@ -83,7 +83,10 @@ class CMetricsState : public IAlarmSink {
   void UpdatePerformance(const MetricsSystem& system,
                          const std::vector<std::optional<uint64_t>>& readRates,
                          const std::vector<std::optional<uint64_t>>& writeRates);
-  // The exposition at `now` (seconds since the epoch).
+  // The exposition at `now` (seconds since the epoch). The part made of
+  // the disks' readings is formatted at the first scrape after an Update
+  // and kept for the scrapes until the next one; every scrape sees the
+  // state of one Update whole.
   std::string Format(int64_t now) const;
 
   // A status alarm stays in the alarm state until the disk's status is
@@ -103,6 +106,9 @@ class CMetricsState : public IAlarmSink {
   std::function<std::string(const std::string&, const std::string&)> m_Text;
   mutable std::mutex m_Lock;
   std::vector<Disk> m_Disks;
+  // The readings part of the exposition of m_Disks, once formatted.
+  mutable std::string m_Readings;
+  mutable bool m_ReadingsValid = false;
   MetricsSystem m_System;
   std::vector<std::optional<uint64_t>> m_ReadRates, m_WriteRates;
   // Monitor thread only: status alarms by ModelSerial with the status

@@ -343,7 +343,12 @@ void WriteOwnFamilies(CExposition& e, const std::vector<Disk>& disks, const Metr
     e.SampleInt({{"device", d.Device}, {"alarm", "health"}}, al.Health ? 1 : 0);
     e.SampleInt({{"device", d.Device}, {"alarm", "status"}}, al.Status ? 1 : 0);
   }
+}
 
+// The figures that change without a read of the disks: the age of the last
+// read, staleness, the performance sampler's figures.
+void WriteMomentFamilies(CExposition& e, const std::vector<Disk>& disks,
+                         const MetricsInput& input) {
   e.Family("stavrion_disk_last_refresh_age_seconds", "gauge",
            "Seconds since the disk was last read successfully (absent when never read).");
   for (const Disk& d : disks) {
@@ -442,7 +447,7 @@ std::string MetricsDeviceName(const ATA_SMART_INFO& disk, int32_t index) {
   return "disk" + std::to_string(index);
 }
 
-std::string FormatMetrics(const MetricsInput& input) {
+std::string FormatMetrics(const MetricsInput& input, MetricsPart part) {
   std::vector<Disk> disks;
   disks.reserve(input.Disks.size());
   std::set<std::string> names;
@@ -459,9 +464,12 @@ std::string FormatMetrics(const MetricsInput& input) {
     disks.push_back({&source, std::move(name)});
   }
   CExposition e;
-  e.Text().reserve(4096 + disks.size() * 12288);
-  WriteSmartctlFamilies(e, disks, input);
-  WriteOwnFamilies(e, disks, input);
+  if (part != MetricsPart::MOMENT) {
+    e.Text().reserve(4096 + disks.size() * 12288);
+    WriteSmartctlFamilies(e, disks, input);
+    WriteOwnFamilies(e, disks, input);
+  }
+  if (part != MetricsPart::READINGS) WriteMomentFamilies(e, disks, input);
   return std::move(e.Text());
 }
 

@@ -71,8 +71,16 @@ struct MetricsInput {
 // The Content-Type of the exposition.
 inline constexpr const char* METRICS_CONTENT_TYPE = "text/plain; version=0.0.4; charset=utf-8";
 
-// The whole exposition, HELP and TYPE lines included, ending with a newline.
-std::string FormatMetrics(const MetricsInput& input);
+// The parts of the exposition, in the order they are written: what the
+// reads of the disks gave (input.Now, the stale marks and the performance
+// figures play no part in it), then what changes between reads (the age of
+// the last read, the stale marks, the performance figures). A scrape may
+// keep the first part from one read to the next.
+enum class MetricsPart : uint8_t { ALL, READINGS, MOMENT };
+
+// The exposition or a part of it, HELP and TYPE lines included, ending with
+// a newline; the parts of one input joined are the whole.
+std::string FormatMetrics(const MetricsInput& input, MetricsPart part = MetricsPart::ALL);
 
 // The `device` label of a disk: its device path without "/dev/", else
 // "PhysicalDrive%d", else "disk%d" with the list index.

@@ -2,6 +2,8 @@
 // alarm states it publishes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -323,6 +325,62 @@ TEST_F(MetricsServerTest, AStatusAlarmShowsUntilTheStatusIsBetterAgain) {
   e.DiskIndex = 5;
   m_State.OnAlarm(e);
   m_State.Update(m_Watch->Monitor());
+}
+
+// The readings part of a scrape is kept from one update to the next: what
+// is served must be what formatting the same state afresh gives, after
+// every kind of change, and a scrape while the monitor updates sees one
+// update's state whole.
+TEST_F(MetricsServerTest, KeptExpositionFollowsEveryChangeAndIsNeverTorn) {
+  const auto fresh = [&](int64_t now, bool withRates) {
+    monitor::CMetricsState state("9.8.7");
+    state.Update(m_Watch->Monitor());
+    if (withRates) state.UpdatePerformance({}, {uint64_t{4096}}, {uint64_t{512}});
+    return state.Format(now);
+  };
+  const int64_t t = 1767225600;
+  // The time of the scrape: only the ages change.
+  EXPECT_EQ(m_State.Format(t), fresh(t, false));
+  EXPECT_EQ(m_State.Format(t + 100), fresh(t + 100, false));
+  EXPECT_NE(m_State.Format(t + 100), m_State.Format(t));
+  // New performance figures.
+  m_State.UpdatePerformance({}, {uint64_t{4096}}, {uint64_t{512}});
+  EXPECT_NE(m_State.Format(t).find("stavrion_disk_read_bytes_per_second{device=\"PhysicalDrive0\"} "
+                                   "4096\n"),
+            std::string::npos);
+  EXPECT_EQ(m_State.Format(t), fresh(t, true));
+  // A new read of the disk: its new temperature is served.
+  const std::string before = m_State.Format(t);
+  m_Watch->Monitor().Refresh(true);
+  m_State.Update(m_Watch->Monitor());
+  const std::string after = m_State.Format(t);
+  EXPECT_NE(after, before);
+  EXPECT_EQ(after, fresh(t, true));
+
+  // Scrapes on another thread while the disk is read and copied again and
+  // again: each is the whole exposition of one of the states copied.
+  constexpr int UPDATES = 12;
+  std::vector<std::string> states = {after};
+  std::vector<std::string> scraped;
+  std::atomic<bool> done{false};
+  std::thread scraper([&] {
+    while (!done) scraped.push_back(m_State.Format(t));
+  });
+  for (int i = 0; i < UPDATES; ++i) {
+    m_Watch->Monitor().Refresh(true);
+    m_State.Update(m_Watch->Monitor());
+    states.push_back(fresh(t, true));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  done = true;
+  scraper.join();
+  ASSERT_FALSE(scraped.empty());
+  EXPECT_NE(states.front(), states.back());  // the disk did change meanwhile
+  for (const std::string& text : scraped) {
+    EXPECT_NE(std::find(states.begin(), states.end(), text), states.end())
+        << "a scrape that is no state's exposition:\n"
+        << text;
+  }
 }
 
 }  // namespace
