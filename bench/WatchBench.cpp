@@ -234,6 +234,31 @@ int main(int argc, char** argv) {
       watch.Monitor().DiskCount(), Ms(recordNs) / CYCLES, Ms(recordUserNs) / CYCLES,
       static_cast<int>(monitor::CHistoryLog::Items(watch.Monitor().Disks()[0]).size()));
 
+  // Publication alone as it runs minutes after the last one: the loop above
+  // publishes back to back, where the status tree's folders are too fresh
+  // for their times to be relied on and are listed each time. Here their
+  // times are first moved back by an hour, as real time would age them.
+  {
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(treeRoot, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+      if (!it->is_directory()) continue;
+      const auto t = std::filesystem::last_write_time(it->path(), ec);
+      std::filesystem::last_write_time(it->path(), t - std::chrono::hours(1), ec);
+    }
+  }
+  uint64_t spacedNs = 0;
+  for (int i = 0; i < CYCLES; ++i) {
+    sim.Clock().Advance(static_cast<uint64_t>(period + 1) * 1000);
+    const uint64_t a = Nanoseconds(CLOCK_PROCESS_CPUTIME_ID);
+    services.Publish(watch.Monitor().Disks());
+    spacedNs += Nanoseconds(CLOCK_PROCESS_CPUTIME_ID) - a;
+  }
+  std::printf(
+      "publication minutes after the last (status tree folders aged an hour, as between real "
+      "cycles): %.3f ms CPU\n",
+      Ms(spacedNs) / CYCLES);
+
   // The cycle as the automatic refresh timer runs it, a minute apart:
   // reading, the history rate limit, publication only when a status
   // changed, the copy for the metrics. First with no record due (a period

@@ -1,6 +1,7 @@
 #include "os/FileTreeRegistry.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,11 @@
 namespace os {
 
 namespace fs = std::filesystem;
+
+namespace {
+// Longer than the coarsest time resolution of a file system (two seconds).
+constexpr auto TRUSTED_TIME_AGE = std::chrono::seconds(5);
+}  // namespace
 
 std::string CFileTreeRegistry::EncodeName(const std::string& name) {
   static const char* const HEX = "0123456789ABCDEF";
@@ -81,17 +87,19 @@ bool CFileTreeRegistry::WriteFile(const std::string& folder, const std::string& 
     out.close();
     if (!out) {
       fs::remove(temp, ec);
-      m_Written[folder].erase(file);
+      Unsure(folder, file);
       return false;
     }
   }
   fs::rename(temp, path, ec);
   if (ec) {
     fs::remove(temp, ec);
-    m_Written[folder].erase(file);
+    Unsure(folder, file);
     return false;
   }
-  m_Written[folder][file] = text;
+  WrittenFolder& written = m_Written[folder];
+  written.Files[file] = text;
+  written.Time.reset();
   return true;
 }
 
@@ -130,46 +138,74 @@ bool CFileTreeRegistry::MakeFolder(const std::string& folder) {
   return fs::is_directory(fs::symlink_status(folder, ec));
 }
 
-void CFileTreeRegistry::SyncFolder(const std::string& folder,
+void CFileTreeRegistry::Unsure(const std::string& folder, const std::string& file) {
+  WrittenFolder& written = m_Written[folder];
+  written.Files.erase(file);
+  written.Time.reset();
+}
+
+bool CFileTreeRegistry::SyncFolder(const std::string& folder,
                                    const std::map<std::string, std::string>& files,
                                    const std::set<std::string>& folders) {
-  std::map<std::string, std::string>& written = m_Written[folder];
+  WrittenFolder& written = m_Written[folder];
   std::set<std::string> present;
   std::vector<std::string> extra;
   std::error_code ec;
-  fs::directory_iterator it(folder, ec);
-  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    // The type the listing gave, without another system call per entry.
-    std::error_code typeError;
-    fs::file_type type = fs::file_type::unknown;
-    if (it->is_symlink(typeError)) {
-      type = fs::file_type::symlink;
-    } else if (it->is_directory(typeError)) {
-      type = fs::file_type::directory;
-    } else if (it->is_regular_file(typeError)) {
-      type = fs::file_type::regular;
+  const fs::file_time_type before = fs::last_write_time(folder, ec);
+  bool whole = true;
+  if (!ec && written.Time && *written.Time == before) {
+    // Nothing was added, removed or renamed here since the last time.
+    for (const auto& [name, text] : written.Files) {
+      if (files.count(name) != 0) {
+        present.insert(name);
+      } else {
+        extra.push_back(name);
+      }
     }
-    std::string name = it->path().filename().string();
-    if (type == fs::file_type::regular && files.count(name) != 0) {
-      present.insert(std::move(name));
-    } else if (type != fs::file_type::directory || folders.count(name) == 0) {
-      extra.push_back(std::move(name));
+    for (const std::string& name : written.Folders) {
+      if (folders.count(name) == 0) extra.push_back(name);
+    }
+  } else {
+    ec.clear();
+    fs::directory_iterator it(folder, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+      // The type the listing gave, without another system call per entry.
+      std::error_code typeError;
+      fs::file_type type = fs::file_type::unknown;
+      if (it->is_symlink(typeError)) {
+        type = fs::file_type::symlink;
+      } else if (it->is_directory(typeError)) {
+        type = fs::file_type::directory;
+      } else if (it->is_regular_file(typeError)) {
+        type = fs::file_type::regular;
+      }
+      std::string name = it->path().filename().string();
+      if (type == fs::file_type::regular && files.count(name) != 0) {
+        present.insert(std::move(name));
+      } else if (type != fs::file_type::directory || folders.count(name) == 0) {
+        extra.push_back(std::move(name));
+      }
+    }
+    // A folder that cannot be listed: what was written there is not known.
+    if (ec) {
+      present.clear();
+      whole = false;
     }
   }
-  // A folder that cannot be listed: what was written there is not known.
-  if (ec) present.clear();
+  written.Time.reset();
   // What stands where a wanted value or key belongs goes first.
   for (const std::string& name : extra) {
     if (files.count(name) == 0 && folders.count(name) == 0) continue;
     std::error_code removeError;
     fs::remove_all(folder + "/" + name, removeError);
-    written.erase(name);
+    whole = whole && !removeError;
+    written.Files.erase(name);
     Forget(folder + "/" + name);
   }
   for (const auto& [name, text] : files) {
-    const auto w = written.find(name);
-    if (present.count(name) != 0 && w != written.end() && w->second == text) continue;
-    WriteFile(folder, name, text);
+    const auto w = written.Files.find(name);
+    if (present.count(name) != 0 && w != written.Files.end() && w->second == text) continue;
+    whole = WriteFile(folder, name, text) && whole;
   }
   // Then what is no longer wanted: values and keys of disks gone, files
   // left by others or by a crash.
@@ -177,11 +213,21 @@ void CFileTreeRegistry::SyncFolder(const std::string& folder,
     if (files.count(name) != 0 || folders.count(name) != 0) continue;
     std::error_code removeError;
     fs::remove_all(folder + "/" + name, removeError);
+    whole = whole && !removeError;
     Forget(folder + "/" + name);
   }
-  for (auto w = written.begin(); w != written.end();) {
-    w = files.count(w->first) == 0 ? written.erase(w) : std::next(w);
+  for (auto w = written.Files.begin(); w != written.Files.end();) {
+    w = files.count(w->first) == 0 ? written.Files.erase(w) : std::next(w);
   }
+  written.Folders = folders;
+  // The time is relied on next time only when it is old enough that a
+  // change after this moment gives another one, whatever the resolution of
+  // the file system's times.
+  const fs::file_time_type after = fs::last_write_time(folder, ec);
+  if (whole && !ec && fs::file_time_type::clock::now() - after >= TRUSTED_TIME_AGE) {
+    written.Time = after;
+  }
+  return whole;
 }
 
 bool CFileTreeRegistry::ReplaceTree(const std::string& key, const RegistryTree& tree) {

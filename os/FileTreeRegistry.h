@@ -16,9 +16,15 @@
 // only what is no longer wanted: the key never vanishes for a reader. A
 // value file that another program changed in place (rather than removed)
 // is not noticed until the value changes; the tree is ours, others read it.
+// A key's folder is listed only when its modification time is not the one
+// it had after the last replacement (anything added, removed or renamed in
+// it changes that time); a time is relied on only once it is a few seconds
+// old, so a change within the time's resolution of it is never missed.
 #pragma once
 
+#include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -52,16 +58,27 @@ class CFileTreeRegistry : public IRegistry {
   bool MakeFolder(const std::string& folder);
   // Makes `folder` hold exactly `files` (encoded name -> text) and the
   // folders `folders`, writing only files that differ from what was
-  // written or are missing.
-  void SyncFolder(const std::string& folder, const std::map<std::string, std::string>& files,
+  // written or are missing. False when something could not be written or
+  // removed.
+  bool SyncFolder(const std::string& folder, const std::map<std::string, std::string>& files,
                   const std::set<std::string>& folders);
+  // What was written as `file` in `folder` is no longer known.
+  void Unsure(const std::string& folder, const std::string& file);
   // Forgets what was written in `folder` and below.
   void Forget(const std::string& folder);
 
+  // What this object wrote in a key folder and has not seen removed.
+  struct WrittenFolder {
+    std::map<std::string, std::string> Files;  // encoded value name -> text
+    std::set<std::string> Folders;             // subkeys, after the last replacement
+    // The folder's modification time after the last replacement, when the
+    // folder then held exactly Files and Folders and the time can be told
+    // apart from a later change.
+    std::optional<std::filesystem::file_time_type> Time;
+  };
+
   std::string m_Root;
-  // What this object wrote and has not seen removed: key folder -> encoded
-  // value name -> the value's text.
-  std::map<std::string, std::map<std::string, std::string>> m_Written;
+  std::map<std::string, WrittenFolder> m_Written;  // by key folder
 };
 
 }  // namespace os

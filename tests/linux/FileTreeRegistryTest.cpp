@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -157,6 +158,24 @@ TEST(FileTreeRegistry, ReplacingATreeWritesOnlyWhatChangedOrWentMissing) {
                                   {"B2", "<dir>"},
                                   {"B2/Model", "B, newer\n"},
                               }));
+
+  // Once the folders' times are old enough to be relied on, a folder whose
+  // time is unchanged is not listed again, and one whose time changed is.
+  const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+  for (const char* f : {"", "/A1", "/B2"}) std::filesystem::last_write_time(folder + f, old);
+  ASSERT_TRUE(reg.ReplaceTree(key, tree));  // lists the folders, takes their times
+  std::filesystem::remove(folder + "/A1/Model");
+  std::ofstream(folder + "/B2/Planted") << "x";
+  std::filesystem::last_write_time(folder + "/B2", old);
+  tree.Values[0].Dword = 3;
+  ASSERT_TRUE(reg.ReplaceTree(key, tree));
+  EXPECT_EQ(ReadText(folder + "/A1/Model"), "A\n");
+  EXPECT_EQ(ReadText(folder + "/LastUpdate"), "3\n");
+  EXPECT_TRUE(std::filesystem::exists(folder + "/B2/Planted"));  // B2 was not listed
+  // Its time changed: listed, and what does not belong there goes.
+  std::filesystem::last_write_time(folder + "/B2", old + std::chrono::seconds(1));
+  ASSERT_TRUE(reg.ReplaceTree(key, tree));
+  EXPECT_FALSE(std::filesystem::exists(folder + "/B2/Planted"));
 
   // After the key was deleted everything is written again.
   ASSERT_TRUE(reg.DeleteTree(key));
