@@ -84,6 +84,14 @@ bool CFileTreeRegistry::WriteValue(const std::string& key, const std::string& na
   return true;
 }
 
+bool CFileTreeRegistry::DeleteValue(const std::string& key, const std::string& name) {
+  const std::string folder = KeyFolder(key);
+  if (folder.empty() || name.empty() || name.find('\0') != std::string::npos) return false;
+  std::error_code ec;
+  fs::remove(folder + "/" + EncodeName(name), ec);
+  return !ec;
+}
+
 bool CFileTreeRegistry::SetDword(const std::string& key, const std::string& name, uint32_t value) {
   return WriteValue(key, name, std::to_string(value));
 }
