@@ -175,7 +175,7 @@ HttpGetResult HttpGet(os::INet& net, os::ITls* tls, os::IClock& clock, const std
   auto cancelled = [cancel] { return cancel != nullptr && cancel->load(); };
   std::string error;
   std::unique_ptr<os::ISocket> socket =
-      net.Connect(os::StripHostBrackets(u->Host), u->Port, timeoutMs, &error);
+      net.Connect(os::StripHostBrackets(u->Host), u->Port, std::max<uint32_t>(left(), 1), &error);
   if (!socket) {
     result.Error = "connect: " + error;
     return result;

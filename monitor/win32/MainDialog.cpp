@@ -970,7 +970,7 @@ void CMainDialog::OnBusy(bool busy) {
   }
 }
 
-void CMainDialog::OnCommand(int id, int /*code*/, HWND /*control*/) {
+void CMainDialog::OnCommand(int id, int code, HWND /*control*/) {
   switch (id) {
     case IDC_REFRESH:
     case ID_REFRESH:
@@ -1014,7 +1014,7 @@ void CMainDialog::OnCommand(int id, int /*code*/, HWND /*control*/) {
       if (m_UiReady) ShowView(m_View == 7 ? 1 : 7);
       break;
     case IDC_FORM_FACTOR:
-      if (m_UiReady) ClickProductPicture();
+      if (m_UiReady && code == STN_CLICKED) ClickProductPicture();
       break;
     case IDC_PREVIOUS:
       m_Monitor.SelectPrevious();

@@ -178,10 +178,10 @@ void CAboutDlg::ClickBanner() {
   }).detach();
 }
 
-void CAboutDlg::OnCommand(int id, int /*code*/, HWND /*control*/) {
+void CAboutDlg::OnCommand(int id, int code, HWND /*control*/) {
   if (id == IDC_ABOUT_BACK && m_Hooks.Back) {
     m_Hooks.Back();
-  } else if (id == IDC_ABOUT_BANNER) {
+  } else if (id == IDC_ABOUT_BANNER && code == STN_CLICKED) {
     ClickBanner();
   }
 }
