@@ -103,6 +103,14 @@ bool CFileTreeRegistry::WriteFile(const std::string& folder, const std::string& 
   return true;
 }
 
+bool CFileTreeRegistry::DeleteValue(const std::string& key, const std::string& name) {
+  const std::string folder = KeyFolder(key);
+  if (folder.empty() || name.empty() || name.find('\0') != std::string::npos) return false;
+  std::error_code ec;
+  fs::remove(folder + "/" + EncodeName(name), ec);
+  return !ec;
+}
+
 bool CFileTreeRegistry::SetDword(const std::string& key, const std::string& name, uint32_t value) {
   return WriteValue(key, name, std::to_string(value));
 }

@@ -39,6 +39,10 @@ class CFileTreeRegistry : public IRegistry {
 
   bool DeleteTree(const std::string& key) override;
   bool CreateVolatileKey(const std::string& key) override;
+  // The tree has no volatile keys of its own (it lives under the runtime
+  // folder, which the system empties): both kinds are folders.
+  bool CreateKey(const std::string& key) override { return CreateVolatileKey(key); }
+  bool DeleteValue(const std::string& key, const std::string& name) override;
   bool SetDword(const std::string& key, const std::string& name, uint32_t value) override;
   bool SetString(const std::string& key, const std::string& name,
                  const std::string& value) override;

@@ -37,7 +37,11 @@ bool CMemoryRegistry::DeleteTree(const std::string& key) {
   return true;
 }
 
-bool CMemoryRegistry::CreateVolatileKey(const std::string& key) {
+bool CMemoryRegistry::CreateVolatileKey(const std::string& key) { return Create(key, true); }
+
+bool CMemoryRegistry::CreateKey(const std::string& key) { return Create(key, false); }
+
+bool CMemoryRegistry::Create(const std::string& key, bool isVolatile) {
   if (!ValidPath(key)) return false;
   const size_t last = key.find_last_of('\\');
   const std::string leaf = last == std::string::npos ? key : key.substr(last + 1);
@@ -47,7 +51,7 @@ bool CMemoryRegistry::CreateVolatileKey(const std::string& key) {
   for (;;) {
     end = key.find('\\', end);
     const std::string part = end == std::string::npos ? key : key.substr(0, end);
-    m_Keys.try_emplace(Fold(part), Key{part, {}});
+    m_Keys.try_emplace(Fold(part), Key{part, isVolatile, {}});
     if (end == std::string::npos) return true;
     ++end;
   }
@@ -69,6 +73,18 @@ bool CMemoryRegistry::SetString(const std::string& key, const std::string& name,
   }
   it->second.Values[Fold(name)] = {name, Value(value)};
   return true;
+}
+
+bool CMemoryRegistry::DeleteValue(const std::string& key, const std::string& name) {
+  if (!ValidPath(key) || name.find('\0') != std::string::npos) return false;
+  auto it = m_Keys.find(Fold(key));
+  if (it != m_Keys.end()) it->second.Values.erase(Fold(name));
+  return true;
+}
+
+bool CMemoryRegistry::IsVolatile(const std::string& key) const {
+  auto it = m_Keys.find(Fold(key));
+  return it != m_Keys.end() && it->second.Volatile;
 }
 
 bool CMemoryRegistry::HasKey(const std::string& key) const { return m_Keys.count(Fold(key)) != 0; }

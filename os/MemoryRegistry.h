@@ -19,6 +19,8 @@ class CMemoryRegistry : public IRegistry {
 
   bool DeleteTree(const std::string& key) override;
   bool CreateVolatileKey(const std::string& key) override;
+  bool CreateKey(const std::string& key) override;
+  bool DeleteValue(const std::string& key, const std::string& name) override;
   bool SetDword(const std::string& key, const std::string& name, uint32_t value) override;
   bool SetString(const std::string& key, const std::string& name,
                  const std::string& value) override;
@@ -26,6 +28,8 @@ class CMemoryRegistry : public IRegistry {
   // For tests: whether a key exists, a value, the direct subkeys of a key
   // (their names as created, sorted) and the names of its values.
   bool HasKey(const std::string& key) const;
+  // Whether the key was created volatile (false for a missing key).
+  bool IsVolatile(const std::string& key) const;
   std::optional<Value> Get(const std::string& key, const std::string& name) const;
   std::vector<std::string> SubKeys(const std::string& key) const;
   std::vector<std::string> ValueNames(const std::string& key) const;
@@ -35,11 +39,13 @@ class CMemoryRegistry : public IRegistry {
 
  private:
   struct Key {
-    std::string Path;                                             // as created
+    std::string Path;  // as created
+    bool Volatile = false;
     std::map<std::string, std::pair<std::string, Value>> Values;  // folded name -> (name, value)
   };
   static std::string Fold(const std::string& text);
   static bool ValidPath(const std::string& key);
+  bool Create(const std::string& key, bool isVolatile);
   std::map<std::string, Key> m_Keys;  // folded path -> key
   std::string m_Refused;
 };

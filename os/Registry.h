@@ -1,6 +1,7 @@
 // The registry of the current user as the program publishes into it: a
-// tree of keys holding named values, here only volatile keys (the system
-// drops them at log-off). Windows has the real one (HKEY_CURRENT_USER);
+// tree of keys holding named values, volatile keys (the system drops them
+// at log-off) for the status tree and lasting ones for the start-at-log-on
+// value. Windows has the real one (HKEY_CURRENT_USER);
 // Linux stands a file tree in for it (CFileTreeRegistry, one folder per key
 // and one file per value, under the runtime folder); tests and the
 // simulated machine keep it in memory (CMemoryRegistry).
@@ -53,6 +54,12 @@ class IRegistry {
   // Creates the key (and its missing parents) as volatile; an existing key
   // is opened.
   virtual bool CreateVolatileKey(const std::string& key) = 0;
+  // Creates the key (and its missing parents) to last across log-offs; an
+  // existing key is opened as it is.
+  virtual bool CreateKey(const std::string& key) = 0;
+  // Deletes one value of a key. True also when the value or the key did not
+  // exist.
+  virtual bool DeleteValue(const std::string& key, const std::string& name) = 0;
   // REG_DWORD and REG_SZ values (strings are stored as wide strings with
   // their terminating zero on Windows, UTF-8 text elsewhere). The key must
   // exist.

@@ -22,6 +22,7 @@ Uses its own Wine prefix (fonts and font substitutes set once, ~15 s) under
 """
 import datetime
 import hashlib
+import http.server
 import importlib.util
 import json
 import os
@@ -30,6 +31,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -47,7 +49,9 @@ IDC = dict(REFRESH=1026, RESCAN=1027, SMART_VIEW=1028, GRAPH_VIEW=1029, VERSION=
            GRAPH_DISK=1500, GRAPH_ITEM=1501, GRAPH_INTERVAL=1502, GRAPH_CHART=1503, GRAPH_BACK=1504,
            BENCH_DRIVE=1600, BENCH_TYPE=1601, BENCH_SIZE=1602, BENCH_LOOP=1603, BENCH_START=1620,
            BENCH_STOP=1621, BENCH_SAVE=1623, BENCH_STATUS=1630, BENCH_RESULT=1650,
-           BENCH_HISTORY=1700)
+           BENCH_HISTORY=1700, ABOUT_BUTTON=1022, ABOUT_BACK=1901, ABOUT_VERSION=1902,
+           ABOUT_DESCRIPTION=1903, ABOUT_COPYRIGHT=1904, ABOUT_SHORTCUTS=1905, ABOUT_BANNER=1906,
+           ABOUT_BANNER_STATUS=1907)
 FIELDS = ["MODEL", "FIRMWARE", "SERIAL_NUMBER", "INTERFACE", "TRANSFER_MODE", "DRIVE_LETTER",
           "STANDARD", "CAPACITY", "POWER_ON_COUNT", "POWER_ON_HOURS"]
 
@@ -769,6 +773,124 @@ def check_performance(display):
     print("performance pane run: %.1f s" % took)
 
 
+class BannerServer:
+    """A loopback HTTP server (Python's http.server) answering the banner
+    requests one after another from a script of (status, text) replies."""
+
+    def __init__(self, replies):
+        self.replies = list(replies)
+        self.requests = []
+        owner = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def log_message(self, *args):
+                pass
+
+            def do_GET(self):
+                owner.requests.append(self.path)
+                status, text = owner.replies.pop(0) if owner.replies else (404, "gone")
+                body = text.encode("utf-8")
+                self.send_response(status)
+                self.send_header("Content-Type", "text/plain")
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
+        self.server = http.server.HTTPServer(("127.0.0.1", 0), Handler)
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+
+    def url(self):
+        return "http://127.0.0.1:%d/download/ad_banner.txt" % self.server.server_address[1]
+
+    def __enter__(self):
+        self.thread.start()
+        return self
+
+    def __exit__(self, *args):
+        self.server.shutdown()
+        self.server.server_close()
+
+
+def check_about(display):
+    """The about pane (its view button): the built-in texts, the shortcut
+    rows, the banner over a loopback server serving a good link, hostile
+    texts (a file: link, a program path, a share), a 404 page and a shorter
+    text; only web links reach the opener (the link log stands in for the
+    shell), and the kept banner file holds the last text whole. With web
+    links off a click downloads and opens nothing."""
+    folder = stage({"Language": "English", "ZoomType": "100", "GuiStyle": "1"})
+    links = os.path.join(folder, "links.txt")
+    replies = [(200, "http://www.example.org/a/long/banner/link/of/the/sale\r\nsecond line\r\n"),
+               (200, "file:///C:/Windows/System32/calc.exe\r\n"),
+               (200, "C:\\Windows\\System32\\calc.exe\r\n"),
+               (200, "\\\\server\\share\\setup.exe\r\n"),
+               (404, "http://not.found.example/\r\n"),
+               (200, "HTTP://Short.Example/\n")]
+    with BannerServer(replies) as server:
+        view = "click:%d" % IDC["ABOUT_BUTTON"]
+        banner = "click:%d" % IDC["ABOUT_BANNER"]
+        steps = ["start:--machine demo --banner-url %s --link-log %s" % (
+            server.url(), "Z:" + links.replace("/", "\\")), view, "wait:500", "dump", "list"]
+        for _ in replies:
+            steps += [banner, "wait:1500", "dump"]
+        steps += [view, "dump", view, "key:ESC", "dump", "close"]
+        blocks, took, raw = run_reader(display, folder, steps)
+        requests = list(server.requests)
+    check(raw.strip().endswith("done ok"), "about run ended: " + raw.strip()[-200:])
+    dumps = blocks_of(blocks, "dump")
+    if len(dumps) != len(replies) + 3:
+        check(False, "about run: every step dumped (%d)" % len(dumps))
+        return
+    d = dumps[0]
+    check(text_of(d, IDC["ABOUT_VERSION"]) == "ver 4.0.2", "about version %r" % text_of(d, IDC["ABOUT_VERSION"]))
+    check("Tessaly" in (text_of(d, IDC["ABOUT_COPYRIGHT"]) or ""), "copyright %r" % text_of(d, IDC["ABOUT_COPYRIGHT"]))
+    check("disk" in (text_of(d, IDC["ABOUT_DESCRIPTION"]) or ""), "description %r" % text_of(d, IDC["ABOUT_DESCRIPTION"]))
+    check(IDC["TITLE"] not in d["ctl"], "the panel is hidden under the about pane")
+    lists = blocks_of(blocks, "list")
+    rows = lists[0]["rows"] if lists else []
+    got = [(r[-1], r[1], r[2]) for r in rows]
+    check(got == [("1", "F1", "About"), ("2", "F2", "Memory Information"), ("3", "F5", "Refresh"),
+                  ("4", "F6", "Rescan"), ("5", "F7", "Settings"), ("6", "F9", "S.M.A.R.T. Information"),
+                  ("7", "F10", "Graphs")], "shortcut rows %r" % got)
+    check(lists and lists[0].get("head", [])[1:3] == ["Shortcut", "Function"],
+          "shortcut headings %r" % (lists[0].get("head") if lists else None))
+    home = "https://www.tessaly.example/"
+    expected = ["http://www.example.org/a/long/banner/link/of/the/sale", home, home, home, home,
+                "http://short.example/"]
+    statuses = [text_of(dumps[1 + i], IDC["ABOUT_BANNER_STATUS"]) for i in range(len(replies))]
+    check(statuses == expected, "banner links shown %r" % statuses)
+    opened = open(links).read().splitlines() if os.path.exists(links) else []
+    check(opened == expected, "links handed to the opener %r" % opened)
+    check(len(requests) == len(replies) and all(r == "/download/ad_banner.txt" for r in requests),
+          "one download per click %r" % requests)
+    kept = os.path.join(folder, "TslResource", "downloads", "ad_banner.txt")
+    text = open(kept, "rb").read() if os.path.exists(kept) else b""
+    check(text == b"HTTP://Short.Example/\n", "the kept banner file holds the last text whole: %r" % text)
+    check(IDC["TITLE"] in dumps[-2]["ctl"] and IDC["ABOUT_VERSION"] not in dumps[-2]["ctl"],
+          "the view button again shows the panel")
+    check(IDC["TITLE"] in dumps[-1]["ctl"] and IDC["ABOUT_VERSION"] not in dumps[-1]["ctl"],
+          "Escape in the about pane shows the panel")
+    print("about pane run: %.1f s" % took)
+
+    # Web links off: no download, nothing opened; no customization and
+    # "GuiStyle" 0: the texts are empty.
+    folder = stage({"Language": "English", "ZoomType": "100", "OnLineHelp": "0"})
+    links = os.path.join(folder, "links.txt")
+    with BannerServer([(200, "http://www.example.org/\r\n")]) as server:
+        steps = ["start:--machine demo --banner-url %s --link-log %s" % (
+            server.url(), "Z:" + links.replace("/", "\\")), "click:%d" % IDC["ABOUT_BUTTON"],
+                 "click:%d" % IDC["ABOUT_BANNER"], "wait:1500", "dump", "close"]
+        blocks, took, raw = run_reader(display, folder, steps)
+        requests = list(server.requests)
+    dumps = blocks_of(blocks, "dump")
+    check(len(dumps) == 1 and not requests and not os.path.exists(links),
+          "web links off: no download (%r), nothing opened" % requests)
+    if dumps:
+        texts = [text_of(dumps[0], IDC[k]) for k in ("ABOUT_VERSION", "ABOUT_DESCRIPTION", "ABOUT_COPYRIGHT")]
+        check(texts == ["", "", ""], "no customization, GuiStyle 0: empty texts %r" % texts)
+    print("about pane, web links off: %.1f s" % took)
+
+
 def bench_drive(folder):
     """A drive letter of the Wine prefix for a folder in the staged
     directory, so the benchmark's test file goes there; returns (letter,
@@ -937,6 +1059,7 @@ def run_checks(t0, bench):
         check_rates(display)
         check_memory(display)
         check_performance(display)
+        check_about(display)
         check_benchmark(display, bench)
         # The system-information pane (F8): the record's rows as the report
         # prints them, then model and serial number of every disk.

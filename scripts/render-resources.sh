@@ -3,7 +3,7 @@
 # into OUTDIR (the build folder): the program icon and the disk status icons
 # (.ico, several sizes, with icotool), the status pictures of the panel at
 # every zoom step and the row icons of the attribute list (.png, with
-# rsvg-convert), the splash picture, the built-in alert sound (scripts/make-alert-sound.py)
+# rsvg-convert), the splash picture, the about pane's banner, the built-in alert sound (scripts/make-alert-sound.py)
 # and status-images.rc naming the pictures and the sound for windres.
 #   scripts/render-resources.sh OUTDIR
 set -euo pipefail
@@ -52,6 +52,7 @@ for s in good caution bad unknown; do
 done
 png "$SRC/row-icons.svg" 80 16 "$OUT/row-icons.png"
 png "$SRC/splash.svg" 1040 680 "$OUT/splash.png"
+png "$SRC/about-banner.svg" 948 180 "$OUT/about-banner.png"
 # The built-in alert sound, synthesised from its notes.
 python3 "$(dirname "$0")/make-alert-sound.py" "$OUT/alert.wav"
 echo 'QVN_SOUND_WAV WAVE "alert.wav"' >>"$TMP/status-images.rc"

@@ -3,7 +3,7 @@
 docs/screenshots/: the disk panel, the S.M.A.R.T. detail pane, the graph
 pane (a day of a disk's temperature and a failing disk's reallocated
 sectors over a year, from a history written by scripts/demo-history.py),
-the system-information pane, the benchmark pane after a short run, the panel in German and in Japanese, and the panel at 150 % zoom, all on the
+the system-information pane, the about pane, the benchmark pane after a short run, the panel in German and in Japanese, and the panel at 150 % zoom, all on the
 demo machine. The program draws each picture itself (--screenshot), under Wine on
 a virtual X display, with the Wine prefix of scripts/gui-test.py.
 
@@ -38,6 +38,7 @@ SHOTS = [
     ("system.png", {"Language": "English", "ZoomType": "100"}, ["--system"]),
     ("memory.png", {"Language": "English", "ZoomType": "100"}, ["--memory"]),
     ("performance.png", {"Language": "English", "ZoomType": "100"}, ["--performance"]),
+    ("about.png", {"Language": "English", "ZoomType": "100", "GuiStyle": "1"}, ["--about"]),
     ("german.png", {"Language": "German", "ZoomType": "100"}, []),
     ("japanese.png", {"Language": "Japanese", "ZoomType": "100"}, []),
     ("zoom150.png", {"Language": "English", "ZoomType": "150"}, []),

@@ -15,6 +15,7 @@
 #include "os/Net.h"
 #include "os/win32/WinText.h"
 #include "resources/resource.h"
+#include "tools/Banner.h"
 #include "ui/win32/Gdiplus.h"
 
 namespace monitor {
@@ -176,6 +177,7 @@ CMainDialog::~CMainDialog() {
   m_MemoryPane.reset();
   m_PerformancePane.reset();
   m_Benchmark.reset();
+  m_AboutPane.reset();
   m_Graph.reset();
   // The queue may still report a mail: nothing is posted to a window that
   // is gone.
@@ -285,6 +287,20 @@ BOOL CMainDialog::OnInitDialog() {
   m_Setup.Settings->SetText(app::Setting::EXEC_FAILED, "1");
   StartSampler();
   const int64_t startStart = Now();
+  {
+    // Start at log-on and the updater act on the system the program runs
+    // on, never on a simulated machine.
+    os::Platform& system = m_Setup.System != nullptr ? *m_Setup.System : *m_Setup.Platform;
+    m_Registry = os::CreateNativeRegistry("");
+    m_Startup = std::make_unique<tools::CStartupRegistration>(
+        *m_Setup.Settings, m_Shell, &m_TaskScheduler, *m_Registry, system.Files.ExecutablePath(),
+        system.System.GetOsVersion().MajorVersion);
+    m_Update = std::make_unique<tools::CUpdateCheck>(*m_Setup.Settings, m_Shell, system.Files,
+                                                     system.Clock, m_Setup.UpdaterFolder);
+    m_Update->Initialize();
+    base::DebugLog("CheckStartup");
+    m_Tray->SetStartupFlag(m_Startup->CheckStartup());
+  }
   ChangeLang();
   m_MonitorMs += MsSince(startStart);
   m_UiReady = true;
@@ -311,7 +327,9 @@ BOOL CMainDialog::OnInitDialog() {
   m_Splash.Hide();
   if (m_Setup.ScreenshotDetails) ShowView(5);
   if (m_Setup.ScreenshotSystem) ShowView(4);
-  if (m_Setup.ScreenshotView == 2 || m_Setup.ScreenshotView == 8) ShowView(m_Setup.ScreenshotView);
+  if (m_Setup.ScreenshotView == 2 || m_Setup.ScreenshotView == 7 || m_Setup.ScreenshotView == 8) {
+    ShowView(m_Setup.ScreenshotView);
+  }
   if (m_Setup.ScreenshotBenchmark) ShowView(9);
   if (m_Setup.ScreenshotGraphCode >= 0) {
     if (m_Setup.ScreenshotGraphDisk >= 0) m_Monitor.SelectDrive(m_Setup.ScreenshotGraphDisk);
@@ -463,6 +481,7 @@ void CMainDialog::CreateControls() {
   button(m_SmartView, IDC_SMART_VIEW);
   button(m_GraphView, IDC_GRAPH_VIEW);
   button(m_PerformanceView, IDC_PERFORMANCE_VIEW);
+  button(m_AboutButton, IDC_ABOUT_BUTTON);
   button(m_Previous, IDC_PREVIOUS);
   button(m_Next, IDC_NEXT);
   for (size_t i = 0; i < m_DiskButtons.size(); ++i) {
@@ -513,7 +532,8 @@ void CMainDialog::RelayoutDialog() {
   place(m_SmartView, 308, 12, 160, 40, 15, 400, RGB(0, 0, 0), 1);
   place(m_GraphView, 474, 12, 140, 40, 15, 400, RGB(0, 0, 0), 1);
   place(m_PerformanceView, 620, 12, 180, 40, 15, 400, RGB(0, 0, 0), 1);
-  place(m_Version, 806, 12, 200, 40, 14, 400, LABEL_COLOR, 2);
+  place(m_AboutButton, 806, 12, 110, 40, 15, 400, RGB(0, 0, 0), 1);
+  place(m_Version, 920, 12, 86, 40, 14, 400, LABEL_COLOR, 2);
   place(m_Previous, 16, 62, 40, 54, 18, 700, RGB(0, 0, 0), 1);
   place(m_Next, 966, 62, 40, 54, 18, 700, RGB(0, 0, 0), 1);
   for (size_t i = 0; i < m_DiskButtons.size(); ++i) {
@@ -568,6 +588,11 @@ void CMainDialog::RelayoutDialog() {
     m_PerformancePane.reset();
     if (m_View == 8) ShowView(8);
   }
+  if (m_AboutPane) {
+    m_AboutPane->Destroy();
+    m_AboutPane.reset();
+    if (m_View == 7) ShowView(7);
+  }
   // The benchmark keeps its run and results: laid out again, not made anew.
   if (m_Benchmark) m_Benchmark->SetZoom(m_Zoom);
   if (m_UiReady) {
@@ -583,6 +608,8 @@ void CMainDialog::ChangeLang() {
   m_SmartView.SetText(GetText("Dialog", "SMART"));
   m_GraphView.SetText(GetText("Dialog", "GRAPHS"));
   m_PerformanceView.SetText(GetText("WindowTitle", "SYSTEM_PERFORMANCE"));
+  m_AboutButton.SetText(GetText("Dialog", "ABOUT"));
+  m_AboutButton.SetToolTipText(m_ToolTip, GetText("Dialog", "ABOUT"));
   m_Previous.SetText("<");
   m_Next.SetText(">");
   // The version text: "VERSION" of the customization file; "Blank" shows
@@ -617,6 +644,7 @@ void CMainDialog::ChangeLang() {
   if (m_MemoryPane) m_MemoryPane->ApplyLanguage();
   if (m_PerformancePane) m_PerformancePane->ApplyLanguage();
   if (m_Benchmark) m_Benchmark->ApplyLanguage();
+  if (m_AboutPane) m_AboutPane->ApplyLanguage();
   RenderPanel();
   RenderButtons();
   ShowReadouts();
@@ -737,6 +765,7 @@ void CMainDialog::RenderButtons() {
   m_SmartView.SetSelected(m_View == 5);
   m_GraphView.SetSelected(m_View == 6);
   m_PerformanceView.SetSelected(m_View == 8);
+  m_AboutButton.SetSelected(m_View == 7);
 }
 
 void CMainDialog::ShowView(int view) {
@@ -840,12 +869,26 @@ void CMainDialog::ShowView(int view) {
       m_Benchmark->FillDriveCombo();
     }
   }
+  if (view == 7 && !m_AboutPane) {
+    tools::CAboutDlg::Hooks hooks;
+    hooks.Text = [this](const std::string& s, const std::string& k) { return GetText(s, k); };
+    hooks.Texts = [this] { return CurrentAboutTexts(); };
+    hooks.OnlineHelp = [this] { return m_Setup.Settings->Get(app::Setting::ON_LINE_HELP) != 0; };
+    hooks.OpenLink = [this](const std::string& link) { OpenLink(link); };
+    hooks.Back = [this] { ShowView(1); };
+    hooks.BannerUrl = m_Setup.BannerUrl.empty() ? tools::BANNER_TEXT_URL : m_Setup.BannerUrl;
+    hooks.BannerFile = tools::BannerFilePath(m_Setup.ExeFolder, '\\');
+    m_AboutPane = std::make_unique<tools::CAboutDlg>(std::move(hooks));
+    if (!m_AboutPane->Create(m_Hwnd, m_Zoom, m_FontFace)) m_AboutPane.reset();
+  }
   const bool details = view == 5 && m_TslInfo;
   const bool system = view == 4 && m_SystemInfoPane;
   const bool memory = view == 2 && m_MemoryPane;
   const bool performance = view == 8 && m_PerformancePane;
   const bool bench = view == 9 && m_Benchmark;
-  const bool panel = !details && !graphShown && !system && !memory && !performance && !bench;
+  const bool about = view == 7 && m_AboutPane;
+  const bool panel =
+      !details && !graphShown && !system && !memory && !performance && !bench && !about;
   if (m_TslInfo) ShowWindow(m_TslInfo->Hwnd(), details ? SW_SHOW : SW_HIDE);
   if (m_Graph) ShowWindow(m_Graph->Hwnd(), graphShown ? SW_SHOW : SW_HIDE);
   if (m_SystemInfoPane) ShowWindow(m_SystemInfoPane->Hwnd(), system ? SW_SHOW : SW_HIDE);
@@ -854,6 +897,8 @@ void CMainDialog::ShowView(int view) {
     ShowWindow(m_PerformancePane->Hwnd(), performance ? SW_SHOW : SW_HIDE);
   }
   if (m_Benchmark) ShowWindow(m_Benchmark->Hwnd(), bench ? SW_SHOW : SW_HIDE);
+  if (m_AboutPane) ShowWindow(m_AboutPane->Hwnd(), about ? SW_SHOW : SW_HIDE);
+  if (about) SetFocus(GetDlgItem(m_AboutPane->Hwnd(), IDC_ABOUT_SHORTCUTS));
   if (details) SetFocus(GetDlgItem(m_TslInfo->Hwnd(), IDC_ATTRIBUTE_LIST));
   if (graphShown) SetFocus(GetDlgItem(m_Graph->Hwnd(), IDC_GRAPH_ITEM));
   if (system) SetFocus(GetDlgItem(m_SystemInfoPane->Hwnd(), IDC_SYSTEM_LIST));
@@ -875,6 +920,7 @@ void CMainDialog::ShowView(int view) {
   m_SmartView.SetSelected(details);
   m_GraphView.SetSelected(graphShown);
   m_PerformanceView.SetSelected(performance);
+  m_AboutButton.SetSelected(about);
 }
 
 void CMainDialog::OnMonitorChanged(uint32_t changes) {
@@ -924,7 +970,7 @@ void CMainDialog::OnBusy(bool busy) {
   }
 }
 
-void CMainDialog::OnCommand(int id, int /*code*/, HWND /*control*/) {
+void CMainDialog::OnCommand(int id, int code, HWND /*control*/) {
   switch (id) {
     case IDC_REFRESH:
     case ID_REFRESH:
@@ -964,6 +1010,12 @@ void CMainDialog::OnCommand(int id, int /*code*/, HWND /*control*/) {
     case ID_BENCHMARK:
       if (m_UiReady) ShowView(m_View == 9 ? 1 : 9);
       break;
+    case IDC_ABOUT_BUTTON:
+      if (m_UiReady) ShowView(m_View == 7 ? 1 : 7);
+      break;
+    case IDC_FORM_FACTOR:
+      if (m_UiReady && code == STN_CLICKED) ClickProductPicture();
+      break;
     case IDC_PREVIOUS:
       m_Monitor.SelectPrevious();
       break;
@@ -979,6 +1031,41 @@ void CMainDialog::OnCommand(int id, int /*code*/, HWND /*control*/) {
       }
       break;
   }
+}
+
+tools::AboutTexts CMainDialog::CurrentAboutTexts() {
+  app::CLanguageFile customization;
+  customization.Load(m_Setup.Platform->Files,
+                     os::WideToUtf8(m_Setup.CustomizationFolder + L"Customization.ini"));
+  return tools::BuildAboutTexts(
+      [&](const std::string& key) { return customization.GetText("Information", key); },
+      m_Setup.Settings->Get(app::Setting::GUI_STYLE), m_CurrentLanguage);
+}
+
+void CMainDialog::OpenLink(const std::string& link) {
+  if (!tools::IsOpenableWebLink(link)) {
+    base::DebugLogF("Link refused: %s", link.c_str());
+    return;
+  }
+  if (!m_Setup.LinkLog.empty()) {
+    FILE* log = _wfopen(m_Setup.LinkLog.c_str(), L"ab");
+    if (log != nullptr) {
+      std::fprintf(log, "%s\n", link.c_str());
+      std::fclose(log);
+    }
+    return;
+  }
+  if (!m_Shell.Open(link, "", "")) base::DebugLogF("Link not opened: %s", link.c_str());
+}
+
+void CMainDialog::ClickProductPicture() {
+  // The maker's disks link to their product page; web links can be off.
+  if (m_Setup.Settings->Get(app::Setting::ON_LINE_HELP) == 0) return;
+  const int32_t disk = m_Monitor.SelectedDisk();
+  if (disk < 0 || disk >= m_Monitor.DiskCount()) return;
+  const ATA_SMART_INFO& d = m_Monitor.Disks()[static_cast<size_t>(disk)];
+  if (d.SupportLevel < 1 || d.SupportLevel > 3) return;
+  OpenLink(tools::ProductLink(d.FormFactorCode));
 }
 
 void CMainDialog::TryExit() {
@@ -1003,6 +1090,10 @@ void CMainDialog::TryExit() {
         m_PerformancePane.reset();
       }
       m_Benchmark.reset();  // not running: exit is refused while it runs
+      if (m_AboutPane) {
+        m_AboutPane->Destroy();
+        m_AboutPane.reset();
+      }
       if (m_Graph) {
         m_Graph->Destroy();
         m_Graph.reset();
@@ -1050,6 +1141,7 @@ void CMainDialog::TakeScreenshot() {
         static_cast<ui::CDialogCx*>(m_SystemInfoPane.get()),
         static_cast<ui::CDialogCx*>(m_MemoryPane.get()),
         static_cast<ui::CDialogCx*>(m_PerformancePane.get()),
+        static_cast<ui::CDialogCx*>(m_AboutPane.get()),
 
         static_cast<ui::CDialogCx*>(m_Benchmark.get())}) {
     if (pane != nullptr) {
@@ -1154,7 +1246,17 @@ bool CMainDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
         m_Monitor.SetResident(m_Tray->IsResident());
         RegisterAlarmEventSource(m_Setup.Settings->Get(app::Setting::EVENT_LOG) != 0);
         if (m_Setup.BeforeWork) m_Setup.BeforeWork();
+        // Start at log-on follows the switch; both ways of starting are
+        // removed when it is off.
+        if (m_Setup.Settings->Get(app::Setting::STARTUP) != 0) {
+          m_Startup->RegisterLogonStart();
+        } else {
+          m_Startup->UnregisterLogonStart();
+        }
         m_Monitor.ApplySettings();
+        // The updater: at once when "AutoUpdate" was just switched on, else
+        // when its date has come.
+        m_Update->OnSettingsApplied();
         if (wp == 1) {
           InitLanguage();
           ChangeLang();

@@ -25,9 +25,15 @@
 #include "monitor/win32/TrayShell.h"
 #include "monitor/win32/TslInfoDlg.h"
 #include "monitor/win32/Win32TimerHost.h"
+#include "os/Registry.h"
 #include "os/win32/Win32Clock.h"
+#include "os/win32/Win32Shell.h"
+#include "os/win32/Win32TaskScheduler.h"
 #include "tools/PerformanceSampler.h"
+#include "tools/StartupRegistration.h"
 #include "tools/SystemInfo.h"
+#include "tools/UpdateCheck.h"
+#include "tools/win32/AboutDlg.h"
 #include "tools/win32/BenchmarkDlg.h"
 #include "tools/win32/MemoryDlg.h"
 #include "tools/win32/PerformanceDlg.h"
@@ -41,6 +47,17 @@ namespace monitor {
 // What the main window is given at start.
 struct MainDialogSetup {
   os::Platform* Platform = nullptr;  // the machine whose disks are shown
+  // The system the program runs on (start-up registration, updater, web
+  // links), whatever machine's disks are shown.
+  os::Platform* System = nullptr;
+  std::string ExeFolder;      // with trailing backslash
+  std::string UpdaterFolder;  // with trailing backslash
+  // Where the banner text is downloaded from (a test points it at a local
+  // server).
+  std::string BannerUrl;
+  // When set, links are written to this file, one a line, instead of being
+  // opened (tests).
+  std::wstring LinkLog;
   app::CSettings* Settings = nullptr;
   std::wstring LanguageFolder;       // with trailing backslash
   std::wstring CustomizationFolder;  // with trailing backslash
@@ -49,10 +66,10 @@ struct MainDialogSetup {
   // Called before each piece of timed or commanded work (a simulated
   // machine's clock follows the real one); may be empty.
   std::function<void()> BeforeWork;
-  std::wstring Screenshot;           // when set: draw once into this PNG file and end
-  bool ScreenshotDetails = false;    // the screenshot shows the detail pane
-  bool ScreenshotSystem = false;     // the screenshot shows the system-information pane
-  int ScreenshotView = 0;            // the screenshot shows this view (2 memory, 8 performance)
+  std::wstring Screenshot;         // when set: draw once into this PNG file and end
+  bool ScreenshotDetails = false;  // the screenshot shows the detail pane
+  bool ScreenshotSystem = false;   // the screenshot shows the system-information pane
+  int ScreenshotView = 0;  // the screenshot shows this view (2 memory, 7 about, 8 performance)
   bool ScreenshotBenchmark = false;  // the screenshot shows the benchmark pane
   // The graph pane is shown at start with this item code (-1: not shown),
   // interval and disk.
@@ -108,6 +125,10 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   void StartSampler();
   void SamplePerformance();
   void ShowReadouts();
+  // A web link the user asked for, checked before it reaches the shell.
+  void OpenLink(const std::string& link);
+  void ClickProductPicture();
+  tools::AboutTexts CurrentAboutTexts();
 
   MainDialogSetup m_Setup;
   CWin32TimerHost m_Timers;
@@ -141,8 +162,8 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   double m_MonitorMs = 0;
   double m_FirstPaintMs = 0;
 
-  ui::CButtonCx m_Refresh, m_Rescan, m_SmartView, m_GraphView, m_PerformanceView, m_Previous,
-      m_Next;
+  ui::CButtonCx m_Refresh, m_Rescan, m_SmartView, m_GraphView, m_PerformanceView, m_AboutButton,
+      m_Previous, m_Next;
   std::array<ui::CButtonCx, 8> m_DiskButtons;
   ui::CStaticCx m_Version, m_NotYet, m_Title, m_Status, m_StatusImage, m_Life, m_Temperature,
       m_Remaining, m_FormFactor, m_StatusLabel, m_TemperatureLabel, m_LifespanLabel;
@@ -172,6 +193,14 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   // The system-performance pane (view 8, created on first use).
   std::unique_ptr<tools::CPerformanceDlg> m_PerformancePane;
   std::unique_ptr<tools::CBenchmarkDlg> m_Benchmark;
+  // The about pane (view 7, created on first use).
+  std::unique_ptr<tools::CAboutDlg> m_AboutPane;
+  // Start at log-on and the updater, on the real system.
+  os::CWin32Shell m_Shell;
+  os::CWin32TaskScheduler m_TaskScheduler;
+  std::unique_ptr<os::IRegistry> m_Registry;
+  std::unique_ptr<tools::CStartupRegistration> m_Startup;
+  std::unique_ptr<tools::CUpdateCheck> m_Update;
 };
 
 }  // namespace monitor

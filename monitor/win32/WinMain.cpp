@@ -8,13 +8,17 @@
 //   --screenshot FILE.png   draw the window once into FILE.png and end
 //   --details               with --screenshot: show the S.M.A.R.T. details
 //   --system                with --screenshot: show the system information
-//   --memory, --performance with --screenshot: show that pane
+//   --memory, --performance, --about  with --screenshot: show that pane
 //   --benchmark             with --screenshot: show the benchmark pane
 //   --graph CODE:INTERVAL[:DISK]  show the graph pane with item CODE (300
 //                           temperature ...) over interval 0-6, of disk
 //                           DISK (1-based; the selected one when left out)
 //   --bench FILE            measure start-up, refresh and memory, write the
 //                           figures to FILE and end
+//   --banner-url URL        download the banner text from URL instead of the
+//                           maker's web site (a test's local server)
+//   --link-log FILE         write each web link the program would open to
+//                           FILE, one a line, instead of opening it
 #include <windows.h>
 
 #include <commctrl.h>
@@ -57,10 +61,12 @@ std::vector<std::string> Arguments() {
 }
 
 // Takes "--screenshot FILE", "--details", "--system", "--graph
-// CODE:INTERVAL", "--benchmark" and "--bench FILE" out of `args`.
+// CODE:INTERVAL", "--benchmark", "--bench FILE", "--banner-url URL" and
+// "--link-log FILE" out of `args`.
 void TakeScreenshotOptions(std::vector<std::string>& args, std::wstring* file, bool* details,
                            bool* system, bool* benchmark, std::wstring* bench, int32_t* graphCode,
-                           int32_t* graphInterval, int32_t* graphDisk, int* view) {
+                           int32_t* graphInterval, int32_t* graphDisk, int* view,
+                           std::string* bannerUrl, std::wstring* linkLog) {
   for (size_t i = 0; i < args.size();) {
     if (args[i] == "--graph" && i + 1 < args.size()) {
       int code = -1, interval = 0, disk = 0;
@@ -75,8 +81,16 @@ void TakeScreenshotOptions(std::vector<std::string>& args, std::wstring* file, b
       *(args[i] == "--bench" ? bench : file) = os::Utf8ToWide(args[i + 1]);
       args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
                  args.begin() + static_cast<std::ptrdiff_t>(i + 2));
-    } else if (args[i] == "--memory" || args[i] == "--performance") {
-      *view = args[i] == "--memory" ? 2 : 8;
+    } else if ((args[i] == "--banner-url" || args[i] == "--link-log") && i + 1 < args.size()) {
+      if (args[i] == "--banner-url") {
+        *bannerUrl = args[i + 1];
+      } else {
+        *linkLog = os::Utf8ToWide(args[i + 1]);
+      }
+      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                 args.begin() + static_cast<std::ptrdiff_t>(i + 2));
+    } else if (args[i] == "--memory" || args[i] == "--performance" || args[i] == "--about") {
+      *view = args[i] == "--memory" ? 2 : args[i] == "--about" ? 7 : 8;
       args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
     } else if (args[i] == "--details" || args[i] == "--system" || args[i] == "--benchmark") {
       *(args[i] == "--details" ? details : args[i] == "--system" ? system : benchmark) = true;
@@ -121,8 +135,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
   bool benchmarkPane = false;
   int32_t graphCode = -1, graphInterval = 0, graphDisk = -1;
   int view = 0;
+  std::string bannerUrl;
+  std::wstring linkLog;
   TakeScreenshotOptions(args, &screenshot, &details, &systemPane, &benchmarkPane, &bench,
-                        &graphCode, &graphInterval, &graphDisk, &view);
+                        &graphCode, &graphInterval, &graphDisk, &view, &bannerUrl, &linkLog);
 
   std::unique_ptr<monitor::CMachine> machine = monitor::CMachine::Open(option, &error);
   if (!machine) {
@@ -137,6 +153,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
   application.Run(args, [&](app::CStavrionApp& app) {
     monitor::MainDialogSetup setup;
     setup.Platform = &disks;
+    setup.System = &system;
+    setup.ExeFolder = app.ExeFolder();
+    setup.UpdaterFolder = app.UpdaterFolder();
+    setup.BannerUrl = bannerUrl;
+    setup.LinkLog = linkLog;
     setup.Settings = &app.Settings();
     setup.LanguageFolder = os::Utf8ToWide(app.LanguageFolder());
     setup.CustomizationFolder = os::Utf8ToWide(app.CustomizationFolder());

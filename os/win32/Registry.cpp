@@ -1,4 +1,5 @@
-// The volatile keys of HKEY_CURRENT_USER.
+// The keys of HKEY_CURRENT_USER: volatile ones for the status tree, the
+// lasting "Run" key for the start at log-on.
 #include "os/Registry.h"
 
 #include <windows.h>
@@ -18,11 +19,10 @@ class CRegKey {
   CRegKey(const CRegKey&) = delete;
   CRegKey& operator=(const CRegKey&) = delete;
   // True when the key was created or opened with write access.
-  bool Create(const std::string& path) {
+  bool Create(const std::string& path, DWORD options) {
     if (path.empty() || HasNul(path)) return false;
-    return RegCreateKeyExW(HKEY_CURRENT_USER, Utf8ToWide(path).c_str(), 0, nullptr,
-                           REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &m_Key,
-                           nullptr) == ERROR_SUCCESS;
+    return RegCreateKeyExW(HKEY_CURRENT_USER, Utf8ToWide(path).c_str(), 0, nullptr, options,
+                           KEY_SET_VALUE, nullptr, &m_Key, nullptr) == ERROR_SUCCESS;
   }
   bool Open(const std::string& path) {
     if (path.empty() || HasNul(path)) return false;
@@ -48,7 +48,22 @@ class CWin32Registry : public IRegistry {
   }
   bool CreateVolatileKey(const std::string& key) override {
     CRegKey k;
-    return k.Create(key);
+    return k.Create(key, REG_OPTION_VOLATILE);
+  }
+  bool CreateKey(const std::string& key) override {
+    CRegKey k;
+    return k.Create(key, REG_OPTION_NON_VOLATILE);
+  }
+  bool DeleteValue(const std::string& key, const std::string& name) override {
+    if (key.empty() || HasNul(key) || HasNul(name)) return false;
+    HKEY h = nullptr;
+    const LSTATUS open =
+        RegOpenKeyExW(HKEY_CURRENT_USER, Utf8ToWide(key).c_str(), 0, KEY_SET_VALUE, &h);
+    if (open == ERROR_FILE_NOT_FOUND) return true;
+    if (open != ERROR_SUCCESS) return false;
+    const LSTATUS rc = RegDeleteValueW(h, Utf8ToWide(name).c_str());
+    RegCloseKey(h);
+    return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
   }
   bool SetDword(const std::string& key, const std::string& name, uint32_t value) override {
     CRegKey k;

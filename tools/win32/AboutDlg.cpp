@@ -1,0 +1,216 @@
+#include "tools/win32/AboutDlg.h"
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "base/DebugLog.h"
+#include "os/win32/SchannelTls.h"
+#include "os/win32/Win32Clock.h"
+#include "os/win32/Win32FileSystem.h"
+#include "os/win32/Win32Net.h"
+#include "os/win32/WinText.h"
+#include "resources/resource.h"
+#include "tools/Banner.h"
+#include "ui/win32/Gdiplus.h"
+
+namespace tools {
+namespace {
+
+// The download's result, posted to the pane; lParam owns a BannerResult.
+constexpr UINT WM_BANNER_RESULT = WM_APP + 40;
+
+void SetItemText(HWND list, int item, int column, const std::string& text) {
+  std::wstring wide = os::Utf8ToWide(text);
+  LVITEMW lv{};
+  lv.iSubItem = column;
+  lv.pszText = wide.data();
+  SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lv));
+}
+
+}  // namespace
+
+struct CAboutDlg::Shared {
+  std::mutex Lock;
+  HWND Target = nullptr;  // null once the pane is gone
+  std::atomic<bool> Cancel{false};
+};
+
+CAboutDlg::CAboutDlg(Hooks hooks)
+    : m_Hooks(std::move(hooks)), m_Shared(std::make_shared<Shared>()) {
+  m_BackgroundColor = RGB(244, 245, 247);
+}
+
+CAboutDlg::~CAboutDlg() {
+  {
+    std::lock_guard<std::mutex> hold(m_Shared->Lock);
+    m_Shared->Target = nullptr;
+  }
+  m_Shared->Cancel = true;
+  Destroy();
+}
+
+bool CAboutDlg::Create(HWND parent, double zoom, const std::wstring& face) {
+  m_Zoom = zoom;
+  m_FontFace = face;
+  return CreateModeless(IDD_ABOUT, parent);
+}
+
+BOOL CAboutDlg::OnInitDialog() {
+  {
+    std::lock_guard<std::mutex> hold(m_Shared->Lock);
+    m_Shared->Target = m_Hwnd;
+  }
+  CreateChild(L"BUTTON", IDC_ABOUT_BACK, BS_PUSHBUTTON | WS_TABSTOP);
+  m_BackButton.Attach(m_Hwnd, IDC_ABOUT_BACK);
+  m_BackButton.SetBackground(m_BackgroundColor);
+  auto label = [this](ui::CStaticCx& s, int id) {
+    CreateChild(L"STATIC", id, SS_LEFT | SS_NOTIFY);
+    s.Attach(m_Hwnd, id);
+    s.SetBackground(m_BackgroundColor);
+  };
+  label(m_Version, IDC_ABOUT_VERSION);
+  label(m_Description, IDC_ABOUT_DESCRIPTION);
+  label(m_Copyright, IDC_ABOUT_COPYRIGHT);
+  label(m_Banner, IDC_ABOUT_BANNER);
+  label(m_BannerStatus, IDC_ABOUT_BANNER_STATUS);
+  m_List =
+      CreateChild(WC_LISTVIEWW, IDC_ABOUT_SHORTCUTS,
+                  LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP, WS_EX_CLIENTEDGE);
+  m_ListCtrl.Attach(m_Hwnd, IDC_ABOUT_SHORTCUTS);
+  SendMessageW(m_List, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+               LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_LABELTIP | LVS_EX_DOUBLEBUFFER);
+  RelayoutDialog();
+  ApplyLanguage();
+  return TRUE;
+}
+
+void CAboutDlg::RelayoutDialog() {
+  // Over the main window's disk panel, as the other panes.
+  MoveWindow(m_Hwnd, ui::Scale(16, m_Zoom), ui::Scale(124, m_Zoom), ui::Scale(990, m_Zoom),
+             ui::Scale(624, m_Zoom), TRUE);
+  m_BackButton.Place(835, 22, 150, 40, m_Zoom);
+  m_BackButton.SetControlFont(m_FontFace, 16, m_Zoom, 400, RGB(0, 0, 0));
+  m_BackButton.SetTextAlign(1);
+  m_Version.Place(22, 26, 600, 32, m_Zoom);
+  m_Version.SetControlFont(m_FontFace, 20, m_Zoom, 700, RGB(0, 0, 0));
+  m_Description.Place(22, 70, 800, 60, m_Zoom);
+  m_Description.SetControlFont(m_FontFace, 14, m_Zoom, 400, RGB(0, 0, 0));
+  PlaceChild(IDC_ABOUT_SHORTCUTS, 22, 140, 480, 214);
+  m_ListCtrl.SetControlFont(m_FontFace, m_Zoom);
+  m_Copyright.Place(520, 300, 450, 54, m_Zoom);
+  m_Copyright.SetControlFont(m_FontFace, 13, m_Zoom, 400, RGB(127, 127, 127));
+  m_Copyright.SetTextAlign(2);
+  m_Banner.Place(22, 376, 948, 180, m_Zoom);
+  m_Banner.SetImageResource(IDP_ABOUT_BANNER, 1);
+  m_BannerStatus.Place(22, 566, 948, 28, m_Zoom);
+  m_BannerStatus.SetControlFont(m_FontFace, 13, m_Zoom, 400, RGB(90, 96, 104));
+  FillShortcuts();
+}
+
+void CAboutDlg::ApplyLanguage() {
+  SetWindowTextW(m_Hwnd, os::Utf8ToWide(m_Hooks.Text("Dialog", "ABOUT")).c_str());
+  m_BackButton.SetText(m_Hooks.Text("Dialog", "BACK"));
+  const AboutTexts texts = m_Hooks.Texts ? m_Hooks.Texts() : AboutTexts();
+  m_Version.SetText(texts.Version);
+  m_Description.SetText(texts.Description);
+  m_Copyright.SetText(texts.Copyright);
+  m_Banner.SetToolTipText(m_ToolTip, m_Hooks.Text("Tips", "BANNER"));
+  FillShortcuts();
+}
+
+void CAboutDlg::FillShortcuts() {
+  if (m_List == nullptr) return;
+  SendMessageW(m_List, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(m_List, LVM_DELETEALLITEMS, 0, 0);
+  while (SendMessageW(m_List, LVM_DELETECOLUMN, 0, 0)) {
+  }
+  const struct {
+    const char* Heading;
+    int Width;
+  } columns[] = {{"", 40}, {"Shortcut", 110}, {"Function", 320}};
+  for (size_t i = 0; i < std::size(columns); ++i) {
+    std::wstring heading = os::Utf8ToWide(columns[i].Heading);
+    LVCOLUMNW col{};
+    col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    col.fmt = LVCFMT_LEFT;
+    col.cx = ui::Scale(columns[i].Width, m_Zoom);
+    col.pszText = heading.data();
+    col.iSubItem = static_cast<int>(i);
+    SendMessageW(m_List, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
+  }
+  int n = 0;
+  for (const ShortcutRow& row : AboutShortcuts()) {
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = n;
+    item.pszText = const_cast<wchar_t*>(L"");
+    SendMessageW(m_List, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    SetItemText(m_List, n, 0, row.Number);
+    SetItemText(m_List, n, 1, row.Key);
+    SetItemText(m_List, n, 2, m_Hooks.Text(row.Section, row.TextKey));
+    ++n;
+  }
+  SendMessageW(m_List, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(m_List, nullptr, TRUE);
+}
+
+void CAboutDlg::ClickBanner() {
+  if (m_Downloading || (m_Hooks.OnlineHelp && !m_Hooks.OnlineHelp())) return;
+  m_Downloading = true;
+  m_BannerStatus.SetText(m_Hooks.Text("Message", "BANNER_LOADING"));
+  // The download never holds the window: it runs on its own thread with
+  // its own sockets, and only its result comes back, as a message.
+  std::thread([shared = m_Shared, url = m_Hooks.BannerUrl, file = m_Hooks.BannerFile] {
+    os::CWin32Net net;
+    os::CSchannelTls tls;
+    os::CWin32Clock clock;
+    os::CWin32FileSystem files;
+    auto result = std::make_unique<BannerResult>(
+        FetchBanner(net, &tls, clock, files, url, file, &shared->Cancel));
+    std::lock_guard<std::mutex> hold(shared->Lock);
+    if (shared->Target != nullptr &&
+        PostMessageW(shared->Target, WM_BANNER_RESULT, 0, reinterpret_cast<LPARAM>(result.get()))) {
+      result.release();
+    }
+  }).detach();
+}
+
+void CAboutDlg::OnCommand(int id, int code, HWND /*control*/) {
+  if (id == IDC_ABOUT_BACK && m_Hooks.Back) {
+    m_Hooks.Back();
+  } else if (id == IDC_ABOUT_BANNER && code == STN_CLICKED) {
+    ClickBanner();
+  }
+}
+
+void CAboutDlg::OnCancel() {
+  if (m_Hooks.Back) m_Hooks.Back();
+}
+
+bool CAboutDlg::OnMessage(UINT msg, WPARAM /*wp*/, LPARAM lp, INT_PTR* result) {
+  if (msg == WM_BANNER_RESULT) {
+    std::unique_ptr<BannerResult> r(reinterpret_cast<BannerResult*>(lp));
+    m_Downloading = false;
+    if (!r->Downloaded) base::DebugLogF("Banner: %s", r->Error.c_str());
+    // The link was checked when it was chosen; it is checked again here, as
+    // this is the last step before the shell.
+    const std::string link = IsOpenableWebLink(r->Link) ? r->Link : std::string(HOME_PAGE);
+    m_BannerStatus.SetText(link);
+    if (m_Hooks.OpenLink) m_Hooks.OpenLink(link);
+    *result = 0;
+    return true;
+  }
+  if (msg == WM_NOTIFY && !m_HighContrast) {
+    auto* header = reinterpret_cast<NMHDR*>(lp);
+    if (header->hwndFrom == m_List && header->code == NM_CUSTOMDRAW) {
+      *result = m_ListCtrl.OnCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(lp));
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace tools
