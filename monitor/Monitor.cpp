@@ -548,6 +548,18 @@ void CMonitor::ApplySettings() {
   RunPendingTimers();
 }
 
+void CMonitor::ReloadAlarms() {
+  for (int32_t i = 0; i < DiskCount(); ++i) {
+    ATA_SMART_INFO& asi = m_Ata.vars[i];
+    const std::string& key = asi.ModelSerial;
+    asi.AlarmTemperature = m_Settings.GetDisk(DiskSetting::ALARM_TEMPERATURE, key);
+    asi.AlarmTemperatureBelow = m_Settings.GetDisk(DiskSetting::ALARM_TEMPERATURE_BELOW, key);
+    asi.AlarmHealthStatus = m_Settings.GetDisk(DiskSetting::ALARM_HEALTH_STATUS, key);
+    asi.AlarmEventLog = m_Settings.GetDisk(DiskSetting::ALARM_EVENT_LOG, key);
+    asi.AlarmEmail = m_Settings.GetDisk(DiskSetting::ALARM_EMAIL, key);
+  }
+}
+
 void CMonitor::AlarmOverheat() {
   Guarded("AlarmOverheat", [this] { m_Services->AlarmOverheat(m_Ata.vars); });
 }

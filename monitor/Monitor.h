@@ -147,6 +147,9 @@ class CMonitor : public ITrayDisks {
   // "AutoRefresh" and "SmartLog", re-arms the timers and selects the
   // selected disk again.
   void ApplySettings();
+  // The settings pane saved the alarms: every disk's five alarm values are
+  // read again from its section of the settings file (by its ModelSerial).
+  void ReloadAlarms();
   // The temperature overview alarm (in resident mode, after start-up).
   void AlarmOverheat();
 
