@@ -47,7 +47,11 @@ IDC = dict(REFRESH=1026, RESCAN=1027, SMART_VIEW=1028, GRAPH_VIEW=1029, VERSION=
            GRAPH_DISK=1500, GRAPH_ITEM=1501, GRAPH_INTERVAL=1502, GRAPH_CHART=1503, GRAPH_BACK=1504,
            BENCH_DRIVE=1600, BENCH_TYPE=1601, BENCH_SIZE=1602, BENCH_LOOP=1603, BENCH_START=1620,
            BENCH_STOP=1621, BENCH_SAVE=1623, BENCH_STATUS=1630, BENCH_RESULT=1650,
-           BENCH_HISTORY=1700)
+           BENCH_HISTORY=1700,
+           SETTINGS_VIEW=1800, SETTINGS_PAGE=1801, SETTINGS_SAVE=1805, SETTINGS_TEST_MAIL=1806,
+           SETTINGS_TITLE=1809, SETTINGS_CAPTION=1810, SETTINGS_COMBO=1820, SETTINGS_DISK=1831,
+           SETTINGS_ALARM_CHECK=1834, SETTINGS_ALARM_EDIT=1837, SETTINGS_ALARM_SPIN=1840,
+           SETTINGS_MAIL_EDIT=1856, SETTINGS_ABOUT=1870)
 FIELDS = ["MODEL", "FIRMWARE", "SERIAL_NUMBER", "INTERFACE", "TRANSFER_MODE", "DRIVE_LETTER",
           "STANDARD", "CAPACITY", "POWER_ON_COUNT", "POWER_ON_HOURS"]
 
@@ -769,6 +773,107 @@ def check_performance(display):
     print("performance pane run: %.1f s" % took)
 
 
+def read_ini(path):
+    """Sections of an INI file as {section: {key: value}}, names in lower case."""
+    sections, current = {}, None
+    with open(path, "rb") as f:
+        data = f.read()
+    text = data.decode("utf-16") if data[:2] in (b"\xff\xfe", b"\xfe\xff") else data.decode("latin-1")
+    for line in text.splitlines():
+        m = re.match(r"^\s*\[(.*)\]\s*$", line)
+        if m:
+            current = sections.setdefault(m.group(1).lower(), {})
+        elif current is not None and "=" in line:
+            k, v = line.split("=", 1)
+            current[k.strip().lower()] = v.strip()
+    return sections
+
+
+def check_settings(display):
+    """The settings pane (its view button, F1, F7): the General page's captions
+    and choices, a disk's alarms with a hostile health threshold and a bad
+    character, the mail fields, Save and the file it writes (the password
+    protected), the values read again when the pane is shown after the tray
+    menu changed one, and a language change."""
+    folder = stage({"Language": "English", "ZoomType": "100", "AutoRefresh": "12"})
+    keys = model_serials(folder)
+    check(len(keys) >= 2, "ModelSerials of the demo disks (%d)" % len(keys))
+    if len(keys) < 2:
+        return
+    ini = os.path.join(folder, "StavrionGui.ini")
+    with open(ini, "a", newline="") as f:
+        # Disk 1 comes with an above-temperature alarm of 90: out of range, off.
+        f.write("[AlarmTemperature]\r\n%s=90\r\n" % keys[0])
+    view, page = IDC["SETTINGS_VIEW"], IDC["SETTINGS_PAGE"]
+    check_id, edit = IDC["SETTINGS_ALARM_CHECK"], IDC["SETTINGS_ALARM_EDIT"]
+    steps = ["start:--machine demo", "click:%d" % view, "dump",
+             "click:%d" % (page + 1), "dump",
+             "check:%d:1" % (check_id + 2), "settext:%d:-5" % (edit + 2),
+             "check:%d:1" % check_id, "settext:%d:4a" % (edit + 1), "msgbox:ok", "dump",
+             "click:%d" % page, "pick:%d:3" % IDC["SETTINGS_COMBO"],
+             "click:%d" % (page + 2), "settext:%d:admin@example.org" % IDC["SETTINGS_MAIL_EDIT"],
+             "settext:%d:s3cret word" % (IDC["SETTINGS_MAIL_EDIT"] + 5),
+             "click:%d" % IDC["SETTINGS_SAVE"], "msgbox:ok",
+             "click:%d" % view, "dump",
+             # The tray menu turns disk 2's health alarm on while the pane is hidden.
+             "cmd:%d" % (0x9900 + 1),
+             "key:F7", "click:%d" % (page + 1), "pick:%d:1" % IDC["SETTINGS_DISK"], "dump",
+             "click:%d" % IDC["SETTINGS_SAVE"], "msgbox:ok",
+             "key:F1", "dump",
+             "click:%d" % page, "pick:%d:Deutsch" % (IDC["SETTINGS_COMBO"] + 9),
+             "click:%d" % IDC["SETTINGS_SAVE"], "msgbox:ok", "dump", "close"]
+    blocks, took, raw = run_reader(display, folder, steps)
+    check(raw.strip().endswith("done ok"), "settings run ended: " + raw.strip()[-300:])
+    dumps = blocks_of(blocks, "dump")
+    boxes = [l for b in blocks_of(blocks, "msgbox:ok") for l in b["lines"] if l.startswith("msgbox ")]
+    if len(dumps) != 7 or len(boxes) != 4:
+        check(False, "settings run: every step dumped (%d) and every message box answered (%d)"
+              % (len(dumps), len(boxes)))
+        return
+    general, disk, edited, panel, reloaded, about, german = dumps
+    captions = [text_of(general, IDC["SETTINGS_CAPTION"] + i) for i in range(10)]
+    check(captions[0] == "Automatic refresh" and captions[9] == "Language",
+          "General page captions %r" % captions)
+    check(text_of(general, IDC["SETTINGS_COMBO"]) == "Off",
+          "an AutoRefresh outside the list shows Off: %r" % text_of(general, IDC["SETTINGS_COMBO"]))
+    check(IDC["TITLE"] not in general["ctl"], "the panel is hidden under the settings pane")
+    check(text_of(disk, check_id + 0) == "Alarm above", "Disk page check box %r" % text_of(disk, check_id))
+    check(text_of(disk, edit) == "0", "an above alarm of 90 in the file shows 0: %r" % text_of(disk, edit))
+    check(not disk["ctl"][IDC["SETTINGS_ALARM_SPIN"]]["enabled"], "spin off while unchecked")
+    check(text_of(edited, edit) == "50", "checking the above alarm shows 50: %r" % text_of(edited, edit))
+    check(text_of(edited, edit + 2) == "-5", "the typed health text stays: %r" % text_of(edited, edit + 2))
+    check(text_of(edited, edit + 1) == "-10", "a bad below text resets to -10: %r" % text_of(edited, edit + 1))
+    check(edited["ctl"][IDC["SETTINGS_ALARM_SPIN"]]["enabled"], "spin on while checked")
+    check(boxes[0].startswith("msgbox Error\t[Temperature - Below Alarm] contains invalid character!"),
+          "the below field's message: %r" % boxes[0])
+    check(boxes[1] == "msgbox Information\tAll changes have been saved.", "saved: %r" % boxes[1])
+    check(IDC["TITLE"] in panel["ctl"], "the view button again shows the panel")
+    check(text_of(reloaded, edit + 2) == "1",
+          "the pane shows the tray's health alarm of disk 2: %r" % text_of(reloaded, edit + 2))
+    check(text_of(about, IDC["SETTINGS_ABOUT"]).startswith("Vardex"), "F1 shows the About page: %r"
+          % text_of(about, IDC["SETTINGS_ABOUT"]))
+    check(text_of(german, view) == "Einstellungen", "the language change reaches the window: %r"
+          % text_of(german, view))
+    check(boxes[3] == "msgbox Information\tAlle \u00c4nderungen wurden gespeichert.",
+          "saved in the new language: %r" % boxes[3])
+    s = read_ini(ini)
+    setting = s.get("setting", {})
+    check(setting.get("autorefresh") == "3", "AutoRefresh saved: %r" % setting.get("autorefresh"))
+    check(setting.get("mailto") == "admin@example.org", "MailTo saved: %r" % setting.get("mailto"))
+    password = setting.get("mailpassword", "")
+    check(password.startswith("dpapi:") and "s3cret" not in password,
+          "the password is stored protected: %r" % password[:40])
+    check(setting.get("evaluatealldisks") == "0", "EvaluateAllDisks written")
+    check(setting.get("language") == "German", "Language written: %r" % setting.get("language"))
+    k0, k1 = keys[0].lower(), keys[1].lower()
+    check(s.get("alarmhealthstatus", {}).get(k0) == "0", "a health threshold of -5 is saved as off: %r"
+          % s.get("alarmhealthstatus", {}).get(k0))
+    check(s.get("alarmtemperature", {}).get(k0) == "50", "the above alarm saved under the disk's key")
+    check(s.get("alarmhealthstatus", {}).get(k1) == "1", "the tray's change survives Save: %r"
+          % s.get("alarmhealthstatus", {}).get(k1))
+    print("settings pane run: %.1f s" % took)
+
+
 def bench_drive(folder):
     """A drive letter of the Wine prefix for a folder in the staged
     directory, so the benchmark's test file goes there; returns (letter,
@@ -880,6 +985,11 @@ def run_checks(t0, bench):
     check(len(disks) >= 9, "the demo machine has more than one page of disks (%d)" % len(disks))
 
     with Display() as display:
+        if os.environ.get("GUI_TEST_ONLY") == "settings":
+            # One pane's checks alone, while working on it.
+            check_settings(display)
+            print("gui-test: %d checks, %d failed, %.1f s" % (CHECKS, len(FAILURES), time.time() - t0))
+            return 1 if FAILURES else 0
         # English at 100 %: every disk against the report, keys, buttons, the pane.
         steps = ["start:--machine demo", "dump"]
         # Walk every disk with "next" from the first one.
@@ -933,6 +1043,7 @@ def run_checks(t0, bench):
               "the program ends with status 0 on close")
         print("English run: %.1f s, %d steps" % (took, len(steps)))
 
+        check_settings(display)
         check_graph(display)
         check_rates(display)
         check_memory(display)

@@ -10,7 +10,9 @@
 
 #include "app/LanguageChoice.h"
 #include "base/DebugLog.h"
+#include "monitor/AttributeList.h"
 #include "monitor/HistoryLog.h"
+#include "monitor/SettingsModel.h"
 #include "monitor/win32/EventSource.h"
 #include "os/Net.h"
 #include "os/win32/WinText.h"
@@ -175,6 +177,7 @@ CMainDialog::~CMainDialog() {
   m_SystemInfoPane.reset();
   m_MemoryPane.reset();
   m_PerformancePane.reset();
+  m_SettingsPane.reset();
   m_Benchmark.reset();
   m_Graph.reset();
   // The queue may still report a mail: nothing is posted to a window that
@@ -216,6 +219,7 @@ void CMainDialog::InitLanguage() {
   const app::LanguageChoice choice =
       app::ChooseLanguage(setting, opens, GetUserDefaultLCID(), files);
   m_CurrentLanguage = choice.Current;
+  m_LanguageList = choice.List;
   m_Language.English().Load(m_Setup.Platform->Files, os::WideToUtf8(folder + L"English.lang"));
   m_Language.Current().Load(m_Setup.Platform->Files,
                             os::WideToUtf8(folder + os::Utf8ToWide(m_CurrentLanguage) + L".lang"));
@@ -311,7 +315,9 @@ BOOL CMainDialog::OnInitDialog() {
   m_Splash.Hide();
   if (m_Setup.ScreenshotDetails) ShowView(5);
   if (m_Setup.ScreenshotSystem) ShowView(4);
-  if (m_Setup.ScreenshotView == 2 || m_Setup.ScreenshotView == 8) ShowView(m_Setup.ScreenshotView);
+  if (m_Setup.ScreenshotView == 2 || m_Setup.ScreenshotView == 3 || m_Setup.ScreenshotView == 8) {
+    ShowView(m_Setup.ScreenshotView);
+  }
   if (m_Setup.ScreenshotBenchmark) ShowView(9);
   if (m_Setup.ScreenshotGraphCode >= 0) {
     if (m_Setup.ScreenshotGraphDisk >= 0) m_Monitor.SelectDrive(m_Setup.ScreenshotGraphDisk);
@@ -463,6 +469,7 @@ void CMainDialog::CreateControls() {
   button(m_SmartView, IDC_SMART_VIEW);
   button(m_GraphView, IDC_GRAPH_VIEW);
   button(m_PerformanceView, IDC_PERFORMANCE_VIEW);
+  button(m_SettingsView, IDC_SETTINGS_VIEW);
   button(m_Previous, IDC_PREVIOUS);
   button(m_Next, IDC_NEXT);
   for (size_t i = 0; i < m_DiskButtons.size(); ++i) {
@@ -513,7 +520,8 @@ void CMainDialog::RelayoutDialog() {
   place(m_SmartView, 308, 12, 160, 40, 15, 400, RGB(0, 0, 0), 1);
   place(m_GraphView, 474, 12, 140, 40, 15, 400, RGB(0, 0, 0), 1);
   place(m_PerformanceView, 620, 12, 180, 40, 15, 400, RGB(0, 0, 0), 1);
-  place(m_Version, 806, 12, 200, 40, 14, 400, LABEL_COLOR, 2);
+  place(m_SettingsView, 806, 12, 110, 40, 15, 400, RGB(0, 0, 0), 1);
+  place(m_Version, 920, 12, 86, 40, 14, 400, LABEL_COLOR, 2);
   place(m_Previous, 16, 62, 40, 54, 18, 700, RGB(0, 0, 0), 1);
   place(m_Next, 966, 62, 40, 54, 18, 700, RGB(0, 0, 0), 1);
   for (size_t i = 0; i < m_DiskButtons.size(); ++i) {
@@ -568,6 +576,11 @@ void CMainDialog::RelayoutDialog() {
     m_PerformancePane.reset();
     if (m_View == 8) ShowView(8);
   }
+  if (m_SettingsPane) {
+    m_SettingsPane->Destroy();
+    m_SettingsPane.reset();
+    if (m_View == 3) ShowView(3);
+  }
   // The benchmark keeps its run and results: laid out again, not made anew.
   if (m_Benchmark) m_Benchmark->SetZoom(m_Zoom);
   if (m_UiReady) {
@@ -583,6 +596,8 @@ void CMainDialog::ChangeLang() {
   m_SmartView.SetText(GetText("Dialog", "SMART"));
   m_GraphView.SetText(GetText("Dialog", "GRAPHS"));
   m_PerformanceView.SetText(GetText("WindowTitle", "SYSTEM_PERFORMANCE"));
+  m_SettingsView.SetText(GetText("Dialog", "SETTINGS"));
+  m_SettingsView.SetToolTipText(m_ToolTip, GetText("Tips", "SETTINGS_BUTTON"));
   m_Previous.SetText("<");
   m_Next.SetText(">");
   // The version text: "VERSION" of the customization file; "Blank" shows
@@ -617,6 +632,11 @@ void CMainDialog::ChangeLang() {
   if (m_MemoryPane) m_MemoryPane->ApplyLanguage();
   if (m_PerformancePane) m_PerformancePane->ApplyLanguage();
   if (m_Benchmark) m_Benchmark->ApplyLanguage();
+  if (m_SettingsPane) {
+    m_SettingsPane->SetFontFace(m_FontFace);
+    m_SettingsPane->RelayoutDialog();
+    m_SettingsPane->ApplyLanguage();
+  }
   RenderPanel();
   RenderButtons();
   ShowReadouts();
@@ -737,6 +757,39 @@ void CMainDialog::RenderButtons() {
   m_SmartView.SetSelected(m_View == 5);
   m_GraphView.SetSelected(m_View == 6);
   m_PerformanceView.SetSelected(m_View == 8);
+  m_SettingsView.SetSelected(m_View == 3);
+}
+
+void CMainDialog::CreateSettingsPane() {
+  tools::CSettingDlg::Hooks hooks;
+  hooks.Disks = [this] {
+    std::vector<SettingsDisk> disks;
+    const std::vector<std::string> entries = DiskSelectorEntries(m_Monitor.Disks());
+    for (int32_t i = 0; i < m_Monitor.DiskCount(); ++i) {
+      disks.push_back({m_Monitor.Disks()[i].ModelSerial, entries[static_cast<size_t>(i)]});
+    }
+    return disks;
+  };
+  hooks.Languages = [this] { return m_LanguageList; };
+  hooks.CurrentLanguage = [this] { return m_CurrentLanguage; };
+  hooks.Saved = [this](const SettingsSaveResult& r) {
+    // The disks' records take the saved alarms before the settings apply.
+    m_Monitor.ReloadAlarms();
+    SendMessageW(m_Hwnd, WM_APPLY_SETTINGS, r.LanguageChanged ? 1 : 0, 0);
+  };
+  hooks.SendMail = [this](const AlarmMail& mail, CMailQueue::Done done) {
+    CMailQueue* queue = m_Services->MailQueue();
+    return queue != nullptr && queue->Post(mail.Server, mail.Message, std::move(done));
+  };
+  hooks.ClearLogs = [this](const std::string& modelSerial) {
+    return m_Services->Disk().ClearLogs(modelSerial);
+  };
+  hooks.Back = [this] { ShowView(1); };
+  m_SettingsPane = std::make_unique<tools::CSettingDlg>(
+      *m_Setup.Settings,
+      [this](const std::string& s, const std::string& k) { return GetText(s, k); },
+      std::move(hooks));
+  if (!m_SettingsPane->Create(m_Hwnd, m_Zoom, m_FontFace)) m_SettingsPane.reset();
 }
 
 void CMainDialog::ShowView(int view) {
@@ -840,12 +893,22 @@ void CMainDialog::ShowView(int view) {
       m_Benchmark->FillDriveCombo();
     }
   }
+  if (view == 3) {
+    if (!m_SettingsPane) {
+      CreateSettingsPane();
+    } else {
+      // What the tray menu or a rescan changed since is shown, not overwritten.
+      m_SettingsPane->Reload();
+    }
+  }
   const bool details = view == 5 && m_TslInfo;
   const bool system = view == 4 && m_SystemInfoPane;
   const bool memory = view == 2 && m_MemoryPane;
   const bool performance = view == 8 && m_PerformancePane;
   const bool bench = view == 9 && m_Benchmark;
-  const bool panel = !details && !graphShown && !system && !memory && !performance && !bench;
+  const bool settingsShown = view == 3 && m_SettingsPane;
+  const bool panel =
+      !details && !graphShown && !system && !memory && !performance && !bench && !settingsShown;
   if (m_TslInfo) ShowWindow(m_TslInfo->Hwnd(), details ? SW_SHOW : SW_HIDE);
   if (m_Graph) ShowWindow(m_Graph->Hwnd(), graphShown ? SW_SHOW : SW_HIDE);
   if (m_SystemInfoPane) ShowWindow(m_SystemInfoPane->Hwnd(), system ? SW_SHOW : SW_HIDE);
@@ -854,11 +917,13 @@ void CMainDialog::ShowView(int view) {
     ShowWindow(m_PerformancePane->Hwnd(), performance ? SW_SHOW : SW_HIDE);
   }
   if (m_Benchmark) ShowWindow(m_Benchmark->Hwnd(), bench ? SW_SHOW : SW_HIDE);
+  if (m_SettingsPane) ShowWindow(m_SettingsPane->Hwnd(), settingsShown ? SW_SHOW : SW_HIDE);
   if (details) SetFocus(GetDlgItem(m_TslInfo->Hwnd(), IDC_ATTRIBUTE_LIST));
   if (graphShown) SetFocus(GetDlgItem(m_Graph->Hwnd(), IDC_GRAPH_ITEM));
   if (system) SetFocus(GetDlgItem(m_SystemInfoPane->Hwnd(), IDC_SYSTEM_LIST));
   if (memory) SetFocus(GetDlgItem(m_MemoryPane->Hwnd(), IDC_MEMORY_SLOT));
   if (bench) SetFocus(GetDlgItem(m_Benchmark->Hwnd(), IDC_BENCH_START));
+  if (settingsShown) SetFocus(m_SettingsPane->Hwnd());
   if (panel) m_View = 1;
   std::vector<HWND> panelControls = {
       m_Title.Hwnd(),         m_Status.Hwnd(),      m_StatusImage.Hwnd(),
@@ -875,6 +940,7 @@ void CMainDialog::ShowView(int view) {
   m_SmartView.SetSelected(details);
   m_GraphView.SetSelected(graphShown);
   m_PerformanceView.SetSelected(performance);
+  m_SettingsView.SetSelected(settingsShown);
 }
 
 void CMainDialog::OnMonitorChanged(uint32_t changes) {
@@ -894,6 +960,8 @@ void CMainDialog::OnMonitorChanged(uint32_t changes) {
   }
   // The system pane lists the disks' models and serial numbers.
   if (m_SystemInfoPane && (changes & CHANGE_DISK_LIST)) m_SystemInfoPane->UpdateRows();
+  // The settings pane keys its alarms by the disks it lists.
+  if (m_SettingsPane && (changes & CHANGE_DISK_LIST)) m_SettingsPane->Reload();
   if (m_TslInfo) {
     // After a rescan the selector is filled again, so no entry names a disk
     // that is gone; a new selection shows in the pane too.
@@ -964,6 +1032,24 @@ void CMainDialog::OnCommand(int id, int /*code*/, HWND /*control*/) {
     case ID_BENCHMARK:
       if (m_UiReady) ShowView(m_View == 9 ? 1 : 9);
       break;
+    case IDC_SETTINGS_VIEW:
+      if (m_UiReady) ShowView(m_View == 3 ? 1 : 3);
+      break;
+    case ID_SETTINGS:
+      if (m_UiReady) ShowView(3);
+      break;
+    case ID_SETTINGS_ABOUT:
+      // The settings pane's About page; answered with WM_SETTINGS_ABOUT_SHOWN.
+      if (m_UiReady && !m_AboutAsked) {
+        m_AboutAsked = true;
+        ShowView(3);
+        if (m_SettingsPane) {
+          SendMessageW(m_SettingsPane->Hwnd(), tools::WM_SETTINGS_ABOUT, 0, 0);
+        } else {
+          m_AboutAsked = false;
+        }
+      }
+      break;
     case IDC_PREVIOUS:
       m_Monitor.SelectPrevious();
       break;
@@ -1001,6 +1087,10 @@ void CMainDialog::TryExit() {
       if (m_PerformancePane) {
         m_PerformancePane->Destroy();
         m_PerformancePane.reset();
+      }
+      if (m_SettingsPane) {
+        m_SettingsPane->Destroy();
+        m_SettingsPane.reset();
       }
       m_Benchmark.reset();  // not running: exit is refused while it runs
       if (m_Graph) {
@@ -1050,6 +1140,7 @@ void CMainDialog::TakeScreenshot() {
         static_cast<ui::CDialogCx*>(m_SystemInfoPane.get()),
         static_cast<ui::CDialogCx*>(m_MemoryPane.get()),
         static_cast<ui::CDialogCx*>(m_PerformancePane.get()),
+        static_cast<ui::CDialogCx*>(m_SettingsPane.get()),
 
         static_cast<ui::CDialogCx*>(m_Benchmark.get())}) {
     if (pane != nullptr) {
@@ -1161,6 +1252,10 @@ bool CMainDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
         }
         m_Tray->UpdateTrayTooltip();
       }
+      *result = 0;
+      return true;
+    case tools::WM_SETTINGS_ABOUT_SHOWN:
+      m_AboutAsked = false;
       *result = 0;
       return true;
     case WM_MAIL_RESULT:

@@ -31,6 +31,7 @@
 #include "tools/win32/BenchmarkDlg.h"
 #include "tools/win32/MemoryDlg.h"
 #include "tools/win32/PerformanceDlg.h"
+#include "tools/win32/SettingDlg.h"
 #include "tools/win32/SystemInfoDlg.h"
 #include "ui/win32/DialogCx.h"
 #include "ui/win32/SkinControl.h"
@@ -49,10 +50,10 @@ struct MainDialogSetup {
   // Called before each piece of timed or commanded work (a simulated
   // machine's clock follows the real one); may be empty.
   std::function<void()> BeforeWork;
-  std::wstring Screenshot;           // when set: draw once into this PNG file and end
-  bool ScreenshotDetails = false;    // the screenshot shows the detail pane
-  bool ScreenshotSystem = false;     // the screenshot shows the system-information pane
-  int ScreenshotView = 0;            // the screenshot shows this view (2 memory, 8 performance)
+  std::wstring Screenshot;         // when set: draw once into this PNG file and end
+  bool ScreenshotDetails = false;  // the screenshot shows the detail pane
+  bool ScreenshotSystem = false;   // the screenshot shows the system-information pane
+  int ScreenshotView = 0;  // the screenshot shows this view (2 memory, 3 settings, 8 performance)
   bool ScreenshotBenchmark = false;  // the screenshot shows the benchmark pane
   // The graph pane is shown at start with this item code (-1: not shown),
   // interval and disk.
@@ -131,6 +132,10 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   // The close request comes from the window's own Close (not log-off).
   bool m_SystemClose = false;
   std::string m_CurrentLanguage = "English";
+  // The language list the settings pane offers ("Display, [Name]").
+  std::vector<std::string> m_LanguageList;
+  // Set while the settings pane is asked for its About page (F1).
+  bool m_AboutAsked = false;
   HICON m_IconLarge = nullptr;
   HICON m_IconSmall = nullptr;
   int m_View = 1;
@@ -141,8 +146,8 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   double m_MonitorMs = 0;
   double m_FirstPaintMs = 0;
 
-  ui::CButtonCx m_Refresh, m_Rescan, m_SmartView, m_GraphView, m_PerformanceView, m_Previous,
-      m_Next;
+  ui::CButtonCx m_Refresh, m_Rescan, m_SmartView, m_GraphView, m_PerformanceView, m_SettingsView,
+      m_Previous, m_Next;
   std::array<ui::CButtonCx, 8> m_DiskButtons;
   ui::CStaticCx m_Version, m_NotYet, m_Title, m_Status, m_StatusImage, m_Life, m_Temperature,
       m_Remaining, m_FormFactor, m_StatusLabel, m_TemperatureLabel, m_LifespanLabel;
@@ -172,6 +177,9 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   // The system-performance pane (view 8, created on first use).
   std::unique_ptr<tools::CPerformanceDlg> m_PerformancePane;
   std::unique_ptr<tools::CBenchmarkDlg> m_Benchmark;
+  // The settings pane (view 3, created on first use).
+  std::unique_ptr<tools::CSettingDlg> m_SettingsPane;
+  void CreateSettingsPane();
 };
 
 }  // namespace monitor

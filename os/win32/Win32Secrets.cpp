@@ -1,7 +1,8 @@
 #include "os/win32/Win32Secrets.h"
 
-#include <wincrypt.h>
 #include <windows.h>
+
+#include <wincrypt.h>
 
 #include <cstring>
 
