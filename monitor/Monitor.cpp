@@ -538,6 +538,8 @@ void CMonitor::ApplySettings() {
     CBusy busy(*this);
     Guarded("ApplySettings", [this] {
       m_TemperatureUnit = m_Settings.Get(Setting::TEMPERATURE) == 1 ? 1 : 0;
+      // Judging every disk takes effect with the next read of each disk.
+      m_Ata.m_FlagEvaluateAllDisks = m_Settings.Get(Setting::EVALUATE_ALL_DISKS) != 0;
       m_Services->ApplySettings();
       if (m_SelectedDisk >= 0 && m_SelectedDisk < DiskCount()) SelectDriveLocked(m_SelectedDisk);
       SetAutoRefresh(m_Settings.Get(Setting::AUTO_REFRESH));
