@@ -98,6 +98,7 @@ constexpr std::array<Row, static_cast<size_t>(Setting::COUNT)> SETTINGS = {{
     // the alarm command of `stavrion watch`.
     {Setting::METRICS_ADDRESS, {SETTING, "MetricsAddress", E::TEXT, 0, "", NO_RANGE}},
     {Setting::ALARM_COMMAND, {SETTING, "AlarmCommand", E::TEXT, 0, "", NO_RANGE}},
+    {Setting::GRAPH_COLOR, {SETTING, "GraphColor", E::TEXT, 0, "", NO_RANGE}},
     {Setting::HD204UI, {WORKAROUND, "HD204UI", E::INT, 0, nullptr, NO_RANGE}},
     {Setting::REGISTER_STARTUP, {WORKAROUND, "RegisterStartup", E::INT, 0, nullptr, NO_RANGE}},
     {Setting::EXEC_FAILED, {WORKAROUND, "ExecFailed", E::DECIMAL_TEXT, 0, "", NO_RANGE}},

@@ -71,6 +71,7 @@ enum class Setting : uint8_t {
   ATTRIBUTE,
   METRICS_ADDRESS,  // where watch serves metrics ("HOST:PORT", "off"); empty: 127.0.0.1:9720
   ALARM_COMMAND,    // program run for each alarm of `stavrion watch`; empty: none
+  GRAPH_COLOR,      // the graph pane's history line, "RRGGBB"; empty: automatic
   // "Workaround"
   HD204UI,
   REGISTER_STARTUP,

@@ -1,6 +1,7 @@
 #include "monitor/SettingsModel.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace monitor {
 namespace {
@@ -120,6 +121,33 @@ DiskAlarms SavedAlarms(DiskAlarms a) {
   return a;
 }
 
+std::optional<uint32_t> ParseColourText(const std::string& text) {
+  const size_t start = !text.empty() && text[0] == '#' ? 1 : 0;
+  if (text.size() - start != 6) return std::nullopt;
+  uint32_t rgb = 0;
+  for (size_t i = start; i < text.size(); ++i) {
+    const char c = text[i];
+    uint32_t digit;
+    if (c >= '0' && c <= '9') {
+      digit = static_cast<uint32_t>(c - '0');
+    } else if (c >= 'A' && c <= 'F') {
+      digit = static_cast<uint32_t>(c - 'A' + 10);
+    } else if (c >= 'a' && c <= 'f') {
+      digit = static_cast<uint32_t>(c - 'a' + 10);
+    } else {
+      return std::nullopt;
+    }
+    rgb = rgb << 4 | digit;
+  }
+  return rgb;
+}
+
+std::string ColourText(uint32_t rgb) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%06X", rgb & 0xFFFFFFu);
+  return text;
+}
+
 std::string LanguageOfEntry(const std::string& entry) {
   const size_t open = entry.rfind('[');
   if (open == std::string::npos) return {};
@@ -158,6 +186,7 @@ void CSettingsModel::Load(app::CSettings& settings, std::vector<SettingsDisk> di
   g.MailPort = settings.GetText(Setting::MAIL_PORT);
   g.MailId = settings.GetText(Setting::MAIL_ID);
   g.MailPassword = settings.GetText(Setting::MAIL_PASSWORD);
+  g.GraphColor = ParseColourText(settings.GetText(Setting::GRAPH_COLOR));
   m_Security = static_cast<MailSecurity>(settings.Get(Setting::MAIL_SECURITY));
   m_TrustFile = settings.GetText(Setting::MAIL_TRUST_FILE);
 
@@ -310,6 +339,7 @@ SettingsSaveResult CSettingsModel::Save(app::CSettings& settings) {
   number(Setting::AUTO_DETECTION, g[SettingsCombo::AUTO_DETECTION]);
   number(Setting::AUTO_UPDATE, g[SettingsCombo::AUTO_UPDATE]);
   number(Setting::EVALUATE_ALL_DISKS, g[SettingsCombo::EVALUATE_ALL_DISKS]);
+  text(Setting::GRAPH_COLOR, g.GraphColor ? ColourText(*g.GraphColor) : std::string());
 
   for (size_t i = 0; i < m_Disks.size(); ++i) {
     const DiskAlarms a = SavedAlarms(m_Alarms[i]);

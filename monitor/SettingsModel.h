@@ -86,6 +86,8 @@ struct GeneralSettings {
   std::array<int32_t, SETTINGS_COMBO_COUNT> Combo{};
   std::string MailTo, MailFrom, MailHost, MailPort, MailId, MailPassword;
   int32_t Language = -1;  // entry of the language list; -1 none
+  // The graph's history line as 0xRRGGBB; none: the built-in colour.
+  std::optional<uint32_t> GraphColor;
 
   int32_t& operator[](SettingsCombo c) { return Combo[static_cast<size_t>(c)]; }
   int32_t operator[](SettingsCombo c) const { return Combo[static_cast<size_t>(c)]; }
@@ -160,6 +162,15 @@ class CSettingsModel {
   MailSecurity m_Security = MailSecurity::NONE;
   std::string m_TrustFile;
 };
+
+// The graph's history line when "GraphColor" is automatic (0xRRGGBB).
+constexpr uint32_t GRAPH_AUTOMATIC_COLOUR = 0xFC7F0B;
+
+// "GraphColor" text to 0xRRGGBB: six hexadecimal digits, optionally after
+// "#"; anything else (empty included) is none, the automatic colour.
+std::optional<uint32_t> ParseColourText(const std::string& text);
+// 0xRRGGBB as "RRGGBB".
+std::string ColourText(uint32_t rgb);
 
 // The language name of a language list entry: the text between the last
 // "[" and the "]" after it; empty when there is none.

@@ -51,7 +51,7 @@ IDC = dict(REFRESH=1026, RESCAN=1027, SMART_VIEW=1028, GRAPH_VIEW=1029, VERSION=
            SETTINGS_VIEW=1800, SETTINGS_PAGE=1801, SETTINGS_SAVE=1805, SETTINGS_TEST_MAIL=1806,
            SETTINGS_TITLE=1809, SETTINGS_CAPTION=1810, SETTINGS_COMBO=1820, SETTINGS_DISK=1831,
            SETTINGS_ALARM_CHECK=1834, SETTINGS_ALARM_EDIT=1837, SETTINGS_ALARM_SPIN=1840,
-           SETTINGS_MAIL_EDIT=1856, SETTINGS_ABOUT=1870)
+           SETTINGS_COLOUR=1846, SETTINGS_MAIL_EDIT=1856, SETTINGS_ABOUT=1870)
 FIELDS = ["MODEL", "FIRMWARE", "SERIAL_NUMBER", "INTERFACE", "TRANSFER_MODE", "DRIVE_LETTER",
           "STANDARD", "CAPACITY", "POWER_ON_COUNT", "POWER_ON_HOURS"]
 
@@ -804,13 +804,18 @@ def check_settings(display):
     with open(ini, "a", newline="") as f:
         # Disk 1 comes with an above-temperature alarm of 90: out of range, off.
         f.write("[AlarmTemperature]\r\n%s=90\r\n" % keys[0])
-    view, page = IDC["SETTINGS_VIEW"], IDC["SETTINGS_PAGE"]
+    view, page, colour = IDC["SETTINGS_VIEW"], IDC["SETTINGS_PAGE"], IDC["SETTINGS_COLOUR"]
     check_id, edit = IDC["SETTINGS_ALARM_CHECK"], IDC["SETTINGS_ALARM_EDIT"]
     steps = ["start:--machine demo", "click:%d" % view, "dump",
              "click:%d" % (page + 1), "dump",
              "check:%d:1" % (check_id + 2), "settext:%d:-5" % (edit + 2),
              "check:%d:1" % check_id, "settext:%d:4a" % (edit + 1), "msgbox:ok", "dump",
              "click:%d" % page, "pick:%d:3" % IDC["SETTINGS_COMBO"],
+             # The colour picker: Escape changes nothing, the second colour is chosen.
+             "click:%d" % colour, "key:RIGHT", "key:ESC", "dump",
+             "click:%d" % colour, "key:DOWN", "key:RIGHT", "key:RETURN", "dump",
+             # "More Colours..." (under the last row) opens the system's colour dialog.
+             "click:%d" % colour] + ["key:DOWN"] * 5 + ["key:RETURN", "msgbox:ok",
              "click:%d" % (page + 2), "settext:%d:admin@example.org" % IDC["SETTINGS_MAIL_EDIT"],
              "settext:%d:s3cret word" % (IDC["SETTINGS_MAIL_EDIT"] + 5),
              "click:%d" % IDC["SETTINGS_SAVE"], "msgbox:ok",
@@ -826,11 +831,17 @@ def check_settings(display):
     check(raw.strip().endswith("done ok"), "settings run ended: " + raw.strip()[-300:])
     dumps = blocks_of(blocks, "dump")
     boxes = [l for b in blocks_of(blocks, "msgbox:ok") for l in b["lines"] if l.startswith("msgbox ")]
-    if len(dumps) != 7 or len(boxes) != 4:
+    if len(dumps) != 9 or len(boxes) != 5:
         check(False, "settings run: every step dumped (%d) and every message box answered (%d)"
               % (len(dumps), len(boxes)))
         return
-    general, disk, edited, panel, reloaded, about, german = dumps
+    general, disk, edited, escaped, chosen, panel, reloaded, about, german = dumps
+    check(text_of(general, colour) == "Automatic", "the graph colour starts automatic: %r"
+          % text_of(general, colour))
+    check(text_of(escaped, colour) == "Automatic", "Escape in the palette changes nothing: %r"
+          % text_of(escaped, colour))
+    check(text_of(chosen, colour) == "#993300", "the palette's second colour chosen: %r"
+          % text_of(chosen, colour))
     captions = [text_of(general, IDC["SETTINGS_CAPTION"] + i) for i in range(10)]
     check(captions[0] == "Automatic refresh" and captions[9] == "Language",
           "General page captions %r" % captions)
@@ -846,7 +857,9 @@ def check_settings(display):
     check(edited["ctl"][IDC["SETTINGS_ALARM_SPIN"]]["enabled"], "spin on while checked")
     check(boxes[0].startswith("msgbox Error\t[Temperature - Below Alarm] contains invalid character!"),
           "the below field's message: %r" % boxes[0])
-    check(boxes[1] == "msgbox Information\tAll changes have been saved.", "saved: %r" % boxes[1])
+    check(boxes[1].startswith("msgbox ") and "changes" not in boxes[1],
+          "More Colours... opens the colour dialog: %r" % boxes[1])
+    check(boxes[2] == "msgbox Information\tAll changes have been saved.", "saved: %r" % boxes[2])
     check(IDC["TITLE"] in panel["ctl"], "the view button again shows the panel")
     check(text_of(reloaded, edit + 2) == "1",
           "the pane shows the tray's health alarm of disk 2: %r" % text_of(reloaded, edit + 2))
@@ -854,8 +867,8 @@ def check_settings(display):
           % text_of(about, IDC["SETTINGS_ABOUT"]))
     check(text_of(german, view) == "Einstellungen", "the language change reaches the window: %r"
           % text_of(german, view))
-    check(boxes[3] == "msgbox Information\tAlle \u00c4nderungen wurden gespeichert.",
-          "saved in the new language: %r" % boxes[3])
+    check(boxes[4] == "msgbox Information\tAlle \u00c4nderungen wurden gespeichert.",
+          "saved in the new language: %r" % boxes[4])
     s = read_ini(ini)
     setting = s.get("setting", {})
     check(setting.get("autorefresh") == "3", "AutoRefresh saved: %r" % setting.get("autorefresh"))
@@ -864,6 +877,7 @@ def check_settings(display):
     check(password.startswith("dpapi:") and "s3cret" not in password,
           "the password is stored protected: %r" % password[:40])
     check(setting.get("evaluatealldisks") == "0", "EvaluateAllDisks written")
+    check(setting.get("graphcolor") == "993300", "GraphColor saved: %r" % setting.get("graphcolor"))
     check(setting.get("language") == "German", "Language written: %r" % setting.get("language"))
     k0, k1 = keys[0].lower(), keys[1].lower()
     check(s.get("alarmhealthstatus", {}).get(k0) == "0", "a health threshold of -5 is saved as off: %r"
@@ -871,7 +885,7 @@ def check_settings(display):
     check(s.get("alarmtemperature", {}).get(k0) == "50", "the above alarm saved under the disk's key")
     check(s.get("alarmhealthstatus", {}).get(k1) == "1", "the tray's change survives Save: %r"
           % s.get("alarmhealthstatus", {}).get(k1))
-    print("settings pane run: %.1f s" % took)
+    print("settings pane run: %.1f s (colour dialog: %s)" % (took, boxes[1][7:].split("\t")[0]))
 
 
 def bench_drive(folder):

@@ -455,4 +455,27 @@ TEST(SettingsModel, TestMailUsesTheFieldsAndTellsWhatTheServerSaid) {
             "Message.TEST_MAIL_SUCCESS");
 }
 
+TEST(SettingsModel, GraphColourIsSixHexDigitsOrAutomatic) {
+  struct Case {
+    const char* Text;
+    std::optional<uint32_t> Rgb;
+  };
+  const Case cases[] = {{"", std::nullopt},        {"FF8000", 0xFF8000u},
+                        {"#0a0B0c", 0x0A0B0Cu},    {"FF800", std::nullopt},
+                        {"FF80000", std::nullopt}, {"GG0000", std::nullopt},
+                        {"#", std::nullopt},       {"-12345", std::nullopt}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(ParseColourText(c.Text), c.Rgb) << c.Text;
+    Rig rig;
+    rig.Write(std::string("[Setting]\r\nGraphColor=") + c.Text + "\r\n");
+    CSettingsModel model;
+    model.Load(rig.Settings(), {}, {}, "English");
+    EXPECT_EQ(model.General().GraphColor, c.Rgb) << c.Text;
+    ASSERT_TRUE(model.Save(rig.Settings()).Ok);
+    EXPECT_EQ(rig.Settings().GetText(Setting::GRAPH_COLOR), c.Rgb ? ColourText(*c.Rgb) : "")
+        << c.Text;
+  }
+  EXPECT_EQ(ColourText(0x00FF00u), "00FF00");
+}
+
 }  // namespace

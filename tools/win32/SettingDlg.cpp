@@ -38,6 +38,12 @@ constexpr size_t ABOUT_COUNT = 2 + std::size(kShortcutKeys);  // + copyright, co
 constexpr UINT WM_TEST_MAIL_DONE = WM_APP + 20;
 
 constexpr int ROW_TOP = 76;
+
+COLORREF ColourRef(uint32_t rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+uint32_t RgbOf(COLORREF c) {
+  return static_cast<uint32_t>(GetRValue(c)) << 16 | static_cast<uint32_t>(GetGValue(c)) << 8 |
+         GetBValue(c);
+}
 constexpr int ROW = 44;
 
 AlarmField FieldOf(int index) { return static_cast<AlarmField>(index); }
@@ -81,6 +87,9 @@ BOOL CSettingDlg::OnInitDialog() {
     CreateChild(WC_COMBOBOXW, IDC_SETTINGS_COMBO_FIRST + k, comboStyle);
     m_Combos[i].Attach(m_Hwnd, IDC_SETTINGS_COMBO_FIRST + k);
   }
+  label(m_ColourCaption, IDC_SETTINGS_COLOUR_CAPTION);
+  m_Colour.Create(m_Hwnd, IDC_SETTINGS_COLOUR);
+  m_Colour.SetAutomaticColour(ColourRef(monitor::GRAPH_AUTOMATIC_COLOUR));
   CreateChild(WC_COMBOBOXW, IDC_SETTINGS_DISK, comboStyle);
   m_DiskCombo.Attach(m_Hwnd, IDC_SETTINGS_DISK);
   label(m_TemperatureGroup, IDC_SETTINGS_TEMPERATURE_GROUP);
@@ -145,6 +154,10 @@ void CSettingDlg::RelayoutDialog() {
     PlaceChild(IDC_SETTINGS_COMBO_FIRST + static_cast<int>(i), 370, y, 320, 300);
     m_Combos[i].SetControlFont(m_FontFace, 15, m_Zoom);
   }
+  m_ColourCaption.Place(20, ROW_TOP + row * ROW, 330, 30, m_Zoom);
+  m_ColourCaption.SetControlFont(m_FontFace, 15, m_Zoom, 400, caption);
+  m_ColourCaption.SetTextAlign(2);
+  PlaceChild(IDC_SETTINGS_COLOUR, 370, ROW_TOP + row * ROW, 220, 30);
   // Disk page.
   PlaceChild(IDC_SETTINGS_DISK, 20, ROW_TOP, 660, 300);
   m_DiskCombo.SetControlFont(m_FontFace, 15, m_Zoom);
@@ -191,6 +204,7 @@ void CSettingDlg::RelayoutDialog() {
                  IDC_SETTINGS_EVENT_LOG, IDC_SETTINGS_EMAIL}) {
     SendDlgItemMessageW(m_Hwnd, id, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
+  m_Colour.SetFont(font);
   for (int i = 0; i < 6; ++i) {
     SendDlgItemMessageW(m_Hwnd, IDC_SETTINGS_MAIL_EDIT_FIRST + i, WM_SETFONT,
                         reinterpret_cast<WPARAM>(font), TRUE);
@@ -212,6 +226,7 @@ void CSettingDlg::ApplyLanguage() {
         t("TslSettings", monitor::SettingsComboCaption(static_cast<SettingsCombo>(i))));
   }
   m_Captions[LANGUAGE_COMBO].SetText(t("TslSettings", "LANGUAGE"));
+  m_ColourCaption.SetText(t("TslSettings", "GRAPH_COLOR"));
   m_TemperatureGroup.SetText(t("TslSettings", "ALARM_SETTING_TEMPERATURE"));
   m_HealthGroup.SetText(t("TslSettings", "ALARM_SETTING_HEALTH"));
   for (int i = 0; i < 3; ++i) {
@@ -262,6 +277,8 @@ void CSettingDlg::ShowValues() {
     SendMessageW(m_Combos[i].Hwnd(), CB_SETCURSEL, static_cast<WPARAM>(g.Combo[i]), 0);
   }
   SendMessageW(m_Combos[LANGUAGE_COMBO].Hwnd(), CB_SETCURSEL, static_cast<WPARAM>(g.Language), 0);
+  m_Colour.SetColour(g.GraphColor ? std::optional<COLORREF>(ColourRef(*g.GraphColor))
+                                  : std::nullopt);
   const std::string* mail[6] = {&g.MailTo,   &g.MailFrom, &g.MailHost,
                                 &g.MailPort, &g.MailId,   &g.MailPassword};
   m_Writing = true;
@@ -308,6 +325,8 @@ void CSettingDlg::ShowPage(int page) {
     show(IDC_SETTINGS_CAPTION_FIRST + static_cast<int>(i), on);
     show(IDC_SETTINGS_COMBO_FIRST + static_cast<int>(i), on);
   }
+  show(IDC_SETTINGS_COLOUR_CAPTION, general);
+  show(IDC_SETTINGS_COLOUR, general);
   for (int id : {IDC_SETTINGS_DISK, IDC_SETTINGS_TEMPERATURE_GROUP, IDC_SETTINGS_HEALTH_GROUP,
                  IDC_SETTINGS_EVENT_LOG, IDC_SETTINGS_EMAIL, IDC_SETTINGS_CLEAR_LOGS}) {
     show(id, disk);
@@ -355,6 +374,8 @@ void CSettingDlg::ReadControls() {
   std::string* mail[6] = {&g.MailTo,   &g.MailFrom, &g.MailHost,
                           &g.MailPort, &g.MailId,   &g.MailPassword};
   for (int i = 0; i < 6; ++i) *mail[i] = ControlText(IDC_SETTINGS_MAIL_EDIT_FIRST + i);
+  const std::optional<COLORREF> colour = m_Colour.Colour();
+  g.GraphColor = colour ? std::optional<uint32_t>(RgbOf(*colour)) : std::nullopt;
 }
 
 void CSettingDlg::Save() {
@@ -421,6 +442,8 @@ void CSettingDlg::OnCommand(int id, int code, HWND /*control*/) {
     Save();
   } else if (id == IDC_SETTINGS_TEST_MAIL) {
     TestMail();
+  } else if (id == IDC_SETTINGS_COLOUR && code == BN_CLICKED) {
+    m_Colour.Open();  // a click from outside (automation); the button opens itself
   } else if (id == IDC_SETTINGS_CLEAR_LOGS) {
     ClearLogs();
   } else if (id == IDC_SETTINGS_DISK && code == CBN_SELCHANGE) {

@@ -18,6 +18,7 @@
 #include "monitor/MailQueue.h"
 #include "monitor/SettingsModel.h"
 #include "tools/win32/SystemInfoDlg.h"
+#include "ui/win32/ColourPicker.h"
 #include "ui/win32/DialogCx.h"
 #include "ui/win32/ListCtrlEx.h"
 #include "ui/win32/SkinControl.h"
@@ -85,7 +86,9 @@ class CSettingDlg : public ui::CDialogCx {
 
   std::array<ui::CButtonCx, 4> m_Pages;
   ui::CButtonCx m_Save, m_TestMail, m_ClearLogs, m_Back;
-  ui::CStaticCx m_Title, m_TemperatureGroup, m_HealthGroup;
+  ui::CStaticCx m_Title, m_TemperatureGroup, m_HealthGroup, m_ColourCaption;
+  // The graph's line colour.
+  ui::CColourPicker m_Colour;
   static constexpr size_t COMBO_COUNT = monitor::SETTINGS_COMBO_COUNT + 1;  // + language
   std::array<ui::CStaticCx, COMBO_COUNT> m_Captions;
   std::array<ui::CComboBoxCx, COMBO_COUNT> m_Combos;

@@ -8,7 +8,8 @@
 //                  main window's client area, text
 //   list           the rows of the visible list, tab-separated: the item's
 //                  image, the texts of columns 1, 2 ... and last column 0
-//   key:F5         a key press (F1-F12, ESC) sent to the focused control
+//   key:F5         a key press (F1-F12, ESC, RETURN, arrows: LEFT RIGHT UP
+//                  DOWN) sent to the focused control
 //   cmd:N          the command N sent to the main window
 //   click:N        a click on control N (button), in the main window or
 //                  the visible pane that holds it
@@ -470,6 +471,11 @@ void DumpKey(HKEY parent, const std::wstring& path, int depth) {
 
 UINT KeyOf(const std::string& name) {
   if (name == "ESC") return VK_ESCAPE;
+  if (name == "RETURN") return VK_RETURN;
+  if (name == "RIGHT") return VK_RIGHT;
+  if (name == "LEFT") return VK_LEFT;
+  if (name == "DOWN") return VK_DOWN;
+  if (name == "UP") return VK_UP;
   if (name.size() >= 2 && name[0] == 'F')
     return VK_F1 + static_cast<UINT>(std::stoi(name.substr(1))) - 1;
   return 0;
