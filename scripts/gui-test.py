@@ -49,6 +49,7 @@ IDC = dict(REFRESH=1026, RESCAN=1027, SMART_VIEW=1028, GRAPH_VIEW=1029, VERSION=
            BENCH_STOP=1621, BENCH_SAVE=1623, BENCH_STATUS=1630, BENCH_RESULT=1650,
            BENCH_HISTORY=1700,
            SETTINGS_VIEW=1800, SETTINGS_PAGE=1801, SETTINGS_SAVE=1805, SETTINGS_TEST_MAIL=1806,
+           SETTINGS_CLEAR_LOGS=1807,
            SETTINGS_TITLE=1809, SETTINGS_CAPTION=1810, SETTINGS_COMBO=1820, SETTINGS_DISK=1831,
            SETTINGS_ALARM_CHECK=1834, SETTINGS_ALARM_EDIT=1837, SETTINGS_ALARM_SPIN=1840,
            SETTINGS_COLOUR=1846, SETTINGS_MAIL_EDIT=1856, SETTINGS_ABOUT=1870)
@@ -801,6 +802,11 @@ def check_settings(display):
     if len(keys) < 2:
         return
     ini = os.path.join(folder, "StavrionGui.ini")
+    history = os.path.join(folder, "Smart-")
+    for key in keys[:2]:
+        os.makedirs(os.path.join(history, key), exist_ok=True)
+        with open(os.path.join(history, key, "Temperature.csv"), "w") as f:
+            f.write("2026/12/01 10:00:00,40\n")
     with open(ini, "a", newline="") as f:
         # Disk 1 comes with an above-temperature alarm of 90: out of range, off.
         f.write("[AlarmTemperature]\r\n%s=90\r\n" % keys[0])
@@ -826,12 +832,16 @@ def check_settings(display):
              "click:%d" % IDC["SETTINGS_SAVE"], "msgbox:ok",
              "key:F1", "dump",
              "click:%d" % page, "pick:%d:Deutsch" % (IDC["SETTINGS_COMBO"] + 9),
-             "click:%d" % IDC["SETTINGS_SAVE"], "msgbox:ok", "dump", "close"]
+             "click:%d" % IDC["SETTINGS_SAVE"], "msgbox:ok", "dump",
+             # Deleting the first disk's history, and nothing else.
+             "click:%d" % (page + 1), "pick:%d:0" % IDC["SETTINGS_DISK"],
+             "click:%d" % IDC["SETTINGS_CLEAR_LOGS"], "msgbox:yes", "close"]
     blocks, took, raw = run_reader(display, folder, steps)
     check(raw.strip().endswith("done ok"), "settings run ended: " + raw.strip()[-300:])
     dumps = blocks_of(blocks, "dump")
     boxes = [l for b in blocks_of(blocks, "msgbox:ok") for l in b["lines"] if l.startswith("msgbox ")]
-    if len(dumps) != 9 or len(boxes) != 5:
+    boxes += [l for b in blocks_of(blocks, "msgbox:yes") for l in b["lines"] if l.startswith("msgbox ")]
+    if len(dumps) != 9 or len(boxes) != 6:
         check(False, "settings run: every step dumped (%d) and every message box answered (%d)"
               % (len(dumps), len(boxes)))
         return
@@ -869,6 +879,10 @@ def check_settings(display):
           % text_of(german, view))
     check(boxes[4] == "msgbox Information\tAlle \u00c4nderungen wurden gespeichert.",
           "saved in the new language: %r" % boxes[4])
+    check(boxes[5].startswith("msgbox Warnung\tDen gesamten Verlauf"), "asked before deleting: %r" % boxes[5])
+    check(not os.path.exists(os.path.join(history, keys[0])), "the first disk's history is deleted")
+    check(os.path.exists(os.path.join(history, keys[1], "Temperature.csv")),
+          "the second disk's history stays")
     s = read_ini(ini)
     setting = s.get("setting", {})
     check(setting.get("autorefresh") == "3", "AutoRefresh saved: %r" % setting.get("autorefresh"))
