@@ -136,3 +136,4 @@
 #define IDC_SETTINGS_MAIL_CAPTION_FIRST 1850  // to, from, host, port, id, password
 #define IDC_SETTINGS_MAIL_EDIT_FIRST 1856
 #define IDC_SETTINGS_ABOUT_FIRST 1870  // copyright, the shortcut table, contact
+#define IDC_SETTINGS_SYSTEM_LIST 1890  // the About page's system information

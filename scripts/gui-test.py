@@ -13,9 +13,14 @@ the panes and leaving the program; German and Japanese texts; 150 % and
 200 % zoom without overlapping controls; in resident mode the
 notification-area icons with their tooltips as the shell shows them, an
 alarm's balloon, the status registry tree, the history files a refresh
-writes, and a start hidden until the main icon is clicked.
+writes, and a start hidden until the main icon is clicked; the settings
+pane: its pages, alarm fields with hostile values, the colour palette, a test
+mail refused by a local server, Save and the file it writes, its values read
+again after a tray-menu change, a language change and clearing one disk's
+history.
 
     scripts/gui-test.py [BUILD_DIR]        (default build/windows)
+    GUI_TEST_ONLY=settings scripts/gui-test.py   (the settings pane alone)
 
 Uses its own Wine prefix (fonts and font substitutes set once, ~15 s) under
 ~/.cache/stavrion-wine-gui-<checkout>, or STAVRION_GUI_WINEPREFIX.
@@ -29,7 +34,9 @@ import re
 import shutil
 import subprocess
 import sys
+import socket
 import tempfile
+import threading
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -790,6 +797,51 @@ def read_ini(path):
     return sections
 
 
+class RefusingSmtpServer:
+    """A mail server on the loopback that refuses every recipient."""
+
+    def __enter__(self):
+        self.sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self.sock.bind(("127.0.0.1", 0))
+        self.sock.listen(1)
+        self.sock.settimeout(60)
+        self.port = self.sock.getsockname()[1]
+        self.thread = threading.Thread(target=self.serve, daemon=True)
+        self.thread.start()
+        return self
+
+    def serve(self):
+        try:
+            conn, _ = self.sock.accept()
+        except OSError:
+            return
+        with conn:
+            conn.settimeout(20)
+            conn.sendall(b"220 mx.test ready\r\n")
+            data = b""
+            while True:
+                try:
+                    chunk = conn.recv(4096)
+                except OSError:
+                    return
+                if not chunk:
+                    return
+                data += chunk
+                while b"\r\n" in data:
+                    line, data = data.split(b"\r\n", 1)
+                    if line.upper().startswith(b"RCPT"):
+                        reply = b"550 5.1.1 <admin@example.org>: no such user here\r\n"
+                    elif line.upper().startswith(b"QUIT"):
+                        conn.sendall(b"221 bye\r\n")
+                        return
+                    else:
+                        reply = b"250 ok\r\n"
+                    conn.sendall(reply)
+
+    def __exit__(self, *args):
+        self.sock.close()
+
+
 def check_settings(display):
     """The settings pane (its view button, F1, F7): the General page's captions
     and choices, a disk's alarms with a hostile health threshold and a bad
@@ -830,18 +882,25 @@ def check_settings(display):
              "cmd:%d" % (0x9900 + 1),
              "key:F7", "click:%d" % (page + 1), "pick:%d:1" % IDC["SETTINGS_DISK"], "dump",
              "click:%d" % IDC["SETTINGS_SAVE"], "msgbox:ok",
-             "key:F1", "dump",
+             "key:F1", "dump", "list",
              "click:%d" % page, "pick:%d:Deutsch" % (IDC["SETTINGS_COMBO"] + 9),
              "click:%d" % IDC["SETTINGS_SAVE"], "msgbox:ok", "dump",
              # Deleting the first disk's history, and nothing else.
              "click:%d" % (page + 1), "pick:%d:0" % IDC["SETTINGS_DISK"],
              "click:%d" % IDC["SETTINGS_CLEAR_LOGS"], "msgbox:yes", "close"]
-    blocks, took, raw = run_reader(display, folder, steps)
+    with RefusingSmtpServer() as server:
+        mail = IDC["SETTINGS_MAIL_EDIT"]
+        at = steps.index("click:%d" % IDC["SETTINGS_SAVE"])
+        # A test mail to the server, which refuses the recipient.
+        steps[at:at] = ["settext:%d:alarm@example.org" % (mail + 1), "settext:%d:127.0.0.1" % (mail + 2),
+                        "settext:%d:%d" % (mail + 3, server.port), "click:%d" % IDC["SETTINGS_TEST_MAIL"],
+                        "msgbox:ok"]
+        blocks, took, raw = run_reader(display, folder, steps)
     check(raw.strip().endswith("done ok"), "settings run ended: " + raw.strip()[-300:])
     dumps = blocks_of(blocks, "dump")
     boxes = [l for b in blocks_of(blocks, "msgbox:ok") for l in b["lines"] if l.startswith("msgbox ")]
     boxes += [l for b in blocks_of(blocks, "msgbox:yes") for l in b["lines"] if l.startswith("msgbox ")]
-    if len(dumps) != 9 or len(boxes) != 6:
+    if len(dumps) != 9 or len(boxes) != 7:
         check(False, "settings run: every step dumped (%d) and every message box answered (%d)"
               % (len(dumps), len(boxes)))
         return
@@ -869,12 +928,19 @@ def check_settings(display):
           "the below field's message: %r" % boxes[0])
     check(boxes[1].startswith("msgbox ") and "changes" not in boxes[1],
           "More Colours... opens the colour dialog: %r" % boxes[1])
+    check(boxes[2].startswith("msgbox Warning\tThe test mail could not be sent.") and "550 5.1.1" in boxes[2],
+          "the failed test mail shows the server's reply: %r" % boxes[2])
+    boxes.pop(2)
     check(boxes[2] == "msgbox Information\tAll changes have been saved.", "saved: %r" % boxes[2])
     check(IDC["TITLE"] in panel["ctl"], "the view button again shows the panel")
     check(text_of(reloaded, edit + 2) == "1",
           "the pane shows the tray's health alarm of disk 2: %r" % text_of(reloaded, edit + 2))
     check(text_of(about, IDC["SETTINGS_ABOUT"]).startswith("Vardex"), "F1 shows the About page: %r"
           % text_of(about, IDC["SETTINGS_ABOUT"]))
+    lists = [b for b in blocks if b["step"] == "list"]
+    rows = lists[0]["rows"] if lists else []
+    check(any(r[-1] == "Computer" for r in rows) and any(r[-1] == "Disk" for r in rows),
+          "the About page lists the system information: %r" % [r[-1] for r in rows][:14])
     check(text_of(german, view) == "Einstellungen", "the language change reaches the window: %r"
           % text_of(german, view))
     check(boxes[4] == "msgbox Information\tAlle \u00c4nderungen wurden gespeichert.",

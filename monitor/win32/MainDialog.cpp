@@ -785,6 +785,14 @@ void CMainDialog::CreateSettingsPane() {
     return m_Services->Disk().ClearLogs(modelSerial);
   };
   hooks.Back = [this] { ShowView(1); };
+  hooks.SystemRows = [this] {
+    std::vector<SystemInfoRow> rows = SystemInfoRows(m_SystemInfo.Text, true);
+    for (const ATA_SMART_INFO& d : m_Monitor.Disks()) {
+      rows.push_back({"DISK", d.Model});
+      rows.push_back({"DISK_SN", d.SerialNumber});
+    }
+    return rows;
+  };
   m_SettingsPane = std::make_unique<tools::CSettingDlg>(
       *m_Setup.Settings,
       [this](const std::string& s, const std::string& k) { return GetText(s, k); },

@@ -25,8 +25,9 @@ bool OnMailPage(size_t combo) { return combo == static_cast<size_t>(SettingsComb
 
 const char* const kMailKeys[6] = {"MAIL_TO",   "MAIL_FROM", "MAIL_HOST",
                                   "MAIL_PORT", "MAIL_ID",   "MAIL_PASSWORD"};
+// The health field is a lower limit in the health group.
 const char* const kAlarmKeys[3] = {"ALARM_SETTING_ABOVE", "ALARM_SETTING_BELOW",
-                                   "ALARM_SETTING_HEALTH"};
+                                   "ALARM_SETTING_BELOW"};
 
 // The About page: the copyright line, the shortcut table and the contact.
 const char* const kShortcutKeys[] = {
@@ -117,6 +118,12 @@ BOOL CSettingDlg::OnInitDialog() {
     label(*s, IDC_SETTINGS_ABOUT_FIRST + static_cast<int>(i));
     m_About.push_back(std::move(s));
   }
+  m_SystemList =
+      CreateChild(WC_LISTVIEWW, IDC_SETTINGS_SYSTEM_LIST,
+                  LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP, WS_EX_CLIENTEDGE);
+  m_SystemListCtrl.Attach(m_Hwnd, IDC_SETTINGS_SYSTEM_LIST);
+  SendMessageW(m_SystemList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+               LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_DOUBLEBUFFER);
   RelayoutDialog();
   ApplyLanguage();
   ShowPage(PAGE_GENERAL);
@@ -183,20 +190,24 @@ void CSettingDlg::RelayoutDialog() {
     m_MailCaptions[static_cast<size_t>(i)].SetTextAlign(2);
     PlaceChild(IDC_SETTINGS_MAIL_EDIT_FIRST + i, 370, y, 480, 30);
   }
-  // About page: the copyright line, the table in two columns, the contact.
+  // About page: the copyright line, the key table in two columns and the
+  // contact on the left, the system information on the right.
   for (size_t i = 0; i < m_About.size(); ++i) {
     int x = 20, y = ROW_TOP, w = 940;
     if (i >= 1 && i <= std::size(kShortcutKeys)) {
       const size_t k = i - 1;
-      x = k % 2 == 0 ? 40 : 240;
-      w = k % 2 == 0 ? 190 : 700;
+      x = k % 2 == 0 ? 20 : 110;
+      w = k % 2 == 0 ? 80 : 360;
       y = ROW_TOP + 50 + static_cast<int>(k / 2) * 36;
     } else if (i > std::size(kShortcutKeys)) {
-      y = ROW_TOP + 50 + 8 * 36 + 20;
+      y = ROW_TOP + 50 + 8 * 36 + 10;
+      w = 460;
     }
     m_About[i]->Place(x, y, w, 30, m_Zoom);
     m_About[i]->SetControlFont(m_FontFace, 15, m_Zoom, i == 1 || i == 2 ? 700 : 400, text);
   }
+  PlaceChild(IDC_SETTINGS_SYSTEM_LIST, 490, ROW_TOP + 50, 490, 430);
+  m_SystemListCtrl.SetControlFont(m_FontFace, m_Zoom);
   // The standard controls take the combos' font.
   for (int id : {IDC_SETTINGS_ALARM_CHECK_FIRST, IDC_SETTINGS_ALARM_CHECK_FIRST + 1,
                  IDC_SETTINGS_ALARM_CHECK_FIRST + 2, IDC_SETTINGS_ALARM_EDIT_FIRST,
@@ -243,7 +254,49 @@ void CSettingDlg::ApplyLanguage() {
     m_About[i + 1]->SetText(t("Shotcut", kShortcutKeys[i]));
   }
   m_About.back()->SetText(t("Shotcut", "CONTACT_TITLE"));
+  FillSystemList();
   Reload();
+}
+
+void CSettingDlg::FillSystemList() {
+  SendMessageW(m_SystemList, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(m_SystemList, LVM_DELETEALLITEMS, 0, 0);
+  while (SendMessageW(m_SystemList, LVM_DELETECOLUMN, 0, 0)) {
+  }
+  const struct {
+    const char* Key;
+    int Width;
+  } columns[] = {{"LIST_ITEM", 160}, {"LIST_INFORMATION", 300}};
+  for (size_t i = 0; i < std::size(columns); ++i) {
+    std::wstring heading = os::Utf8ToWide(m_Text("Dialog", columns[i].Key));
+    LVCOLUMNW col{};
+    col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    col.fmt = LVCFMT_LEFT;
+    col.cx = ui::Scale(columns[i].Width, m_Zoom);
+    col.pszText = heading.data();
+    col.iSubItem = static_cast<int>(i);
+    SendMessageW(m_SystemList, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
+  }
+  const std::vector<SystemInfoRow> rows =
+      m_Hooks.SystemRows ? m_Hooks.SystemRows() : std::vector<SystemInfoRow>{};
+  int n = 0;
+  for (const SystemInfoRow& row : rows) {
+    std::wstring texts[2] = {os::Utf8ToWide(m_Text("SystemInformation", row.Key)),
+                             os::Utf8ToWide(row.Value)};
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = n;
+    item.pszText = texts[0].data();
+    SendMessageW(m_SystemList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    LVITEMW sub{};
+    sub.iSubItem = 1;
+    sub.pszText = texts[1].data();
+    SendMessageW(m_SystemList, LVM_SETITEMTEXTW, static_cast<WPARAM>(n),
+                 reinterpret_cast<LPARAM>(&sub));
+    ++n;
+  }
+  SendMessageW(m_SystemList, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(m_SystemList, nullptr, TRUE);
 }
 
 void CSettingDlg::Reload() {
@@ -342,8 +395,10 @@ void CSettingDlg::ShowPage(int page) {
   }
   show(IDC_SETTINGS_TEST_MAIL, mail);
   show(IDC_SETTINGS_SAVE, !about);
-  for (size_t i = 0; i < ABOUT_COUNT; ++i)
+  for (size_t i = 0; i < ABOUT_COUNT; ++i) {
     show(IDC_SETTINGS_ABOUT_FIRST + static_cast<int>(i), about);
+  }
+  show(IDC_SETTINGS_SYSTEM_LIST, about);
   for (int i = 0; i < PAGE_COUNT; ++i) m_Pages[i].SetSelected(i == page);
   m_Title.SetText(m_Text("TslSettings", kPageKeys[page]));
 }
@@ -477,6 +532,11 @@ void CSettingDlg::OnCancel() {
 bool CSettingDlg::OnMessage(UINT msg, WPARAM /*wp*/, LPARAM lp, INT_PTR* result) {
   if (msg == WM_NOTIFY) {
     const auto* n = reinterpret_cast<const NMHDR*>(lp);
+    if (n->hwndFrom == m_SystemList && n->code == NM_CUSTOMDRAW && !m_HighContrast) {
+      *result =
+          m_SystemListCtrl.OnCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(n)));
+      return true;
+    }
     const int id = static_cast<int>(n->idFrom);
     if (n->code == UDN_DELTAPOS && id >= IDC_SETTINGS_ALARM_SPIN_FIRST &&
         id < IDC_SETTINGS_ALARM_SPIN_FIRST + 3) {

@@ -17,6 +17,7 @@
 #include "app/Settings.h"
 #include "monitor/MailQueue.h"
 #include "monitor/SettingsModel.h"
+#include "tools/SystemInfo.h"
 #include "tools/win32/SystemInfoDlg.h"
 #include "ui/win32/ColourPicker.h"
 #include "ui/win32/DialogCx.h"
@@ -45,6 +46,8 @@ class CSettingDlg : public ui::CDialogCx {
     // Deletes a disk's history folder.
     std::function<bool(const std::string& modelSerial)> ClearLogs;
     std::function<void()> Back;
+    // The About page's system rows (keys of section "SystemInformation").
+    std::function<std::vector<SystemInfoRow>()> SystemRows;
   };
 
   CSettingDlg(app::CSettings& settings, PaneText text, Hooks hooks);
@@ -73,6 +76,7 @@ class CSettingDlg : public ui::CDialogCx {
   void TestMail();
   void ClearLogs();
   void SetField(int index, const std::string& text);
+  void FillSystemList();
   std::string ControlText(int id) const;
 
   app::CSettings& m_Settings;
@@ -95,6 +99,8 @@ class CSettingDlg : public ui::CDialogCx {
   ui::CComboBoxCx m_DiskCombo;
   std::array<ui::CStaticCx, 6> m_MailCaptions;
   std::vector<std::unique_ptr<ui::CStaticCx>> m_About;
+  HWND m_SystemList = nullptr;
+  ui::CListCtrlEx m_SystemListCtrl;
 };
 
 }  // namespace tools
