@@ -354,6 +354,15 @@ TEST(SettingsModel, SaveWritesEveryKeyThePaneEdits) {
                           "[AlarmEmail]\r\nA=0"}) {
     EXPECT_NE(file.find(key), std::string::npos) << key << "\n" << file;
   }
+  // A file that cannot be written is not reported as saved.
+  testutil::CTempDir dir;
+  testutil::CFakeMutexTable mutexes;
+  testutil::CTestProcess process(mutexes, dir.File("prog.exe"), "");
+  app::CSettings unwritable(process.Profile, process.Clock, dir.File("missing/folder/Smart.ini"));
+  CSettingsModel failing;
+  failing.Load(unwritable, Disks({"A"}), LANGUAGES, "English");
+  EXPECT_FALSE(failing.Save(unwritable).Ok);
+  EXPECT_FALSE(unwritable.WriteError().empty());
   // Nothing is written before Save.
   Rig untouched;
   CSettingsModel idle;
