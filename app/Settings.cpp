@@ -61,7 +61,7 @@ constexpr std::array<Row, static_cast<size_t>(Setting::COUNT)> SETTINGS = {{
     // Empty, not a number or not a port: 0, mail off.
     {Setting::MAIL_PORT, {SETTING, "MailPort", E::DECIMAL_TEXT, 0, "", ZeroOutside(0, 65535)}},
     {Setting::MAIL_ID, {SETTING, "MailID", E::TEXT, 0, "", NO_RANGE}},
-    {Setting::MAIL_PASSWORD, {SETTING, "MailPassword", E::TEXT, 0, "", NO_RANGE}},
+    {Setting::MAIL_PASSWORD, {SETTING, "MailPassword", E::TEXT, 0, "", NO_RANGE, true}},
     {Setting::SMTP, {SETTING, "SMTP", E::INT, 1, nullptr, NO_RANGE}},
     // An unknown mode must not quietly fall back to plain text: it reads as
     // STARTTLS, which refuses to send when the server cannot encrypt.
@@ -98,6 +98,7 @@ constexpr std::array<Row, static_cast<size_t>(Setting::COUNT)> SETTINGS = {{
     // the alarm command of `stavrion watch`.
     {Setting::METRICS_ADDRESS, {SETTING, "MetricsAddress", E::TEXT, 0, "", NO_RANGE}},
     {Setting::ALARM_COMMAND, {SETTING, "AlarmCommand", E::TEXT, 0, "", NO_RANGE}},
+    {Setting::GRAPH_COLOR, {SETTING, "GraphColor", E::TEXT, 0, "", NO_RANGE}},
     {Setting::HD204UI, {WORKAROUND, "HD204UI", E::INT, 0, nullptr, NO_RANGE}},
     {Setting::REGISTER_STARTUP, {WORKAROUND, "RegisterStartup", E::INT, 0, nullptr, NO_RANGE}},
     {Setting::EXEC_FAILED, {WORKAROUND, "ExecFailed", E::DECIMAL_TEXT, 0, "", NO_RANGE}},
@@ -136,8 +137,9 @@ constexpr std::array<DiskRow, static_cast<size_t>(DiskSetting::COUNT)> DISK_SETT
      {"AlarmTemperature", nullptr, E::INT, 0, nullptr, ZeroOutside(-40, 85)}},
     {DiskSetting::ALARM_TEMPERATURE_BELOW,
      {"AlarmTemperatureBelow", nullptr, E::INT, 0, nullptr, ZeroOutside(-40, 85)}},
+    // Percent, 0 = off; a negative one would fire on every record.
     {DiskSetting::ALARM_HEALTH_STATUS,
-     {"AlarmHealthStatus", nullptr, E::INT, 0, nullptr, NO_RANGE}},
+     {"AlarmHealthStatus", nullptr, E::INT, 0, nullptr, ZeroOutside(0, 100)}},
     {DiskSetting::ALARM_EVENT_LOG, {"AlarmEventLog", nullptr, E::INT, 0, nullptr, NO_RANGE}},
     {DiskSetting::ALARM_EMAIL, {"AlarmEmail", nullptr, E::INT, 0, nullptr, NO_RANGE}},
     {DiskSetting::ALARM_STATUS, {"AlarmStatus", nullptr, E::INT, 1, nullptr, NO_RANGE}},
@@ -317,7 +319,83 @@ int32_t CSettings::GetRaw(Setting id) {
 std::string CSettings::GetText(Setting id) {
   const SettingDescriptor& d = Describe(id);
   if (auto it = m_Overrides.find(id); it != m_Overrides.end()) return NumberText(d, it->second);
+  if (d.Secret) return ReadSecret(d);
   return m_Profile.GetString(d.Section, d.Key, TextDefault(d), m_Path);
+}
+
+namespace {
+
+// A protected secret is a few hundred bytes, twice that in hexadecimal:
+// more than the 255 characters of an ordinary value.
+constexpr uint32_t SECRET_CAPACITY = 4096;
+
+std::string HexText(const std::vector<uint8_t>& bytes) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (uint8_t b : bytes) {
+    out += kHex[b >> 4];
+    out += kHex[b & 0x0F];
+  }
+  return out;
+}
+
+std::optional<std::vector<uint8_t>> HexBytes(std::string_view text) {
+  if (text.size() % 2 != 0) return std::nullopt;
+  auto digit = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  std::vector<uint8_t> out;
+  out.reserve(text.size() / 2);
+  for (size_t i = 0; i < text.size(); i += 2) {
+    const int hi = digit(text[i]);
+    const int lo = digit(text[i + 1]);
+    if (hi < 0 || lo < 0) return std::nullopt;
+    out.push_back(static_cast<uint8_t>(hi << 4 | lo));
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string CSettings::ReadSecret(const SettingDescriptor& d) {
+  const std::string stored =
+      m_Profile.GetString(d.Section, d.Key, TextDefault(d), m_Path, SECRET_CAPACITY);
+  const std::string_view prefix = PROTECTED_SECRET_PREFIX;
+  if (stored.compare(0, prefix.size(), prefix) != 0) return stored;  // an older clear value
+  const auto blob = HexBytes(std::string_view(stored).substr(prefix.size()));
+  std::optional<std::string> plain;
+  if (blob && m_Secrets != nullptr) plain = m_Secrets->Unprotect(*blob);
+  if (!plain) {
+    base::DebugLog(std::string("Settings: ") + d.Key +
+                   " cannot be read here (protected for another user or machine)");
+    return {};
+  }
+  return *plain;
+}
+
+bool CSettings::WriteSecret(const SettingDescriptor& d, const std::string& value) {
+  if (!value.empty() && m_Secrets != nullptr) {
+    if (auto blob = m_Secrets->Protect(value)) {
+      return Write(d.Section, d.Key, PROTECTED_SECRET_PREFIX + HexText(*blob));
+    }
+    base::DebugLog(std::string("Settings: ") + d.Key + " could not be protected; kept private");
+  }
+  // In clear text: only after the file can be read by its owner alone, so
+  // the secret is never in a file others may read.
+  if (!value.empty() && !m_Profile.MakePrivate(m_Path)) {
+    base::DebugLog(std::string("Settings: ") + d.Key + " not stored: " + m_Path +
+                   " cannot be made private");
+    if (m_WriteError.empty()) {
+      m_WriteError =
+          "Cannot make \"" + m_Path + "\" readable by its owner only: the password was not saved.";
+    }
+    return false;
+  }
+  return Write(d.Section, d.Key, value);
 }
 
 bool CSettings::Set(Setting id, int32_t value) {
@@ -327,6 +405,7 @@ bool CSettings::Set(Setting id, int32_t value) {
 
 bool CSettings::SetText(Setting id, const std::string& value) {
   const SettingDescriptor& d = Describe(id);
+  if (d.Secret) return WriteSecret(d, value);
   return Write(d.Section, d.Key, value);
 }
 

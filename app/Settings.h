@@ -10,6 +10,7 @@
 
 #include "os/Clock.h"
 #include "os/Profile.h"
+#include "os/Secrets.h"
 
 namespace app {
 
@@ -70,6 +71,7 @@ enum class Setting : uint8_t {
   ATTRIBUTE,
   METRICS_ADDRESS,  // where watch serves metrics ("HOST:PORT", "off"); empty: 127.0.0.1:9720
   ALARM_COMMAND,    // program run for each alarm of `stavrion watch`; empty: none
+  GRAPH_COLOR,      // the graph pane's history line, "RRGGBB"; empty: automatic
   // "Workaround"
   HD204UI,
   REGISTER_STARTUP,
@@ -136,7 +138,15 @@ struct SettingDescriptor {
   int32_t Default;          // INT
   const char* TextDefault;  // the text kinds; null for "today" ("%04u%02u%02u")
   SettingRange Range;
+  // A secret (the mail password): stored protected where the platform can
+  // protect it, else in a file only its owner can read.
+  bool Secret = false;
 };
+
+// The prefix of a secret stored protected for the user; the rest of the
+// value is the protected bytes in hexadecimal. A value without it is a
+// clear secret written by an older version, read as it stands.
+inline constexpr const char* PROTECTED_SECRET_PREFIX = "dpapi:";
 
 // The description of every key.
 const SettingDescriptor& Describe(Setting id);
@@ -161,11 +171,18 @@ class CSettings {
 
   const std::string& Path() const { return m_Path; }
 
+  // Protection of secret settings (may be null: then a secret is written in
+  // clear text after the file was made readable by its owner only). Must
+  // outlive this object.
+  void SetSecretProtector(os::ISecretProtector* secrets) { m_Secrets = secrets; }
+
   // A numeric setting with its range rule applied.
   int32_t Get(Setting id);
   // A numeric setting as stored (no range rule).
   int32_t GetRaw(Setting id);
-  // A setting as text (any encoding; numbers as stored in the file).
+  // A setting as text (any encoding; numbers as stored in the file). A
+  // secret comes back in clear text (empty when its protected form cannot
+  // be turned back: another user's or machine's).
   std::string GetText(Setting id);
   // Writes a number ("%d"; "%X" for hexadecimal keys) or a text. False when
   // the file could not be written (see WriteError).
@@ -193,12 +210,15 @@ class CSettings {
   int32_t ReadNumber(const SettingDescriptor& d, const std::string& section,
                      const std::string& key);
   bool Write(const std::string& section, const std::string& key, const std::string& value);
+  std::string ReadSecret(const SettingDescriptor& d);
+  bool WriteSecret(const SettingDescriptor& d, const std::string& value);
 
   os::IProfile& m_Profile;
   os::IClock& m_Clock;
   std::string m_Path;
   std::string m_WriteError;
   std::map<Setting, int32_t> m_Overrides;
+  os::ISecretProtector* m_Secrets = nullptr;
 };
 
 }  // namespace app

@@ -76,6 +76,7 @@ bool CStavrionApp::Run(const std::vector<std::string>& args, const MainWindow& m
   m_SettingsPath =
       SettingsPathFor(m_ExePath, separator == '\\' ? "\\/" : std::string(1, separator));
   m_Settings = std::make_unique<CSettings>(m_Platform.Profile, m_Platform.Clock, m_SettingsPath);
+  m_Settings->SetSecretProtector(m_Platform.Secrets);
 
   // The level takes only 0, 1 and 2; the value as read goes back so the key
   // is there for the user to find after the first start.

@@ -214,6 +214,7 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
   }
 
   app::CSettings settings(platform.Profile, platform.Clock, paths.Settings);
+  settings.SetSecretProtector(platform.Secrets);
   if (!platform.Files.Exists(paths.Settings)) {
     if (!settings.Set(app::Setting::SMART_LOG, 1) ||
         !settings.Set(app::Setting::AUTO_REFRESH, NEW_FILE_AUTO_REFRESH)) {

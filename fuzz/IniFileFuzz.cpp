@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/Settings.h"
+#include "monitor/SettingsModel.h"
 #include "os/IniFile.h"
 
 namespace {
@@ -58,6 +59,18 @@ void Check(bool ok) {
   if (!ok) std::abort();
 }
 
+// Hands back what it is given: the protected form of a secret is then
+// whatever hexadecimal the file holds, decoded.
+class CPassThroughProtector : public os::ISecretProtector {
+ public:
+  std::optional<std::vector<uint8_t>> Protect(std::string_view plain) override {
+    return std::vector<uint8_t>(plain.begin(), plain.end());
+  }
+  std::optional<std::string> Unprotect(const std::vector<uint8_t>& blob) override {
+    return std::string(blob.begin(), blob.end());
+  }
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -85,6 +98,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int i = 0; i < static_cast<int>(app::DiskSetting::COUNT); ++i) {
     (void)settings.GetDisk(static_cast<app::DiskSetting>(i), name);
   }
+  CPassThroughProtector secrets;
+  settings.SetSecretProtector(&secrets);
+  (void)settings.GetText(app::Setting::MAIL_PASSWORD);
+  (void)monitor::ParseColourText(settings.GetText(app::Setting::GRAPH_COLOR));
+  (void)monitor::ParseColourText(name);
 
   // A write always reads back, whatever was in the file.
   bool storable = os::CIniFile::IsStorable("Setting", "DebugMode", "12345");

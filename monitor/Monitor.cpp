@@ -538,6 +538,8 @@ void CMonitor::ApplySettings() {
     CBusy busy(*this);
     Guarded("ApplySettings", [this] {
       m_TemperatureUnit = m_Settings.Get(Setting::TEMPERATURE) == 1 ? 1 : 0;
+      // Judging every disk takes effect with the next read of each disk.
+      m_Ata.m_FlagEvaluateAllDisks = m_Settings.Get(Setting::EVALUATE_ALL_DISKS) != 0;
       m_Services->ApplySettings();
       if (m_SelectedDisk >= 0 && m_SelectedDisk < DiskCount()) SelectDriveLocked(m_SelectedDisk);
       SetAutoRefresh(m_Settings.Get(Setting::AUTO_REFRESH));
@@ -546,6 +548,18 @@ void CMonitor::ApplySettings() {
     });
   }
   RunPendingTimers();
+}
+
+void CMonitor::ReloadAlarms() {
+  for (int32_t i = 0; i < DiskCount(); ++i) {
+    ATA_SMART_INFO& asi = m_Ata.vars[i];
+    const std::string& key = asi.ModelSerial;
+    asi.AlarmTemperature = m_Settings.GetDisk(DiskSetting::ALARM_TEMPERATURE, key);
+    asi.AlarmTemperatureBelow = m_Settings.GetDisk(DiskSetting::ALARM_TEMPERATURE_BELOW, key);
+    asi.AlarmHealthStatus = m_Settings.GetDisk(DiskSetting::ALARM_HEALTH_STATUS, key);
+    asi.AlarmEventLog = m_Settings.GetDisk(DiskSetting::ALARM_EVENT_LOG, key);
+    asi.AlarmEmail = m_Settings.GetDisk(DiskSetting::ALARM_EMAIL, key);
+  }
 }
 
 void CMonitor::AlarmOverheat() {

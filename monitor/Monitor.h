@@ -144,9 +144,12 @@ class CMonitor : public ITrayDisks {
   // Sends the stored AAM and APM levels ("AutoAamApm" on) to the disks.
   void AutoAamApmAdaption();
   // The settings dialog wrote the file: re-reads the temperature unit,
-  // "AutoRefresh" and "SmartLog", re-arms the timers and selects the
-  // selected disk again.
+  // "EvaluateAllDisks", "AutoRefresh" and "SmartLog", re-arms the timers and
+  // selects the selected disk again.
   void ApplySettings();
+  // The settings pane saved the alarms: every disk's five alarm values are
+  // read again from its section of the settings file (by its ModelSerial).
+  void ReloadAlarms();
   // The temperature overview alarm (in resident mode, after start-up).
   void AlarmOverheat();
 

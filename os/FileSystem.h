@@ -92,6 +92,11 @@ class IFileSystem {
   // Removes a file, a link (not what it points to) or an empty folder.
   virtual bool Remove(const std::string& path) = 0;
   virtual bool CreateDirectories(const std::string& path) = 0;
+  // Makes a file readable and writable by its owner only (mode 0600),
+  // creating it empty when missing, before a secret is written to it; a
+  // rewrite through WriteFileAtomic keeps that mode. False when it could not
+  // be done; true where the system has no such notion.
+  virtual bool MakePrivate(const std::string& /*path*/) { return true; }
   // Full path of the running executable.
   virtual std::string ExecutablePath() = 0;
   // The platform's path separator ('\\' on Windows, '/' elsewhere).

@@ -36,6 +36,7 @@ class CIniProfile : public IProfile {
                  const std::string& path) override;
   bool DeleteSection(const std::string& section, const std::string& path) override;
   std::vector<std::string> Keys(const std::string& section, const std::string& path) override;
+  bool MakePrivate(const std::string& path) override { return m_Files.MakePrivate(path); }
 
  private:
   // The file as it is now: empty when missing, unreadable or too big.

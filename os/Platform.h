@@ -17,6 +17,7 @@ namespace os {
 class INet;                  // os/Net.h
 class IPerformanceCounters;  // os/PerformanceCounters.h
 class ITls;                  // os/Tls.h
+class ISecretProtector;      // os/Secrets.h
 
 struct Platform {
   IDeviceIo& Devices;
@@ -40,6 +41,9 @@ struct Platform {
   // Performance counters; null where the platform has none (the sampler
   // then reads every counter as unavailable).
   IPerformanceCounters* Performance = nullptr;
+  // Protection of stored secrets for the user; null where the platform has
+  // none (the settings file is then made readable by its owner only).
+  ISecretProtector* Secrets = nullptr;
 };
 
 }  // namespace os

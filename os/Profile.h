@@ -30,6 +30,9 @@ class IProfile {
                          const std::string& path) = 0;
   // Removes a whole section.
   virtual bool DeleteSection(const std::string& section, const std::string& path) = 0;
+  // Makes the file readable by its owner only before a secret goes into it
+  // (see IFileSystem::MakePrivate). False when that could not be done.
+  virtual bool MakePrivate(const std::string& /*path*/) { return true; }
   // Names of the keys of a section, in file order.
   virtual std::vector<std::string> Keys(const std::string& section, const std::string& path) = 0;
 };

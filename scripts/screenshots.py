@@ -3,7 +3,9 @@
 docs/screenshots/: the disk panel, the S.M.A.R.T. detail pane, the graph
 pane (a day of a disk's temperature and a failing disk's reallocated
 sectors over a year, from a history written by scripts/demo-history.py),
-the system-information pane, the about pane, the benchmark pane after a short run, the panel in German and in Japanese, and the panel at 150 % zoom, all on the
+the system-information pane, the settings and about panes, the benchmark pane
+after a short run, the panel in German and in Japanese, and the panel at 150 %
+zoom, all on the
 demo machine. The program draws each picture itself (--screenshot), under Wine on
 a virtual X display, with the Wine prefix of scripts/gui-test.py.
 
@@ -13,6 +15,8 @@ temperature alarm. It is taken from the virtual display with ImageMagick's
 `import` while the balloon is shown.
 
     scripts/screenshots.py [BUILD_DIR]      (default build/windows)
+
+With SCREENSHOTS_ONLY=NAME.png only that picture is drawn again.
 """
 import importlib.util
 import os
@@ -39,6 +43,8 @@ SHOTS = [
     ("memory.png", {"Language": "English", "ZoomType": "100"}, ["--memory"]),
     ("performance.png", {"Language": "English", "ZoomType": "100"}, ["--performance"]),
     ("about.png", {"Language": "English", "ZoomType": "100", "GuiStyle": "1"}, ["--about"]),
+    ("settings.png", {"Language": "English", "ZoomType": "100", "AutoRefresh": "3",
+                      "SmartLog": "1", "GraphColor": "3366FF"}, ["--settings"]),
     ("german.png", {"Language": "German", "ZoomType": "100"}, []),
     ("japanese.png", {"Language": "Japanese", "ZoomType": "100"}, []),
     ("zoom150.png", {"Language": "English", "ZoomType": "150"}, []),
@@ -131,7 +137,10 @@ def shoot(out_dir, bench):
     guitest.set_dpi(96)
     failed = 0
     with guitest.Display() as display:
+        only = os.environ.get("SCREENSHOTS_ONLY")
         for name, settings, extra in SHOTS:
+            if only and name != only:
+                continue
             folder = guitest.stage(settings)
             if any(a.startswith("--graph") for a in extra):
                 report, written = guitest.stage_history(folder)
@@ -151,6 +160,8 @@ def shoot(out_dir, bench):
             ok = os.path.exists(target) and os.path.getsize(target) > 0
             print("%s %s" % (name, "written" if ok else "MISSING"))
             failed += 0 if ok else 1
+        if only:
+            return 1 if failed else 0
         target = os.path.join(out_dir, "benchmark.png")
         ok = bench_shot(display, bench, target)
         print("benchmark.png %s" % ("written" if ok else "MISSING"))

@@ -9,6 +9,7 @@
 #include "monitor/GraphItems.h"
 #include "monitor/HistoryCsv.h"
 #include "monitor/HistoryWindow.h"
+#include "monitor/SettingsModel.h"
 #include "monitor/win32/TslInfoDlg.h"
 #include "os/win32/WinText.h"
 #include "resources/resource.h"
@@ -27,7 +28,10 @@ constexpr size_t LIVE_SAMPLES = 51;
 constexpr size_t MAX_GRAPH_POINTS = 1000;
 
 constexpr COLORREF BACKGROUND = RGB(239, 239, 239);
-constexpr COLORREF HISTORY_COLOR = RGB(252, 127, 11);
+constexpr COLORREF ColourRef(uint32_t rgb) {
+  return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+constexpr COLORREF HISTORY_COLOR = ColourRef(GRAPH_AUTOMATIC_COLOUR);
 constexpr COLORREF TEMPERATURE_COLOR = RGB(255, 201, 14);
 constexpr COLORREF READ_COLOR = RGB(40, 120, 220);
 constexpr COLORREF WRITE_COLOR = RGB(200, 40, 60);
@@ -316,15 +320,20 @@ void CGraphDlg::DrawHistory() {
   left.LineColor = left.LabelColor = GREY;
   left.GridColor = LIGHT_GREY;
 
+  // The user's colour from the settings pane, else the built-in one.
+  COLORREF lineColor = HISTORY_COLOR;
+  if (const auto rgb = ParseColourText(m_Settings.GetText(app::Setting::GRAPH_COLOR))) {
+    lineColor = ColourRef(*rgb);
+  }
   chart::SeriesSpec series;
-  series.Color = HISTORY_COLOR;
+  series.Color = lineColor;
   series.Width = 2;
   series.Points.reserve(points.size());
   for (const HistorySample& p : points) {
     series.Points.emplace_back(static_cast<double>(p.Time), static_cast<double>(p.Value));
   }
   m_Chart.AddSeries(std::move(series));
-  m_Chart.SetTitle(title, HISTORY_COLOR);
+  m_Chart.SetTitle(title, lineColor);
 
   // What the chart shows, in one line for readers.
   const HistorySample& last = points.back();

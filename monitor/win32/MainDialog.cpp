@@ -10,7 +10,9 @@
 
 #include "app/LanguageChoice.h"
 #include "base/DebugLog.h"
+#include "monitor/AttributeList.h"
 #include "monitor/HistoryLog.h"
+#include "monitor/SettingsModel.h"
 #include "monitor/win32/EventSource.h"
 #include "os/Net.h"
 #include "os/win32/WinText.h"
@@ -176,6 +178,7 @@ CMainDialog::~CMainDialog() {
   m_SystemInfoPane.reset();
   m_MemoryPane.reset();
   m_PerformancePane.reset();
+  m_SettingsPane.reset();
   m_Benchmark.reset();
   m_AboutPane.reset();
   m_Graph.reset();
@@ -218,6 +221,7 @@ void CMainDialog::InitLanguage() {
   const app::LanguageChoice choice =
       app::ChooseLanguage(setting, opens, GetUserDefaultLCID(), files);
   m_CurrentLanguage = choice.Current;
+  m_LanguageList = choice.List;
   m_Language.English().Load(m_Setup.Platform->Files, os::WideToUtf8(folder + L"English.lang"));
   m_Language.Current().Load(m_Setup.Platform->Files,
                             os::WideToUtf8(folder + os::Utf8ToWide(m_CurrentLanguage) + L".lang"));
@@ -327,7 +331,8 @@ BOOL CMainDialog::OnInitDialog() {
   m_Splash.Hide();
   if (m_Setup.ScreenshotDetails) ShowView(5);
   if (m_Setup.ScreenshotSystem) ShowView(4);
-  if (m_Setup.ScreenshotView == 2 || m_Setup.ScreenshotView == 7 || m_Setup.ScreenshotView == 8) {
+  if (m_Setup.ScreenshotView == 2 || m_Setup.ScreenshotView == 3 || m_Setup.ScreenshotView == 7 ||
+      m_Setup.ScreenshotView == 8) {
     ShowView(m_Setup.ScreenshotView);
   }
   if (m_Setup.ScreenshotBenchmark) ShowView(9);
@@ -482,13 +487,13 @@ void CMainDialog::CreateControls() {
   button(m_GraphView, IDC_GRAPH_VIEW);
   button(m_PerformanceView, IDC_PERFORMANCE_VIEW);
   button(m_AboutButton, IDC_ABOUT_BUTTON);
+  button(m_SettingsView, IDC_SETTINGS_VIEW);
   button(m_Previous, IDC_PREVIOUS);
   button(m_Next, IDC_NEXT);
   for (size_t i = 0; i < m_DiskButtons.size(); ++i) {
     button(m_DiskButtons[i], IDC_DISK_FIRST + static_cast<int>(i));
   }
   label(m_Version, IDC_VERSION);
-  label(m_NotYet, IDC_NOT_YET);
   label(m_Title, IDC_TITLE);
   label(m_Status, IDC_STATUS);
   label(m_StatusImage, IDC_STATUS_IMAGE);
@@ -532,8 +537,8 @@ void CMainDialog::RelayoutDialog() {
   place(m_SmartView, 308, 12, 160, 40, 15, 400, RGB(0, 0, 0), 1);
   place(m_GraphView, 474, 12, 140, 40, 15, 400, RGB(0, 0, 0), 1);
   place(m_PerformanceView, 620, 12, 180, 40, 15, 400, RGB(0, 0, 0), 1);
-  place(m_AboutButton, 806, 12, 110, 40, 15, 400, RGB(0, 0, 0), 1);
-  place(m_Version, 920, 12, 86, 40, 14, 400, LABEL_COLOR, 2);
+  place(m_SettingsView, 756, 12, 120, 40, 15, 400, RGB(0, 0, 0), 1);
+  place(m_AboutButton, 882, 12, 124, 40, 15, 400, RGB(0, 0, 0), 1);
   place(m_Previous, 16, 62, 40, 54, 18, 700, RGB(0, 0, 0), 1);
   place(m_Next, 966, 62, 40, 54, 18, 700, RGB(0, 0, 0), 1);
   for (size_t i = 0; i < m_DiskButtons.size(); ++i) {
@@ -561,7 +566,7 @@ void CMainDialog::RelayoutDialog() {
     place(m_Fields[i]->Label, 336, y, 250, FIELD_ROW - 2, 14, 400, LABEL_COLOR, 2);
     place(m_Fields[i]->Value, 596, y, 410, FIELD_ROW - 2, 14, 700, RGB(20, 24, 30), 0);
   }
-  place(m_NotYet, 16, 756, 990, 24, 12, 400, RGB(140, 140, 140), 0);
+  place(m_Version, 806, 756, 200, 24, 12, 400, LABEL_COLOR, 2);
   m_StatusImage.SetBackground(BACKGROUND);
   if (m_TslInfo) {
     m_TslInfo->Destroy();
@@ -593,6 +598,11 @@ void CMainDialog::RelayoutDialog() {
     m_AboutPane.reset();
     if (m_View == 7) ShowView(7);
   }
+  if (m_SettingsPane) {
+    m_SettingsPane->Destroy();
+    m_SettingsPane.reset();
+    if (m_View == 3) ShowView(3);
+  }
   // The benchmark keeps its run and results: laid out again, not made anew.
   if (m_Benchmark) m_Benchmark->SetZoom(m_Zoom);
   if (m_UiReady) {
@@ -610,6 +620,8 @@ void CMainDialog::ChangeLang() {
   m_PerformanceView.SetText(GetText("WindowTitle", "SYSTEM_PERFORMANCE"));
   m_AboutButton.SetText(GetText("Dialog", "ABOUT"));
   m_AboutButton.SetToolTipText(m_ToolTip, GetText("Dialog", "ABOUT"));
+  m_SettingsView.SetText(GetText("Dialog", "SETTINGS"));
+  m_SettingsView.SetToolTipText(m_ToolTip, GetText("Tips", "SETTINGS_BUTTON"));
   m_Previous.SetText("<");
   m_Next.SetText(">");
   // The version text: "VERSION" of the customization file; "Blank" shows
@@ -619,7 +631,6 @@ void CMainDialog::ChangeLang() {
                      os::WideToUtf8(m_Setup.CustomizationFolder + L"Customization.ini"));
   const std::string version = customization.GetText("Information", "VERSION");
   m_Version.SetText(version == "Blank" ? std::string() : version.empty() ? "ver 4.0.2" : version);
-  m_NotYet.SetText(GetText("Message", "NOT_YET_SERVICES"));
   m_SmartView.SetToolTipText(m_ToolTip, GetText("Tips", "SMART_BUTTON"));
   m_GraphView.SetToolTipText(m_ToolTip, GetText("Tips", "GRAPHS_BUTTON"));
   m_Refresh.SetToolTipText(m_ToolTip, GetText("Tips", "REFRESH"));
@@ -645,6 +656,11 @@ void CMainDialog::ChangeLang() {
   if (m_PerformancePane) m_PerformancePane->ApplyLanguage();
   if (m_Benchmark) m_Benchmark->ApplyLanguage();
   if (m_AboutPane) m_AboutPane->ApplyLanguage();
+  if (m_SettingsPane) {
+    m_SettingsPane->SetFontFace(m_FontFace);
+    m_SettingsPane->RelayoutDialog();
+    m_SettingsPane->ApplyLanguage();
+  }
   RenderPanel();
   RenderButtons();
   ShowReadouts();
@@ -766,6 +782,47 @@ void CMainDialog::RenderButtons() {
   m_GraphView.SetSelected(m_View == 6);
   m_PerformanceView.SetSelected(m_View == 8);
   m_AboutButton.SetSelected(m_View == 7);
+  m_SettingsView.SetSelected(m_View == 3);
+}
+
+void CMainDialog::CreateSettingsPane() {
+  tools::CSettingDlg::Hooks hooks;
+  hooks.Disks = [this] {
+    std::vector<SettingsDisk> disks;
+    const std::vector<std::string> entries = DiskSelectorEntries(m_Monitor.Disks());
+    for (int32_t i = 0; i < m_Monitor.DiskCount(); ++i) {
+      disks.push_back({m_Monitor.Disks()[i].ModelSerial, entries[static_cast<size_t>(i)]});
+    }
+    return disks;
+  };
+  hooks.Languages = [this] { return m_LanguageList; };
+  hooks.CurrentLanguage = [this] { return m_CurrentLanguage; };
+  hooks.Saved = [this](const SettingsSaveResult& r) {
+    // The disks' records take the saved alarms before the settings apply.
+    m_Monitor.ReloadAlarms();
+    SendMessageW(m_Hwnd, WM_APPLY_SETTINGS, r.LanguageChanged ? 1 : 0, 0);
+  };
+  hooks.SendMail = [this](const AlarmMail& mail, CMailQueue::Done done) {
+    CMailQueue* queue = m_Services->MailQueue();
+    return queue != nullptr && queue->Post(mail.Server, mail.Message, std::move(done));
+  };
+  hooks.ClearLogs = [this](const std::string& modelSerial) {
+    return m_Services->Disk().ClearLogs(modelSerial);
+  };
+  hooks.Back = [this] { ShowView(1); };
+  hooks.SystemRows = [this] {
+    std::vector<SystemInfoRow> rows = SystemInfoRows(m_SystemInfo.Text, true);
+    for (const ATA_SMART_INFO& d : m_Monitor.Disks()) {
+      rows.push_back({"DISK", d.Model});
+      rows.push_back({"DISK_SN", d.SerialNumber});
+    }
+    return rows;
+  };
+  m_SettingsPane = std::make_unique<tools::CSettingDlg>(
+      *m_Setup.Settings,
+      [this](const std::string& s, const std::string& k) { return GetText(s, k); },
+      std::move(hooks));
+  if (!m_SettingsPane->Create(m_Hwnd, m_Zoom, m_FontFace)) m_SettingsPane.reset();
 }
 
 void CMainDialog::ShowView(int view) {
@@ -881,14 +938,23 @@ void CMainDialog::ShowView(int view) {
     m_AboutPane = std::make_unique<tools::CAboutDlg>(std::move(hooks));
     if (!m_AboutPane->Create(m_Hwnd, m_Zoom, m_FontFace)) m_AboutPane.reset();
   }
+  if (view == 3) {
+    if (!m_SettingsPane) {
+      CreateSettingsPane();
+    } else {
+      // What the tray menu or a rescan changed since is shown, not overwritten.
+      m_SettingsPane->Reload();
+    }
+  }
   const bool details = view == 5 && m_TslInfo;
   const bool system = view == 4 && m_SystemInfoPane;
   const bool memory = view == 2 && m_MemoryPane;
   const bool performance = view == 8 && m_PerformancePane;
   const bool bench = view == 9 && m_Benchmark;
   const bool about = view == 7 && m_AboutPane;
-  const bool panel =
-      !details && !graphShown && !system && !memory && !performance && !bench && !about;
+  const bool settingsShown = view == 3 && m_SettingsPane;
+  const bool panel = !details && !graphShown && !system && !memory && !performance && !bench &&
+                     !about && !settingsShown;
   if (m_TslInfo) ShowWindow(m_TslInfo->Hwnd(), details ? SW_SHOW : SW_HIDE);
   if (m_Graph) ShowWindow(m_Graph->Hwnd(), graphShown ? SW_SHOW : SW_HIDE);
   if (m_SystemInfoPane) ShowWindow(m_SystemInfoPane->Hwnd(), system ? SW_SHOW : SW_HIDE);
@@ -899,11 +965,13 @@ void CMainDialog::ShowView(int view) {
   if (m_Benchmark) ShowWindow(m_Benchmark->Hwnd(), bench ? SW_SHOW : SW_HIDE);
   if (m_AboutPane) ShowWindow(m_AboutPane->Hwnd(), about ? SW_SHOW : SW_HIDE);
   if (about) SetFocus(GetDlgItem(m_AboutPane->Hwnd(), IDC_ABOUT_SHORTCUTS));
+  if (m_SettingsPane) ShowWindow(m_SettingsPane->Hwnd(), settingsShown ? SW_SHOW : SW_HIDE);
   if (details) SetFocus(GetDlgItem(m_TslInfo->Hwnd(), IDC_ATTRIBUTE_LIST));
   if (graphShown) SetFocus(GetDlgItem(m_Graph->Hwnd(), IDC_GRAPH_ITEM));
   if (system) SetFocus(GetDlgItem(m_SystemInfoPane->Hwnd(), IDC_SYSTEM_LIST));
   if (memory) SetFocus(GetDlgItem(m_MemoryPane->Hwnd(), IDC_MEMORY_SLOT));
   if (bench) SetFocus(GetDlgItem(m_Benchmark->Hwnd(), IDC_BENCH_START));
+  if (settingsShown) SetFocus(m_SettingsPane->Hwnd());
   if (panel) m_View = 1;
   std::vector<HWND> panelControls = {
       m_Title.Hwnd(),         m_Status.Hwnd(),      m_StatusImage.Hwnd(),
@@ -921,6 +989,7 @@ void CMainDialog::ShowView(int view) {
   m_GraphView.SetSelected(graphShown);
   m_PerformanceView.SetSelected(performance);
   m_AboutButton.SetSelected(about);
+  m_SettingsView.SetSelected(settingsShown);
 }
 
 void CMainDialog::OnMonitorChanged(uint32_t changes) {
@@ -940,6 +1009,8 @@ void CMainDialog::OnMonitorChanged(uint32_t changes) {
   }
   // The system pane lists the disks' models and serial numbers.
   if (m_SystemInfoPane && (changes & CHANGE_DISK_LIST)) m_SystemInfoPane->UpdateRows();
+  // The settings pane keys its alarms by the disks it lists.
+  if (m_SettingsPane && (changes & CHANGE_DISK_LIST)) m_SettingsPane->Reload();
   if (m_TslInfo) {
     // After a rescan the selector is filled again, so no entry names a disk
     // that is gone; a new selection shows in the pane too.
@@ -1016,6 +1087,24 @@ void CMainDialog::OnCommand(int id, int code, HWND /*control*/) {
     case IDC_FORM_FACTOR:
       if (m_UiReady && code == STN_CLICKED) ClickProductPicture();
       break;
+    case IDC_SETTINGS_VIEW:
+      if (m_UiReady) ShowView(m_View == 3 ? 1 : 3);
+      break;
+    case ID_SETTINGS:
+      if (m_UiReady) ShowView(3);
+      break;
+    case ID_SETTINGS_ABOUT:
+      // The settings pane's About page; answered with WM_SETTINGS_ABOUT_SHOWN.
+      if (m_UiReady && !m_AboutAsked) {
+        m_AboutAsked = true;
+        ShowView(3);
+        if (m_SettingsPane) {
+          SendMessageW(m_SettingsPane->Hwnd(), tools::WM_SETTINGS_ABOUT, 0, 0);
+        } else {
+          m_AboutAsked = false;
+        }
+      }
+      break;
     case IDC_PREVIOUS:
       m_Monitor.SelectPrevious();
       break;
@@ -1089,6 +1178,10 @@ void CMainDialog::TryExit() {
         m_PerformancePane->Destroy();
         m_PerformancePane.reset();
       }
+      if (m_SettingsPane) {
+        m_SettingsPane->Destroy();
+        m_SettingsPane.reset();
+      }
       m_Benchmark.reset();  // not running: exit is refused while it runs
       if (m_AboutPane) {
         m_AboutPane->Destroy();
@@ -1142,7 +1235,7 @@ void CMainDialog::TakeScreenshot() {
         static_cast<ui::CDialogCx*>(m_MemoryPane.get()),
         static_cast<ui::CDialogCx*>(m_PerformancePane.get()),
         static_cast<ui::CDialogCx*>(m_AboutPane.get()),
-
+        static_cast<ui::CDialogCx*>(m_SettingsPane.get()),
         static_cast<ui::CDialogCx*>(m_Benchmark.get())}) {
     if (pane != nullptr) {
       RedrawWindow(pane->Hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
@@ -1263,6 +1356,10 @@ bool CMainDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
         }
         m_Tray->UpdateTrayTooltip();
       }
+      *result = 0;
+      return true;
+    case tools::WM_SETTINGS_ABOUT_SHOWN:
+      m_AboutAsked = false;
       *result = 0;
       return true;
     case WM_MAIL_RESULT:

@@ -37,6 +37,7 @@
 #include "tools/win32/BenchmarkDlg.h"
 #include "tools/win32/MemoryDlg.h"
 #include "tools/win32/PerformanceDlg.h"
+#include "tools/win32/SettingDlg.h"
 #include "tools/win32/SystemInfoDlg.h"
 #include "ui/win32/DialogCx.h"
 #include "ui/win32/SkinControl.h"
@@ -69,7 +70,8 @@ struct MainDialogSetup {
   std::wstring Screenshot;         // when set: draw once into this PNG file and end
   bool ScreenshotDetails = false;  // the screenshot shows the detail pane
   bool ScreenshotSystem = false;   // the screenshot shows the system-information pane
-  int ScreenshotView = 0;  // the screenshot shows this view (2 memory, 7 about, 8 performance)
+  int ScreenshotView = 0;  // the screenshot shows this view (2 memory, 3 settings, 7 about, 8
+                           // performance)
   bool ScreenshotBenchmark = false;  // the screenshot shows the benchmark pane
   // The graph pane is shown at start with this item code (-1: not shown),
   // interval and disk.
@@ -152,6 +154,10 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   // The close request comes from the window's own Close (not log-off).
   bool m_SystemClose = false;
   std::string m_CurrentLanguage = "English";
+  // The language list the settings pane offers ("Display, [Name]").
+  std::vector<std::string> m_LanguageList;
+  // Set while the settings pane is asked for its About page (F1).
+  bool m_AboutAsked = false;
   HICON m_IconLarge = nullptr;
   HICON m_IconSmall = nullptr;
   int m_View = 1;
@@ -163,9 +169,10 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   double m_FirstPaintMs = 0;
 
   ui::CButtonCx m_Refresh, m_Rescan, m_SmartView, m_GraphView, m_PerformanceView, m_AboutButton,
+      m_SettingsView,
       m_Previous, m_Next;
   std::array<ui::CButtonCx, 8> m_DiskButtons;
-  ui::CStaticCx m_Version, m_NotYet, m_Title, m_Status, m_StatusImage, m_Life, m_Temperature,
+  ui::CStaticCx m_Version, m_Title, m_Status, m_StatusImage, m_Life, m_Temperature,
       m_Remaining, m_FormFactor, m_StatusLabel, m_TemperatureLabel, m_LifespanLabel;
   struct Field {
     const char* Key;  // label key of section "Dialog"
@@ -201,6 +208,9 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   std::unique_ptr<os::IRegistry> m_Registry;
   std::unique_ptr<tools::CStartupRegistration> m_Startup;
   std::unique_ptr<tools::CUpdateCheck> m_Update;
+  // The settings pane (view 3, created on first use).
+  std::unique_ptr<tools::CSettingDlg> m_SettingsPane;
+  void CreateSettingsPane();
 };
 
 }  // namespace monitor

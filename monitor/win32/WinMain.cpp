@@ -8,7 +8,7 @@
 //   --screenshot FILE.png   draw the window once into FILE.png and end
 //   --details               with --screenshot: show the S.M.A.R.T. details
 //   --system                with --screenshot: show the system information
-//   --memory, --performance, --about  with --screenshot: show that pane
+//   --memory, --performance, --settings, --about  with --screenshot: show that pane
 //   --benchmark             with --screenshot: show the benchmark pane
 //   --graph CODE:INTERVAL[:DISK]  show the graph pane with item CODE (300
 //                           temperature ...) over interval 0-6, of disk
@@ -89,8 +89,12 @@ void TakeScreenshotOptions(std::vector<std::string>& args, std::wstring* file, b
       }
       args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
                  args.begin() + static_cast<std::ptrdiff_t>(i + 2));
-    } else if (args[i] == "--memory" || args[i] == "--performance" || args[i] == "--about") {
-      *view = args[i] == "--memory" ? 2 : args[i] == "--about" ? 7 : 8;
+    } else if (args[i] == "--memory" || args[i] == "--performance" || args[i] == "--settings" ||
+               args[i] == "--about") {
+      *view = args[i] == "--memory"     ? 2
+              : args[i] == "--settings" ? 3
+              : args[i] == "--about"    ? 7
+                                        : 8;
       args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
     } else if (args[i] == "--details" || args[i] == "--system" || args[i] == "--benchmark") {
       *(args[i] == "--details" ? details : args[i] == "--system" ? system : benchmark) = true;

@@ -249,6 +249,27 @@ bool CLinuxFileSystem::WriteFileAtomic(const std::string& path, const std::vecto
   return true;
 }
 
+bool CLinuxFileSystem::MakePrivate(const std::string& path) {
+  if (path.empty()) {
+    errno = ENOENT;
+    return Fail();
+  }
+  // O_RDONLY with O_CREAT: an existing file is neither truncated nor needs
+  // to be writable to be opened.
+  int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600);
+  if (fd < 0) return Fail();
+  struct stat st {};
+  bool ok = fstat(fd, &st) == 0;
+  if (ok && !S_ISREG(st.st_mode)) {
+    errno = EISDIR;
+    ok = false;
+  }
+  ok = ok && ((st.st_mode & 07777) == 0600 || fchmod(fd, 0600) == 0);
+  if (!ok) Fail();
+  close(fd);
+  return ok;
+}
+
 bool CLinuxFileSystem::AppendFile(const std::string& path, const std::string& data) {
   int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return Fail();

@@ -23,6 +23,8 @@ class CLinuxFileSystem : public IFileSystem {
   bool Exists(const std::string& path) override;
   bool Remove(const std::string& path) override;
   bool CreateDirectories(const std::string& path) override;
+  // chmod 0600 of the file (a link is followed), created empty when missing.
+  bool MakePrivate(const std::string& path) override;
   std::string ExecutablePath() override;
   char Separator() override { return '/'; }
   std::string LastErrorText() override;

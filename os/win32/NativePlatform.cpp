@@ -7,6 +7,7 @@
 #include "os/win32/Win32Net.h"
 #include "os/win32/Win32Performance.h"
 #include "os/win32/Win32Profile.h"
+#include "os/win32/Win32Secrets.h"
 #include "os/win32/Win32System.h"
 #include "os/win32/Win32Wmi.h"
 
@@ -24,6 +25,7 @@ struct NativePlatform::Impl {
   CWin32Net Net;
   CWin32PerformanceCounters Performance;
   CSchannelTls Tls;
+  CWin32SecretProtector Secrets;
 };
 
 NativePlatform::NativePlatform() : m_Impl(std::make_unique<Impl>()) {}
@@ -36,6 +38,7 @@ Platform NativePlatform::Get() {
   p.Net = &m_Impl->Net;
   p.Tls = &m_Impl->Tls;
   p.Performance = &m_Impl->Performance;
+  p.Secrets = &m_Impl->Secrets;
   return p;
 }
 

@@ -27,6 +27,9 @@ class CWin32Profile : public IProfile {
   // GetPrivateProfileStringW with a null key, the buffer grown until the
   // whole list fits (at most 1M UTF-16 units; a longer list is cut there).
   std::vector<std::string> Keys(const std::string& section, const std::string& path) override;
+  // Nothing to do: secrets go into the file protected for the user (see
+  // os/Secrets.h), and the file lies in the user's own folder.
+  bool MakePrivate(const std::string& /*path*/) override { return true; }
 };
 
 }  // namespace os

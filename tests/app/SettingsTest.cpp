@@ -41,9 +41,9 @@ TEST_F(SettingsTest, EveryKeyIsDescribedOnceWithItsDefault) {
     EXPECT_TRUE(seen.insert(d.Section).second) << d.Section;
   }
   // The program's keys (with the mail security keys), the keys added since
-  // (EvaluateAllDisks; MetricsAddress and AlarmCommand), the per-disk
-  // sections (AlarmStatus added).
-  EXPECT_EQ(seen.size(), 59u + 3u + 17u);
+  // (EvaluateAllDisks; MetricsAddress and AlarmCommand; GraphColor), the
+  // per-disk sections (AlarmStatus added).
+  EXPECT_EQ(seen.size(), 59u + 4u + 17u);
 }
 
 TEST_F(SettingsTest, MissingFileGivesEveryDefault) {

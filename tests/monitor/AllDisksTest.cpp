@@ -191,4 +191,38 @@ TEST(AllDisks, TheStatusAlarmFiresForAJudgedDisk) {
   }
 }
 
+// The settings pane turns the option on and saves a disk's alarms while the
+// program runs: applying the settings judges the disk at its next read, and
+// the disk's record takes the saved alarms, without a rescan.
+TEST(AllDisks, SavedSettingsApplyWithoutARescan) {
+  const testutil::Sector thresholds = testutil::ThresholdBuilder().Add(0x05, 36).Build();
+  const testutil::Sector data = testutil::SmartDataBuilder().Add({0x05, 100, 100, 0}).Build();
+  testutil::IdentifyBuilder id;
+  id.Serial("OTHERMAKER02").Word(83, 0x0400);
+  os::sim::SimMachine machine;
+  machine.Disks.push_back(testutil::AtaDisk(0, id.Build(), {data, data, data, data}, thresholds));
+  testutil::CRig rig;
+  testutil::CStdFileSystem files;
+  os::sim::CSimPlatform sim(std::move(machine), files);
+  monitor::CTimerQueue timers(sim.Clock());
+  monitor::CMonitor monitor(sim.Get(), rig.Settings, timers, nullptr, &rig.Services());
+  monitor.InitAta();
+  ASSERT_EQ(monitor.DiskCount(), 1);
+  EXPECT_EQ(monitor.Disks()[0].DiskStatus, U);
+
+  const std::string key = monitor.Disks()[0].ModelSerial;
+  rig.Settings.Set(app::Setting::EVALUATE_ALL_DISKS, 1);
+  rig.Settings.SetDisk(app::DiskSetting::ALARM_TEMPERATURE, key, 61);
+  rig.Settings.SetDisk(app::DiskSetting::ALARM_HEALTH_STATUS, key, -5);
+  rig.Settings.SetDisk(app::DiskSetting::ALARM_EMAIL, key, 1);
+  monitor.ReloadAlarms();
+  monitor.ApplySettings();
+  EXPECT_EQ(monitor.Disks()[0].AlarmTemperature, 61);
+  EXPECT_EQ(monitor.Disks()[0].AlarmHealthStatus, 0);  // a negative threshold is off
+  EXPECT_EQ(monitor.Disks()[0].AlarmEmail, 1);
+  rig.AdvanceSeconds(300);
+  monitor.Refresh(true);
+  EXPECT_EQ(monitor.Disks()[0].DiskStatus, G);
+}
+
 }  // namespace

@@ -8,7 +8,8 @@
 //                  main window's client area, text
 //   list           the rows of the visible list, tab-separated: the item's
 //                  image, the texts of columns 1, 2 ... and last column 0
-//   key:F5         a key press (F1-F12, ESC) sent to the focused control
+//   key:F5         a key press (F1-F12, ESC, RETURN, arrows: LEFT RIGHT UP
+//                  DOWN) sent to the focused control
 //   cmd:N          the command N sent to the main window
 //   click:N        a click on control N (button), in the main window or
 //                  the visible pane that holds it
@@ -19,6 +20,11 @@
 //   pick:N         choose entry N of the visible disk selector
 //   pick:ID:N      choose entry N of the visible combo box of control id ID
 //                  (or, when N is not a number, the entry starting with N)
+//   settext:ID:T   sets the text of the visible edit ID to T, as typing would
+//                  (the program's answer to the change may be a message box)
+//   check:ID:0|1   clears or sets the visible check box ID and clicks it
+//   msgbox:ok|yes|no  waits (up to 10 s) for a message box of the program,
+//                  prints "msgbox CAPTION\tTEXT" and presses the button
 //   text:ID        wait (up to 10 s) until the visible control of id ID has
 //                  a text, and print it
 //   close          close the main window and wait for the program's end
@@ -465,6 +471,11 @@ void DumpKey(HKEY parent, const std::wstring& path, int depth) {
 
 UINT KeyOf(const std::string& name) {
   if (name == "ESC") return VK_ESCAPE;
+  if (name == "RETURN") return VK_RETURN;
+  if (name == "RIGHT") return VK_RIGHT;
+  if (name == "LEFT") return VK_LEFT;
+  if (name == "DOWN") return VK_DOWN;
+  if (name == "UP") return VK_UP;
   if (name.size() >= 2 && name[0] == 'F')
     return VK_F1 + static_cast<UINT>(std::stoi(name.substr(1))) - 1;
   return 0;
@@ -536,6 +547,28 @@ bool SaveFile(const std::string& path) {
   return true;
 }
 
+// A message box of the program: its caption and text, then the button.
+bool AnswerMessageBox(const std::string& answer) {
+  Finder f{g_Process.dwProcessId, nullptr};
+  for (int wait = 0; wait < 100 && f.Found == nullptr; ++wait) {
+    EnumWindows(FindFileDialog, reinterpret_cast<LPARAM>(&f));
+    if (f.Found == nullptr) Sleep(100);
+  }
+  if (f.Found == nullptr) {
+    std::fprintf(g_Out, "error no message box\n");
+    return false;
+  }
+  // The message text is the static of id 0xFFFF.
+  HWND text = GetDlgItem(f.Found, 0xFFFF);
+  std::fprintf(g_Out, "msgbox %s\t%s\n", Escaped(WindowText(f.Found)).c_str(),
+               text != nullptr ? Escaped(WindowText(text)).c_str() : "");
+  const int button = answer == "yes" ? IDYES : answer == "no" ? IDNO : IDOK;
+  PostMessageW(f.Found, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(f.Found, button)));
+  for (int wait = 0; wait < 100 && IsWindow(f.Found); ++wait) Sleep(50);
+  return true;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -585,6 +618,32 @@ int wmain(int argc, wchar_t** argv) {
         if (!enabled) Sleep(100);
       }
       std::fprintf(g_Out, "enabled %d\n", enabled ? 1 : 0);
+    } else if (verb == "settext") {
+      const size_t second = arg.find(':');
+      HWND edit = VisibleId(std::stoi(arg.substr(0, second)));
+      const std::wstring text = Wide(second == std::string::npos ? "" : arg.substr(second + 1));
+      DWORD_PTR answer = 0;
+      // Not waiting past a message box the change may bring up.
+      if (edit != nullptr) {
+        SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                            SMTO_NORMAL, 1500, &answer);
+      } else {
+        std::fprintf(g_Out, "error no control %s\n", arg.c_str());
+      }
+    } else if (verb == "check") {
+      const size_t second = arg.find(':');
+      const int id = std::stoi(arg.substr(0, second));
+      HWND box = VisibleId(id);
+      if (box != nullptr) {
+        const bool on = second != std::string::npos && arg.substr(second + 1) == "1";
+        SendMessageW(box, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+        PostMessageW(GetParent(box), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(box));
+      } else {
+        std::fprintf(g_Out, "error no control %d\n", id);
+      }
+    } else if (verb == "msgbox") {
+      ok = AnswerMessageBox(arg);
     } else if (verb == "savefile") {
       ok = SaveFile(arg);
     } else if (verb == "text") {
