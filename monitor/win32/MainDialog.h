@@ -169,11 +169,10 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   double m_FirstPaintMs = 0;
 
   ui::CButtonCx m_Refresh, m_Rescan, m_SmartView, m_GraphView, m_PerformanceView, m_AboutButton,
-      m_SettingsView,
-      m_Previous, m_Next;
+      m_SettingsView, m_Previous, m_Next;
   std::array<ui::CButtonCx, 8> m_DiskButtons;
-  ui::CStaticCx m_Version, m_Title, m_Status, m_StatusImage, m_Life, m_Temperature,
-      m_Remaining, m_FormFactor, m_StatusLabel, m_TemperatureLabel, m_LifespanLabel;
+  ui::CStaticCx m_Version, m_Title, m_Status, m_StatusImage, m_Life, m_Temperature, m_Remaining,
+      m_FormFactor, m_StatusLabel, m_TemperatureLabel, m_LifespanLabel;
   struct Field {
     const char* Key;  // label key of section "Dialog"
     ui::CStaticCx Label;
