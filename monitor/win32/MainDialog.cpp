@@ -532,11 +532,11 @@ void CMainDialog::RelayoutDialog() {
     c.SetControlFont(face, size, z, weight, color);
     c.SetTextAlign(align);
   };
-  place(m_Refresh, 16, 12, 140, 40, 15, 400, RGB(0, 0, 0), 1);
-  place(m_Rescan, 162, 12, 140, 40, 15, 400, RGB(0, 0, 0), 1);
-  place(m_SmartView, 308, 12, 160, 40, 15, 400, RGB(0, 0, 0), 1);
-  place(m_GraphView, 474, 12, 140, 40, 15, 400, RGB(0, 0, 0), 1);
-  place(m_PerformanceView, 620, 12, 180, 40, 15, 400, RGB(0, 0, 0), 1);
+  place(m_Refresh, 16, 12, 130, 40, 15, 400, RGB(0, 0, 0), 1);
+  place(m_Rescan, 152, 12, 130, 40, 15, 400, RGB(0, 0, 0), 1);
+  place(m_SmartView, 288, 12, 150, 40, 15, 400, RGB(0, 0, 0), 1);
+  place(m_GraphView, 444, 12, 130, 40, 15, 400, RGB(0, 0, 0), 1);
+  place(m_PerformanceView, 580, 12, 170, 40, 15, 400, RGB(0, 0, 0), 1);
   place(m_SettingsView, 756, 12, 120, 40, 15, 400, RGB(0, 0, 0), 1);
   place(m_AboutButton, 882, 12, 124, 40, 15, 400, RGB(0, 0, 0), 1);
   place(m_Previous, 16, 62, 40, 54, 18, 700, RGB(0, 0, 0), 1);
