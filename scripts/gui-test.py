@@ -40,7 +40,7 @@ CHECKS = 0
 # Control ids (resources/resource.h).
 IDC = dict(REFRESH=1026, RESCAN=1027, SMART_VIEW=1028, GRAPH_VIEW=1029, VERSION=1030, NOT_YET=1031,
            PREVIOUS=1040, NEXT=1041, DISK_FIRST=1050, TITLE=1100, STATUS=1101, LIFE=1102,
-           TEMPERATURE=1103, READ_LABEL=1114, FIELD_LABEL=1200, FIELD_VALUE=1300, BACK=1401,
+           TEMPERATURE=1103, REMAINING=1104, READ_LABEL=1114, FIELD_LABEL=1200, FIELD_VALUE=1300, BACK=1401,
            READ_RATE=1116, WRITE_RATE=1117, TOTAL_RATE=1118, READ_PERCENT=1119, WRITE_PERCENT=1120,
            PERFORMANCE_VIEW=1032, PERFORMANCE_CAPTION=1470, PERFORMANCE_TEXT=1480,
            MEMORY_SLOT=1420, MEMORY_USED=1423, MEMORY_LABEL=1430, MEMORY_VALUE=1450,
@@ -413,9 +413,17 @@ def check_panel(block, disk, what):
     check(text_of(block, IDC["TEMPERATURE"]) == disk["Temperature"],
           "%s: temperature %r, report %r" % (what, text_of(block, IDC["TEMPERATURE"]),
                                              disk["Temperature"]))
-    if expected != "N/A" and disk["Life"] != "Unknown":
-        check(text_of(block, IDC["LIFE"]) == disk["Life"],
-              "%s: life %r, report %r" % (what, text_of(block, IDC["LIFE"]), disk["Life"]))
+    # A disk without a life figure says so in words, never "0%"; one without
+    # a life figure or not rated has no remaining-time estimate, never
+    # "0 years".
+    check(text_of(block, IDC["LIFE"]) == disk["Life"],
+          "%s: life %r, report %r" % (what, text_of(block, IDC["LIFE"]), disk["Life"]))
+    remaining = text_of(block, IDC["REMAINING"])
+    unrated = expected == "N/A" and disk.get("Interface") != "NVM Express"
+    if disk["Life"] == "Unknown" or unrated:
+        check(remaining == "----- years", "%s: no estimate, %r" % (what, remaining))
+    elif disk["Life"] == "100%":
+        check(remaining == ">10 years", "%s: a whole life, %r" % (what, remaining))
 
 
 def check_layout(block, client, what):

@@ -710,7 +710,7 @@ void CMainDialog::RenderPanel() {
   m_Temperature.SetText(p.Temperature.Text);
   m_Temperature.SetControlFont(m_FontFace, p.Temperature.Style.Size, m_Zoom,
                                p.Temperature.Style.Weight, ToColorRef(p.Temperature.Style.Color));
-  m_Remaining.SetText(p.Remaining.Text.empty() ? p.Remaining.Unit : p.Remaining.Text);
+  m_Remaining.SetText(RemainingTimeText(p.Remaining));
   m_FormFactor.SetText(p.FormFactor.Text);
   for (size_t i = 0; i < m_Fields.size(); ++i) {
     std::string value = kFieldRows[i].Value(p);
