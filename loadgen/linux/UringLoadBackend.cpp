@@ -126,9 +126,25 @@ void RunThread(CRunShared& shared, const CThreadPlan& plan, CThreadTally* tally)
   for (uint32_t s = 0; s < depth; ++s) queue(s);
   uint32_t pending = depth;
   bool stopping = false;
+  CStallWatch stall(o.StallSeconds);
+  stall.Progress(now());
   while (pending > 0) {
-    rc = io_uring_submit_and_wait(&ring, 1);
-    if (rc < 0 && rc != -EINTR) {
+    const uint32_t waitMs = stall.WaitMs(now());
+    __kernel_timespec limit{};
+    limit.tv_sec = waitMs / 1000;
+    limit.tv_nsec = static_cast<long long>(waitMs % 1000) * 1000000;
+    io_uring_cqe* ready = nullptr;
+    rc = io_uring_submit_and_wait_timeout(&ring, &ready, 1, &limit, nullptr);
+    if (rc == -ETIME || rc == -EINTR) {
+      if (!stall.Expired(now())) continue;
+      if (rc == -ETIME) {
+        if (tally->Error.empty()) tally->Error = stall.Error(pending);
+        shared.Failed = true;
+        // The kernel may still write into the buffers of what is in flight.
+        memory.Abandon();
+        break;
+      }
+    } else if (rc < 0) {
       tally->Error = SystemError("io_uring submission failed", -rc);
       shared.Failed = true;
       memory.Abandon();
@@ -164,6 +180,7 @@ void RunThread(CRunShared& shared, const CThreadPlan& plan, CThreadTally* tally)
       }
     }
     io_uring_cq_advance(&ring, seen);
+    if (seen > 0) stall.Progress(t);
   }
   io_uring_queue_exit(&ring);
 }

@@ -126,14 +126,23 @@ void RunThread(CRunShared& shared, const CThreadPlan& plan, CThreadTally* tally)
   bool stopping = false;
   for (uint32_t s = 0; s < depth && !stopping; ++s) stopping = !issue(s);
   std::vector<OVERLAPPED_ENTRY> entries(depth);
+  CStallWatch stall(o.StallSeconds);
+  stall.Progress(now());
   while (pending > 0) {
     ULONG count = 0;
-    if (!GetQueuedCompletionStatusEx(port.Get(), entries.data(), depth, &count, INFINITE, FALSE)) {
-      tally->Error = ErrorText("waiting for I/O failed", GetLastError());
+    if (!GetQueuedCompletionStatusEx(port.Get(), entries.data(), depth, &count, stall.WaitMs(now()),
+                                     FALSE)) {
+      const DWORD error = GetLastError();
+      if (error == WAIT_TIMEOUT && !stall.Expired(now())) continue;
+      if (tally->Error.empty()) {
+        tally->Error = error == WAIT_TIMEOUT ? stall.Error(pending)
+                                             : ErrorText("waiting for I/O failed", error);
+      }
       shared.Failed = true;
       break;
     }
     const double t = now();
+    if (count > 0) stall.Progress(t);
     if (shared.Failed) stopping = true;
     for (ULONG i = 0; i < count; ++i) {
       OVERLAPPED* ov = entries[i].lpOverlapped;
@@ -159,15 +168,22 @@ void RunThread(CRunShared& shared, const CThreadPlan& plan, CThreadTally* tally)
       }
     }
   }
+  bool buffersFree = true;
   if (pending > 0) {
-    // Only after a failed wait: let the system finish before the buffers go.
+    // Only after a failed wait: let the system finish before the buffers go,
+    // for a while. An I/O still not done then may yet write into its buffer:
+    // the buffers are left to the process's end rather than reused.
     CancelIoEx(file.Get(), nullptr);
     for (OVERLAPPED& ov : overlapped) {
+      if (HasOverlappedIoCompleted(&ov)) continue;
       DWORD moved = 0;
-      GetOverlappedResult(file.Get(), &ov, &moved, TRUE);
+      if (!GetOverlappedResultEx(file.Get(), &ov, &moved, 2000, FALSE) &&
+          GetLastError() == WAIT_TIMEOUT) {
+        buffersFree = false;
+      }
     }
   }
-  VirtualFree(memory, 0, MEM_RELEASE);
+  if (buffersFree) VirtualFree(memory, 0, MEM_RELEASE);
 }
 
 class CWin32LoadBackend : public ILoadBackend {
