@@ -986,27 +986,11 @@ void CMainDialog::TryExit() {
   // icons) exactly as they were.
   switch (m_Monitor.CanExit()) {
     case ExitRefusal::NONE:
-      if (m_TslInfo) {
-        m_TslInfo->Destroy();
-        m_TslInfo.reset();
-      }
-      if (m_SystemInfoPane) {
-        m_SystemInfoPane->Destroy();
-        m_SystemInfoPane.reset();
-      }
-      if (m_MemoryPane) {
-        m_MemoryPane->Destroy();
-        m_MemoryPane.reset();
-      }
-      if (m_PerformancePane) {
-        m_PerformancePane->Destroy();
-        m_PerformancePane.reset();
-      }
-      m_Benchmark.reset();  // not running: exit is refused while it runs
-      if (m_Graph) {
-        m_Graph->Destroy();
-        m_Graph.reset();
-      }
+      // The panes' windows go now (the benchmark is not running: exit is
+      // refused while it runs). Their objects stay until the window's loop
+      // has ended: a pane may still be on the stack below this call, when a
+      // message box it opened is the loop that delivered the close.
+      for (ui::CDialogCx* pane : Panes()) pane->Destroy();
       m_Timers.KillTimer(TIMER_UPDATE_PERFORMANCE);
       Leave(IDOK);
       break;
@@ -1025,6 +1009,48 @@ void CMainDialog::Leave(INT_PTR result) {
   m_Services->Close();
   m_Sound.StopMp3();
   EndModal(result);
+  CloseOwnedDialogs();
+}
+
+std::vector<ui::CDialogCx*> CMainDialog::Panes() const {
+  std::vector<ui::CDialogCx*> panes;
+  for (ui::CDialogCx* pane :
+       {static_cast<ui::CDialogCx*>(m_TslInfo.get()), static_cast<ui::CDialogCx*>(m_Graph.get()),
+        static_cast<ui::CDialogCx*>(m_SystemInfoPane.get()),
+        static_cast<ui::CDialogCx*>(m_MemoryPane.get()),
+        static_cast<ui::CDialogCx*>(m_PerformancePane.get()),
+        static_cast<ui::CDialogCx*>(m_Benchmark.get())}) {
+    if (pane != nullptr) panes.push_back(pane);
+  }
+  return panes;
+}
+
+void CMainDialog::CloseOwnedDialogs() {
+  // A message box (or any dialog) of ours still open when the program
+  // leaves runs its own loop, below the window's: the window's loop cannot
+  // end until it does, and nobody may be there to close it. Each is
+  // dismissed as with its close box.
+  struct Search {
+    HWND Owner;
+    std::vector<HWND> Found;
+  } search{m_Hwnd, {}};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND hwnd, LPARAM lp) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(lp);
+        wchar_t name[16] = {};
+        GetClassNameW(hwnd, name, 16);
+        if (hwnd != s->Owner && GetWindow(hwnd, GW_OWNER) == s->Owner &&
+            std::wstring(name) == L"#32770") {
+          s->Found.push_back(hwnd);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  for (HWND dialog : search.Found) {
+    EndDialog(dialog, IDCANCEL);
+    PostMessageW(dialog, WM_NULL, 0, 0);
+  }
 }
 
 void CMainDialog::OnCancel() {
@@ -1045,16 +1071,8 @@ void CMainDialog::OnOK() { TryExit(); }
 
 void CMainDialog::TakeScreenshot() {
   UpdateWindow(m_Hwnd);
-  for (ui::CDialogCx* pane :
-       {static_cast<ui::CDialogCx*>(m_TslInfo.get()), static_cast<ui::CDialogCx*>(m_Graph.get()),
-        static_cast<ui::CDialogCx*>(m_SystemInfoPane.get()),
-        static_cast<ui::CDialogCx*>(m_MemoryPane.get()),
-        static_cast<ui::CDialogCx*>(m_PerformancePane.get()),
-
-        static_cast<ui::CDialogCx*>(m_Benchmark.get())}) {
-    if (pane != nullptr) {
-      RedrawWindow(pane->Hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    }
+  for (ui::CDialogCx* pane : Panes()) {
+    RedrawWindow(pane->Hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   }
   RECT rc;
   GetClientRect(m_Hwnd, &rc);

@@ -92,8 +92,12 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   void RenderButtons();
   void ShowView(int view);
   void TryExit();
-  // Ends the dialog: the tray icons and the status tree go first.
+  // Ends the dialog: the tray icons and the status tree go first; a dialog
+  // of ours still open (a pane's message box) is dismissed.
   void Leave(INT_PTR result);
+  void CloseOwnedDialogs();
+  // The panes made so far.
+  std::vector<ui::CDialogCx*> Panes() const;
   void TakeScreenshot();
   void RunBench();
   std::string GetText(const std::string& section, const std::string& key) const;
