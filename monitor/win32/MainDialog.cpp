@@ -632,9 +632,41 @@ void CMainDialog::StartSampler() {
   if (m_Sampler.Start(disks)) {
     // The first collection: rates need a second one.
     m_Sampler.Tick();
-    m_Timers.SetTimer(TIMER_UPDATE_PERFORMANCE, PERFORMANCE_PERIOD_MS);
+    // Minimized in the tray from the start: the ticks begin when the
+    // window is first opened.
+    if (!m_Tray ||
+        !SamplerWaitsForRestore(m_Tray->IsResident(), m_Tray->ResidentMinimize(), m_RestoredOnce)) {
+      m_Timers.SetTimer(TIMER_UPDATE_PERFORMANCE, PERFORMANCE_PERIOD_MS);
+    }
   }
   ShowReadouts();
+}
+
+void CMainDialog::OnRescan(bool begins) {
+  if (begins) {
+    // Before the rescan's pause: no tick reads counters of disks that may
+    // be gone, and the read-outs say there are no rates.
+    m_Timers.KillTimer(TIMER_UPDATE_PERFORMANCE);
+    m_Sampler.Stop();
+    ShowReadouts();
+  } else {
+    StartSampler();
+  }
+}
+
+void CMainDialog::OnSize(WPARAM kind) {
+  if (kind == SIZE_MINIMIZED) {
+    m_Minimized = true;
+    return;
+  }
+  if (kind != SIZE_RESTORED && kind != SIZE_MAXIMIZED) return;
+  const bool restored = m_Minimized && m_UiReady;
+  m_Minimized = false;
+  if (!restored || m_RestoredOnce) return;
+  // The first time the window is opened after a minimized start: the
+  // sampling that waited for it begins.
+  m_RestoredOnce = true;
+  if (m_Sampler.Running()) m_Timers.SetTimer(TIMER_UPDATE_PERFORMANCE, PERFORMANCE_PERIOD_MS);
 }
 
 void CMainDialog::SamplePerformance() {
@@ -885,13 +917,9 @@ void CMainDialog::OnMonitorChanged(uint32_t changes) {
   }
   if (changes & (CHANGE_PANEL | CHANGE_POWER_ON_TEXT | CHANGE_SELECTION)) RenderPanel();
   if (changes & (CHANGE_DRIVE_BUTTONS | CHANGE_SELECTION | CHANGE_DISK_LIST)) RenderButtons();
-  // A rescan opens the counters of the new disk list; a new selection shows
-  // its own rates at once.
-  if (changes & CHANGE_DISK_LIST) {
-    StartSampler();
-  } else if (changes & CHANGE_SELECTION) {
-    ShowReadouts();
-  }
+  // A new selection shows its own rates at once (after a rescan the
+  // sampling starts again over the new disk list when the rescan ends).
+  if (changes & (CHANGE_SELECTION | CHANGE_DISK_LIST)) ShowReadouts();
   // The system pane lists the disks' models and serial numbers.
   if (m_SystemInfoPane && (changes & CHANGE_DISK_LIST)) m_SystemInfoPane->UpdateRows();
   if (m_TslInfo) {
@@ -1157,6 +1185,9 @@ bool CMainDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
       // A resident start keeps the window hidden until the tray opens it.
       if (!m_ShowAllowed)
         reinterpret_cast<WINDOWPOS*>(lp)->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
+      return false;
+    case WM_SIZE:
+      OnSize(wp);
       return false;
     case WM_FIRST_POSITION:
       if (m_Tray && StartsMinimized(m_Tray->IsResident(), m_Tray->ResidentMinimize())) {

@@ -75,6 +75,7 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   void OnMonitorChanged(uint32_t changes) override;
   void OnBusy(bool busy) override;
   void CheckResident() override;
+  void OnRescan(bool begins) override;
 
  protected:
   BOOL OnInitDialog() override;
@@ -110,6 +111,8 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   // The performance sampler: (re)opened for the disks of the list, and one
   // 500 ms tick with the read-outs of the selected disk it updates.
   void StartSampler();
+  // WM_SIZE: the first restore after a minimized start begins the sampling.
+  void OnSize(WPARAM kind);
   void SamplePerformance();
   void ShowReadouts();
 
@@ -132,6 +135,9 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   std::unique_ptr<CTray> m_Tray;
   // While false, the window is not shown (resident start, hidden).
   bool m_ShowAllowed = false;
+  // The window is minimized; it has been restored from minimized once.
+  bool m_Minimized = false;
+  bool m_RestoredOnce = false;
   // The close request comes from the window's own Close (not log-off).
   bool m_SystemClose = false;
   std::string m_CurrentLanguage = "English";

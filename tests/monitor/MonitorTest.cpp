@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <memory>
@@ -40,6 +41,7 @@ struct CRecorder : monitor::IMonitorListener, monitor::IMonitorServices {
   std::vector<uint32_t> Changes;
   std::vector<bool> Busy;
   std::function<void(uint32_t)> OnChange;
+  std::function<void(bool)> Rescan;
 
   void OnMonitorChanged(uint32_t changes) override {
     Changes.push_back(changes);
@@ -47,6 +49,9 @@ struct CRecorder : monitor::IMonitorListener, monitor::IMonitorServices {
   }
   void OnBusy(bool busy) override { Busy.push_back(busy); }
   void CheckResident() override { ++ResidentChecks; }
+  void OnRescan(bool begins) override {
+    if (Rescan) Rescan(begins);
+  }
   void SaveSmartInfo(const ATA_SMART_INFO&, int32_t index) override { Saved.push_back(index); }
   void PlayPendingSound() override { ++Sounds; }
   void AlarmOverheat(const CDiskArray&) override { ++Overheat; }
@@ -451,6 +456,57 @@ TEST(Monitor, RescanKeepsTheSelectedDisk) {
   EXPECT_TRUE(m.Rescan());
   ASSERT_EQ(m.DiskCount(), 2);
   EXPECT_EQ(m.SelectedDisk(), 0);
+}
+
+// The window stops its performance sampling before the rescan's pause and
+// search, and starts it again once everything the rescan changed is known.
+TEST(Monitor, ARescanIsFramedByTheSamplingStopAndStart) {
+  auto rig = CRig::Disks({Disk(0, "A1", {Data(1)}), Disk(1, "B2", {Data(1)})});
+  CMonitor& m = rig->Monitor();
+  m.InitAta();
+  m.Start();
+  struct Seen {
+    bool Begins;
+    uint64_t Tick;
+    size_t Requests;
+    size_t Changes;
+  };
+  std::vector<Seen> seen;
+  auto watch = [&] {
+    rig->Events = CRecorder();
+    rig->Events.Rescan = [&](bool begins) {
+      seen.push_back({begins, rig->Sim().Clock().TickCount(),
+                      rig->Sim().Devices().Requests().size(), rig->Events.Changes.size()});
+    };
+  };
+  for (const bool diskGone : {false, true}) {
+    watch();
+    seen.clear();
+    if (diskGone) rig->SimDisk("A1").OpenError = 2;
+    const uint64_t start = rig->Sim().Clock().TickCount();
+    const size_t requests = rig->Sim().Devices().Requests().size();
+    EXPECT_TRUE(m.Rescan());
+    ASSERT_EQ(seen.size(), 2u) << diskGone;
+    // Stopped before the pause and before any disk was asked anything.
+    EXPECT_TRUE(seen[0].Begins);
+    EXPECT_EQ(seen[0].Tick, start);
+    EXPECT_EQ(seen[0].Requests, requests);
+    EXPECT_EQ(seen[0].Changes, 0u);
+    // Started after the pauses (500 ms and 1500 ms) and the search, and
+    // after the new disk list was announced.
+    EXPECT_FALSE(seen[1].Begins);
+    EXPECT_GE(seen[1].Tick - start, 2000u);
+    EXPECT_GT(seen[1].Requests, requests);
+    if (diskGone) {
+      ASSERT_EQ(m.DiskCount(), 1);
+      const auto& changes = rig->Events.Changes;
+      const auto list = std::find_if(changes.begin(), changes.end(), [](uint32_t c) {
+        return (c & monitor::CHANGE_DISK_LIST) != 0;
+      });
+      ASSERT_NE(list, changes.end());
+      EXPECT_LT(static_cast<size_t>(list - changes.begin()), seen[1].Changes);
+    }
+  }
 }
 
 TEST(Monitor, RescanOfTheDemoMachineKeepsAPageBeyondTheFirst) {
