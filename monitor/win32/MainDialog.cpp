@@ -922,16 +922,9 @@ void CMainDialog::OnMonitorChanged(uint32_t changes) {
   if (changes & (CHANGE_SELECTION | CHANGE_DISK_LIST)) ShowReadouts();
   // The system pane lists the disks' models and serial numbers.
   if (m_SystemInfoPane && (changes & CHANGE_DISK_LIST)) m_SystemInfoPane->UpdateRows();
-  if (m_TslInfo) {
-    // After a rescan the selector is filled again, so no entry names a disk
-    // that is gone; a new selection shows in the pane too.
-    if (changes & CHANGE_DISK_LIST) {
-      m_TslInfo->FillDiskSelector();
-    } else if (changes & CHANGE_SELECTION) {
-      SendMessageW(m_TslInfo->Hwnd(), WM_DISK_CHANGED,
-                   static_cast<WPARAM>(m_Monitor.SelectedDisk()), 0);
-    }
-  }
+  // After a rescan the detail pane's selector is filled again, so no entry
+  // names a disk that is gone; a new selection shows in the pane too.
+  if (m_TslInfo) m_TslInfo->OnMonitorChanged(changes);
   if (m_Graph) {
     if (changes & CHANGE_DISK_LIST) {
       m_Graph->FillDiskCombo();

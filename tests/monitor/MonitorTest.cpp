@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "monitor/DetailPaneState.h"
 #include "os/sim/DemoMachine.h"
 #include "os/sim/SimPlatform.h"
 #include "tests/support/SectorBuilder.h"
@@ -507,6 +508,50 @@ TEST(Monitor, ARescanIsFramedByTheSamplingStopAndStart) {
       EXPECT_LT(static_cast<size_t>(list - changes.begin()), seen[1].Changes);
     }
   }
+}
+
+// The detail pane through a rescan that finds fewer disks: an entry picked
+// from the old selector shows an empty list (it once made the engine stop
+// on an invalid index), and the new disk list refills the selector.
+TEST(Monitor, TheDetailPaneAfterARescanWithFewerDisks) {
+  using monitor::CDetailPaneState;
+  auto rig =
+      CRig::Disks({Disk(0, "A1", {Data(1)}), Disk(1, "B2", {Data(1)}), Disk(2, "C3", {Data(1)})});
+  CMonitor& m = rig->Monitor();
+  m.InitAta();
+  m.Start();
+  CDetailPaneState pane(m);
+  pane.Refill();
+  ASSERT_EQ(pane.Entries().size(), 3u);
+  EXPECT_EQ(pane.Selection(), m.SelectedDisk());
+  EXPECT_EQ(pane.Pick(2), CDetailPaneState::REDRAW_SELECTION | CDetailPaneState::REDRAW_LIST);
+  EXPECT_FALSE(pane.List({}, {}).Rows.empty());
+  EXPECT_EQ(pane.Pick(2), CDetailPaneState::REDRAW_NONE);  // the same entry again
+
+  rig->SimDisk("C3").OpenError = 2;
+  rig->Events = CRecorder();
+  ASSERT_TRUE(m.Rescan());
+  ASSERT_EQ(m.DiskCount(), 2);
+  // The old third entry, picked before the pane heard of the rescan.
+  pane.Pick(2);
+  EXPECT_TRUE(pane.List({}, {}).Rows.empty());
+  EXPECT_EQ(pane.Selection(), -1);
+  // The main window cannot select a disk that is not there either.
+  EXPECT_EQ(pane.Select(2), CDetailPaneState::REDRAW_NONE);
+  EXPECT_EQ(pane.Select(-1), CDetailPaneState::REDRAW_NONE);
+  // What the rescan announced refills the selector, on the selected disk.
+  uint32_t redraw = 0;
+  for (const uint32_t changes : rig->Events.Changes) redraw |= pane.OnMonitorChanged(changes);
+  EXPECT_TRUE(redraw & CDetailPaneState::REDRAW_ENTRIES);
+  ASSERT_EQ(pane.Entries().size(), 2u);
+  EXPECT_EQ(pane.Entries(), monitor::DiskSelectorEntries(m.Disks()));
+  EXPECT_EQ(pane.Selection(), m.SelectedDisk());
+  EXPECT_FALSE(pane.List({}, {}).Rows.empty());
+  // A selection by the main window is shown.
+  ASSERT_TRUE(m.SelectDrive(1));
+  EXPECT_EQ(pane.OnMonitorChanged(monitor::CHANGE_SELECTION),
+            CDetailPaneState::REDRAW_SELECTION | CDetailPaneState::REDRAW_LIST);
+  EXPECT_EQ(pane.Selection(), 1);
 }
 
 TEST(Monitor, RescanOfTheDemoMachineKeepsAPageBeyondTheFirst) {
