@@ -229,16 +229,27 @@ def load_demo_history():
     return module
 
 
+def history_root_name(folder):
+    """The history root the program uses beside it: "Smart-" and the demo
+    machine's first network adapter's address, as the report names it."""
+    out = subprocess.run(["wine", os.path.join(folder, "stavrion.exe"), "report", "--machine",
+                          "demo", "--system", "--json"], env=wine_env(), stdout=subprocess.PIPE,
+                         timeout=120).stdout
+    address = json.loads(out.decode("utf-8", "replace")).get("AdapterAddress")
+    return "Smart-" + (address or "")
+
+
 def stage_history(folder):
     """A year of history for the demo machine's disks in the folder where the
-    program keeps it ("Smart-" beside it), ending now. Returns the report
-    and what each disk's files end with."""
+    program keeps it (its history root beside it), ending now. Returns the
+    report and what each disk's files end with."""
     out = subprocess.run(["wine", os.path.join(folder, "stavrion.exe"), "report", "--machine",
                           "demo", "--json"], env=wine_env(), stdout=subprocess.PIPE,
                          timeout=120).stdout
     report = json.loads(out.decode("utf-8", "replace"))
     end = datetime.datetime.now().replace(microsecond=0)
-    written = load_demo_history().write(os.path.join(folder, "Smart-"), report, end, "\r\n")
+    written = load_demo_history().write(os.path.join(folder, history_root_name(folder)), report,
+                                        end, "\r\n")
     return report, written
 
 
@@ -354,9 +365,11 @@ def tray_run(display, disks):
           source["EventMessageFile"][1].endswith("StavrionGui.exe"),
           "event source message file: %r" % (source.get("EventMessageFile"),))
     # The history of every disk, written at start and after F5.
-    # "Smart-" and the network adapter's address beside the program.
+    # "Smart-" and the first network adapter's address beside the program.
     roots = [d for d in os.listdir(folder) if d.startswith("Smart-")]
-    check(len(roots) == 1, "one history root: %r" % roots)
+    name = history_root_name(folder)
+    check(roots == [name] and name == "Smart-02-00-5E-10-00-01",
+          "one history root named by the adapter's address: %r (%s)" % (roots, name))
     smart = os.path.join(folder, roots[0] if roots else "Smart-")
     written = [d for d in (os.listdir(smart) if os.path.isdir(smart) else [])
                if os.path.isdir(os.path.join(smart, d)) and os.listdir(os.path.join(smart, d))]

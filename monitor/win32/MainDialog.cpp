@@ -136,19 +136,18 @@ CMainDialog::CMainDialog(const MainDialogSetup& setup)
   SetTextLookup([this](const std::string& s, const std::string& k) { return GetText(s, k); });
 }
 
-// The history the window writes and the graph pane reads. The network
-// adapter's address is not part of the name yet.
-std::string CMainDialog::HistoryRoot() const {
-  return CHistoryLog::HistoryRoot(m_Setup.SmartFolder, std::nullopt, '\\');
-}
-
 std::unique_ptr<CFrontEndServices> CMainDialog::MakeServices() {
   const os::Platform& platform = *m_Setup.Platform;
+  // The history the window writes and the graph pane reads: named after the
+  // first network adapter's address; the root in use stays when the
+  // address cannot be read this time.
+  m_HistoryRoot = CHistoryLog::ChooseHistoryRoot(platform.Files, m_Setup.SmartFolder,
+                                                 ReadHistoryAdapterAddress(platform.System));
   FrontEndServicesSetup s;
   s.Platform = m_Setup.Platform;
   s.Settings = m_Setup.Settings;
   s.Language = &m_Language;
-  s.HistoryRoot = HistoryRoot();
+  s.HistoryRoot = m_HistoryRoot;
   s.ExchangePath = s.HistoryRoot + "Exchange.ini";
   std::string root = s.HistoryRoot;
   if (!root.empty()) root.pop_back();

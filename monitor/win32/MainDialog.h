@@ -103,7 +103,8 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   void RunBench();
   std::string GetText(const std::string& section, const std::string& key) const;
   std::unique_ptr<CFrontEndServices> MakeServices();
-  std::string HistoryRoot() const;
+  // The history root chosen at start (ends with a separator).
+  const std::string& HistoryRoot() const { return m_HistoryRoot; }
   void CreateTray();
   void ApplyWindowAction(WindowAction action);
   void ShowTrayMenu();
@@ -117,6 +118,8 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   void ShowReadouts();
 
   MainDialogSetup m_Setup;
+  // Set while the services are made (before them in this order).
+  std::string m_HistoryRoot;
   CWin32TimerHost m_Timers;
   app::CLanguageText m_Language;
   std::unique_ptr<CFrontEndServices> m_Services;
