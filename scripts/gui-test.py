@@ -640,6 +640,27 @@ def check_rates(display):
           "the live graph of C: draws its rates: %r" % live)
     print("rates run: %.1f s" % took)
 
+    # Resident and started minimized: no sampling until the window is first
+    # opened from the tray; from then on the read-outs follow the counters.
+    folder = stage(tray_settings("1", event_log="0"))
+    steps = ["start:--machine demo", "click:%d" % (IDC["DISK_FIRST"] + system), "wait:1100", "dump",
+             "wait:1100", "dump", "trayclick", "wait:1600", "dump", "wait:1100", "dump", "close"]
+    blocks, took, raw = run_reader(display, folder, steps)
+    check(raw.strip().endswith("done ok"), "minimized rates run ended: " + raw.strip()[-200:])
+    dumps = blocks_of(blocks, "dump")
+    if len(dumps) != 4:
+        check(False, "minimized rates run: every step dumped (%d)" % len(dumps))
+        return
+
+    def rates(d):
+        return tuple(text_of(d, IDC[k]) for k in ("READ_RATE", "WRITE_RATE", "TOTAL_RATE"))
+    check(rates(dumps[0]) == rates(dumps[1]),
+          "no sampling while minimized from the start: %r, %r" % (rates(dumps[0]), rates(dumps[1])))
+    opened = [rates(d) for d in dumps[2:]]
+    check(opened[0] != opened[1] and all(r[0] in {rate_text(v) for v in reads} for r in opened),
+          "opened from the tray, the read-outs follow the counters: %r" % opened)
+    print("minimized rates run: %.1f s" % took)
+
 
 MEMORY_ROWS = ["MEMORY_TYPE", "MEMORY_CAPACITY", "MEMORY_SPEED", "MANUFACTURER", "PART_NUMBER",
                "SERIAL_NUMBER", "DIMM_TYPE", "CAS_LATENCY", "CONFIGURE", "GRADE", "IC_BRAND",
