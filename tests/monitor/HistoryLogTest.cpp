@@ -328,23 +328,23 @@ TEST(HistoryLog, ALostAdapterAddressKeepsTheRootInUse) {
     std::vector<std::string> Folders;
     std::vector<std::string> Files;
     bool AddressKnown;
-    const char* Root;  // below the program's folder
+    const char* Root;  // beside the program
   };
   const Case cases[] = {
-      {"address known", {"Smart-00-1A-2B-3C-4D-5E"}, {}, true, "Smart-02-00-5E-10-00-01/"},
-      {"lost, nothing yet", {}, {}, false, "Smart-/"},
-      {"lost, one root", {"Smart-00-1A-2B-3C-4D-5E"}, {}, false, "Smart-00-1A-2B-3C-4D-5E/"},
+      {"address known", {"Smart-00-1A-2B-3C-4D-5E"}, {}, true, "Smart-02-00-5E-10-00-01"},
+      {"lost, nothing yet", {}, {}, false, "Smart-"},
+      {"lost, one root", {"Smart-00-1A-2B-3C-4D-5E"}, {}, false, "Smart-00-1A-2B-3C-4D-5E"},
       {"lost, one root among others",
-       {"Smart-", "Smart-00-1a-2b-3c-4d-5e", "Smart-00-1A-2B-3C-4D-5E-old", "Smart-00-1A-2B-3C-4D",
+       {"Smart-", "Smart-0a-0b-0c-0d-0e-0f", "Smart-00-1A-2B-3C-4D-5E-old", "Smart-00-1A-2B-3C-4D",
         "Other-00-1A-2B-3C-4D-5E", "Smart-00-1A-2B-3C-4D-5E"},
        {"Smart-11-22-33-44-55-66"},
        false,
-       "Smart-00-1A-2B-3C-4D-5E/"},
+       "Smart-00-1A-2B-3C-4D-5E"},
       {"lost, two roots",
        {"Smart-00-1A-2B-3C-4D-5E", "Smart-02-00-5E-10-00-01"},
        {},
        false,
-       "Smart-/"},
+       "Smart-"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.What);
@@ -352,10 +352,9 @@ TEST(HistoryLog, ALostAdapterAddressKeepsTheRootInUse) {
     for (const std::string& f : c.Folders) std::filesystem::create_directory(dir.File(f));
     for (const std::string& f : c.Files) std::ofstream(dir.File(f)) << "x";
     testutil::CStdFileSystem files;
-    const std::string folder = dir.File("Smart");
-    EXPECT_EQ(CHistoryLog::ChooseHistoryRoot(files, folder,
+    EXPECT_EQ(CHistoryLog::ChooseHistoryRoot(files, dir.File("Smart"),
                                              c.AddressKnown ? std::optional(mac) : std::nullopt),
-              dir.File(c.Root));
+              dir.File(c.Root) + files.Separator());
   }
 }
 
