@@ -26,6 +26,9 @@ struct CLoadOptions {
   // 0: writes carry a repeating byte pattern; otherwise the size of the
   // random write data the user asked for with -Z.
   uint64_t RandomDataSize = 0;
+  // Seconds without any completion after which a thread gives the run up
+  // as failed (see CStallWatch); not on the command line.
+  double StallSeconds = 30;
   bool Json = false;
   bool Help = false;
   std::string Path;

@@ -1,5 +1,7 @@
 #include "loadgen/LoadPlan.h"
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace loadgen {
@@ -70,6 +72,22 @@ void FillWriteData(std::span<uint8_t> buffer, bool random, uint64_t seed) {
     uint64_t v = rng.Next();
     std::memcpy(buffer.data() + i, &v, buffer.size() - i);
   }
+}
+
+uint32_t CStallWatch::WaitMs(double now) const {
+  const double left = (m_Limit - (now - m_Last)) * 1000.0;
+  if (!(left >= 1.0)) return 1;  // also for a limit that is not a number
+  if (left >= 4.0e9) return 4000000000u;
+  return static_cast<uint32_t>(std::ceil(left));
+}
+
+std::string CStallWatch::Error(uint32_t pending) const {
+  char text[160];
+  std::snprintf(text, sizeof text,
+                "no I/O completed for %.0f seconds with %u in flight: the system lost them or the "
+                "disk stopped answering",
+                m_Limit, pending);
+  return text;
 }
 
 }  // namespace loadgen

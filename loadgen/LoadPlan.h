@@ -87,6 +87,28 @@ class CRunWindow {
   double m_End;
 };
 
+// How long a thread waits for its next completion. An I/O the system never
+// completes (a completion lost under load, a device that stopped
+// answering) must end the run with an error that says so, not leave the
+// program, and the benchmark pane waiting on it, hanging for ever. Each
+// completion starts the time again.
+class CStallWatch {
+ public:
+  explicit CStallWatch(double limitSeconds) : m_Limit(limitSeconds) {}
+  void Progress(double now) { m_Last = now; }
+  // (A limit that is not a number has passed at once.)
+  bool Expired(double now) const { return !(now - m_Last < m_Limit); }
+  // Milliseconds the next wait may last: what is left of the limit, at
+  // least 1 (a wait of 0 would spin).
+  uint32_t WaitMs(double now) const;
+  // The run's error once the limit has passed with `pending` I/Os in flight.
+  std::string Error(uint32_t pending) const;
+
+ private:
+  double m_Limit;
+  double m_Last = 0;
+};
+
 // One thread's tally, kept by its own thread; the totals are summed after
 // the threads have been joined.
 struct CThreadTally {

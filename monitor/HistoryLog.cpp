@@ -105,6 +105,38 @@ std::string CHistoryLog::HistoryRoot(const std::string& smartFolder,
   return root;
 }
 
+std::string CHistoryLog::ChooseHistoryRoot(os::IFileSystem& files, const std::string& smartFolder,
+                                           const std::optional<std::array<uint8_t, 6>>& address) {
+  const char separator = files.Separator();
+  if (address) return HistoryRoot(smartFolder, address, separator);
+  const size_t cut = smartFolder.find_last_of(separator == '\\' ? "\\/" : "/");
+  const std::string parent = cut == std::string::npos ? std::string() : smartFolder.substr(0, cut);
+  const std::string stem =
+      (cut == std::string::npos ? smartFolder : smartFolder.substr(cut + 1)) + "-";
+  // "<stem>XX-XX-XX-XX-XX-XX": upper-case hexadecimal pairs joined by "-".
+  auto namedByAddress = [&stem](const std::string& name) {
+    if (name.size() != stem.size() + 17 || name.compare(0, stem.size(), stem) != 0) return false;
+    for (size_t i = 0; i < 17; ++i) {
+      const char c = name[stem.size() + i];
+      const bool ok = i % 3 == 2
+                          ? c == '-'
+                          : (std::isdigit(static_cast<unsigned char>(c)) || (c >= 'A' && c <= 'F'));
+      if (!ok) return false;
+    }
+    return true;
+  };
+  std::vector<std::string> roots;
+  if (auto entries = files.ListFolder(parent.empty() ? std::string(".") : parent)) {
+    for (const auto& entry : *entries) {
+      if (entry.IsFolder && namedByAddress(entry.Name)) roots.push_back(entry.Name);
+    }
+  }
+  if (roots.size() == 1) {
+    return (parent.empty() ? std::string() : parent + separator) + roots.front() + separator;
+  }
+  return HistoryRoot(smartFolder, std::nullopt, separator);
+}
+
 std::string CHistoryLog::DiskFolderName(const std::string& modelSerial) {
   bool safe = !IsWindowsDeviceName(modelSerial);
   bool onlyDotsAndBlanks = true;

@@ -105,6 +105,14 @@ class CHistoryLog {
   static std::string HistoryRoot(const std::string& smartFolder,
                                  const std::optional<std::array<uint8_t, 6>>& address,
                                  char separator);
+  // The history root a program uses: HistoryRoot with the address when it
+  // is known. When it cannot be read this time (the adapter disabled or
+  // removed, the list failed) and exactly one root named by an address is
+  // beside `smartFolder`, that one: the history written while the address
+  // could be read stays in use instead of looking lost. Otherwise the root
+  // without an address.
+  static std::string ChooseHistoryRoot(os::IFileSystem& files, const std::string& smartFolder,
+                                       const std::optional<std::array<uint8_t, 6>>& address);
   // The disk's folder name: its ModelSerial, or, when that is empty, made
   // of dots and blanks only, holds a control or path character or is a
   // device name of Windows ("CON", "COM1" ...), "Disk-" followed by the

@@ -494,6 +494,7 @@ bool CMonitor::Rescan() {
       const int32_t previous = m_SelectedDisk;
       const std::string previousKey =
           previous >= 0 && previous < DiskCount() ? m_Ata.vars[previous].ModelSerial : "";
+      if (m_Listener) m_Listener->OnRescan(true);
       m_Platform.Clock.Sleep(500);
       const bool changed = InitAtaLocked(true);
       m_Platform.Clock.Sleep(1500);
@@ -512,6 +513,7 @@ bool CMonitor::Rescan() {
         RefreshLocked(true);
       }
     });
+    if (m_Listener) m_Listener->OnRescan(false);
   }
   RunPendingTimers();
   return true;

@@ -67,6 +67,11 @@ class IMonitorListener {
   // Once, on the first disk initialisation of the process: the resident
   // check of the tray (icons appear or not).
   virtual void CheckResident() {}
+  // A rescan begins (true: before its pause and the search; the window
+  // stops its performance sampling and clears the rate read-outs) and has
+  // ended (false: whatever it found, even after a failure; the sampling
+  // starts again over the disks as they are now).
+  virtual void OnRescan(bool /*begins*/) {}
 };
 
 // Why CanExit refused.

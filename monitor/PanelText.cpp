@@ -164,13 +164,17 @@ StatusView PanelStatus(const ATA_SMART_INFO& asi, bool greenMode, const TextLook
     v.Style.Color = {0, 0, 0};
     v.Style.Size = 30;
   }
-  v.LifeText = Format("%d%%", std::max(asi.Life, 0));
-  v.LifeBarStep = LifeBarStep(asi.Life);
-  if (IsUnrated(asi)) {
-    v.Text = "N/A";
-    v.LifeText = "0%";
+  // A life the disk does not give, or one out of range, reads as unknown,
+  // not as "0%" (a worn-out disk); a disk that is not rated still shows the
+  // life it reports.
+  if (asi.Life < 0 || asi.Life > 100) {
+    v.LifeText = Dialog(text, "UNKNOWN");
     v.LifeBarStep = 0;
+  } else {
+    v.LifeText = Format("%d%%", asi.Life);
+    v.LifeBarStep = LifeBarStep(asi.Life);
   }
+  if (IsUnrated(asi)) v.Text = "N/A";
   return v;
 }
 
@@ -302,11 +306,9 @@ RemainingTime EstimateRemainingTime(const ATA_SMART_INFO& asi, int64_t now, int6
     const int64_t since = (now - asi.ManufactureDate) / 3600;
     if (since > 0) age = since;
   }
-  if (IsUnrated(asi)) {
-    none();
-    r.Text = "0 " + years;
-    return r;
-  }
+  // A disk that is not rated has no estimate ("0 years" would say it is
+  // worn out).
+  if (IsUnrated(asi)) return none();
   const int32_t life = asi.Life;
   // Unknown life or age, or a life out of range, allow no estimate (in
   // unsigned arithmetic they would read as more than ten years).
@@ -352,6 +354,11 @@ RemainingTime EstimateRemainingTime(const ATA_SMART_INFO& asi, int64_t now, int6
     r.Unit = years;
   }
   return finish(h);
+}
+
+std::string RemainingTimeText(const RemainingTime& remaining) {
+  if (!remaining.Text.empty()) return remaining.Text;
+  return remaining.Unit.empty() ? std::string("-----") : "----- " + remaining.Unit;
 }
 
 // ---- form factor ------------------------------------------------------------

@@ -54,8 +54,8 @@ struct StatusView {
   std::string Text;   // the status word, or "N/A" for disks not rated
   std::string Image;  // skin key of the status image
   TextStyle Style;
-  std::string LifeText;     // "%d%%"
-  int32_t LifeBarStep = 0;  // 0 (below 10 %) to 10 (100 % or more)
+  std::string LifeText;     // "%d%%"; the "UNKNOWN" text when there is no life to show
+  int32_t LifeBarStep = 0;  // 0 (below 10 % or unknown) to 10 (100 %)
 };
 StatusView PanelStatus(const ATA_SMART_INFO& asi, bool greenMode, const TextLookup& text);
 int32_t LifeBarStep(int32_t life);
@@ -88,6 +88,10 @@ struct RemainingTime {
 // with a manufacture date; `tslOpt` the "TslOpt" option bits.
 RemainingTime EstimateRemainingTime(const ATA_SMART_INFO& asi, int64_t now, int64_t initialDate,
                                     uint32_t tslOpt, const TextLookup& text);
+// What the panel shows of an estimate: its text, or without one a row of
+// dashes before the unit ("----- years"), as the other fields without a
+// number show them.
+std::string RemainingTimeText(const RemainingTime& remaining);
 std::string UsageMeterImage(int32_t hours);
 int32_t UsageMeterStep(int32_t hours);
 

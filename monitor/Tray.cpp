@@ -127,6 +127,10 @@ bool StartsHidden(bool resident, bool residentMinimize) { return resident && !re
 
 bool StartsMinimized(bool resident, bool residentMinimize) { return resident && residentMinimize; }
 
+bool SamplerWaitsForRestore(bool resident, bool residentMinimize, bool restoredOnce) {
+  return StartsMinimized(resident, residentMinimize) && !restoredOnce;
+}
+
 // ---- icons ------------------------------------------------------------------
 
 CTray::CTray(ITrayShell& shell, ITrayDisks& disks, app::CSettings& settings, os::IClock& clock,

@@ -143,6 +143,12 @@ WindowAction MainIconClickAction(bool residentMinimize, bool visible, bool minim
 bool StartsHidden(bool resident, bool residentMinimize);
 // Whether the first position change after start-up minimizes the window.
 bool StartsMinimized(bool resident, bool residentMinimize);
+// Whether the 500 ms performance sampling waits for the window to be
+// restored: a program that starts minimized in the tray (resident with
+// "ResidentMinimize") samples nothing until the user first opens it. Once
+// the window has been restored every start samples at once (after a rescan
+// too), and a program that is not resident never waits.
+bool SamplerWaitsForRestore(bool resident, bool residentMinimize, bool restoredOnce);
 
 // ---- the state of the icons ------------------------------------------------
 

@@ -48,7 +48,7 @@ CHECKS = 0
 # Control ids (resources/resource.h).
 IDC = dict(REFRESH=1026, RESCAN=1027, SMART_VIEW=1028, GRAPH_VIEW=1029, VERSION=1030, NOT_YET=1031,
            PREVIOUS=1040, NEXT=1041, DISK_FIRST=1050, TITLE=1100, STATUS=1101, LIFE=1102,
-           TEMPERATURE=1103, READ_LABEL=1114, FIELD_LABEL=1200, FIELD_VALUE=1300, BACK=1401,
+           TEMPERATURE=1103, REMAINING=1104, READ_LABEL=1114, FIELD_LABEL=1200, FIELD_VALUE=1300, BACK=1401,
            READ_RATE=1116, WRITE_RATE=1117, TOTAL_RATE=1118, READ_PERCENT=1119, WRITE_PERCENT=1120,
            PERFORMANCE_VIEW=1032, PERFORMANCE_CAPTION=1470, PERFORMANCE_TEXT=1480,
            MEMORY_SLOT=1420, MEMORY_USED=1423, MEMORY_LABEL=1430, MEMORY_VALUE=1450,
@@ -244,16 +244,27 @@ def load_demo_history():
     return module
 
 
+def history_root_name(folder):
+    """The history root the program uses beside it: "Smart-" and the demo
+    machine's first network adapter's address, as the report names it."""
+    out = subprocess.run(["wine", os.path.join(folder, "stavrion.exe"), "report", "--machine",
+                          "demo", "--system", "--json"], env=wine_env(), stdout=subprocess.PIPE,
+                         timeout=120).stdout
+    address = json.loads(out.decode("utf-8", "replace")).get("AdapterAddress")
+    return "Smart-" + (address or "")
+
+
 def stage_history(folder):
     """A year of history for the demo machine's disks in the folder where the
-    program keeps it ("Smart-" beside it), ending now. Returns the report
-    and what each disk's files end with."""
+    program keeps it (its history root beside it), ending now. Returns the
+    report and what each disk's files end with."""
     out = subprocess.run(["wine", os.path.join(folder, "stavrion.exe"), "report", "--machine",
                           "demo", "--json"], env=wine_env(), stdout=subprocess.PIPE,
                          timeout=120).stdout
     report = json.loads(out.decode("utf-8", "replace"))
     end = datetime.datetime.now().replace(microsecond=0)
-    written = load_demo_history().write(os.path.join(folder, "Smart-"), report, end, "\r\n")
+    written = load_demo_history().write(os.path.join(folder, history_root_name(folder)), report,
+                                        end, "\r\n")
     return report, written
 
 
@@ -369,9 +380,11 @@ def tray_run(display, disks):
           source["EventMessageFile"][1].endswith("StavrionGui.exe"),
           "event source message file: %r" % (source.get("EventMessageFile"),))
     # The history of every disk, written at start and after F5.
-    # "Smart-" and the network adapter's address beside the program.
+    # "Smart-" and the first network adapter's address beside the program.
     roots = [d for d in os.listdir(folder) if d.startswith("Smart-")]
-    check(len(roots) == 1, "one history root: %r" % roots)
+    name = history_root_name(folder)
+    check(roots == [name] and name == "Smart-02-00-5E-10-00-01",
+          "one history root named by the adapter's address: %r (%s)" % (roots, name))
     smart = os.path.join(folder, roots[0] if roots else "Smart-")
     written = [d for d in (os.listdir(smart) if os.path.isdir(smart) else [])
                if os.path.isdir(os.path.join(smart, d)) and os.listdir(os.path.join(smart, d))]
@@ -428,9 +441,17 @@ def check_panel(block, disk, what):
     check(text_of(block, IDC["TEMPERATURE"]) == disk["Temperature"],
           "%s: temperature %r, report %r" % (what, text_of(block, IDC["TEMPERATURE"]),
                                              disk["Temperature"]))
-    if expected != "N/A" and disk["Life"] != "Unknown":
-        check(text_of(block, IDC["LIFE"]) == disk["Life"],
-              "%s: life %r, report %r" % (what, text_of(block, IDC["LIFE"]), disk["Life"]))
+    # A disk without a life figure says so in words, never "0%"; one without
+    # a life figure or not rated has no remaining-time estimate, never
+    # "0 years".
+    check(text_of(block, IDC["LIFE"]) == disk["Life"],
+          "%s: life %r, report %r" % (what, text_of(block, IDC["LIFE"]), disk["Life"]))
+    remaining = text_of(block, IDC["REMAINING"])
+    unrated = expected == "N/A" and disk.get("Interface") != "NVM Express"
+    if disk["Life"] == "Unknown" or unrated:
+        check(remaining == "----- years", "%s: no estimate, %r" % (what, remaining))
+    elif disk["Life"] == "100%":
+        check(remaining == ">10 years", "%s: a whole life, %r" % (what, remaining))
 
 
 def check_layout(block, client, what):
@@ -595,11 +616,15 @@ def check_rates(display):
     chart = "text:%d" % IDC["GRAPH_CHART"]
     steps = ["start:--machine demo", "click:%d" % (IDC["DISK_FIRST"] + system), "wait:1600", "dump",
              "wait:1100", "dump", "click:%d" % IDC["NEXT"], "wait:1100", "dump",
-             "click:%d" % IDC["PREVIOUS"], "key:F10", "pick:%d:6" % IDC["GRAPH_INTERVAL"],
-             "wait:2600", chart, "key:ESC", "close"]
-    # (Escape first: the program is left from the panel, as in the other runs.)
+             "click:%d" % IDC["PREVIOUS"], "key:F10", chart, "pick:%d:6" % IDC["GRAPH_INTERVAL"],
+             "wait:2600", chart, "close"]
+    # The program is left straight from the live view: the pane opened on a
+    # day without history, whose warning box is still open, must not keep
+    # the program from ending.
     blocks, took, raw = run_reader(display, folder, steps)
     check(raw.strip().endswith("done ok"), "rates run ended: " + raw.strip()[-200:])
+    check(any(l == "exit 0" for b in blocks_of(blocks, "close") for l in b["lines"]),
+          "the program ends from the live view at once: %r" % raw.strip()[-120:])
     dumps = blocks_of(blocks, "dump")
     if len(dumps) != 3:
         check(False, "rates run: every step dumped (%d)" % len(dumps))
@@ -624,10 +649,32 @@ def check_rates(display):
     check((text_of(other, IDC["READ_RATE"]), text_of(other, IDC["WRITE_RATE"]),
            text_of(other, IDC["TOTAL_RATE"])) == ("----", "----", "N/A"),
           "a disk without counters: %r" % [text_of(other, IDC[k]) for k in ("READ_RATE", "WRITE_RATE", "TOTAL_RATE")])
+    # (The pane is up, on a day without history, before the live view is chosen.)
     live = texts_of(blocks)
-    check(bool(live) and live[0].startswith("live: ") and " rates, latest read " in live[0],
-          "the live graph of C: draws its rates: %r" % live[:1])
+    check(len(live) == 2 and live[1].startswith("live: ") and " rates, latest read " in live[1],
+          "the live graph of C: draws its rates: %r" % live)
     print("rates run: %.1f s" % took)
+
+    # Resident and started minimized: no sampling until the window is first
+    # opened from the tray; from then on the read-outs follow the counters.
+    folder = stage(tray_settings("1", event_log="0"))
+    steps = ["start:--machine demo", "click:%d" % (IDC["DISK_FIRST"] + system), "wait:1100", "dump",
+             "wait:1100", "dump", "trayclick", "wait:1600", "dump", "wait:1100", "dump", "close"]
+    blocks, took, raw = run_reader(display, folder, steps)
+    check(raw.strip().endswith("done ok"), "minimized rates run ended: " + raw.strip()[-200:])
+    dumps = blocks_of(blocks, "dump")
+    if len(dumps) != 4:
+        check(False, "minimized rates run: every step dumped (%d)" % len(dumps))
+        return
+
+    def rates(d):
+        return tuple(text_of(d, IDC[k]) for k in ("READ_RATE", "WRITE_RATE", "TOTAL_RATE"))
+    check(rates(dumps[0]) == rates(dumps[1]),
+          "no sampling while minimized from the start: %r, %r" % (rates(dumps[0]), rates(dumps[1])))
+    opened = [rates(d) for d in dumps[2:]]
+    check(opened[0] != opened[1] and all(r[0] in {rate_text(v) for v in reads} for r in opened),
+          "opened from the tray, the read-outs follow the counters: %r" % opened)
+    print("minimized rates run: %.1f s" % took)
 
 
 MEMORY_ROWS = ["MEMORY_TYPE", "MEMORY_CAPACITY", "MEMORY_SPEED", "MANUFACTURER", "PART_NUMBER",

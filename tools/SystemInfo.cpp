@@ -105,6 +105,12 @@ std::optional<std::array<uint8_t, 6>> HistoryAdapterAddress(
   return std::nullopt;
 }
 
+std::optional<std::array<uint8_t, 6>> ReadHistoryAdapterAddress(os::ISystem& system) {
+  std::vector<os::NetworkAdapter> adapters;
+  if (!system.GetNetworkAdapters(&adapters)) return std::nullopt;
+  return HistoryAdapterAddress(adapters);
+}
+
 SystemInfo CollectSystemInfo(os::IWmi& wmi, os::ISystem& system, const std::string& unknownText) {
   SystemInfo info;
   SYSTEM_INFO_TEXT& t = info.Text;

@@ -91,6 +91,10 @@ std::string NetCardText(bool listed, const std::vector<os::NetworkAdapter>& adap
 std::optional<std::array<uint8_t, 6>> HistoryAdapterAddress(
     const std::vector<os::NetworkAdapter>& adapters);
 
+// The same address read from the system's adapter list; none when the list
+// cannot be read or no adapter has one.
+std::optional<std::array<uint8_t, 6>> ReadHistoryAdapterAddress(os::ISystem& system);
+
 // Collects the record (the memory modules first: the memory row names
 // their sizes). `unknownText` is the text shown for an unknown memory size.
 SystemInfo CollectSystemInfo(os::IWmi& wmi, os::ISystem& system, const std::string& unknownText);

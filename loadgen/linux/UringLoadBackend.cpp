@@ -57,6 +57,36 @@ struct CRunShared {
   std::atomic<bool> Failed{false};  // any thread's failure ends the others early
 };
 
+// Cancels the I/Os of the busy slots and waits up to two seconds for their
+// completions. True when none is left in flight.
+bool CancelInFlight(io_uring& ring, const std::vector<bool>& busy, uint32_t pending) {
+  constexpr uint64_t CANCEL = ~uint64_t{0};
+  for (size_t slot = 0; slot < busy.size(); ++slot) {
+    if (!busy[slot]) continue;
+    io_uring_sqe* sqe = io_uring_get_sqe(&ring);
+    if (sqe == nullptr) break;
+    io_uring_prep_cancel64(sqe, slot, 0);
+    sqe->user_data = CANCEL;
+  }
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (pending > 0 && std::chrono::steady_clock::now() < until) {
+    __kernel_timespec limit{};
+    limit.tv_nsec = 100 * 1000000;
+    io_uring_cqe* ready = nullptr;
+    const int rc = io_uring_submit_and_wait_timeout(&ring, &ready, 1, &limit, nullptr);
+    if (rc < 0 && rc != -ETIME && rc != -EINTR) break;
+    unsigned head = 0;
+    unsigned seen = 0;
+    io_uring_cqe* cqe = nullptr;
+    io_uring_for_each_cqe(&ring, head, cqe) {
+      ++seen;
+      if (cqe->user_data != CANCEL) --pending;
+    }
+    io_uring_cq_advance(&ring, seen);
+  }
+  return pending == 0;
+}
+
 // One thread's run. Every slot has a read buffer and a write buffer (a
 // mixed run must not overwrite its write data with what it reads); slot i
 // uses buffer indexes 2i and 2i+1 of the ring's registered set.
@@ -102,10 +132,12 @@ void RunThread(CRunShared& shared, const CThreadPlan& plan, CThreadTally* tally)
   auto now = [start] {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   };
+  std::vector<bool> busy(depth, false);
   auto queue = [&](uint32_t slot) {
     io_uring_sqe* sqe = io_uring_get_sqe(&ring);  // never null: at most `depth` in flight
     const CIo io = source.Next();
     inFlight[slot] = io;
+    busy[slot] = true;
     const int fd = fixedFile ? 0 : shared.Fd;
     const unsigned index = 2 * slot + (io.Write ? 1 : 0);
     void* data = buffers[index].iov_base;
@@ -126,9 +158,27 @@ void RunThread(CRunShared& shared, const CThreadPlan& plan, CThreadTally* tally)
   for (uint32_t s = 0; s < depth; ++s) queue(s);
   uint32_t pending = depth;
   bool stopping = false;
+  CStallWatch stall(o.StallSeconds);
+  stall.Progress(now());
   while (pending > 0) {
-    rc = io_uring_submit_and_wait(&ring, 1);
-    if (rc < 0 && rc != -EINTR) {
+    const uint32_t waitMs = stall.WaitMs(now());
+    __kernel_timespec limit{};
+    limit.tv_sec = waitMs / 1000;
+    limit.tv_nsec = static_cast<long long>(waitMs % 1000) * 1000000;
+    io_uring_cqe* ready = nullptr;
+    rc = io_uring_submit_and_wait_timeout(&ring, &ready, 1, &limit, nullptr);
+    if (rc == -ETIME || rc == -EINTR) {
+      if (!stall.Expired(now())) continue;
+      if (rc == -ETIME) {
+        if (tally->Error.empty()) tally->Error = stall.Error(pending);
+        shared.Failed = true;
+        // What is in flight is cancelled and waited for a while; what is
+        // still in flight then may yet write into its buffer, which is left
+        // to the process's end rather than reused.
+        if (!CancelInFlight(ring, busy, pending)) memory.Abandon();
+        break;
+      }
+    } else if (rc < 0) {
       tally->Error = SystemError("io_uring submission failed", -rc);
       shared.Failed = true;
       memory.Abandon();
@@ -143,6 +193,7 @@ void RunThread(CRunShared& shared, const CThreadPlan& plan, CThreadTally* tally)
       ++seen;
       const auto slot = static_cast<uint32_t>(cqe->user_data);
       --pending;
+      busy[slot] = false;
       if (cqe->res != static_cast<int>(o.BlockSize)) {
         if (tally->Error.empty()) {
           const CIo& io = inFlight[slot];
@@ -164,6 +215,7 @@ void RunThread(CRunShared& shared, const CThreadPlan& plan, CThreadTally* tally)
       }
     }
     io_uring_cq_advance(&ring, seen);
+    if (seen > 0) stall.Progress(t);
   }
   io_uring_queue_exit(&ring);
 }

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <barrier>
 #include <chrono>
 #include <thread>
 
@@ -44,16 +43,48 @@ class CHandle {
   HANDLE m_Handle;
 };
 
-struct CMarkStart {
-  std::chrono::steady_clock::time_point* Start;
-  void operator()() noexcept { *Start = std::chrono::steady_clock::now(); }
+// The start of the run, once every thread is ready: a count and an event
+// that the last thread to arrive sets, after noting the start time.
+// (std::barrier waits through the C++ library's atomic wait, which on this
+// platform can miss its wake-up under load and leave every thread, and the
+// benchmark waiting on the program, waiting for ever.)
+class CStartGate {
+ public:
+  CStartGate(size_t threads, std::chrono::steady_clock::time_point* start)
+      : m_Left(static_cast<LONG>(threads)),
+        m_Start(start),
+        m_Event(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+  ~CStartGate() {
+    if (m_Event != nullptr) CloseHandle(m_Event);
+  }
+  CStartGate(const CStartGate&) = delete;
+  CStartGate& operator=(const CStartGate&) = delete;
+  // This thread is ready: waits until all are. (Without an event, which
+  // only a system out of handles refuses, the threads start unaligned.)
+  void ArriveAndWait() {
+    Arrive();
+    if (m_Event != nullptr) WaitForSingleObject(m_Event, INFINITE);
+  }
+  // This thread's set-up failed: it counts as arrived and does not wait.
+  void ArriveAndDrop() { Arrive(); }
+
+ private:
+  void Arrive() {
+    if (InterlockedDecrement(&m_Left) != 0) return;
+    *m_Start = std::chrono::steady_clock::now();
+    if (m_Event != nullptr) SetEvent(m_Event);
+  }
+
+  LONG volatile m_Left;
+  std::chrono::steady_clock::time_point* m_Start;
+  HANDLE m_Event;
 };
 
 struct CRunShared {
   const CLoadOptions* Options = nullptr;
   std::wstring Path;
   std::chrono::steady_clock::time_point Start;
-  std::barrier<CMarkStart>* Ready = nullptr;
+  CStartGate* Ready = nullptr;
   std::atomic<bool> Failed{false};
 };
 
@@ -74,7 +105,7 @@ void RunThread(CRunShared& shared, const CThreadPlan& plan, CThreadTally* tally)
   auto setupFailed = [&](const std::string& error) {
     tally->Error = error;
     shared.Failed = true;
-    shared.Ready->arrive_and_drop();
+    shared.Ready->ArriveAndDrop();
   };
   CHandle file(OpenTestFile(shared));
   if (!file.Valid()) return setupFailed(ErrorText("cannot open the test file", GetLastError()));
@@ -93,7 +124,7 @@ void RunThread(CRunShared& shared, const CThreadPlan& plan, CThreadTally* tally)
   COffsetSource source(plan, o.BlockSize, o.Random, o.WritePercent);
   CRunWindow window(o.WarmupSeconds, o.Seconds);
 
-  shared.Ready->arrive_and_wait();
+  shared.Ready->ArriveAndWait();
   const auto start = shared.Start;
   auto now = [start] {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -126,14 +157,23 @@ void RunThread(CRunShared& shared, const CThreadPlan& plan, CThreadTally* tally)
   bool stopping = false;
   for (uint32_t s = 0; s < depth && !stopping; ++s) stopping = !issue(s);
   std::vector<OVERLAPPED_ENTRY> entries(depth);
+  CStallWatch stall(o.StallSeconds);
+  stall.Progress(now());
   while (pending > 0) {
     ULONG count = 0;
-    if (!GetQueuedCompletionStatusEx(port.Get(), entries.data(), depth, &count, INFINITE, FALSE)) {
-      tally->Error = ErrorText("waiting for I/O failed", GetLastError());
+    if (!GetQueuedCompletionStatusEx(port.Get(), entries.data(), depth, &count, stall.WaitMs(now()),
+                                     FALSE)) {
+      const DWORD error = GetLastError();
+      if (error == WAIT_TIMEOUT && !stall.Expired(now())) continue;
+      if (tally->Error.empty()) {
+        tally->Error = error == WAIT_TIMEOUT ? stall.Error(pending)
+                                             : ErrorText("waiting for I/O failed", error);
+      }
       shared.Failed = true;
       break;
     }
     const double t = now();
+    if (count > 0) stall.Progress(t);
     if (shared.Failed) stopping = true;
     for (ULONG i = 0; i < count; ++i) {
       OVERLAPPED* ov = entries[i].lpOverlapped;
@@ -159,15 +199,22 @@ void RunThread(CRunShared& shared, const CThreadPlan& plan, CThreadTally* tally)
       }
     }
   }
+  bool buffersFree = true;
   if (pending > 0) {
-    // Only after a failed wait: let the system finish before the buffers go.
+    // Only after a failed wait: let the system finish before the buffers go,
+    // for a while. An I/O still not done then may yet write into its buffer:
+    // the buffers are left to the process's end rather than reused.
     CancelIoEx(file.Get(), nullptr);
     for (OVERLAPPED& ov : overlapped) {
+      if (HasOverlappedIoCompleted(&ov)) continue;
       DWORD moved = 0;
-      GetOverlappedResult(file.Get(), &ov, &moved, TRUE);
+      if (!GetOverlappedResultEx(file.Get(), &ov, &moved, 2000, FALSE) &&
+          GetLastError() == WAIT_TIMEOUT) {
+        buffersFree = false;
+      }
     }
   }
-  VirtualFree(memory, 0, MEM_RELEASE);
+  if (buffersFree) VirtualFree(memory, 0, MEM_RELEASE);
 }
 
 class CWin32LoadBackend : public ILoadBackend {
@@ -192,8 +239,7 @@ class CWin32LoadBackend : public ILoadBackend {
     shared.Options = &options;
     shared.Path = Wide(options.Path);
     std::vector<CThreadTally> tallies(plans.size());
-    std::barrier<CMarkStart> ready(static_cast<std::ptrdiff_t>(plans.size()),
-                                   CMarkStart{&shared.Start});
+    CStartGate ready(plans.size(), &shared.Start);
     shared.Ready = &ready;
     std::vector<std::thread> threads;
     for (size_t i = 0; i < plans.size(); ++i) {

@@ -139,19 +139,18 @@ CMainDialog::CMainDialog(const MainDialogSetup& setup)
   SetTextLookup([this](const std::string& s, const std::string& k) { return GetText(s, k); });
 }
 
-// The history the window writes and the graph pane reads. The network
-// adapter's address is not part of the name yet.
-std::string CMainDialog::HistoryRoot() const {
-  return CHistoryLog::HistoryRoot(m_Setup.SmartFolder, std::nullopt, '\\');
-}
-
 std::unique_ptr<CFrontEndServices> CMainDialog::MakeServices() {
   const os::Platform& platform = *m_Setup.Platform;
+  // The history the window writes and the graph pane reads: named after the
+  // first network adapter's address; the root in use stays when the
+  // address cannot be read this time.
+  m_HistoryRoot = CHistoryLog::ChooseHistoryRoot(platform.Files, m_Setup.SmartFolder,
+                                                 ReadHistoryAdapterAddress(platform.System));
   FrontEndServicesSetup s;
   s.Platform = m_Setup.Platform;
   s.Settings = m_Setup.Settings;
   s.Language = &m_Language;
-  s.HistoryRoot = HistoryRoot();
+  s.HistoryRoot = m_HistoryRoot;
   s.ExchangePath = s.HistoryRoot + "Exchange.ini";
   std::string root = s.HistoryRoot;
   if (!root.empty()) root.pop_back();
@@ -676,9 +675,41 @@ void CMainDialog::StartSampler() {
   if (m_Sampler.Start(disks)) {
     // The first collection: rates need a second one.
     m_Sampler.Tick();
-    m_Timers.SetTimer(TIMER_UPDATE_PERFORMANCE, PERFORMANCE_PERIOD_MS);
+    // Minimized in the tray from the start: the ticks begin when the
+    // window is first opened.
+    if (!m_Tray ||
+        !SamplerWaitsForRestore(m_Tray->IsResident(), m_Tray->ResidentMinimize(), m_RestoredOnce)) {
+      m_Timers.SetTimer(TIMER_UPDATE_PERFORMANCE, PERFORMANCE_PERIOD_MS);
+    }
   }
   ShowReadouts();
+}
+
+void CMainDialog::OnRescan(bool begins) {
+  if (begins) {
+    // Before the rescan's pause: no tick reads counters of disks that may
+    // be gone, and the read-outs say there are no rates.
+    m_Timers.KillTimer(TIMER_UPDATE_PERFORMANCE);
+    m_Sampler.Stop();
+    ShowReadouts();
+  } else {
+    StartSampler();
+  }
+}
+
+void CMainDialog::OnSize(WPARAM kind) {
+  if (kind == SIZE_MINIMIZED) {
+    m_Minimized = true;
+    return;
+  }
+  if (kind != SIZE_RESTORED && kind != SIZE_MAXIMIZED) return;
+  const bool restored = m_Minimized && m_UiReady;
+  m_Minimized = false;
+  if (!restored || m_RestoredOnce) return;
+  // The first time the window is opened after a minimized start: the
+  // sampling that waited for it begins.
+  m_RestoredOnce = true;
+  if (m_Sampler.Running()) m_Timers.SetTimer(TIMER_UPDATE_PERFORMANCE, PERFORMANCE_PERIOD_MS);
 }
 
 void CMainDialog::SamplePerformance() {
@@ -754,7 +785,7 @@ void CMainDialog::RenderPanel() {
   m_Temperature.SetText(p.Temperature.Text);
   m_Temperature.SetControlFont(m_FontFace, p.Temperature.Style.Size, m_Zoom,
                                p.Temperature.Style.Weight, ToColorRef(p.Temperature.Style.Color));
-  m_Remaining.SetText(p.Remaining.Text.empty() ? p.Remaining.Unit : p.Remaining.Text);
+  m_Remaining.SetText(RemainingTimeText(p.Remaining));
   m_FormFactor.SetText(p.FormFactor.Text);
   for (size_t i = 0; i < m_Fields.size(); ++i) {
     std::string value = kFieldRows[i].Value(p);
@@ -1000,27 +1031,16 @@ void CMainDialog::OnMonitorChanged(uint32_t changes) {
   }
   if (changes & (CHANGE_PANEL | CHANGE_POWER_ON_TEXT | CHANGE_SELECTION)) RenderPanel();
   if (changes & (CHANGE_DRIVE_BUTTONS | CHANGE_SELECTION | CHANGE_DISK_LIST)) RenderButtons();
-  // A rescan opens the counters of the new disk list; a new selection shows
-  // its own rates at once.
-  if (changes & CHANGE_DISK_LIST) {
-    StartSampler();
-  } else if (changes & CHANGE_SELECTION) {
-    ShowReadouts();
-  }
+  // A new selection shows its own rates at once (after a rescan the
+  // sampling starts again over the new disk list when the rescan ends).
+  if (changes & (CHANGE_SELECTION | CHANGE_DISK_LIST)) ShowReadouts();
   // The system pane lists the disks' models and serial numbers.
   if (m_SystemInfoPane && (changes & CHANGE_DISK_LIST)) m_SystemInfoPane->UpdateRows();
   // The settings pane keys its alarms by the disks it lists.
   if (m_SettingsPane && (changes & CHANGE_DISK_LIST)) m_SettingsPane->Reload();
-  if (m_TslInfo) {
-    // After a rescan the selector is filled again, so no entry names a disk
-    // that is gone; a new selection shows in the pane too.
-    if (changes & CHANGE_DISK_LIST) {
-      m_TslInfo->FillDiskSelector();
-    } else if (changes & CHANGE_SELECTION) {
-      SendMessageW(m_TslInfo->Hwnd(), WM_DISK_CHANGED,
-                   static_cast<WPARAM>(m_Monitor.SelectedDisk()), 0);
-    }
-  }
+  // After a rescan the detail pane's selector is filled again, so no entry
+  // names a disk that is gone; a new selection shows in the pane too.
+  if (m_TslInfo) m_TslInfo->OnMonitorChanged(changes);
   if (m_Graph) {
     if (changes & CHANGE_DISK_LIST) {
       m_Graph->FillDiskCombo();
@@ -1162,35 +1182,11 @@ void CMainDialog::TryExit() {
   // icons) exactly as they were.
   switch (m_Monitor.CanExit()) {
     case ExitRefusal::NONE:
-      if (m_TslInfo) {
-        m_TslInfo->Destroy();
-        m_TslInfo.reset();
-      }
-      if (m_SystemInfoPane) {
-        m_SystemInfoPane->Destroy();
-        m_SystemInfoPane.reset();
-      }
-      if (m_MemoryPane) {
-        m_MemoryPane->Destroy();
-        m_MemoryPane.reset();
-      }
-      if (m_PerformancePane) {
-        m_PerformancePane->Destroy();
-        m_PerformancePane.reset();
-      }
-      if (m_SettingsPane) {
-        m_SettingsPane->Destroy();
-        m_SettingsPane.reset();
-      }
-      m_Benchmark.reset();  // not running: exit is refused while it runs
-      if (m_AboutPane) {
-        m_AboutPane->Destroy();
-        m_AboutPane.reset();
-      }
-      if (m_Graph) {
-        m_Graph->Destroy();
-        m_Graph.reset();
-      }
+      // The panes' windows go now (the benchmark is not running: exit is
+      // refused while it runs). Their objects stay until the window's loop
+      // has ended: a pane may still be on the stack below this call, when a
+      // message box it opened is the loop that delivered the close.
+      for (ui::CDialogCx* pane : Panes()) pane->Destroy();
       m_Timers.KillTimer(TIMER_UPDATE_PERFORMANCE);
       Leave(IDOK);
       break;
@@ -1209,6 +1205,50 @@ void CMainDialog::Leave(INT_PTR result) {
   m_Services->Close();
   m_Sound.StopMp3();
   EndModal(result);
+  CloseOwnedDialogs();
+}
+
+std::vector<ui::CDialogCx*> CMainDialog::Panes() const {
+  std::vector<ui::CDialogCx*> panes;
+  for (ui::CDialogCx* pane :
+       {static_cast<ui::CDialogCx*>(m_TslInfo.get()), static_cast<ui::CDialogCx*>(m_Graph.get()),
+        static_cast<ui::CDialogCx*>(m_SystemInfoPane.get()),
+        static_cast<ui::CDialogCx*>(m_MemoryPane.get()),
+        static_cast<ui::CDialogCx*>(m_PerformancePane.get()),
+        static_cast<ui::CDialogCx*>(m_AboutPane.get()),
+        static_cast<ui::CDialogCx*>(m_SettingsPane.get()),
+        static_cast<ui::CDialogCx*>(m_Benchmark.get())}) {
+    if (pane != nullptr) panes.push_back(pane);
+  }
+  return panes;
+}
+
+void CMainDialog::CloseOwnedDialogs() {
+  // A message box (or any dialog) of ours still open when the program
+  // leaves runs its own loop, below the window's: the window's loop cannot
+  // end until it does, and nobody may be there to close it. Each is
+  // dismissed as with its close box.
+  struct Search {
+    HWND Owner;
+    std::vector<HWND> Found;
+  } search{m_Hwnd, {}};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND hwnd, LPARAM lp) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(lp);
+        wchar_t name[16] = {};
+        GetClassNameW(hwnd, name, 16);
+        if (hwnd != s->Owner && GetWindow(hwnd, GW_OWNER) == s->Owner &&
+            std::wstring(name) == L"#32770") {
+          s->Found.push_back(hwnd);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  for (HWND dialog : search.Found) {
+    EndDialog(dialog, IDCANCEL);
+    PostMessageW(dialog, WM_NULL, 0, 0);
+  }
 }
 
 void CMainDialog::OnCancel() {
@@ -1229,17 +1269,8 @@ void CMainDialog::OnOK() { TryExit(); }
 
 void CMainDialog::TakeScreenshot() {
   UpdateWindow(m_Hwnd);
-  for (ui::CDialogCx* pane :
-       {static_cast<ui::CDialogCx*>(m_TslInfo.get()), static_cast<ui::CDialogCx*>(m_Graph.get()),
-        static_cast<ui::CDialogCx*>(m_SystemInfoPane.get()),
-        static_cast<ui::CDialogCx*>(m_MemoryPane.get()),
-        static_cast<ui::CDialogCx*>(m_PerformancePane.get()),
-        static_cast<ui::CDialogCx*>(m_AboutPane.get()),
-        static_cast<ui::CDialogCx*>(m_SettingsPane.get()),
-        static_cast<ui::CDialogCx*>(m_Benchmark.get())}) {
-    if (pane != nullptr) {
-      RedrawWindow(pane->Hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    }
+  for (ui::CDialogCx* pane : Panes()) {
+    RedrawWindow(pane->Hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   }
   RECT rc;
   GetClientRect(m_Hwnd, &rc);
@@ -1324,6 +1355,9 @@ bool CMainDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
       // A resident start keeps the window hidden until the tray opens it.
       if (!m_ShowAllowed)
         reinterpret_cast<WINDOWPOS*>(lp)->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
+      return false;
+    case WM_SIZE:
+      OnSize(wp);
       return false;
     case WM_FIRST_POSITION:
       if (m_Tray && StartsMinimized(m_Tray->IsResident(), m_Tray->ResidentMinimize())) {

@@ -94,6 +94,7 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   void OnMonitorChanged(uint32_t changes) override;
   void OnBusy(bool busy) override;
   void CheckResident() override;
+  void OnRescan(bool begins) override;
 
  protected:
   BOOL OnInitDialog() override;
@@ -111,13 +112,18 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   void RenderButtons();
   void ShowView(int view);
   void TryExit();
-  // Ends the dialog: the tray icons and the status tree go first.
+  // Ends the dialog: the tray icons and the status tree go first; a dialog
+  // of ours still open (a pane's message box) is dismissed.
   void Leave(INT_PTR result);
+  void CloseOwnedDialogs();
+  // The panes made so far.
+  std::vector<ui::CDialogCx*> Panes() const;
   void TakeScreenshot();
   void RunBench();
   std::string GetText(const std::string& section, const std::string& key) const;
   std::unique_ptr<CFrontEndServices> MakeServices();
-  std::string HistoryRoot() const;
+  // The history root chosen at start (ends with a separator).
+  const std::string& HistoryRoot() const { return m_HistoryRoot; }
   void CreateTray();
   void ApplyWindowAction(WindowAction action);
   void ShowTrayMenu();
@@ -125,6 +131,8 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   // The performance sampler: (re)opened for the disks of the list, and one
   // 500 ms tick with the read-outs of the selected disk it updates.
   void StartSampler();
+  // WM_SIZE: the first restore after a minimized start begins the sampling.
+  void OnSize(WPARAM kind);
   void SamplePerformance();
   void ShowReadouts();
   // A web link the user asked for, checked before it reaches the shell.
@@ -133,6 +141,8 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   tools::AboutTexts CurrentAboutTexts();
 
   MainDialogSetup m_Setup;
+  // Set while the services are made (before them in this order).
+  std::string m_HistoryRoot;
   CWin32TimerHost m_Timers;
   app::CLanguageText m_Language;
   std::unique_ptr<CFrontEndServices> m_Services;
@@ -151,6 +161,9 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   std::unique_ptr<CTray> m_Tray;
   // While false, the window is not shown (resident start, hidden).
   bool m_ShowAllowed = false;
+  // The window is minimized; it has been restored from minimized once.
+  bool m_Minimized = false;
+  bool m_RestoredOnce = false;
   // The close request comes from the window's own Close (not log-off).
   bool m_SystemClose = false;
   std::string m_CurrentLanguage = "English";

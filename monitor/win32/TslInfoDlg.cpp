@@ -53,7 +53,7 @@ HIMAGELIST LoadRowIcons() {
 
 CTslInfoDlg::CTslInfoDlg(const CMonitor& monitor, std::function<ListTexts()> texts,
                          std::function<ListOptions()> options)
-    : m_Monitor(monitor), m_Texts(std::move(texts)), m_Options(std::move(options)) {
+    : m_State(monitor), m_Texts(std::move(texts)), m_Options(std::move(options)) {
   m_BackgroundColor = RGB(244, 245, 247);
 }
 
@@ -99,7 +99,7 @@ void CTslInfoDlg::RelayoutDialog() {
   PlaceChild(IDC_ATTRIBUTE_LIST, 6, 74, 980, 624 - 74 - 4);
   m_ListCtrl.SetControlFont(m_FontFace, m_Zoom);
   m_SelectorCtrl.SetControlFont(m_FontFace, 16, m_Zoom);
-  if (m_Disk >= 0) UpdateListCtrl(m_Disk);
+  if (m_State.Disk() >= 0) ShowList();
 }
 
 void CTslInfoDlg::ApplyLanguage() {
@@ -108,15 +108,22 @@ void CTslInfoDlg::ApplyLanguage() {
   FillDiskSelector();
 }
 
-void CTslInfoDlg::FillDiskSelector() {
-  SendMessageW(m_Selector, CB_RESETCONTENT, 0, 0);
-  for (const std::string& entry : DiskSelectorEntries(m_Monitor.Disks())) {
-    std::wstring wide = os::Utf8ToWide(entry);
-    SendMessageW(m_Selector, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+void CTslInfoDlg::FillDiskSelector() { Redraw(m_State.Refill()); }
+
+void CTslInfoDlg::OnMonitorChanged(uint32_t changes) { Redraw(m_State.OnMonitorChanged(changes)); }
+
+void CTslInfoDlg::Redraw(uint32_t what) {
+  if (what & CDetailPaneState::REDRAW_ENTRIES) {
+    SendMessageW(m_Selector, CB_RESETCONTENT, 0, 0);
+    for (const std::string& entry : m_State.Entries()) {
+      std::wstring wide = os::Utf8ToWide(entry);
+      SendMessageW(m_Selector, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+    }
   }
-  const int32_t selected = m_Monitor.SelectedDisk();
-  SendMessageW(m_Selector, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
-  UpdateListCtrl(selected);
+  if (what & CDetailPaneState::REDRAW_SELECTION) {
+    SendMessageW(m_Selector, CB_SETCURSEL, static_cast<WPARAM>(m_State.Selection()), 0);
+  }
+  if (what & CDetailPaneState::REDRAW_LIST) ShowList();
 }
 
 void CTslInfoDlg::InitListColumns() {
@@ -139,16 +146,20 @@ void CTslInfoDlg::InitListColumns() {
 }
 
 int CTslInfoDlg::UpdateListCtrl(int32_t index) {
-  m_Disk = index;
+  m_State.Pick(index);
+  return ShowList();
+}
+
+int CTslInfoDlg::ShowList() {
   // A selector entry left from before a rescan may name a disk that is gone:
   // the list stays empty rather than reading past the disks.
-  if (index < 0 || index >= m_Monitor.DiskCount()) {
+  if (m_State.Selection() < 0) {
     SendMessageW(m_List, LVM_DELETEALLITEMS, 0, 0);
     return 0;
   }
   SendMessageW(m_List, WM_SETREDRAW, FALSE, 0);
   InitListColumns();
-  const AttributeList list = BuildAttributeList(m_Monitor.Disks(), index, m_Options(), m_Texts());
+  const AttributeList list = m_State.List(m_Options(), m_Texts());
   m_ListCtrl.SetTextColor(list.TextTrusted ? RGB(0, 0, 0) : RGB(192, 192, 192));
   int row = 0;
   for (const AttributeRow& r : list.Rows) {
@@ -174,7 +185,7 @@ int CTslInfoDlg::UpdateListCtrl(int32_t index) {
 void CTslInfoDlg::OnCommand(int id, int code, HWND /*control*/) {
   if (id == IDC_DISK_SELECTOR && code == CBN_SELCHANGE) {
     const auto sel = static_cast<int32_t>(SendMessageW(m_Selector, CB_GETCURSEL, 0, 0));
-    if (sel != m_Disk) UpdateListCtrl(sel);
+    Redraw(m_State.Pick(sel));
   } else if (id == IDC_BACK) {
     SendMessageW(GetParent(m_Hwnd), WM_SHOW_PANEL, 0, 0);
   }
@@ -194,11 +205,7 @@ bool CTslInfoDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
     }
   }
   if (msg == WM_DISK_CHANGED) {
-    const auto index = static_cast<int32_t>(wp);
-    if (index >= 0 && index < m_Monitor.DiskCount()) {
-      UpdateListCtrl(index);
-      SendMessageW(m_Selector, CB_SETCURSEL, wp, 0);
-    }
+    Redraw(m_State.Select(static_cast<int32_t>(wp)));
     *result = 0;
     return true;
   }

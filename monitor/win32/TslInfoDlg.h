@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "monitor/AttributeList.h"
+#include "monitor/DetailPaneState.h"
 #include "monitor/Monitor.h"
 #include "ui/win32/DialogCx.h"
 #include "ui/win32/ListCtrlEx.h"
@@ -37,12 +38,15 @@ class CTslInfoDlg : public ui::CDialogCx {
   // Refills the selector from the monitor's disks and shows the monitor's
   // selected disk.
   void FillDiskSelector();
+  // Follows the monitor (MONITOR_CHANGE bits): refilled after a rescan, the
+  // newly selected disk shown.
+  void OnMonitorChanged(uint32_t changes);
   // Rebuilds the list for disk `index`; 0 when there is no such disk (the
   // list is then empty), else 1.
   int UpdateListCtrl(int32_t index);
   // Texts again in the current language.
   void ApplyLanguage();
-  int32_t CurrentDisk() const { return m_Disk; }
+  int32_t CurrentDisk() const { return m_State.Disk(); }
 
   void RelayoutDialog() override;
 
@@ -54,11 +58,14 @@ class CTslInfoDlg : public ui::CDialogCx {
 
  private:
   void InitListColumns();
+  // Puts what `what` (CDetailPaneState::REDRAW bits) names into the controls.
+  void Redraw(uint32_t what);
+  // The list of the disk shown; 0 when it shows none.
+  int ShowList();
 
-  const CMonitor& m_Monitor;
+  CDetailPaneState m_State;
   std::function<ListTexts()> m_Texts;
   std::function<ListOptions()> m_Options;
-  int32_t m_Disk = -1;
   HWND m_List = nullptr;
   HWND m_Selector = nullptr;
   HIMAGELIST m_Images = nullptr;

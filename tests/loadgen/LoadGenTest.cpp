@@ -213,6 +213,36 @@ TEST(LoadPlan, OnlyCompletionsInsideTheWindowCount) {
   EXPECT_DOUBLE_EQ(window.CountedSeconds(), 2.0);
 }
 
+TEST(LoadPlan, AThreadWithoutCompletionsGivesUpAfterItsLimit) {
+  loadgen::CStallWatch watch(30.0);
+  watch.Progress(10.0);
+  struct Case {
+    double Now;
+    bool Expired;
+    uint32_t WaitMs;
+  };
+  const Case cases[] = {
+      {10.0, false, 30000}, {25.5, false, 14500}, {39.9995, false, 1},
+      {40.0, true, 1},      {100.0, true, 1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(watch.Expired(c.Now), c.Expired) << c.Now;
+    EXPECT_EQ(watch.WaitMs(c.Now), c.WaitMs) << c.Now;
+  }
+  // A completion starts the time again.
+  watch.Progress(39.0);
+  EXPECT_FALSE(watch.Expired(40.0));
+  EXPECT_EQ(watch.WaitMs(40.0), 29000u);
+  EXPECT_NE(watch.Error(3).find("no I/O completed for 30 seconds with 3 in flight"),
+            std::string::npos)
+      << watch.Error(3);
+  // A limit too large for one wait is waited in pieces; no limit at all
+  // still waits a little, never for ever.
+  EXPECT_EQ(loadgen::CStallWatch(1e9).WaitMs(0), 4000000000u);
+  EXPECT_EQ(loadgen::CStallWatch(std::nan("")).WaitMs(0), 1u);
+  EXPECT_TRUE(loadgen::CStallWatch(std::nan("")).Expired(0));
+}
+
 // A backend that reports a fixed outcome: the program's reporting and exit
 // statuses without any I/O.
 class CScriptedLoadBackend : public loadgen::ILoadBackend {

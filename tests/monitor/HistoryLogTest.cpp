@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -16,6 +17,8 @@
 #include "os/sim/SimMachine.h"
 #include "os/sim/SimPlatform.h"
 #include "tests/support/HistoryTestSupport.h"
+#include "tests/support/StdFileSystem.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -312,6 +315,47 @@ TEST(HistoryLog, FolderAndSectionNames) {
                 "D\\Smart", std::array<uint8_t, 6>{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}, '\\'),
             "D\\Smart-00-1A-2B-3C-4D-5E\\");
   EXPECT_EQ(CHistoryLog::HistoryRoot("D\\Smart", std::nullopt, '\\'), "D\\Smart-\\");
+}
+
+// The address that names the history root cannot be read this time: the
+// one root an address named before stays in use, so the history does not
+// look lost; with no such root, or several (whose would it be?), the root
+// without an address.
+TEST(HistoryLog, ALostAdapterAddressKeepsTheRootInUse) {
+  const std::array<uint8_t, 6> mac{0x02, 0x00, 0x5E, 0x10, 0x00, 0x01};
+  struct Case {
+    const char* What;
+    std::vector<std::string> Folders;
+    std::vector<std::string> Files;
+    bool AddressKnown;
+    const char* Root;  // beside the program
+  };
+  const Case cases[] = {
+      {"address known", {"Smart-00-1A-2B-3C-4D-5E"}, {}, true, "Smart-02-00-5E-10-00-01"},
+      {"lost, nothing yet", {}, {}, false, "Smart-"},
+      {"lost, one root", {"Smart-00-1A-2B-3C-4D-5E"}, {}, false, "Smart-00-1A-2B-3C-4D-5E"},
+      {"lost, one root among others",
+       {"Smart-", "Smart-0a-0b-0c-0d-0e-0f", "Smart-00-1A-2B-3C-4D-5E-old", "Smart-00-1A-2B-3C-4D",
+        "Other-00-1A-2B-3C-4D-5E", "Smart-00-1A-2B-3C-4D-5E"},
+       {"Smart-11-22-33-44-55-66"},
+       false,
+       "Smart-00-1A-2B-3C-4D-5E"},
+      {"lost, two roots",
+       {"Smart-00-1A-2B-3C-4D-5E", "Smart-02-00-5E-10-00-01"},
+       {},
+       false,
+       "Smart-"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    testutil::CTempDir dir;
+    for (const std::string& f : c.Folders) std::filesystem::create_directory(dir.File(f));
+    for (const std::string& f : c.Files) std::ofstream(dir.File(f)) << "x";
+    testutil::CStdFileSystem files;
+    EXPECT_EQ(CHistoryLog::ChooseHistoryRoot(files, dir.File("Smart"),
+                                             c.AddressKnown ? std::optional(mac) : std::nullopt),
+              dir.File(c.Root) + files.Separator());
+  }
 }
 
 TEST(HistoryLog, ADiskNamedDotsWritesAndClearsOnlyItsOwnFolder) {

@@ -7,11 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <memory>
 #include <vector>
 
+#include "monitor/DetailPaneState.h"
 #include "os/sim/DemoMachine.h"
 #include "os/sim/SimPlatform.h"
 #include "tests/support/SectorBuilder.h"
@@ -40,6 +42,7 @@ struct CRecorder : monitor::IMonitorListener, monitor::IMonitorServices {
   std::vector<uint32_t> Changes;
   std::vector<bool> Busy;
   std::function<void(uint32_t)> OnChange;
+  std::function<void(bool)> Rescan;
 
   void OnMonitorChanged(uint32_t changes) override {
     Changes.push_back(changes);
@@ -47,6 +50,9 @@ struct CRecorder : monitor::IMonitorListener, monitor::IMonitorServices {
   }
   void OnBusy(bool busy) override { Busy.push_back(busy); }
   void CheckResident() override { ++ResidentChecks; }
+  void OnRescan(bool begins) override {
+    if (Rescan) Rescan(begins);
+  }
   void SaveSmartInfo(const ATA_SMART_INFO&, int32_t index) override { Saved.push_back(index); }
   void PlayPendingSound() override { ++Sounds; }
   void AlarmOverheat(const CDiskArray&) override { ++Overheat; }
@@ -451,6 +457,101 @@ TEST(Monitor, RescanKeepsTheSelectedDisk) {
   EXPECT_TRUE(m.Rescan());
   ASSERT_EQ(m.DiskCount(), 2);
   EXPECT_EQ(m.SelectedDisk(), 0);
+}
+
+// The window stops its performance sampling before the rescan's pause and
+// search, and starts it again once everything the rescan changed is known.
+TEST(Monitor, ARescanIsFramedByTheSamplingStopAndStart) {
+  auto rig = CRig::Disks({Disk(0, "A1", {Data(1)}), Disk(1, "B2", {Data(1)})});
+  CMonitor& m = rig->Monitor();
+  m.InitAta();
+  m.Start();
+  struct Seen {
+    bool Begins;
+    uint64_t Tick;
+    size_t Requests;
+    size_t Changes;
+  };
+  std::vector<Seen> seen;
+  auto watch = [&] {
+    rig->Events = CRecorder();
+    rig->Events.Rescan = [&](bool begins) {
+      seen.push_back({begins, rig->Sim().Clock().TickCount(),
+                      rig->Sim().Devices().Requests().size(), rig->Events.Changes.size()});
+    };
+  };
+  for (const bool diskGone : {false, true}) {
+    watch();
+    seen.clear();
+    if (diskGone) rig->SimDisk("A1").OpenError = 2;
+    const uint64_t start = rig->Sim().Clock().TickCount();
+    const size_t requests = rig->Sim().Devices().Requests().size();
+    EXPECT_TRUE(m.Rescan());
+    ASSERT_EQ(seen.size(), 2u) << diskGone;
+    // Stopped before the pause and before any disk was asked anything.
+    EXPECT_TRUE(seen[0].Begins);
+    EXPECT_EQ(seen[0].Tick, start);
+    EXPECT_EQ(seen[0].Requests, requests);
+    EXPECT_EQ(seen[0].Changes, 0u);
+    // Started after the pauses (500 ms and 1500 ms) and the search, and
+    // after the new disk list was announced.
+    EXPECT_FALSE(seen[1].Begins);
+    EXPECT_GE(seen[1].Tick - start, 2000u);
+    EXPECT_GT(seen[1].Requests, requests);
+    if (diskGone) {
+      ASSERT_EQ(m.DiskCount(), 1);
+      const auto& changes = rig->Events.Changes;
+      const auto list = std::find_if(changes.begin(), changes.end(), [](uint32_t c) {
+        return (c & monitor::CHANGE_DISK_LIST) != 0;
+      });
+      ASSERT_NE(list, changes.end());
+      EXPECT_LT(static_cast<size_t>(list - changes.begin()), seen[1].Changes);
+    }
+  }
+}
+
+// The detail pane through a rescan that finds fewer disks: an entry picked
+// from the old selector shows an empty list (it once made the engine stop
+// on an invalid index), and the new disk list refills the selector.
+TEST(Monitor, TheDetailPaneAfterARescanWithFewerDisks) {
+  using monitor::CDetailPaneState;
+  auto rig =
+      CRig::Disks({Disk(0, "A1", {Data(1)}), Disk(1, "B2", {Data(1)}), Disk(2, "C3", {Data(1)})});
+  CMonitor& m = rig->Monitor();
+  m.InitAta();
+  m.Start();
+  CDetailPaneState pane(m);
+  pane.Refill();
+  ASSERT_EQ(pane.Entries().size(), 3u);
+  EXPECT_EQ(pane.Selection(), m.SelectedDisk());
+  EXPECT_EQ(pane.Pick(2), CDetailPaneState::REDRAW_SELECTION | CDetailPaneState::REDRAW_LIST);
+  EXPECT_FALSE(pane.List({}, {}).Rows.empty());
+  EXPECT_EQ(pane.Pick(2), CDetailPaneState::REDRAW_NONE);  // the same entry again
+
+  rig->SimDisk("C3").OpenError = 2;
+  rig->Events = CRecorder();
+  ASSERT_TRUE(m.Rescan());
+  ASSERT_EQ(m.DiskCount(), 2);
+  // The old third entry, picked before the pane heard of the rescan.
+  pane.Pick(2);
+  EXPECT_TRUE(pane.List({}, {}).Rows.empty());
+  EXPECT_EQ(pane.Selection(), -1);
+  // The main window cannot select a disk that is not there either.
+  EXPECT_EQ(pane.Select(2), CDetailPaneState::REDRAW_NONE);
+  EXPECT_EQ(pane.Select(-1), CDetailPaneState::REDRAW_NONE);
+  // What the rescan announced refills the selector, on the selected disk.
+  uint32_t redraw = 0;
+  for (const uint32_t changes : rig->Events.Changes) redraw |= pane.OnMonitorChanged(changes);
+  EXPECT_TRUE(redraw & CDetailPaneState::REDRAW_ENTRIES);
+  ASSERT_EQ(pane.Entries().size(), 2u);
+  EXPECT_EQ(pane.Entries(), monitor::DiskSelectorEntries(m.Disks()));
+  EXPECT_EQ(pane.Selection(), m.SelectedDisk());
+  EXPECT_FALSE(pane.List({}, {}).Rows.empty());
+  // A selection by the main window is shown.
+  ASSERT_TRUE(m.SelectDrive(1));
+  EXPECT_EQ(pane.OnMonitorChanged(monitor::CHANGE_SELECTION),
+            CDetailPaneState::REDRAW_SELECTION | CDetailPaneState::REDRAW_LIST);
+  EXPECT_EQ(pane.Selection(), 1);
 }
 
 TEST(Monitor, RescanOfTheDemoMachineKeepsAPageBeyondTheFirst) {

@@ -107,7 +107,8 @@ TEST(PanelRemainingTime, EstimatesAndTheirLimits) {
       {"no age yet", Rated(80, 0), ">10 years", 87600, true, "lifeMeter100"},
       {"years", Rated(60, 10000), "1.7 years", 15000, true, "lifeMeter100"},
       {"worn flash", worn, "A few days", 200, true, "lifeMeter20"},
-      {"not rated", unrated, "0 years", 0, false, "lifeMeter0"},
+      // Not "0 years": a disk that is not rated is not worn out.
+      {"not rated", unrated, "", 0, false, "lifeMeter0"},
       {"unknown life", Rated(-1, 1000), "", 0, false, "lifeMeter0"},
       {"NVMe life 80", Nvme(80, 1000), "166 days", 4000, true, "lifeMeter80"},
       {"NVMe worn out", Nvme(0, 1000), "0 years", 0, true, "lifeMeter0"},
@@ -121,6 +122,8 @@ TEST(PanelRemainingTime, EstimatesAndTheirLimits) {
   for (const Case& c : cases) {
     monitor::RemainingTime r = monitor::EstimateRemainingTime(c.Disk, 0, 0, 0, English);
     EXPECT_EQ(r.Text, c.Text) << c.What;
+    // What the panel shows: the estimate, or dashes before the years text.
+    EXPECT_EQ(monitor::RemainingTimeText(r), *c.Text != 0 ? c.Text : "----- years") << c.What;
     EXPECT_EQ(r.Hours, c.Hours) << c.What;
     EXPECT_EQ(r.Estimated, c.Estimated) << c.What;
     EXPECT_EQ(r.MeterImage, c.Meter) << c.What;
@@ -206,14 +209,45 @@ TEST(PanelStatus, WordsColoursAndReasons) {
   a.SupportLevel = 0;
   v = monitor::PanelStatus(a, true, English);
   EXPECT_EQ(v.Text, "N/A");
-  EXPECT_EQ(v.LifeText, "0%");
   EXPECT_EQ(v.Style.Color, (monitor::Rgb{0, 0, 0}));
-  a.Life = -1;
   a.InterfaceType = INTERFACE_TYPE_NVME;
   v = monitor::PanelStatus(a, true, English);
   EXPECT_EQ(v.Text, "Good");
   EXPECT_EQ(v.Image, "diskStatusGoodGreen");
-  EXPECT_EQ(v.LifeText, "0%");
+}
+
+// A life that is not known is shown as unknown, never as "0%", which reads
+// as a worn-out disk.
+TEST(PanelStatus, LifeWithoutAFigureIsUnknown) {
+  struct Case {
+    const char* What;
+    int32_t Life;
+    int32_t SupportLevel;
+    int32_t Interface;
+    const char* Text;
+    int32_t Step;
+  };
+  const Case cases[] = {
+      {"rated, 0 %", 0, 4, INTERFACE_TYPE_SATA, "0%", 0},
+      {"rated, 9 %", 9, 4, INTERFACE_TYPE_SATA, "9%", 0},
+      {"rated, 10 %", 10, 4, INTERFACE_TYPE_SATA, "10%", 1},
+      {"rated, 100 %", 100, 4, INTERFACE_TYPE_SATA, "100%", 10},
+      {"rated, unknown", -1, 4, INTERFACE_TYPE_SATA, "Unknown", 0},
+      {"rated, above 100", 101, 4, INTERFACE_TYPE_SATA, "Unknown", 0},
+      {"rated, far above 100", 255, 5, INTERFACE_TYPE_SATA, "Unknown", 0},
+      {"not rated, unknown", -1, 0, INTERFACE_TYPE_SATA, "Unknown", 0},
+      {"not rated, a figure", 80, 0, INTERFACE_TYPE_USB, "80%", 8},
+      {"NVMe, level 0", 80, 0, INTERFACE_TYPE_NVME, "80%", 8},
+      {"NVMe, unknown", -1, 0, INTERFACE_TYPE_NVME, "Unknown", 0},
+  };
+  for (const Case& c : cases) {
+    ATA_SMART_INFO a = Rated(c.Life, 1000);
+    a.SupportLevel = c.SupportLevel;
+    a.InterfaceType = c.Interface;
+    const monitor::StatusView v = monitor::PanelStatus(a, false, English);
+    EXPECT_EQ(v.LifeText, c.Text) << c.What;
+    EXPECT_EQ(v.LifeBarStep, c.Step) << c.What;
+  }
 }
 
 TEST(PanelTemperature, ClassColourAndThermometer) {
@@ -319,7 +353,7 @@ TEST(PanelRealDisks, TextsOfEachDisk) {
        "C",
        "82\xC2\xB0"
        "F",
-       "8192 KB", "----", "----", "N/A", "0 years", "Unknown"},
+       "8192 KB", "----", "----", "N/A", "", "Unknown"},
       {"INTEL SSDSA2CW120G3 111.7 GB", "1 days 21 hours", "14 count",
        "--\xC2\xB0"
        "C",
@@ -331,25 +365,25 @@ TEST(PanelRealDisks, TextsOfEachDisk) {
        "C",
        "--\xC2\xB0"
        "F",
-       "----", "----", "----", "N/A", "0 years", "Unknown"},
+       "----", "----", "----", "N/A", "", "Unknown"},
       {"SAMSUNG HD501LJ 465.7 GB", "305 days 6 hours", "88 count",
        "47\xC2\xB0"
        "C",
        "116\xC2\xB0"
        "F",
-       "16384 KB", "----", "----", "N/A", "0 years", "Unknown"},
+       "16384 KB", "----", "----", "N/A", "", "Unknown"},
       {"ST9100821AS 93.1 GB", "182 days 9 hours", "550 count",
        "34\xC2\xB0"
        "C",
        "93\xC2\xB0"
        "F",
-       "8192 KB", "----", "----", "N/A", "0 years", "SEAGATE-series"},
+       "8192 KB", "----", "----", "N/A", "", "SEAGATE-series"},
       {"WDC WD5000AAKS-00TMA0 465.7 GB", "624 days 16 hours", "56 count",
        "40\xC2\xB0"
        "C",
        "104\xC2\xB0"
        "F",
-       "16384 KB", "----", "----", "N/A", "0 years", "WDC-series"},
+       "16384 KB", "----", "----", "N/A", "", "WDC-series"},
   };
   PanelOptions celsius;
   celsius.InitialDate = ata.NewRecord().ManufactureDate;

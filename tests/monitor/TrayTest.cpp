@@ -249,6 +249,23 @@ TEST(TrayDecisions, WindowActionsOfClicksAndClosing) {
   EXPECT_FALSE(monitor::StartsMinimized(false, true));
 }
 
+// The performance sampling of a program minimized in the tray from its
+// start waits for the first restore; nothing else waits (not a program
+// that is not resident, and not a rescan after the window was opened).
+TEST(TrayDecisions, SamplingWaitsOnlyUntilTheFirstRestoreOfAMinimizedStart) {
+  const struct {
+    bool Resident, ResidentMinimize, RestoredOnce, Waits;
+  } cases[] = {
+      {true, true, false, true},   {true, true, true, false},    {true, false, false, false},
+      {false, true, false, false}, {false, false, false, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(monitor::SamplerWaitsForRestore(c.Resident, c.ResidentMinimize, c.RestoredOnce),
+              c.Waits)
+        << c.Resident << c.ResidentMinimize << c.RestoredOnce;
+  }
+}
+
 TEST_F(TrayTest, WhichIconsExistInEachSetting) {
   const struct {
     bool Resident, TemperatureOnly;

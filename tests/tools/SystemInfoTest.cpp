@@ -100,7 +100,11 @@ SystemInfo Collect(const std::string& manifest, void (*adjust)(os::sim::CSimPlat
   os::sim::CSimPlatform sim(std::move(*loaded.Machine), files);
   if (adjust) adjust(sim);
   os::Platform platform = sim.Get();
-  return CollectSystemInfo(platform.Wmi, platform.System, "Unknown");
+  SystemInfo info = CollectSystemInfo(platform.Wmi, platform.System, "Unknown");
+  // The window reads the address on its own before anything else (it names
+  // the history root the services are made with): the same address.
+  EXPECT_EQ(ReadHistoryAdapterAddress(platform.System), info.AdapterAddress);
+  return info;
 }
 
 TEST(SystemInfo, RecordOfASimulatedMachine) {

@@ -2,14 +2,18 @@
 // code carries the figure it prints, and each thread of a sequential write
 // run wrote random data into its own part of the file.
 #include <gtest/gtest.h>
+#include <windows.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "loadgen/LoadBackend.h"
 #include "os/BenchFiles.h"
 #include "tests/support/TempDir.h"
 
@@ -73,6 +77,39 @@ TEST(LoadGeneratorWin32, FailuresExitWithZero) {
   EXPECT_EQ(run.Output, "");
   run = os::RunProgramAndWait(generator, {"-Sh", dir.File("absent.tmp")});
   EXPECT_EQ(run.ExitCode, 0);
+}
+
+// The Windows load backend when an I/O never completes (a completion lost
+// under load): the run ends with an error that says so once the time limit
+// has passed, instead of waiting for ever. A named pipe whose server never
+// writes stands for it: the read on it stays in flight.
+TEST(LoadBackendStall, AnIoThatNeverCompletesEndsTheRunWithAClearError) {
+  const std::wstring name =
+      L"\\\\.\\pipe\\stavrion-stall-" + std::to_wstring(GetCurrentProcessId());
+  HANDLE server = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                                   PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
+  ASSERT_NE(server, INVALID_HANDLE_VALUE);
+  loadgen::CLoadOptions options;
+  options.Path = "\\\\.\\pipe\\stavrion-stall-" + std::to_string(GetCurrentProcessId());
+  options.BlockSize = 4096;
+  options.QueueDepth = 2;
+  options.Threads = 1;
+  options.WarmupSeconds = 0;
+  options.Seconds = 1;
+  options.StallSeconds = 0.3;
+  const std::vector<loadgen::CThreadPlan> plans = {{0, 4096, 1}};
+  auto backend = loadgen::MakeNativeLoadBackend();
+  loadgen::CLoadResult result;
+  std::string error;
+  auto run =
+      std::async(std::launch::async, [&] { return backend->Run(options, plans, &result, &error); });
+  const bool ended = run.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+  // Without a limit the run would wait for ever: closing the server ends
+  // the reads so that the test itself ends.
+  CloseHandle(server);
+  EXPECT_TRUE(ended) << "the run did not end on its own";
+  EXPECT_FALSE(run.get());
+  EXPECT_NE(error.find("no I/O completed"), std::string::npos) << error;
 }
 
 }  // namespace

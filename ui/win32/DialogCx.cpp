@@ -141,6 +141,12 @@ INT_PTR CALLBACK CDialogCx::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 }
 
 INT_PTR CDialogCx::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCDESTROY) {
+    // The window went with its parent: the object no longer names it.
+    SetWindowLongPtrW(m_Hwnd, DWLP_USER, 0);
+    m_Hwnd = nullptr;
+    return FALSE;
+  }
   INT_PTR result = 0;
   if (OnMessage(msg, wp, lp, &result)) {
     SetWindowLongPtrW(m_Hwnd, DWLP_MSGRESULT, result);

@@ -282,8 +282,11 @@ void CSkinControl::Paint(HDC target) {
                   align | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
       }
     } else {
+      // Not clipped to the text area: where the drawn glyphs come out a few
+      // pixels wider than measured (Wine's substitute faces), the last
+      // letter of a right-aligned label still shows in the margin.
       DrawTextW(dc, text.c_str(), -1, &area,
-                align | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+                align | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS | DT_NOCLIP);
     }
     SelectObject(dc, oldFont);
   }
