@@ -1022,7 +1022,7 @@ def check_settings(display):
     if len(keys) < 2:
         return
     ini = os.path.join(folder, "StavrionGui.ini")
-    history = os.path.join(folder, "Smart-")
+    history = os.path.join(folder, history_root_name(folder))
     for key in keys[:2]:
         os.makedirs(os.path.join(history, key), exist_ok=True)
         with open(os.path.join(history, key, "Temperature.csv"), "w") as f:
