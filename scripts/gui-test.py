@@ -594,17 +594,90 @@ def alarm_run(display, disks):
         reported = [l for l in trace.splitlines() if "ReportEventW" in l]
         check(any("0x8000025e" in l for l in reported),
               "Wine saw ReportEventW with event 0x8000025e: %r" % reported[:3])
-        check(re.search(r"eventlog:ReportEventW? .*Temperature: -?\d+ C", trace) is not None or
-              any(re.search(line_re, l) for l in trace.splitlines() if "eventlog" in l),
-              "Wine's event log trace holds the alarm line")
+        logged = [l for l in trace.splitlines() if ":eventlog:ReportEventW " in l]
+        check(len(logged) == 1 and re.search(line_re, logged[0]) is not None and
+              disk["Model"] in logged[0], "Wine's event log trace holds the record: %r" % logged)
 
         # (4) The alert sound: the temperature alarm's, the built-in sound.
         sounds = [f for kind, f in delivery if kind == "sound"]
-        check(len(sounds) >= 1 and sounds[0][0] == "606" and sounds[0][1] != "none",
-              "the alert sound of alarm 606 is played: %r" % sounds)
-        played = [l for l in trace.splitlines() if "PlaySound" in l]
-        check(bool(played), "Wine saw PlaySoundW: %r" % played[:3])
+        # No decoder beside the program: the built-in WAV sound, once.
+        check(len(sounds) == 1 and sounds[0][:2] == ["606", "builtin-wav"],
+              "the alert sound of alarm 606 is played once: %r" % sounds)
+        # The built-in sound by its resource name (Wine has no sound device
+        # here, so the call itself is what can be seen).
+        played = [l for l in trace.splitlines() if "proc_PlaySound SoundName=" in l]
+        check(len(played) >= 1 and all('L"QVN_SOUND_WAV"' in l for l in played),
+              "Wine saw PlaySoundW with the built-in sound: %r" % played[:3])
         print("alarm run: %.1f s (program %.1f s); sounds %r" % (time.time() - t0, took, sounds))
+
+
+# The second disk's volumes: letter, label, total and free MB.
+VOLUMES = [("G", "Data", 307200, 153600), ("H", "Backup", 169000, 16900)]
+
+
+def two_disk_machine(folder):
+    """A machine folder of two of the demo machine's disks (one without a
+    temperature), small enough for the main icon's longest tooltip."""
+    machine = os.path.join(folder, "machine")
+    os.makedirs(machine)
+    for name in ["intel-ssd", "wdc-hdd"]:
+        shutil.copytree(os.path.join(ROOT, "fixtures/machines/demo", name), os.path.join(machine, name))
+    with open(os.path.join(machine, "machine.ini"), "w") as f:
+        f.write("[machine]\nversion = 2\nos = 10.0.19045\narchitecture = x64\ncpu = Simulated CPU\n"
+                "memory = 16384\n\n[disk intel-ssd]\nphysical_drive = 0\nletters = C\n\n"
+                "[disk wdc-hdd]\nphysical_drive = 1\nletters = G, H\n" +
+                "".join("volume.%s = %s, %d, %d\n" % v for v in VOLUMES))
+    return "Z:" + machine.replace("/", "\\")
+
+
+def tooltip_size_run(display):
+    """The main icon's tooltip in its longest form names each disk's size
+    (MB below 1024 MB, else GB with one decimal) beside model, status and
+    temperature, as the shell shows it."""
+    folder = stage(tray_settings("0", event_log="0"))
+    machine = two_disk_machine(folder)
+    out = subprocess.run(["wine", os.path.join(folder, "stavrion.exe"), "report", "--machine",
+                          machine], env=wine_env(), stdout=subprocess.PIPE, timeout=120).stdout
+    disks = []
+    for line in out.decode("utf-8", "replace").splitlines():
+        m = re.match(r"^\((\d+)\) ", line)
+        if m:
+            disks.append({})
+        m = re.match(r"^  ([A-Za-z -]+?)\s*: (.*)$", line)
+        if m and disks:
+            disks[-1][m.group(1)] = m.group(2)
+    check(len(disks) == 2, "the two-disk machine's report: %d disks" % len(disks))
+    blocks, took, raw = run_reader(display, folder, ["starthidden:--machine " + machine, "tray",
+                                                     "close"])
+    check(raw.strip().endswith("done ok"), "two-disk resident run ended: " + raw.strip()[-200:])
+    tips = [unescape(l[4:]) for b in blocks_of(blocks, "tray") for l in b["lines"]
+            if l.startswith("tip ")]
+    lines = []
+    for i, disk in enumerate(disks):
+        mb = int(re.search(r"\((\d+) MB\)", disk.get("Capacity", "")).group(1))
+        size = "%d MB" % mb if mb < 1024 else "%.1f GB" % (mb / 1024.0)
+        status = re.sub(r"^N/A \((.*)\)$", r"\1", disk.get("Status", ""))
+        line = "(%d) %s %s [%s]" % (i + 1, disk.get("Model"), size, status)
+        t = re.match(r"^(-?\d+)\u00b0C", disk.get("Temperature", ""))
+        if t and int(t.group(1)) > 0:
+            line += " %s C" % t.group(1)
+        lines.append(line)
+    want = "\r\n".join(lines)
+    check(want in tips, "the main icon's tooltip with the disks' sizes: %r, expected %r" % (tips, want))
+    # The temperature icon: the disk, then each drive letter with its
+    # volume's label, free and total space.
+    t = re.match(r"^(-?\d+)\u00b0C", disks[1].get("Temperature", "")) if len(disks) > 1 else None
+    if t:
+        want = "(2) %s [%s] %s \u00b0C\r\n" % (disks[1]["Model"], re.sub(
+            r"^N/A \((.*)\)$", r"\1", disks[1].get("Status", "")), t.group(1))
+        want += "\r\n".join("%s: %s [%.1f/%.1f GB (%.1f %%)]" % (letter, label, free / 1024.0,
+                                                                 total / 1024.0, 100.0 * free / total)
+                             for letter, label, total, free in VOLUMES)
+        check(want in tips, "the temperature icon's tooltip with the volumes' space: %r, expected %r"
+              % (tips, want))
+    else:
+        check(False, "the second disk has a temperature: %r" % disks[1:])
+    print("two-disk resident run: %.1f s" % took)
 
 
 def blocks_of(blocks, step):
@@ -1445,6 +1518,7 @@ def run_checks(t0, bench):
                 check_settings(display)
             else:
                 alarm_run(display, disks)
+                tooltip_size_run(display)
             print("gui-test: %d checks, %d failed, %.1f s" % (CHECKS, len(FAILURES), time.time() - t0))
             return 1 if FAILURES else 0
         # English at 100 %: every disk against the report, keys, buttons, the pane.
@@ -1555,6 +1629,7 @@ def run_checks(t0, bench):
 
         tray_run(display, disks)
         alarm_run(display, disks)
+        tooltip_size_run(display)
 
         # Zoom through the settings file and through the DPI.
         for zoom, dpi in [("100", 96), ("150", 96), ("200", 96), ("0", 144)]:

@@ -369,9 +369,18 @@ void CMainDialog::CreateTray() {
   m_Tray = std::make_unique<CTray>(
       *m_TrayShell, m_Monitor, *m_Setup.Settings, m_RealClock, m_MainIconId,
       [this](const std::string& section, const std::string& key) { return GetText(section, key); },
-      [](const ATA_SMART_INFO& disk, size_t maxLength) {
+      [this](const ATA_SMART_INFO& disk, size_t maxLength) {
+        // The volumes of the machine shown: label, free and total space.
+        os::IVolumes* volumes = m_Setup.Platform->Volumes;
         return DriveLetterText(
-            disk, [](char) { return std::optional<VolumeSpace>(); }, maxLength);
+            disk,
+            [volumes](char letter) -> std::optional<VolumeSpace> {
+              std::optional<os::VolumeInfo> info =
+                  volumes != nullptr ? volumes->InfoOf(letter) : std::nullopt;
+              if (!info) return std::nullopt;
+              return VolumeSpace{info->Label, info->FreeBytes, info->TotalBytes};
+            },
+            maxLength);
       });
   m_Services->AddSink(m_Tray.get());
 }
