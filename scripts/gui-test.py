@@ -13,7 +13,12 @@ the panes and leaving the program; German and Japanese texts; 150 % and
 200 % zoom without overlapping controls; in resident mode the
 notification-area icons with their tooltips as the shell shows them, an
 alarm's balloon, the status registry tree, the history files a refresh
-writes, and a start hidden until the main icon is clicked; the settings
+writes, and a start hidden until the main icon is clicked; an alarm in
+the program: its mail delivered by a real mail server on the loopback (Exim,
+STARTTLS with AUTH; skipped when Exim is not installed unless
+STAVRION_REQUIRE_EXIM is set), and its balloon, event-log record and sound
+as the program handed them to the system (--delivery-log) and as Wine's
+traces show the calls; the settings
 pane: its pages, alarm fields with hostile values, the colour palette, a test
 mail refused by a local server, Save and the file it writes, its values read
 again after a tray-menu change, a language change and clearing one disk's
@@ -26,6 +31,7 @@ the detail rows, no pane's controls overlapping or outside the window.
     scripts/gui-test.py [BUILD_DIR]        (default build/windows)
     GUI_TEST_ONLY=settings scripts/gui-test.py   (the settings pane alone)
     GUI_TEST_ONLY=unseen scripts/gui-test.py     (the machine built from fixtures alone)
+    GUI_TEST_ONLY=alarm scripts/gui-test.py      (the alarm run alone)
 
 Uses its own Wine prefix (fonts and font substitutes set once, ~15 s) under
 ~/.cache/stavrion-wine-gui-<checkout>, or STAVRION_GUI_WINEPREFIX.
@@ -181,14 +187,20 @@ def stage(settings, sections=None):
     return folder
 
 
-def run_reader(display, folder, steps):
+def run_reader(display, folder, steps, debug=None):
+    """Runs the reader's steps; with `debug` (Wine debug channels) the Wine
+    processes' traces are kept in the folder's "wine-trace.txt"."""
     out = os.path.join(folder, "reader.txt")
     cmd = ["wine", "explorer", "/desktop=stavrion,1900x1260",
            "Z:" + os.path.join(folder, "GuiReader.exe").replace("/", "\\"),
            "--out", "Z:" + out.replace("/", "\\")] + steps
     start = time.time()
-    subprocess.run(cmd, env=wine_env(display.name), timeout=180, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL)
+    env = wine_env(display.name)
+    if debug:
+        env["WINEDEBUG"] = debug
+    with open(os.path.join(folder, "wine-trace.txt"), "wb") if debug else \
+            open(os.devnull, "wb") as trace:
+        subprocess.run(cmd, env=env, timeout=180, stdout=subprocess.DEVNULL, stderr=trace)
     took = time.time() - start
     text = open(out, encoding="utf-8", errors="replace").read() if os.path.exists(out) else ""
     return parse(text), took, text
@@ -418,6 +430,259 @@ def tray_run(display, disks):
     check(any(l == "exit 0" for b in blocks_of(blocks, "close") for l in b["lines"]),
           "a resident program ends on a close request from outside")
     print("hidden resident run: %.1f s" % took)
+
+
+EXIM = "/usr/sbin/exim4"
+
+
+class EximServer:
+    """A real mail server on the loopback (scripts/exim-test-mta.sh): STARTTLS
+    with AUTH LOGIN on one port, implicit TLS on another, its certificate in
+    `cert`, what it delivers in `maildir`. `missing` tells why none runs."""
+
+    def __enter__(self):
+        self.missing = None
+        self.dir = None
+        if not os.access(EXIM, os.X_OK):
+            self.missing = "Exim is not installed (scripts/install-packages.sh exim4-daemon-heavy)"
+            return self
+        self.dir = tempfile.mkdtemp(prefix="stavrion-gui-exim-")
+        os.chmod(self.dir, 0o755)  # Exim works as its own user
+        ports = []
+        for _ in range(2):
+            with socket.socket() as s:
+                s.bind(("127.0.0.1", 0))
+                ports.append(s.getsockname()[1])
+        self.port, self.tls_port = ports
+        self.script = os.path.join(ROOT, "scripts/exim-test-mta.sh")
+        started = subprocess.run(["bash", self.script, "start", self.dir, str(self.port),
+                                  str(self.tls_port)], stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+        if started.returncode != 0:
+            self.missing = "Exim did not start (its log is in %s/log)" % self.dir
+        self.cert = os.path.join(self.dir, "cert.pem")
+        self.maildir = os.path.join(self.dir, "Maildir", "new")
+        return self
+
+    def delivered(self, marker, wait=15.0):
+        """The messages holding `marker`, as parsed mails, waiting up to `wait` s."""
+        import email
+        import email.policy
+        end = time.time() + wait
+        while True:
+            found = []
+            for name in sorted(os.listdir(self.maildir)) if os.path.isdir(self.maildir) else []:
+                with open(os.path.join(self.maildir, name), "rb") as f:
+                    data = f.read()
+                mail = email.message_from_bytes(data, policy=email.policy.default)
+                if marker in str(mail["Subject"]) or marker in data.decode("latin-1"):
+                    found.append(mail)
+            if found or time.time() > end:
+                return found
+            time.sleep(0.2)
+
+    def __exit__(self, *args):
+        if self.dir:
+            subprocess.run(["bash", self.script, "stop", self.dir], stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+            if not os.environ.get("GUI_TEST_KEEP"):
+                shutil.rmtree(self.dir, ignore_errors=True)
+
+
+def read_delivery_log(path):
+    """The window program's --delivery-log: (kind, fields) per line."""
+    lines = []
+    if os.path.exists(path):
+        for line in open(path, encoding="utf-8", errors="replace").read().splitlines():
+            fields = [unescape(f) for f in line.split("\t")]
+            lines.append((fields[0], fields[1:]))
+    return lines
+
+
+def alarm_run(display, disks):
+    """An alarm in the real window program: the first disk's upper
+    temperature limit below its temperature, every channel on. Its mail must
+    reach a real mail server over STARTTLS with AUTH; the balloon, the
+    event-log record and the sound are read from what the program handed to
+    Shell_NotifyIconW, ReportEventW and PlaySoundW (its --delivery-log) and
+    from Wine's own traces of those calls."""
+    folder = stage(tray_settings("1"))
+    keys = model_serials(folder)
+    if not keys or not disks:
+        check(False, "the alarm run needs the demo disks: %d keys, %d disks" % (len(keys), len(disks)))
+        return
+    disk = disks[0]
+    with EximServer() as mta:
+        if mta.missing:
+            if os.environ.get("STAVRION_REQUIRE_EXIM"):
+                check(False, "alarm mail: " + mta.missing)
+            else:
+                print("gui-test: alarm mail SKIPPED: " + mta.missing)
+        settings = tray_settings("1")
+        # The program's diagnostic log tells what became of the mail.
+        settings.update(AlertSound="1", SmartLog="1", DebugMode="1")
+        if not mta.missing:
+            settings.update(MailTo="admin@localhost", MailFrom="stavrion@localhost",
+                            MailHost="localhost", MailPort=str(mta.port), SMTP="1",
+                            MailID="testuser", MailPassword="testpass", MailSecurity="1",
+                            MailTrustFile="Z:" + mta.cert.replace("/", "\\"))
+        folder = stage(settings, {"AlarmTemperature": {keys[0]: "20"},
+                                  "AlarmEmail": {keys[0]: "1"}, "AlarmEventLog": {keys[0]: "1"}})
+        log = os.path.join(folder, "delivery.txt")
+        steps = ["start:--machine demo --delivery-log Z:" + log.replace("/", "\\"), "tray",
+                 "key:F5", "wait:1000", "close"]
+        t0 = time.time()
+        blocks, took, raw = run_reader(display, folder, steps,
+                                       debug="-all,err+all,fixme+advapi,warn+eventlog,trace+eventlog,"
+                                             "+winmm")
+        check(raw.strip().endswith("done ok"), "alarm run ended: " + raw.strip()[-200:])
+        delivery = read_delivery_log(log)
+        temperature = re.match(r"^(-?\d+) ", disk.get("Temperature", ""))
+        line_re = r"Temperature: (-?\d+) C"
+        header = "(1) %s / %s / " % (disk["Model"], disk.get("Serial number", ""))
+
+        # (1) The mail, in the file the real server delivered.
+        if not mta.missing:
+            mails = mta.delivered("[606]")
+            check(len(mails) == 1, "one temperature alarm mail delivered by Exim: %d (%s)" %
+                  (len(mails), os.listdir(mta.maildir) if os.path.isdir(mta.maildir) else "-"))
+            if mails:
+                m = mails[0]
+                subject = str(m["Subject"])
+                body = m.get_content()
+                check(subject.startswith("[StavrionGui] ") and header in subject and
+                      subject.endswith(" [606]"), "alarm mail subject %r" % subject)
+                check(str(m["To"]) == "admin@localhost" and str(m["From"]) == "stavrion@localhost",
+                      "alarm mail addresses %r %r" % (m["From"], m["To"]))
+                check(header in body and "[606] " in body and re.search(line_re, body) is not None,
+                      "alarm mail body names the disk and the alarm: %r" % body)
+                # Exim's own account of the message: protocol, TLS, login.
+                mainlog = open(os.path.join(mta.dir, "log", "mainlog"), encoding="utf-8",
+                               errors="replace").read()
+                arrived = [l for l in mainlog.splitlines() if " <= stavrion@localhost " in l]
+                check(len(arrived) == 1 and " P=esmtpsa " in arrived[0] and " X=TLS" in arrived[0]
+                      and " A=login:testuser " in arrived[0],
+                      "the mail came over STARTTLS with AUTH LOGIN: %r" % arrived)
+            results = [f for kind, f in delivery if kind == "mail"]
+            check(results == [["1", "sent"]], "the program counts the mail sent: %r" % results)
+
+        # (2) The balloons as the program handed them to Shell_NotifyIconW.
+        balloons = [f for kind, f in delivery if kind == "balloon"]
+        disk_balloons = [b for b in balloons if b[2] == "Health status alarm"]
+        check(len(disk_balloons) == 1, "one alarm balloon of the first disk: %r" % balloons)
+        if disk_balloons:
+            icon, flags, title, text, ok = disk_balloons[0]
+            check(flags == "2", "the alarm balloon carries the warning icon (NIIF_WARNING): %r" % flags)
+            check(text.startswith("(1) %s\n" % disk["Model"]) and re.search(line_re, text),
+                  "alarm balloon text %r" % text)
+            check(ok == "1", "the shell took the alarm balloon")
+        overview = [b for b in balloons if b[2] == "Temperature"]
+        check(len(overview) >= 1 and overview[0][1] == "2" and
+              overview[0][3].startswith("(1) %s [" % disk["Model"]),
+              "the temperature overview's balloon at start: %r" % overview)
+        shown = [l for b in blocks_of(blocks, "tray") for l in b["lines"]
+                 if l.startswith("balloon ") and l != "balloon none"]
+        check(any(disk["Model"] in unescape(l) for l in shown),
+              "the shell shows a balloon naming the disk: %r" % shown)
+
+        # (3) The event-log record: one warning with the disk header and the line.
+        events = [f for kind, f in delivery if kind == "event"]
+        check(len(events) == 1 and events[0][:2] == ["2", "606"],
+              "one warning record 606 in the event log: %r" % events)
+        if events:
+            check(events[0][2].startswith(header) and re.search(line_re, events[0][2]),
+                  "event record text %r" % events[0][2])
+        trace = open(os.path.join(folder, "wine-trace.txt"), encoding="utf-8",
+                     errors="replace").read()
+        # Wine's ReportEventW names the call with the identifier it was given
+        # (606 with the customer and severity bits) and logs each line.
+        reported = [l for l in trace.splitlines() if "ReportEventW" in l]
+        check(any("0x8000025e" in l for l in reported),
+              "Wine saw ReportEventW with event 0x8000025e: %r" % reported[:3])
+        logged = [l for l in trace.splitlines() if ":eventlog:ReportEventW " in l]
+        check(len(logged) == 1 and re.search(line_re, logged[0]) is not None and
+              disk["Model"] in logged[0], "Wine's event log trace holds the record: %r" % logged)
+
+        # (4) The alert sound: the temperature alarm's, the built-in sound.
+        sounds = [f for kind, f in delivery if kind == "sound"]
+        # No decoder beside the program: the built-in WAV sound, once.
+        check(len(sounds) == 1 and sounds[0][:2] == ["606", "builtin-wav"],
+              "the alert sound of alarm 606 is played once: %r" % sounds)
+        # The built-in sound by its resource name (Wine has no sound device
+        # here, so the call itself is what can be seen).
+        played = [l for l in trace.splitlines() if "proc_PlaySound SoundName=" in l]
+        check(len(played) >= 1 and all('L"QVN_SOUND_WAV"' in l for l in played),
+              "Wine saw PlaySoundW with the built-in sound: %r" % played[:3])
+        print("alarm run: %.1f s (program %.1f s); sounds %r" % (time.time() - t0, took, sounds))
+
+
+# The second disk's volumes: letter, label, total and free MB.
+VOLUMES = [("G", "Data", 307200, 153600), ("H", "Backup", 169000, 16900)]
+
+
+def two_disk_machine(folder):
+    """A machine folder of two of the demo machine's disks (one without a
+    temperature), small enough for the main icon's longest tooltip."""
+    machine = os.path.join(folder, "machine")
+    os.makedirs(machine)
+    for name in ["intel-ssd", "wdc-hdd"]:
+        shutil.copytree(os.path.join(ROOT, "fixtures/machines/demo", name), os.path.join(machine, name))
+    with open(os.path.join(machine, "machine.ini"), "w") as f:
+        f.write("[machine]\nversion = 2\nos = 10.0.19045\narchitecture = x64\ncpu = Simulated CPU\n"
+                "memory = 16384\n\n[disk intel-ssd]\nphysical_drive = 0\nletters = C\n\n"
+                "[disk wdc-hdd]\nphysical_drive = 1\nletters = G, H\n" +
+                "".join("volume.%s = %s, %d, %d\n" % v for v in VOLUMES))
+    return "Z:" + machine.replace("/", "\\")
+
+
+def tooltip_size_run(display):
+    """The main icon's tooltip in its longest form names each disk's size
+    (MB below 1024 MB, else GB with one decimal) beside model, status and
+    temperature, as the shell shows it."""
+    folder = stage(tray_settings("0", event_log="0"))
+    machine = two_disk_machine(folder)
+    out = subprocess.run(["wine", os.path.join(folder, "stavrion.exe"), "report", "--machine",
+                          machine], env=wine_env(), stdout=subprocess.PIPE, timeout=120).stdout
+    disks = []
+    for line in out.decode("utf-8", "replace").splitlines():
+        m = re.match(r"^\((\d+)\) ", line)
+        if m:
+            disks.append({})
+        m = re.match(r"^  ([A-Za-z -]+?)\s*: (.*)$", line)
+        if m and disks:
+            disks[-1][m.group(1)] = m.group(2)
+    check(len(disks) == 2, "the two-disk machine's report: %d disks" % len(disks))
+    blocks, took, raw = run_reader(display, folder, ["starthidden:--machine " + machine, "tray",
+                                                     "close"])
+    check(raw.strip().endswith("done ok"), "two-disk resident run ended: " + raw.strip()[-200:])
+    tips = [unescape(l[4:]) for b in blocks_of(blocks, "tray") for l in b["lines"]
+            if l.startswith("tip ")]
+    lines = []
+    for i, disk in enumerate(disks):
+        mb = int(re.search(r"\((\d+) MB\)", disk.get("Capacity", "")).group(1))
+        size = "%d MB" % mb if mb < 1024 else "%.1f GB" % (mb / 1024.0)
+        status = re.sub(r"^N/A \((.*)\)$", r"\1", disk.get("Status", ""))
+        line = "(%d) %s %s [%s]" % (i + 1, disk.get("Model"), size, status)
+        t = re.match(r"^(-?\d+)\u00b0C", disk.get("Temperature", ""))
+        if t and int(t.group(1)) > 0:
+            line += " %s C" % t.group(1)
+        lines.append(line)
+    want = "\r\n".join(lines)
+    check(want in tips, "the main icon's tooltip with the disks' sizes: %r, expected %r" % (tips, want))
+    # The temperature icon: the disk, then each drive letter with its
+    # volume's label, free and total space.
+    t = re.match(r"^(-?\d+)\u00b0C", disks[1].get("Temperature", "")) if len(disks) > 1 else None
+    if t:
+        want = "(2) %s [%s] %s \u00b0C\r\n" % (disks[1]["Model"], re.sub(
+            r"^N/A \((.*)\)$", r"\1", disks[1].get("Status", "")), t.group(1))
+        want += "\r\n".join("%s: %s [%.1f/%.1f GB (%.1f %%)]" % (letter, label, free / 1024.0,
+                                                                 total / 1024.0, 100.0 * free / total)
+                             for letter, label, total, free in VOLUMES)
+        check(want in tips, "the temperature icon's tooltip with the volumes' space: %r, expected %r"
+              % (tips, want))
+    else:
+        check(False, "the second disk has a temperature: %r" % disks[1:])
+    print("two-disk resident run: %.1f s" % took)
 
 
 def blocks_of(blocks, step):
@@ -1494,9 +1759,13 @@ def run_checks(t0, bench):
 
     with Display() as display:
         only = os.environ.get("GUI_TEST_ONLY")
-        if only in ("settings", "unseen"):
+        if only in ("settings", "unseen", "alarm"):
             # One part's checks alone, while working on it.
-            {"settings": check_settings, "unseen": check_unseen}[only](display)
+            if only == "alarm":
+                alarm_run(display, disks)
+                tooltip_size_run(display)
+            else:
+                {"settings": check_settings, "unseen": check_unseen}[only](display)
             print("gui-test: %d checks, %d failed, %.1f s" % (CHECKS, len(FAILURES), time.time() - t0))
             return 1 if FAILURES else 0
         # English at 100 %: every disk against the report, keys, buttons, the pane.
@@ -1607,6 +1876,8 @@ def run_checks(t0, bench):
             print("%s run: %.1f s" % (language, took))
 
         tray_run(display, disks)
+        alarm_run(display, disks)
+        tooltip_size_run(display)
 
         # Zoom through the settings file and through the DPI.
         for zoom, dpi in [("100", 96), ("150", 96), ("200", 96), ("0", 144)]:

@@ -31,10 +31,28 @@ bool PlayWavFile(const std::wstring& path) {
   return PlaySoundW(path.c_str(), nullptr, SND_FILENAME | SND_SYNC | SND_NODEFAULT) != FALSE;
 }
 
+const char* PlanName(AlertSoundPlan plan) {
+  switch (plan) {
+    case AlertSoundPlan::USER_MP3:
+      return "user-mp3";
+    case AlertSoundPlan::USER_WAV:
+      return "user-wav";
+    case AlertSoundPlan::USER_OPUS:
+      return "user-opus";
+    case AlertSoundPlan::BUILTIN_OPUS:
+      return "builtin-opus";
+    case AlertSoundPlan::BUILTIN_WAV:
+      return "builtin-wav";
+    default:
+      return "none";
+  }
+}
+
 }  // namespace
 
-CAlertSoundPlayer::CAlertSoundPlayer(app::CSettings& settings, std::wstring decoderPath)
-    : m_Settings(settings), m_DecoderPath(std::move(decoderPath)) {}
+CAlertSoundPlayer::CAlertSoundPlayer(app::CSettings& settings, std::wstring decoderPath,
+                                     CDeliveryLog log)
+    : m_Settings(settings), m_DecoderPath(std::move(decoderPath)), m_Log(std::move(log)) {}
 
 CAlertSoundPlayer::~CAlertSoundPlayer() { StopMp3(); }
 
@@ -78,7 +96,9 @@ void CAlertSoundPlayer::OnAlertSound(int32_t alarmId) {
   f.DecoderPresent = GetFileAttributesW(m_DecoderPath.c_str()) != INVALID_FILE_ATTRIBUTES;
   f.BuiltinOpusPresent = FindResourceW(nullptr, BUILTIN_SOUND_OPUS, L"OPUS") != nullptr;
   f.Mp3Open = m_Mp3Open;
-  switch (ChooseAlertSound(f)) {
+  const AlertSoundPlan plan = ChooseAlertSound(f);
+  bool played = false;
+  switch (plan) {
     case AlertSoundPlan::NONE:
       break;
     case AlertSoundPlan::USER_MP3: {
@@ -90,14 +110,15 @@ void CAlertSoundPlayer::OnAlertSound(int32_t alarmId) {
       m_Mp3Open = true;
       mciSendStringW((std::wstring(L"seek ") + MP3_ALIAS + L" to start").c_str(), nullptr, 0,
                      nullptr);
-      mciSendStringW((std::wstring(L"play ") + MP3_ALIAS).c_str(), nullptr, 0, nullptr);
+      played =
+          mciSendStringW((std::wstring(L"play ") + MP3_ALIAS).c_str(), nullptr, 0, nullptr) == 0;
       break;
     }
     case AlertSoundPlan::USER_WAV:
-      PlayWavFile(user);
+      played = PlayWavFile(user);
       break;
     case AlertSoundPlan::USER_OPUS:
-      DecodeAndPlay(user);
+      played = DecodeAndPlay(user);
       break;
     case AlertSoundPlan::BUILTIN_OPUS: {
       HRSRC found = FindResourceW(nullptr, BUILTIN_SOUND_OPUS, L"OPUS");
@@ -112,18 +133,18 @@ void CAlertSoundPlayer::OnAlertSound(int32_t alarmId) {
       const DWORD size = SizeofResource(nullptr, found);
       const bool ok = WriteFile(h, bytes, size, &written, nullptr) && written == size;
       CloseHandle(h);
-      if (ok) DecodeAndPlay(opus);
+      if (ok) played = DecodeAndPlay(opus);
       DeleteFileW(opus.c_str());
       break;
     }
     case AlertSoundPlan::BUILTIN_WAV:
       PlaySoundW(nullptr, nullptr, 0);
-      if (!PlaySoundW(BUILTIN_SOUND_WAV, GetModuleHandleW(nullptr),
-                      SND_RESOURCE | SND_SYNC | SND_NODEFAULT)) {
-        base::DebugLog("Alert sound: the built-in sound did not play");
-      }
+      played = PlaySoundW(BUILTIN_SOUND_WAV, GetModuleHandleW(nullptr),
+                          SND_RESOURCE | SND_SYNC | SND_NODEFAULT) != FALSE;
+      if (!played) base::DebugLog("Alert sound: the built-in sound did not play");
       break;
   }
+  m_Log.Write({"sound", std::to_string(alarmId), PlanName(plan), played ? "1" : "0"});
 }
 
 }  // namespace monitor

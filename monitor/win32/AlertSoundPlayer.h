@@ -11,6 +11,7 @@
 
 #include "app/Settings.h"
 #include "monitor/AlarmEvent.h"
+#include "monitor/win32/DeliveryLog.h"
 
 namespace monitor {
 
@@ -20,8 +21,10 @@ inline constexpr const wchar_t* BUILTIN_SOUND_OPUS = L"QVN_SOUND_001";  // type 
 
 class CAlertSoundPlayer : public IAlarmSink {
  public:
-  // `decoderPath` is the OPUS decoder's path beside the program.
-  CAlertSoundPlayer(app::CSettings& settings, std::wstring decoderPath);
+  // `decoderPath` is the OPUS decoder's path beside the program. Each sound
+  // played is also written to `log` (when on).
+  CAlertSoundPlayer(app::CSettings& settings, std::wstring decoderPath,
+                    CDeliveryLog log = CDeliveryLog());
   ~CAlertSoundPlayer() override;
   CAlertSoundPlayer(const CAlertSoundPlayer&) = delete;
   CAlertSoundPlayer& operator=(const CAlertSoundPlayer&) = delete;
@@ -39,6 +42,7 @@ class CAlertSoundPlayer : public IAlarmSink {
   app::CSettings& m_Settings;
   std::wstring m_DecoderPath;
   bool m_Mp3Open = false;
+  CDeliveryLog m_Log;
 };
 
 }  // namespace monitor

@@ -129,9 +129,10 @@ constexpr UINT WM_APPLY_SETTINGS = WM_USER + 106;
 
 CMainDialog::CMainDialog(const MainDialogSetup& setup)
     : m_Setup(setup),
+      m_DeliveryLog(setup.DeliveryLog),
       m_Services(MakeServices()),
       m_Monitor(*setup.Platform, *setup.Settings, m_Timers, this, m_Services.get()),
-      m_Sound(*setup.Settings, setup.OpusDecoderPath),
+      m_Sound(*setup.Settings, setup.OpusDecoderPath, m_DeliveryLog),
       m_Sampler(setup.Platform->Performance) {
   m_Services->AddSink(&m_Sound);
   m_BackgroundColor = BACKGROUND;
@@ -160,13 +161,14 @@ std::unique_ptr<CFrontEndServices> CMainDialog::MakeServices() {
   s.ComputerName = platform.Net != nullptr ? platform.Net->LocalHostName() : "";
   s.Newline = "\r\n";
   s.Registry = os::CreateNativeRegistry("");
-  s.SystemLog = os::CreateSystemLog("Vardex");
+  s.SystemLog = LoggedSystemLog(os::CreateSystemLog("Vardex"), m_DeliveryLog);
   // The event log takes the alarms of the disks that ask for it; the
   // exchange file is written when the graph pane opens.
   s.SystemLogEveryAlarm = false;
   s.ExchangeOnPublish = false;
   // On the mail queue's thread: only a message crosses to the window.
   s.MailDone = [this](const SmtpResult& r) {
+    m_DeliveryLog.Write({"mail", r.Ok ? "1" : "0", r.Detail});
     if (m_Hwnd != nullptr) PostMessageW(m_Hwnd, WM_MAIL_RESULT, r.Ok ? 1 : 0, 0);
   };
   return std::make_unique<CFrontEndServices>(std::move(s));
@@ -362,14 +364,23 @@ void CMainDialog::CreateTray() {
     m_TrayIcon = static_cast<HICON>(LoadImageW(
         GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, size, size, 0));
   }
-  m_TrayShell =
-      std::make_unique<CWin32TrayShell>(m_Hwnd, m_MainIconMessage, m_DiskIconMessages, m_TrayIcon);
+  m_TrayShell = std::make_unique<CWin32TrayShell>(m_Hwnd, m_MainIconMessage, m_DiskIconMessages,
+                                                  m_TrayIcon, m_DeliveryLog);
   m_Tray = std::make_unique<CTray>(
       *m_TrayShell, m_Monitor, *m_Setup.Settings, m_RealClock, m_MainIconId,
       [this](const std::string& section, const std::string& key) { return GetText(section, key); },
-      [](const ATA_SMART_INFO& disk, size_t maxLength) {
+      [this](const ATA_SMART_INFO& disk, size_t maxLength) {
+        // The volumes of the machine shown: label, free and total space.
+        os::IVolumes* volumes = m_Setup.Platform->Volumes;
         return DriveLetterText(
-            disk, [](char) { return std::optional<VolumeSpace>(); }, maxLength);
+            disk,
+            [volumes](char letter) -> std::optional<VolumeSpace> {
+              std::optional<os::VolumeInfo> info =
+                  volumes != nullptr ? volumes->InfoOf(letter) : std::nullopt;
+              if (!info) return std::nullopt;
+              return VolumeSpace{info->Label, info->FreeBytes, info->TotalBytes};
+            },
+            maxLength);
       });
   m_Services->AddSink(m_Tray.get());
 }

@@ -21,6 +21,7 @@
 #include "monitor/Monitor.h"
 #include "monitor/Tray.h"
 #include "monitor/win32/AlertSoundPlayer.h"
+#include "monitor/win32/DeliveryLog.h"
 #include "monitor/win32/GraphDlg.h"
 #include "monitor/win32/TrayShell.h"
 #include "monitor/win32/TslInfoDlg.h"
@@ -59,6 +60,9 @@ struct MainDialogSetup {
   // When set, links are written to this file, one a line, instead of being
   // opened (tests).
   std::wstring LinkLog;
+  // When set, each balloon, event-log record and alert sound is also
+  // written to this file (tests; see DeliveryLog.h).
+  std::wstring DeliveryLog;
   app::CSettings* Settings = nullptr;
   std::wstring LanguageFolder;       // with trailing backslash
   std::wstring CustomizationFolder;  // with trailing backslash
@@ -141,6 +145,7 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   tools::AboutTexts CurrentAboutTexts();
 
   MainDialogSetup m_Setup;
+  CDeliveryLog m_DeliveryLog;
   // Set while the services are made (before them in this order).
   std::string m_HistoryRoot;
   CWin32TimerHost m_Timers;

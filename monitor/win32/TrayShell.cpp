@@ -44,11 +44,13 @@ Colours ColoursOf(TrayImage image) {
 }  // namespace
 
 CWin32TrayShell::CWin32TrayShell(HWND owner, UINT mainMessage,
-                                 const std::array<UINT, MAX_DISK>& diskMessages, HICON mainIcon)
+                                 const std::array<UINT, MAX_DISK>& diskMessages, HICON mainIcon,
+                                 CDeliveryLog log)
     : m_Owner(owner),
       m_MainMessage(mainMessage),
       m_DiskMessages(diskMessages),
-      m_MainIcon(mainIcon) {}
+      m_MainIcon(mainIcon),
+      m_Log(std::move(log)) {}
 
 CWin32TrayShell::~CWin32TrayShell() {
   for (auto& [id, icon] : m_Drawn) DestroyIcon(icon);
@@ -155,7 +157,10 @@ bool CWin32TrayShell::Balloon(uint32_t id, int32_t level, const std::string& tit
   nid.dwInfoFlags = level == BALLOON_WARNING ? NIIF_WARNING : NIIF_INFO;
   CopyField(nid.szInfoTitle, title);
   CopyField(nid.szInfo, text);
-  return Shell_NotifyIconW(NIM_MODIFY, &nid) != FALSE;
+  const bool shown = Shell_NotifyIconW(NIM_MODIFY, &nid) != FALSE;
+  m_Log.Write({"balloon", std::to_string(nid.uID), std::to_string(nid.dwInfoFlags),
+               os::WideToUtf8(nid.szInfoTitle), os::WideToUtf8(nid.szInfo), shown ? "1" : "0"});
+  return shown;
 }
 
 bool CWin32TrayShell::Delete(uint32_t id) {

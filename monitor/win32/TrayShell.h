@@ -13,6 +13,7 @@
 #include <string>
 
 #include "monitor/Tray.h"
+#include "monitor/win32/DeliveryLog.h"
 
 namespace monitor {
 
@@ -20,9 +21,10 @@ class CWin32TrayShell : public ITrayShell {
  public:
   // `mainMessage` is the callback message of the main icon, `diskMessages`
   // those of the temperature icons ("TempIcon0" ...). `mainIcon` is owned by
-  // the caller and may be null (the icon is added without an image).
+  // the caller and may be null (the icon is added without an image). Each
+  // balloon is also written to `log` (when on).
   CWin32TrayShell(HWND owner, UINT mainMessage, const std::array<UINT, MAX_DISK>& diskMessages,
-                  HICON mainIcon);
+                  HICON mainIcon, CDeliveryLog log = CDeliveryLog());
   ~CWin32TrayShell() override;
   CWin32TrayShell(const CWin32TrayShell&) = delete;
   CWin32TrayShell& operator=(const CWin32TrayShell&) = delete;
@@ -47,6 +49,7 @@ class CWin32TrayShell : public ITrayShell {
   UINT m_MainMessage;
   std::array<UINT, MAX_DISK> m_DiskMessages;
   HICON m_MainIcon;
+  CDeliveryLog m_Log;
   // The images drawn for each icon, destroyed when it is replaced or goes.
   std::map<uint32_t, HICON> m_Drawn;
 };

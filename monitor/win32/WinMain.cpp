@@ -19,6 +19,8 @@
 //                           maker's web site (a test's local server)
 //   --link-log FILE         write each web link the program would open to
 //                           FILE, one a line, instead of opening it
+//   --delivery-log FILE     also write each alarm balloon, event-log record
+//                           and alert sound to FILE (monitor/win32/DeliveryLog.h)
 #include <windows.h>
 
 #include <commctrl.h>
@@ -62,11 +64,12 @@ std::vector<std::string> Arguments() {
 
 // Takes "--screenshot FILE", "--details", "--system", "--graph
 // CODE:INTERVAL", "--benchmark", "--bench FILE", "--banner-url URL" and
-// "--link-log FILE" out of `args`.
+// "--link-log FILE" and "--delivery-log FILE" out of `args`.
 void TakeScreenshotOptions(std::vector<std::string>& args, std::wstring* file, bool* details,
                            bool* system, bool* benchmark, std::wstring* bench, int32_t* graphCode,
                            int32_t* graphInterval, int32_t* graphDisk, int* view,
-                           std::string* bannerUrl, std::wstring* linkLog) {
+                           std::string* bannerUrl, std::wstring* linkLog,
+                           std::wstring* deliveryLog) {
   for (size_t i = 0; i < args.size();) {
     if (args[i] == "--graph" && i + 1 < args.size()) {
       int code = -1, interval = 0, disk = 0;
@@ -81,11 +84,13 @@ void TakeScreenshotOptions(std::vector<std::string>& args, std::wstring* file, b
       *(args[i] == "--bench" ? bench : file) = os::Utf8ToWide(args[i + 1]);
       args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
                  args.begin() + static_cast<std::ptrdiff_t>(i + 2));
-    } else if ((args[i] == "--banner-url" || args[i] == "--link-log") && i + 1 < args.size()) {
+    } else if ((args[i] == "--banner-url" || args[i] == "--link-log" ||
+                args[i] == "--delivery-log") &&
+               i + 1 < args.size()) {
       if (args[i] == "--banner-url") {
         *bannerUrl = args[i + 1];
       } else {
-        *linkLog = os::Utf8ToWide(args[i + 1]);
+        *(args[i] == "--link-log" ? linkLog : deliveryLog) = os::Utf8ToWide(args[i + 1]);
       }
       args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
                  args.begin() + static_cast<std::ptrdiff_t>(i + 2));
@@ -141,8 +146,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
   int view = 0;
   std::string bannerUrl;
   std::wstring linkLog;
+  std::wstring deliveryLog;
   TakeScreenshotOptions(args, &screenshot, &details, &systemPane, &benchmarkPane, &bench,
-                        &graphCode, &graphInterval, &graphDisk, &view, &bannerUrl, &linkLog);
+                        &graphCode, &graphInterval, &graphDisk, &view, &bannerUrl, &linkLog,
+                        &deliveryLog);
 
   std::unique_ptr<monitor::CMachine> machine = monitor::CMachine::Open(option, &error);
   if (!machine) {
@@ -162,6 +169,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*command
     setup.UpdaterFolder = app.UpdaterFolder();
     setup.BannerUrl = bannerUrl;
     setup.LinkLog = linkLog;
+    setup.DeliveryLog = deliveryLog;
     setup.Settings = &app.Settings();
     setup.LanguageFolder = os::Utf8ToWide(app.LanguageFolder());
     setup.CustomizationFolder = os::Utf8ToWide(app.CustomizationFolder());

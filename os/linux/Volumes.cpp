@@ -8,6 +8,7 @@ namespace {
 class CLinuxVolumes final : public IVolumes {
  public:
   DriveType DriveTypeOf(char) override { return DriveType::NoRootDir; }
+  std::optional<VolumeInfo> InfoOf(char) override { return std::nullopt; }
 };
 
 }  // namespace

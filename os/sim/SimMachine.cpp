@@ -549,6 +549,28 @@ bool CManifestParser::DiskKey(int line, const std::string& key, std::string_view
     return true;
   };
   if (key.rfind("fault.", 0) == 0) return FaultKey(line, key, value);
+  if (key.rfind("volume.", 0) == 0) {
+    // volume.X = LABEL, TOTAL_MB, FREE_MB
+    const char u = key.size() == 8
+                       ? static_cast<char>(std::toupper(static_cast<unsigned char>(key[7])))
+                       : '\0';
+    if (u < 'A' || u > 'Z') return Error(line, "volume.X needs one drive letter A to Z");
+    const size_t first = value.find(',');
+    const size_t second = first == std::string_view::npos ? first : value.find(',', first + 1);
+    int64_t total = 0, free = 0;
+    if (second == std::string_view::npos ||
+        !ParseNumber(Trim(value.substr(first + 1, second - first - 1)), 0, INT64_MAX >> 20,
+                     &total) ||
+        !ParseNumber(Trim(value.substr(second + 1)), 0, total, &free)) {
+      return Error(line, "volume." + std::string(1, u) +
+                             " needs LABEL, TOTAL_MB, FREE_MB (free at most the total)");
+    }
+    VolumeInfo& v = disk.Volumes[u];
+    v.Label = std::string(Trim(value.substr(0, first)));
+    v.TotalBytes = static_cast<uint64_t>(total) << 20;
+    v.FreeBytes = static_cast<uint64_t>(free) << 20;
+    return true;
+  }
   if (key == "folder") {
     std::string f(value);
     if (f != "." && !IsSafeRelativePath(f)) {

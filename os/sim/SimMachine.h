@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "os/System.h"
+#include "os/Volumes.h"
 #include "os/Wmi.h"
 #include "os/sim/SimPathsData.h"
 
@@ -94,6 +95,8 @@ struct SimDisk {
   std::string Vendor;
   std::string PnpDeviceId;
   std::string DriveLetters;  // "CD"
+  // Label and space of the volumes on its letters ("volume.C"), by letter.
+  std::map<char, VolumeInfo> Volumes;
   uint32_t PredictFailure = 0;
   std::optional<uint32_t> OpenError;  // "\\.\PhysicalDrive%d" cannot be opened
 

@@ -12,4 +12,13 @@ DriveType CSimVolumes::DriveTypeOf(char letter) {
   return DriveType::NoRootDir;
 }
 
+std::optional<VolumeInfo> CSimVolumes::InfoOf(char letter) {
+  for (const SimDisk& d : m_Machine.Disks) {
+    if (d.DriveLetters.find(letter) == std::string::npos) continue;
+    auto found = d.Volumes.find(letter);
+    if (found != d.Volumes.end()) return found->second;
+  }
+  return std::nullopt;
+}
+
 }  // namespace os::sim

@@ -12,6 +12,9 @@ class CSimVolumes : public IVolumes {
  public:
   explicit CSimVolumes(const SimMachine& machine) : m_Machine(machine) {}
   DriveType DriveTypeOf(char letter) override;
+  // The volume of a disk that lists the letter and describes it
+  // ("volume.X" in the machine file); nullopt otherwise.
+  std::optional<VolumeInfo> InfoOf(char letter) override;
 
  private:
   const SimMachine& m_Machine;

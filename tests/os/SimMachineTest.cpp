@@ -7,6 +7,7 @@
 #include "os/sim/SimDeviceIo.h"
 #include "os/sim/SimMachine.h"
 #include "os/sim/SimSystem.h"
+#include "os/sim/SimVolumes.h"
 #include "os/sim/SimWmi.h"
 #include "os/sim/VirtualClock.h"
 #include "os/wire/WinIoctl.h"
@@ -161,6 +162,14 @@ TEST(SimMachine, ManifestErrorsNameFileAndLine) {
       {"[machine]\nos = ten\n", "mem/machine.ini:2: os must read MAJOR.MINOR or MAJOR.MINOR.BUILD"},
       {std::string("[machine]\nversion = 1\0\n", 23),
        "mem/machine.ini: binary data, not a manifest"},
+      {h + "[disk a]\nvolume.CD = x, 1, 1\n",
+       "mem/machine.ini:4: volume.X needs one drive letter A to Z"},
+      {h + "[disk a]\nvolume.c = Data, 10, 20\n",
+       "mem/machine.ini:4: volume.C needs LABEL, TOTAL_MB, FREE_MB (free at most the total)"},
+      {h + "[disk a]\nvolume.C = Data, 10\n",
+       "mem/machine.ini:4: volume.C needs LABEL, TOTAL_MB, FREE_MB (free at most the total)"},
+      {h + "[disk a]\nvolume.C = Data, lots, 1\n",
+       "mem/machine.ini:4: volume.C needs LABEL, TOTAL_MB, FREE_MB (free at most the total)"},
       {h + "[disk a]\nvendor = " + std::string(5000, 'x') + "\n",
        "mem/machine.ini:4: line longer than 4096 characters"},
   };
@@ -400,6 +409,38 @@ TEST(SimDevices, VolumeSpanningTwoDisksNamesBoth) {
   Answer one = Ask(io, "\\\\.\\D:", winio::CTL_VOLUME_GET_VOLUME_DISK_EXTENTS, {}, 32);
   EXPECT_FALSE(one.Ok);
   EXPECT_EQ(one.Error, os::ERR_MORE_DATA);
+}
+
+TEST(SimDevices, VolumesAnswerWithLabelAndSpaceOnlyOnTheDisksLetters) {
+  SimMachine m = CMachineBuilder(std::string(kHeader) +
+                                 "[disk a]\nphysical_drive = 0\nletters = C D\n"
+                                 "volume.c = System, 1024, 512\nvolume.D = , 2048, 0\n"
+                                 "[disk b]\nphysical_drive = 1\nletters = F\n"
+                                 "volume.G = Elsewhere, 10, 1\n")
+                     .Machine();
+  CSimVolumes volumes(m);
+  struct Case {
+    char Letter;
+    bool Found;
+    std::string Label;
+    uint64_t Free, Total;
+  };
+  const Case cases[] = {
+      {'C', true, "System", 512ull << 20, 1ull << 30},
+      {'D', true, "", 0, 2ull << 30},
+      {'F', false, "", 0, 0},  // a letter without a described volume
+      {'G', false, "", 0, 0},  // described, but no disk has the letter
+      {'E', false, "", 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(1, c.Letter));
+    std::optional<os::VolumeInfo> v = volumes.InfoOf(c.Letter);
+    ASSERT_EQ(v.has_value(), c.Found);
+    if (!v) continue;
+    EXPECT_EQ(v->Label, c.Label);
+    EXPECT_EQ(v->FreeBytes, c.Free);
+    EXPECT_EQ(v->TotalBytes, c.Total);
+  }
 }
 
 TEST(SimDevices, SmartReadsWalkTheQueueAndEchoFaultRepeatsData) {
