@@ -28,6 +28,13 @@
 //   text:ID        wait (up to 10 s) until the visible control of id ID has
 //                  a text, and print it
 //   close          close the main window and wait for the program's end
+//   postclose      ask the main window to close (WM_CLOSE) without waiting
+//                  for the program's end (it may refuse)
+//   state          "state running R visible V iconic I": whether the
+//                  program still runs, its main window is visible and
+//                  whether it is minimized
+//   delete:PATH    deletes the file PATH, as another program might; prints
+//                  "deleted 1" or "deleted 0"
 //   starthidden:ARGS  as start, for a program that starts with its window
 //                  hidden (resident); prints whether the window is visible
 //   tray           the notification area as the shell shows it: one line
@@ -688,6 +695,15 @@ int wmain(int argc, wchar_t** argv) {
       } else {
         DumpKey(HKEY_CURRENT_USER, Wide(arg), 0);
       }
+    } else if (verb == "postclose") {
+      PostMessageW(g_Main, WM_CLOSE, 0, 0);
+    } else if (verb == "state") {
+      const bool running = WaitForSingleObject(g_Process.hProcess, 0) == WAIT_TIMEOUT;
+      const bool window = running && IsWindow(g_Main);
+      std::fprintf(g_Out, "state running %d visible %d iconic %d\n", running ? 1 : 0,
+                   window && IsWindowVisible(g_Main) ? 1 : 0, window && IsIconic(g_Main) ? 1 : 0);
+    } else if (verb == "delete") {
+      std::fprintf(g_Out, "deleted %d\n", DeleteFileW(Wide(arg).c_str()) ? 1 : 0);
     } else if (verb == "close") {
       ok = Close();
       g_Main = nullptr;
