@@ -8,7 +8,10 @@ every disk's model, serial number, firmware, status, life and temperature;
 F5 and F6; the disk buttons and the page buttons; the S.M.A.R.T. detail pane
 and its rows; the graph pane on a year of history written for the demo
 machine (scripts/demo-history.py): the latest readings, the reduction to at
-most 1000 points, the live view, the item coming back after it; Escape in
+most 1000 points, the live view, the item coming back after it, a point's
+label under the pointer, the box for an item without history, the pane at
+150 % and 200 %; the benchmark pane: a run, exits refused while it runs, Stop,
+a missing load generator's box; Escape in
 the panes and leaving the program; German and Japanese texts; 150 % and
 200 % zoom without overlapping controls; in resident mode the
 notification-area icons with their tooltips as the shell shows them, an
@@ -495,7 +498,7 @@ def check_graph(display):
         return
     fd = disks[failing]
     chart = "text:%d" % IDC["GRAPH_CHART"]
-    steps = ["start:--machine demo", "key:F10", chart, "dump",
+    steps = ["start:--machine demo", "key:F10", chart, "dump", "hover:%d" % IDC["GRAPH_CHART"],
              "pick:%d:%d" % (IDC["GRAPH_DISK"], failing), chart,
              "pick:%d:5" % IDC["GRAPH_ITEM"], chart,
              "pick:%d:5" % IDC["GRAPH_INTERVAL"], chart, "dump",
@@ -575,6 +578,21 @@ def check_graph(display):
           "Escape in the graph pane shows the panel")
     check(texts[7].startswith("Reallocated Sectors Count: "),
           "the graph button shows the pane again as it was: %r" % texts[7])
+    # The pointer over a point of the day's chart: its label appears beside
+    # it, and goes when the pointer leaves.
+    hover = [l for b in blocks_of(blocks, "hover:%d" % IDC["GRAPH_CHART"]) for l in b["lines"]]
+    m = re.match(r"hover (\d+) (\d+) changed (\d+) box (-?\d+) (-?\d+) (-?\d+) (-?\d+)$",
+                 hover[0] if hover else "")
+    chart_box = first["ctl"].get(IDC["GRAPH_CHART"])
+    if m and chart_box:
+        x, y, n, left, top, right, bottom = (int(v) for v in m.groups())
+        check(left <= x + 12 and right >= x - 12 and top <= y + 12 and bottom >= y - 12,
+              "the hover label is at the pointer: %r" % hover[0])
+        check(right - left < chart_box["w"] // 2 and bottom - top < chart_box["h"] // 3,
+              "the hover draws a label, not a new chart: %r" % hover[0])
+    else:
+        check(False, "a point of the day's chart answers the pointer: %r" % hover)
+    check(hover[1:] == ["left changed 0"], "the label goes with the pointer: %r" % hover[1:])
     # An item without history in the window: the warning box, and the chart
     # says so too.
     boxes = [unescape(l) for b in blocks_of(blocks, "msgbox:ok") for l in b["lines"]]
@@ -582,7 +600,7 @@ def check_graph(display):
           "the no-history box: %r" % boxes)
     check(len(texts) > 8 and texts[8] == "Health Status: No history of this figure in the chosen time.",
           "the chart without history: %r" % texts[8:9])
-    print("graph run: %.1f s" % took)
+    print("graph run: %.1f s (%s)" % (took, hover[0] if hover else "no hover"))
     return folder
 
 
