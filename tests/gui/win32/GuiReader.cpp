@@ -651,7 +651,13 @@ void Hover(int id) {
     SetCursorPos(r.left + x, r.top + y);
     Sleep(15);
     Idle();
-    const Change c = Compare(before, Capture(r), width);
+    Change c = Compare(before, Capture(r), width);
+    if (c.Count > 60) {
+      // Read again at rest: a late answer may belong to a place passed.
+      Sleep(200);
+      Idle();
+      c = Compare(before, Capture(r), width);
+    }
     // A few pixels may be anti-aliasing noise; a label is far more.
     if (c.Count > 60) {
       std::fprintf(g_Out, "hover %d %d changed %d box %ld %ld %ld %ld\n", x, y, c.Count, c.Box.left,
@@ -660,10 +666,17 @@ void Hover(int id) {
     }
   }
   if (!found) std::fprintf(g_Out, "hover none\n");
+  // The window hears that the pointer left on a timer of the mouse hover
+  // time (400 ms by default): waited for up to 3 s.
   SetCursorPos(0, 0);
-  Sleep(300);
-  Idle();
-  std::fprintf(g_Out, "left changed %d\n", Compare(before, Capture(r), width).Count);
+  int left = 0;
+  for (int wait = 0; wait < 30; ++wait) {
+    Sleep(100);
+    Idle();
+    left = Compare(before, Capture(r), width).Count;
+    if (left == 0) break;
+  }
+  std::fprintf(g_Out, "left changed %d\n", left);
 }
 
 }  // namespace
