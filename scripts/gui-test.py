@@ -8,7 +8,10 @@ every disk's model, serial number, firmware, status, life and temperature;
 F5 and F6; the disk buttons and the page buttons; the S.M.A.R.T. detail pane
 and its rows; the graph pane on a year of history written for the demo
 machine (scripts/demo-history.py): the latest readings, the reduction to at
-most 1000 points, the live view, the item coming back after it; Escape in
+most 1000 points, the live view, the item coming back after it, a point's
+label under the pointer, the box for an item without history, the pane at
+150 % and 200 %; the benchmark pane: a run, exits refused while it runs, Stop,
+a missing load generator's box; Escape in
 the panes and leaving the program; German and Japanese texts; 150 % and
 200 % zoom without overlapping controls; in resident mode the
 notification-area icons with their tooltips as the shell shows them, an
@@ -32,6 +35,7 @@ the detail rows, no pane's controls overlapping or outside the window.
     GUI_TEST_ONLY=settings scripts/gui-test.py   (the settings pane alone)
     GUI_TEST_ONLY=unseen scripts/gui-test.py     (the machine built from fixtures alone)
     GUI_TEST_ONLY=alarm scripts/gui-test.py      (the alarm run alone)
+    GUI_TEST_ONLY=graph scripts/gui-test.py      (the graph pane alone; also benchmark)
 
 Uses its own Wine prefix (fonts and font substitutes set once, ~15 s) under
 ~/.cache/stavrion-wine-gui-<checkout>, or STAVRION_GUI_WINEPREFIX.
@@ -770,14 +774,16 @@ def check_graph(display):
         return
     fd = disks[failing]
     chart = "text:%d" % IDC["GRAPH_CHART"]
-    steps = ["start:--machine demo", "key:F10", chart, "dump",
+    steps = ["start:--machine demo", "key:F10", chart, "dump", "hover:%d" % IDC["GRAPH_CHART"],
              "pick:%d:%d" % (IDC["GRAPH_DISK"], failing), chart,
              "pick:%d:5" % IDC["GRAPH_ITEM"], chart,
              "pick:%d:5" % IDC["GRAPH_INTERVAL"], chart, "dump",
              "key:F6", chart, "dump",
              "pick:%d:6" % IDC["GRAPH_INTERVAL"], chart, "dump",
              "pick:%d:1" % IDC["GRAPH_INTERVAL"], chart, "dump",
-             "key:ESC", "dump", "click:%d" % IDC["GRAPH_VIEW"], chart, "close"]
+             "key:ESC", "dump", "click:%d" % IDC["GRAPH_VIEW"], chart,
+             # No life history is written for any disk: the warning box.
+             "pick:%d:1" % IDC["GRAPH_ITEM"], "msgbox:ok", chart, "close"]
     blocks, took, raw = run_reader(display, folder, steps)
     check(raw.strip().endswith("done ok"), "graph run ended: " + raw.strip()[-200:])
     texts = texts_of(blocks)
@@ -848,7 +854,87 @@ def check_graph(display):
           "Escape in the graph pane shows the panel")
     check(texts[7].startswith("Reallocated Sectors Count: "),
           "the graph button shows the pane again as it was: %r" % texts[7])
-    print("graph run: %.1f s" % took)
+    # The pointer over a point of the day's chart: its label appears beside
+    # it, and goes when the pointer leaves.
+    hover = [l for b in blocks_of(blocks, "hover:%d" % IDC["GRAPH_CHART"]) for l in b["lines"]]
+    m = re.match(r"hover (\d+) (\d+) changed (\d+) box (-?\d+) (-?\d+) (-?\d+) (-?\d+)$",
+                 hover[0] if hover else "")
+    chart_box = first["ctl"].get(IDC["GRAPH_CHART"])
+    if m and chart_box:
+        x, y, n, left, top, right, bottom = (int(v) for v in m.groups())
+        check(left <= x + 12 and right >= x - 12 and top <= y + 12 and bottom >= y - 12,
+              "the hover label is at the pointer: %r" % hover[0])
+        check(right - left < chart_box["w"] // 2 and bottom - top < chart_box["h"] // 3,
+              "the hover draws a label, not a new chart: %r" % hover[0])
+    else:
+        check(False, "a point of the day's chart answers the pointer: %r" % hover)
+    check(hover[1:] == ["left changed 0"], "the label goes with the pointer: %r" % hover[1:])
+    # An item without history in the window: the warning box, and the chart
+    # says so too.
+    boxes = [unescape(l) for b in blocks_of(blocks, "msgbox:ok") for l in b["lines"]]
+    check(boxes == ["msgbox Warning\tNo history of this figure in the chosen time."],
+          "the no-history box: %r" % boxes)
+    check(len(texts) > 8 and texts[8] == "Health Status: No history of this figure in the chosen time.",
+          "the chart without history: %r" % texts[8:9])
+    print("graph run: %.1f s (%s)" % (took, hover[0] if hover else "no hover"))
+    return folder
+
+
+def check_graph_zoom(display, folder):
+    """The graph pane at 150 % and 200 %: its controls scaled with the pane,
+    inside it and the window, none over another, the chart drawn."""
+    ini = os.path.join(folder, "StavrionGui.ini")
+    for zoom in (150, 200):
+        text = open(ini, encoding="utf-8", errors="replace").read()
+        text = re.sub(r"ZoomType=\d+", "ZoomType=%d" % zoom, text)
+        # The item the earlier run chose is stored: temperature again.
+        text = re.sub(r"SelectedAttributeId=\d+", "SelectedAttributeId=300", text)
+        with open(ini, "w", encoding="utf-8") as f:
+            f.write(text)
+        chart = "text:%d" % IDC["GRAPH_CHART"]
+        blocks, took, raw = run_reader(display, folder, ["start:--machine demo", "key:F10", chart,
+                                                         "dump", "close"])
+        what = "graph pane at %d %%" % zoom
+        check(raw.strip().endswith("done ok"), "%s: run ended: %s" % (what, raw.strip()[-200:]))
+        starts = [l for b in blocks_of(blocks, "start:--machine demo") for l in b["lines"]]
+        client = next((tuple(int(v) for v in l.split()[1:3]) for l in starts
+                       if l.startswith("client ")), None)
+        texts = texts_of(blocks)
+        dumps = blocks_of(blocks, "dump")
+        if not dumps or not client or not texts:
+            check(False, "%s: read (%r)" % (what, raw.strip()[-200:]))
+            continue
+        check(re.search(r": \d+ points of \d+ readings", texts[0]) is not None,
+              "%s: the chart is drawn: %r" % (what, texts[0]))
+        f = zoom / 100.0
+        pane = (16 * f, 124 * f, 1006 * f, 748 * f)
+        ids = [IDC[k] for k in ("GRAPH_DISK", "GRAPH_ITEM", "GRAPH_INTERVAL", "GRAPH_CHART", "GRAPH_BACK")]
+        ctls = {i: dumps[0]["ctl"].get(i) for i in ids}
+        check(all(ctls.values()), "%s: the pane's controls are shown" % what)
+        if not all(ctls.values()):
+            continue
+        chart_ctl = ctls[IDC["GRAPH_CHART"]]
+        check(abs(chart_ctl["w"] - 978 * f) <= 4 and 540 * f <= chart_ctl["h"] <= 550 * f,
+              "%s: the chart scaled (%dx%d)" % (what, chart_ctl["w"], chart_ctl["h"]))
+        boxes = {i: (c["x"], c["y"], c["x"] + c["w"], c["y"] + c["h"]) for i, c in ctls.items()}
+        outside = [i for i, (x0, y0, x1, y1) in boxes.items()
+                   if x0 < pane[0] - 1 or y0 < pane[1] - 1 or x1 > pane[2] + 1 or y1 > pane[3] + 1 or
+                   x1 > client[0] or y1 > client[1]]
+        check(not outside, "%s: controls outside the pane or the window: %r" % (what, outside))
+        # Against each other and against every other visible control of the
+        # window (the top row stays above the pane).
+        others = {cid: c for cid, c in dumps[0]["ctl"].items()
+                  if cid not in ids and c["w"] > 0 and c["cls"] in ("Button", "Static", "ComboBox")}
+        overlaps = []
+        for i in ids:
+            x0, y0, x1, y1 = boxes[i]
+            for j, c in list(ctls.items()) + list(others.items()):
+                if j == i or (j in ids and j < i):
+                    continue
+                if x0 < c["x"] + c["w"] and c["x"] < x1 and y0 < c["y"] + c["h"] and c["y"] < y1:
+                    overlaps.append((i, j))
+        check(not overlaps, "%s: overlapping controls %r" % (what, overlaps))
+        print("%s run: %.1f s" % (what, took))
 
 
 def rate_text(r, two_lines=False):
@@ -1731,6 +1817,76 @@ def check_unseen(display):
     print("unseen machine run: %.1f s" % took)
 
 
+def check_benchmark_refusals(display, bench):
+    """The benchmark pane while it runs and when it cannot: resident, leaving
+    by OK and by the tray menu's exit is refused and leaves the window and
+    the icons as they were; Stop ends the run early and the pane is idle
+    again; with the load generator gone, Start shows the error box and the
+    pane stays idle."""
+    folder = stage(tray_settings("1"))
+    letter, drive, link = bench
+    if letter is None:
+        return
+    generator = os.path.join(folder, "TslResource", "diskspd", "diskspd32.exe")
+    check(os.path.isfile(generator), "the staged program has its load generator")
+    start = "%d" % IDC["BENCH_START"]
+    # Eight loops of a 5-second pair: still running when the exit is asked.
+    # Resident, the window brought up from its icon.
+    steps = ["start:--machine demo", "trayclick", "state", "key:F11", "text:" + start, "tray",
+             "pick:%d:%s:" % (IDC["BENCH_DRIVE"], letter), "pick:%d:4" % IDC["BENCH_TYPE"],
+             "pick:%d:0" % IDC["BENCH_SIZE"], "pick:%d:7" % IDC["BENCH_LOOP"],
+             "click:" + start, "wait:1000", "dump",
+             "cmd:1", "cmd:%d" % 0x9100, "wait:300", "state", "tray", "dump",
+             "click:%d" % IDC["BENCH_STOP"], "enabled:%s:30" % start, "dump",
+             "delete:Z:" + generator.replace("/", "\\"), "click:" + start, "msgbox:ok",
+             "enabled:%s:10" % start, "dump", "close"]
+    blocks, took, raw = run_reader(display, folder, steps)
+    check(raw.strip().endswith("done ok"), "benchmark refusal run ended: " + raw.strip()[-300:])
+    dumps = blocks_of(blocks, "dump")
+    if len(dumps) < 4:
+        check(False, "benchmark refusal run: every step dumped (%d)" % len(dumps))
+        return
+    running, refused, stopped, missing = dumps
+
+    def enabled(block, cid):
+        c = block["ctl"].get(IDC[cid])
+        return c["enabled"] if c else None
+
+    def icons(step_block):
+        return sorted(l for l in step_block["lines"] if l.startswith("tip "))
+
+    check(enabled(running, "BENCH_STOP") is True and enabled(running, "BENCH_START") is False,
+          "the run goes on: Stop enabled, Start disabled")
+    state = [l for b in blocks_of(blocks, "state") for l in b["lines"]]
+    check(state == ["state running 1 visible 1 iconic 0"] * 2,
+          "OK and the tray's exit during a run leave the program and its window: %r" % state)
+    trays = blocks_of(blocks, "tray")
+    before = [re.sub(r"-?\d+", "N", t) for t in icons(trays[0])] if trays else []
+    after = [re.sub(r"-?\d+", "N", t) for t in icons(trays[1])] if len(trays) > 1 else []
+    check(bool(before) and after == before,
+          "the icons stay after a refused exit: %d before, %d after" % (len(before), len(after)))
+    check(IDC["BENCH_START"] in refused["ctl"] and enabled(refused, "BENCH_STOP") is True,
+          "the pane is shown and still running after the refusals")
+    stop_wait = [l for b in blocks_of(blocks, "enabled:%s:30" % start) for l in b["lines"]]
+    check(stop_wait == ["enabled 1"], "Stop ends the run (%r)" % stop_wait)
+    for block, what in [(stopped, "after Stop"), (missing, "after the error")]:
+        check(enabled(block, "BENCH_STOP") is False and
+              all(enabled(block, k) is True for k in ("BENCH_START", "BENCH_DRIVE", "BENCH_TYPE",
+                                                       "BENCH_SAVE")),
+              "%s the pane is idle: Start, Save and the combos enabled, Stop disabled" % what)
+        check((text_of(block, IDC["BENCH_STATUS"]) or "") == "",
+              "%s the status line is empty (%r)" % (what, text_of(block, IDC["BENCH_STATUS"])))
+        check(IDC["BENCH_HISTORY"] + 9 not in block["ctl"],
+              "%s no run is added to the history" % what)
+    boxes = [unescape(l) for b in blocks_of(blocks, "msgbox:ok") for l in b["lines"]]
+    check(boxes == ["msgbox Error\tThe load generator (TslResource\\diskspd\\diskspd32.exe) was "
+                    "not found."], "the missing load generator's box: %r" % boxes)
+    check(any(l == "exit 0" for b in blocks_of(blocks, "close") for l in b["lines"]),
+          "the program leaves once idle")
+    check(os.listdir(drive) == [], "the stopped run's test folder is removed: %r" % os.listdir(drive))
+    print("benchmark refusal run: %.1f s" % took)
+
+
 def main():
     for exe in ["StavrionGui.exe", "GuiReader.exe", "stavrion.exe"]:
         if not os.path.exists(os.path.join(BUILD, exe)):
@@ -1759,6 +1915,15 @@ def run_checks(t0, bench):
 
     with Display() as display:
         only = os.environ.get("GUI_TEST_ONLY")
+        if only == "benchmark":
+            check_benchmark_refusals(display, bench)
+            check_benchmark(display, bench)
+            print("gui-test: %d checks, %d failed, %.1f s" % (CHECKS, len(FAILURES), time.time() - t0))
+            return 1 if FAILURES else 0
+        if only == "graph":
+            check_graph_zoom(display, check_graph(display))
+            print("gui-test: %d checks, %d failed, %.1f s" % (CHECKS, len(FAILURES), time.time() - t0))
+            return 1 if FAILURES else 0
         if only in ("settings", "unseen", "alarm"):
             # One part's checks alone, while working on it.
             if only == "alarm":
@@ -1821,11 +1986,14 @@ def run_checks(t0, bench):
         print("English run: %.1f s, %d steps" % (took, len(steps)))
 
         check_settings(display)
-        check_graph(display)
+        graph_folder = check_graph(display)
+        if graph_folder:
+            check_graph_zoom(display, graph_folder)
         check_rates(display)
         check_memory(display)
         check_performance(display)
         check_about(display)
+        check_benchmark_refusals(display, bench)
         check_benchmark(display, bench)
         check_unseen(display)
         # The system-information pane (F8): the record's rows as the report

@@ -28,6 +28,19 @@
 //   text:ID        wait (up to 10 s) until the visible control of id ID has
 //                  a text, and print it
 //   close          close the main window and wait for the program's end
+//   postclose      ask the main window to close (WM_CLOSE) without waiting
+//                  for the program's end (it may refuse)
+//   state          "state running R visible V iconic I": whether the
+//                  program still runs, its main window is visible and
+//                  whether it is minimized
+//   hover:ID       moves the mouse pointer down the middle of the visible
+//                  control ID until its picture changes (a point's label):
+//                  "hover X Y changed N box L T R B" (pointer, count of
+//                  changed pixels and their box, in the control's client
+//                  pixels) or "hover none"; then moves the pointer away and
+//                  prints "left changed N" against the picture before
+//   delete:PATH    deletes the file PATH, as another program might; prints
+//                  "deleted 1" or "deleted 0"
 //   starthidden:ARGS  as start, for a program that starts with its window
 //                  hidden (resident); prints whether the window is visible
 //   tray           the notification area as the shell shows it: one line
@@ -48,6 +61,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -569,6 +583,102 @@ bool AnswerMessageBox(const std::string& answer) {
   return true;
 }
 
+// The screen pixels of a window's rectangle (the pointer is not part of
+// them).
+std::vector<COLORREF> Capture(const RECT& r) {
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  std::vector<COLORREF> pixels;
+  if (w <= 0 || h <= 0) return pixels;
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  BitBlt(dc, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  SelectObject(dc, old);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  pixels.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
+  GetDIBits(dc, bitmap, 0, static_cast<UINT>(h), pixels.data(), &info, DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+struct Change {
+  int Count = 0;
+  RECT Box{};
+};
+
+Change Compare(const std::vector<COLORREF>& a, const std::vector<COLORREF>& b, int width) {
+  Change c;
+  c.Box = {width, 1 << 30, -1, -1};
+  for (size_t i = 0; i < a.size() && i < b.size() && width > 0; ++i) {
+    if (a[i] == b[i]) continue;
+    const int x = static_cast<int>(i % static_cast<size_t>(width));
+    const int y = static_cast<int>(i / static_cast<size_t>(width));
+    ++c.Count;
+    c.Box.left = std::min<LONG>(c.Box.left, x);
+    c.Box.top = std::min<LONG>(c.Box.top, y);
+    c.Box.right = std::max<LONG>(c.Box.right, x + 1);
+    c.Box.bottom = std::max<LONG>(c.Box.bottom, y + 1);
+  }
+  return c;
+}
+
+void Hover(int id) {
+  HWND control = VisibleId(id);
+  if (control == nullptr) {
+    std::fprintf(g_Out, "error no control %d\n", id);
+    return;
+  }
+  RECT r;
+  GetClientRect(control, &r);
+  MapWindowPoints(control, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  const int width = r.right - r.left;
+  SetCursorPos(0, 0);
+  Sleep(300);
+  Idle();
+  const std::vector<COLORREF> before = Capture(r);
+  const int x = width * 3 / 4;
+  bool found = false;
+  for (int y = 2; y < r.bottom - r.top && !found; y += 3) {
+    SetCursorPos(r.left + x, r.top + y);
+    Sleep(15);
+    Idle();
+    Change c = Compare(before, Capture(r), width);
+    if (c.Count > 60) {
+      // Read again at rest: a late answer may belong to a place passed.
+      Sleep(200);
+      Idle();
+      c = Compare(before, Capture(r), width);
+    }
+    // A few pixels may be anti-aliasing noise; a label is far more.
+    if (c.Count > 60) {
+      std::fprintf(g_Out, "hover %d %d changed %d box %ld %ld %ld %ld\n", x, y, c.Count, c.Box.left,
+                   c.Box.top, c.Box.right, c.Box.bottom);
+      found = true;
+    }
+  }
+  if (!found) std::fprintf(g_Out, "hover none\n");
+  // The window hears that the pointer left on a timer of the mouse hover
+  // time (400 ms by default): waited for up to 3 s.
+  SetCursorPos(0, 0);
+  int left = 0;
+  for (int wait = 0; wait < 30; ++wait) {
+    Sleep(100);
+    Idle();
+    left = Compare(before, Capture(r), width).Count;
+    if (left == 0) break;
+  }
+  std::fprintf(g_Out, "left changed %d\n", left);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -688,6 +798,17 @@ int wmain(int argc, wchar_t** argv) {
       } else {
         DumpKey(HKEY_CURRENT_USER, Wide(arg), 0);
       }
+    } else if (verb == "postclose") {
+      PostMessageW(g_Main, WM_CLOSE, 0, 0);
+    } else if (verb == "state") {
+      const bool running = WaitForSingleObject(g_Process.hProcess, 0) == WAIT_TIMEOUT;
+      const bool window = running && IsWindow(g_Main);
+      std::fprintf(g_Out, "state running %d visible %d iconic %d\n", running ? 1 : 0,
+                   window && IsWindowVisible(g_Main) ? 1 : 0, window && IsIconic(g_Main) ? 1 : 0);
+    } else if (verb == "hover") {
+      Hover(std::stoi(arg));
+    } else if (verb == "delete") {
+      std::fprintf(g_Out, "deleted %d\n", DeleteFileW(Wide(arg).c_str()) ? 1 : 0);
     } else if (verb == "close") {
       ok = Close();
       g_Main = nullptr;
