@@ -1394,16 +1394,18 @@ def check_settings(display):
         f.write("[AlarmTemperature]\r\n%s=90\r\n" % keys[0])
     view, page, colour = IDC["SETTINGS_VIEW"], IDC["SETTINGS_PAGE"], IDC["SETTINGS_COLOUR"]
     check_id, edit = IDC["SETTINGS_ALARM_CHECK"], IDC["SETTINGS_ALARM_EDIT"]
+    popup = "focus:StavrionColourPopup"
     steps = ["start:--machine demo", "click:%d" % view, "dump",
              "click:%d" % (page + 1), "dump",
              "check:%d:1" % (check_id + 2), "settext:%d:-5" % (edit + 2),
              "check:%d:1" % check_id, "settext:%d:4a" % (edit + 1), "msgbox:ok", "dump",
              "click:%d" % page, "pick:%d:3" % IDC["SETTINGS_COMBO"],
              # The colour picker: Escape changes nothing, the second colour is chosen.
-             "click:%d" % colour, "key:RIGHT", "key:ESC", "dump",
-             "click:%d" % colour, "key:DOWN", "key:RIGHT", "key:RETURN", "dump",
+             # The keys go to the palette once it has the focus.
+             "click:%d" % colour, popup, "key:RIGHT", "key:ESC", "dump",
+             "click:%d" % colour, popup, "key:DOWN", "key:RIGHT", "key:RETURN", "dump",
              # "More Colours..." (under the last row) opens the system's colour dialog.
-             "click:%d" % colour] + ["key:DOWN"] * 5 + ["key:RETURN", "msgbox:ok",
+             "click:%d" % colour, popup] + ["key:DOWN"] * 5 + ["key:RETURN", "msgbox:ok",
              "click:%d" % (page + 2), "settext:%d:admin@example.org" % IDC["SETTINGS_MAIL_EDIT"],
              "settext:%d:s3cret word" % (IDC["SETTINGS_MAIL_EDIT"] + 5),
              "click:%d" % IDC["SETTINGS_SAVE"], "msgbox:ok",
@@ -1435,6 +1437,12 @@ def check_settings(display):
               % (len(dumps), len(boxes)))
         return
     general, disk, edited, escaped, chosen, panel, reloaded, about, german = dumps
+    # Every key of the palette steps reached the palette (and none went on
+    # to the pane behind it while it was still opening).
+    palette_keys = [l for b in blocks if b["step"].startswith("key:") for l in b["lines"]
+                    if l.startswith("key ")][:11]
+    check(len(palette_keys) == 11 and all(l.endswith(" StavrionColourPopup") for l in palette_keys),
+          "the palette's keys went to the palette: %r" % palette_keys)
     check(text_of(general, colour) == "Automatic", "the graph colour starts automatic: %r"
           % text_of(general, colour))
     check(text_of(escaped, colour) == "Automatic", "Escape in the palette changes nothing: %r"

@@ -157,6 +157,8 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   UINT m_MainIconMessage = 0;
   UINT m_MainIconId = 0;
   UINT m_TaskbarCreated = 0;
+  // Automation's probe: see OnMessage.
+  UINT m_IdleProbe = 0;
   std::array<UINT, MAX_DISK> m_DiskIconMessages{};
   HICON m_TrayIcon = nullptr;
   std::unique_ptr<CWin32TrayShell> m_TrayShell;

@@ -358,7 +358,15 @@ void CColourPopup::Choose(int cell) {
     cc.lpCustColors = custom;
     cc.rgbResult = picker->Colour().value_or(picker->m_Automatic);
     cc.Flags = CC_FULLOPEN | CC_RGBINIT;
-    if (ChooseColorW(&cc)) picker->Chosen(true, cc.rgbResult);
+    // The dialog's own loop runs while it is open: the picker (and the pane
+    // that holds it) may be gone when it returns, so it is asked again
+    // through its window before it hears the choice.
+    HWND button = picker->Hwnd();
+    const BOOL ok = ChooseColorW(&cc);
+    if (ok && IsWindow(button) &&
+        GetWindowLongPtrW(button, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(picker)) {
+      picker->Chosen(true, cc.rgbResult);
+    }
   } else if (cell > CELL_AUTOMATIC && cell < CELL_MORE) {
     Close(true, PALETTE[static_cast<size_t>(cell - 1)]);
   }

@@ -9,7 +9,11 @@
 //   list           the rows of the visible list, tab-separated: the item's
 //                  image, the texts of columns 1, 2 ... and last column 0
 //   key:F5         a key press (F1-F12, ESC, RETURN, arrows: LEFT RIGHT UP
-//                  DOWN) sent to the focused control
+//                  DOWN) sent to the focused control; prints "key F5 CLASS",
+//                  the class of the window it went to
+//   focus:CLASS    wait (up to 10 s) until the keyboard focus is in a window
+//                  of class CLASS (a drop-down the step before opened), print
+//                  "focus CLASS"; the run stops if it does not come
 //   cmd:N          the command N sent to the main window
 //   click:N        a click on control N (button), in the main window or
 //                  the visible pane that holds it
@@ -124,15 +128,39 @@ std::string ClassOf(HWND hwnd) {
 }
 
 // Waits until the program has handled what the steps posted. A message sent
-// from another thread is handled at the receiver's next GetMessage, before
-// the posted messages still queued; so one round trip only proves that the
-// loop is alive. Each further round trip returns only after the posted message
-// in front of it was dispatched, and a few rounds also cover the messages
-// those handlers post in turn.
+// from another thread is answered at the receiver's next GetMessage, before
+// the posted messages still queued, so round trips of sent messages only
+// prove that the loop is alive: a loaded machine answers them all before it
+// dispatches a click posted ahead of them. So the program's idle probe is
+// posted behind the steps' messages and its number read back from the main
+// window's property: posted messages are dispatched in order. A second probe
+// covers the messages those handlers post in turn. False when the program
+// does not answer for 20 s.
 bool Idle() {
-  for (int round = 0; round < 4; ++round) {
-    DWORD_PTR result = 0;
-    if (SendMessageTimeoutW(g_Main, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &result) == 0) return false;
+  static const UINT probe = RegisterWindowMessageW(L"StavrionIdleProbe");
+  static WPARAM serial = 0;
+  for (int round = 0; round < 2; ++round) {
+    const WPARAM mark = ++serial;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    auto repost = std::chrono::steady_clock::now();
+    for (;;) {
+      const auto now = std::chrono::steady_clock::now();
+      if (now >= until) return false;
+      // Posted again now and then: a probe dispatched while the program was
+      // still starting (before it listens for it) is lost.
+      if (now >= repost) {
+        if (!PostMessageW(g_Main, probe, mark, 0)) return false;
+        repost = now + std::chrono::seconds(1);
+      }
+      DWORD_PTR result = 0;
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count();
+      if (SendMessageTimeoutW(g_Main, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(left) + 1,
+                              &result) == 0) {
+        return false;
+      }
+      if (reinterpret_cast<WPARAM>(GetPropW(g_Main, L"StavrionIdleProbe")) == mark) break;
+      Sleep(5);
+    }
   }
   return true;
 }
@@ -501,8 +529,33 @@ void Key(const std::string& name) {
   info.cbSize = sizeof(info);
   GetGUIThreadInfo(GetWindowThreadProcessId(g_Main, nullptr), &info);
   HWND target = info.hwndFocus != nullptr ? info.hwndFocus : g_Main;
+  std::fprintf(g_Out, "key %s %s\n", name.c_str(), ClassOf(target).c_str());
   PostMessageW(target, WM_KEYDOWN, vk, 1);
   PostMessageW(target, WM_KEYUP, vk, 0xC0000001);
+}
+
+// Waits (up to 10 s) until the program's keyboard focus is in a window of
+// class `className` (a drop-down or dialog the last step opens), so the keys
+// that follow reach it: the round trips of Idle() can be answered while the
+// program is still inside the handler that opens it (it sends messages to
+// other threads meanwhile), so they alone do not prove it is there.
+bool WaitFocus(const std::string& className) {
+  std::string focused;
+  for (int wait = 0; wait < 200; ++wait) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    GetGUIThreadInfo(GetWindowThreadProcessId(g_Main, nullptr), &info);
+    focused = info.hwndFocus != nullptr ? ClassOf(info.hwndFocus) : "";
+    if (focused == className) {
+      std::fprintf(g_Out, "focus %s\n", focused.c_str());
+      return true;
+    }
+    Sleep(50);
+    Idle();
+  }
+  std::fprintf(g_Out, "error focus %s, not %s\n", focused.empty() ? "(none)" : focused.c_str(),
+               className.c_str());
+  return false;
 }
 
 bool Close() {
@@ -752,6 +805,8 @@ int wmain(int argc, wchar_t** argv) {
       } else {
         std::fprintf(g_Out, "error no control %d\n", id);
       }
+    } else if (verb == "focus") {
+      ok = WaitFocus(arg);
     } else if (verb == "msgbox") {
       ok = AnswerMessageBox(arg);
     } else if (verb == "savefile") {
