@@ -112,8 +112,7 @@ BOOL CGraphDlg::OnInitDialog() {
 
 void CGraphDlg::RelayoutDialog() {
   // The pane sits over the main window's disk panel.
-  MoveWindow(m_Hwnd, ui::Scale(16, m_Zoom), ui::Scale(124, m_Zoom), ui::Scale(990, m_Zoom),
-             ui::Scale(624, m_Zoom), TRUE);
+  PlaceOverPanel();
   PlaceChild(IDC_GRAPH_DISK, 6, 29, 424, 300);
   PlaceChild(IDC_GRAPH_ITEM, 450, 29, 225, 300);
   PlaceChild(IDC_GRAPH_INTERVAL, 696, 29, 120, 300);

@@ -90,8 +90,7 @@ BOOL CTslInfoDlg::OnInitDialog() {
 
 void CTslInfoDlg::RelayoutDialog() {
   // The pane sits over the main window's disk panel.
-  MoveWindow(m_Hwnd, ui::Scale(16, m_Zoom), ui::Scale(124, m_Zoom), ui::Scale(990, m_Zoom),
-             ui::Scale(624, m_Zoom), TRUE);
+  PlaceOverPanel();
   m_Back.Place(835, 22, 150, 40, m_Zoom);
   m_Back.SetControlFont(m_FontFace, 16, m_Zoom, 400, RGB(0, 0, 0));
   m_Back.SetTextAlign(1);

@@ -230,8 +230,7 @@ BOOL CBenchmarkDlg::OnInitDialog() {
 
 void CBenchmarkDlg::RelayoutDialog() {
   // The pane sits over the main window's disk panel, as the other panes.
-  MoveWindow(m_Hwnd, ui::Scale(16, m_Zoom), ui::Scale(124, m_Zoom), ui::Scale(990, m_Zoom),
-             ui::Scale(624, m_Zoom), TRUE);
+  PlaceOverPanel();
   const int comboX[4] = {6, 346, 596, 716};
   const int comboW[4] = {330, 240, 110, 70};
   for (size_t i = 0; i < 4; ++i) {

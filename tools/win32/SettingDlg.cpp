@@ -131,8 +131,7 @@ BOOL CSettingDlg::OnInitDialog() {
 }
 
 void CSettingDlg::RelayoutDialog() {
-  MoveWindow(m_Hwnd, ui::Scale(16, m_Zoom), ui::Scale(124, m_Zoom), ui::Scale(990, m_Zoom),
-             ui::Scale(624, m_Zoom), TRUE);
+  PlaceOverPanel();
   const COLORREF text = RGB(0, 0, 0);
   const COLORREF caption = RGB(100, 100, 100);
   for (int i = 0; i < PAGE_COUNT; ++i) {

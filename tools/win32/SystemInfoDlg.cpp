@@ -51,8 +51,7 @@ BOOL CSystemInfoDlg::OnInitDialog() {
 
 void CSystemInfoDlg::RelayoutDialog() {
   // The pane sits over the main window's disk panel, as the detail pane.
-  MoveWindow(m_Hwnd, ui::Scale(16, m_Zoom), ui::Scale(124, m_Zoom), ui::Scale(990, m_Zoom),
-             ui::Scale(624, m_Zoom), TRUE);
+  PlaceOverPanel();
   m_BackButton.Place(835, 22, 150, 40, m_Zoom);
   m_BackButton.SetControlFont(m_FontFace, 16, m_Zoom, 400, RGB(0, 0, 0));
   m_BackButton.SetTextAlign(1);

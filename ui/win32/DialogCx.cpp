@@ -203,4 +203,9 @@ INT_PTR CDialogCx::Handle(UINT msg, WPARAM wp, LPARAM lp) {
   }
 }
 
+void CDialogCx::PlaceOverPanel() {
+  MoveWindow(m_Hwnd, Scale(16, m_Zoom), Scale(124, m_Zoom), Scale(990, m_Zoom), Scale(624, m_Zoom),
+             TRUE);
+}
+
 }  // namespace ui

@@ -67,6 +67,8 @@ class CDialogCx {
 
  protected:
   virtual BOOL OnInitDialog() { return TRUE; }
+  // Places a pane of the main window over its disk panel, at the zoom.
+  void PlaceOverPanel();
   virtual void OnCommand(int /*id*/, int /*code*/, HWND /*control*/) {}
   virtual void OnCancel() {}
   virtual void OnOK() {}
