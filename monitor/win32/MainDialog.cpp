@@ -373,16 +373,7 @@ void CMainDialog::CreateTray() {
       [this](const std::string& section, const std::string& key) { return GetText(section, key); },
       [this](const ATA_SMART_INFO& disk, size_t maxLength) {
         // The volumes of the machine shown: label, free and total space.
-        os::IVolumes* volumes = m_Setup.Platform->Volumes;
-        return DriveLetterText(
-            disk,
-            [volumes](char letter) -> std::optional<VolumeSpace> {
-              std::optional<os::VolumeInfo> info =
-                  volumes != nullptr ? volumes->InfoOf(letter) : std::nullopt;
-              if (!info) return std::nullopt;
-              return VolumeSpace{info->Label, info->FreeBytes, info->TotalBytes};
-            },
-            maxLength);
+        return DriveLetterText(disk, VolumesOf(m_Setup.Platform->Volumes), maxLength);
       });
   m_Services->AddSink(m_Tray.get());
 }
@@ -645,8 +636,8 @@ void CMainDialog::ChangeLang() {
   m_Version.SetText(version == "Blank" ? std::string() : version.empty() ? "ver 4.0.2" : version);
   m_SmartView.SetToolTipText(m_ToolTip, GetText("Tips", "SMART_BUTTON"));
   m_GraphView.SetToolTipText(m_ToolTip, GetText("Tips", "GRAPHS_BUTTON"));
-  m_Refresh.SetToolTipText(m_ToolTip, GetText("Tips", "REFRESH"));
-  m_Rescan.SetToolTipText(m_ToolTip, GetText("Tips", "RESCAN"));
+  m_Refresh.SetToolTipText(m_ToolTip, GetText("Dialog", "REFRESH"));
+  m_Rescan.SetToolTipText(m_ToolTip, GetText("Dialog", "RESCAN"));
   auto labelWithTip = [this](ui::CStaticCx& s, const char* key) {
     s.SetText(GetText("Dialog", key));
     // The tooltip is the tip text, a line break and as many blanks as it has
@@ -775,11 +766,12 @@ void CMainDialog::RenderPanel() {
   options.TslOpt = static_cast<uint32_t>(m_Setup.Settings->Get(app::Setting::TSL_OPT));
   options.Now = static_cast<int64_t>(std::time(nullptr));
   options.InitialDate = ATA_SMART_INFO().ManufactureDate;
+  options.Volumes = VolumesOf(m_Setup.Platform->Volumes);
   const PanelTexts p =
       BuildPanel(m_Monitor.Disks(), m_Monitor.SelectedDisk(), options,
                  [this](const std::string& s, const std::string& k) { return GetText(s, k); });
   m_Title.SetText(p.Title);
-  m_Title.SetToolTipText(m_ToolTip, p.DriveMap);
+  m_Title.SetToolTipText(m_ToolTip, p.DriveLetterTip);
   m_Status.SetText(p.Status.Text);
   m_Status.SetControlFont(m_FontFace, p.Status.Style.Size, m_Zoom, p.Status.Style.Weight,
                           ToColorRef(p.Status.Style.Color));
@@ -809,9 +801,8 @@ void CMainDialog::RenderPanel() {
 }
 
 void CMainDialog::RenderButtons() {
-  const std::vector<DriveButton> buttons =
-      DriveButtons(m_Monitor.Disks(), m_Monitor.SelectedDisk(),
-                   [this](int32_t i) { return m_Monitor.Disks()[i].DriveMap; });
+  const std::vector<DriveButton> buttons = DriveButtons(m_Monitor.Disks(), m_Monitor.SelectedDisk(),
+                                                        VolumesOf(m_Setup.Platform->Volumes));
   for (size_t i = 0; i < m_DiskButtons.size() && i < buttons.size(); ++i) {
     ui::CButtonCx& b = m_DiskButtons[i];
     b.SetText(buttons[i].Caption);
