@@ -12,7 +12,9 @@ most 1000 points, the live view, the item coming back after it, a point's
 label under the pointer, the box for an item without history, the pane at
 150 % and 200 %; the benchmark pane: a run, exits refused while it runs, Stop,
 a missing load generator's box; Escape in
-the panes and leaving the program; German and Japanese texts; 150 % and
+the panes and leaving the program; the splash window while the program
+starts, the tooltips of the disk buttons, the title and the main buttons, and
+a button's hover frame; German and Japanese texts; 150 % and
 200 % zoom without overlapping controls; in resident mode the
 notification-area icons with their tooltips as the shell shows them, an
 alarm's balloon, the status registry tree, the history files a refresh
