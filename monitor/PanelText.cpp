@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 #include "engine/DiskStatus.h"
 
@@ -434,6 +435,15 @@ std::string DriveLetterText(const ATA_SMART_INFO& asi, const VolumeLookup& volum
   return CutUtf8(shortText, maxLength == 0 ? 0 : maxLength - 1);
 }
 
+VolumeLookup VolumesOf(os::IVolumes* volumes) {
+  if (volumes == nullptr) return nullptr;
+  return [volumes](char letter) -> std::optional<VolumeSpace> {
+    std::optional<os::VolumeInfo> info = volumes->InfoOf(letter);
+    if (!info) return std::nullopt;
+    return VolumeSpace{info->Label, info->FreeBytes, info->TotalBytes};
+  };
+}
+
 int32_t PowerOnHoursShown(const ATA_SMART_INFO& asi) {
   return asi.MeasuredPowerOnHours >= 1 ? asi.MeasuredPowerOnHours : asi.DetectedPowerOnHours;
 }
@@ -544,6 +554,7 @@ PanelTexts BuildPanel(const CDiskArray& disks, int32_t index, const PanelOptions
   p.Firmware = asi.FirmwareRev;
   p.ModelWmi = asi.ModelWmi;
   p.DriveMap = asi.DriveMap;
+  p.DriveLetterTip = DriveLetterText(asi, o.Volumes, kPanelDriveLetterMax);
   p.MaxTransferMode = asi.MaxTransferMode;
   p.CurrentTransferMode = asi.CurrentTransferMode;
   p.Standard = asi.MinorVersionText.empty() ? asi.MajorVersionText
@@ -567,7 +578,7 @@ PanelTexts BuildPanel(const CDiskArray& disks, int32_t index, const PanelOptions
 int32_t DrivePageCount(int32_t count) { return count <= 8 ? 1 : (count + 7) / 8; }
 
 std::vector<DriveButton> DriveButtons(const CDiskArray& disks, int32_t selected,
-                                      const std::function<std::string(int32_t)>& driveLetterText) {
+                                      const VolumeLookup& volumes) {
   const int32_t count = disks.GetCount();
   const int32_t page = std::clamp(selected, 0, std::max(count - 1, 0)) / 8;
   std::vector<DriveButton> buttons(8);
@@ -591,7 +602,7 @@ std::vector<DriveButton> DriveButtons(const CDiskArray& disks, int32_t selected,
     } else {
       b.Caption = asi.DriveMap;
     }
-    const std::string letters = driveLetterText ? driveLetterText(i) : std::string();
+    const std::string letters = DriveLetterText(asi, volumes, std::numeric_limits<size_t>::max());
     b.Tooltip = Format("%s : %s %.1f GB\n%s", disk.c_str(), asi.Model.c_str(),
                        asi.TotalDiskSize / 1024.0, letters.c_str());
   }

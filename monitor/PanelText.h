@@ -11,6 +11,7 @@
 
 #include "base/DebugLog.h"
 #include "engine/AtaSmart.h"
+#include "os/Volumes.h"
 
 namespace monitor {
 
@@ -119,6 +120,10 @@ using VolumeLookup = std::function<std::optional<VolumeSpace>(char letter)>;
 // is cut to maxLength - 1 bytes when even it is too long.
 std::string DriveLetterText(const ATA_SMART_INFO& asi, const VolumeLookup& volumes,
                             size_t maxLength);
+// The lookup of a machine's volumes (none without `volumes`).
+VolumeLookup VolumesOf(os::IVolumes* volumes);
+// The panel's limit for the drive-letter text.
+constexpr size_t kPanelDriveLetterMax = 65535;
 
 // Power-on time: the measured hours when at least 1, else the detected ones.
 int32_t PowerOnHoursShown(const ATA_SMART_INFO& asi);
@@ -131,6 +136,7 @@ struct PanelTexts {
   std::string Firmware;
   std::string ModelWmi;
   std::string DriveMap;
+  std::string DriveLetterTip;  // the title's tooltip: the volumes of the disk's letters
   std::string MaxTransferMode;
   std::string CurrentTransferMode;
   std::string Standard;  // the ATA standard: major version, and minor when known
@@ -167,6 +173,7 @@ struct PanelOptions {
   uint32_t TslOpt = 0;
   int64_t Now = 0;          // seconds since the epoch
   int64_t InitialDate = 0;  // the record's ManufactureDate before any was read
+  VolumeLookup Volumes;     // the volumes of the drive letters (none: letters alone)
 };
 
 // Everything the panel shows for disk `index` of `disks`; an index outside
@@ -183,10 +190,11 @@ struct DriveButton {
   int32_t ImageId = 0;  // built-in image: 474 + position, 482 for a position without a disk
   bool Selected = false;
 };
-// The eight buttons of the page holding disk `selected`. `driveLetterText`
-// gives the full drive-letter text of a disk (for the tooltip).
+// The eight buttons of the page holding disk `selected`. Each tooltip names
+// the disk and its size and ends with the full drive-letter text of the
+// disk's volumes, however long.
 std::vector<DriveButton> DriveButtons(const CDiskArray& disks, int32_t selected,
-                                      const std::function<std::string(int32_t)>& driveLetterText);
+                                      const VolumeLookup& volumes);
 // Number of button pages for `count` disks (at least 1).
 int32_t DrivePageCount(int32_t count);
 

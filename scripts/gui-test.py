@@ -12,7 +12,9 @@ most 1000 points, the live view, the item coming back after it, a point's
 label under the pointer, the box for an item without history, the pane at
 150 % and 200 %; the benchmark pane: a run, exits refused while it runs, Stop,
 a missing load generator's box; Escape in
-the panes and leaving the program; German and Japanese texts; 150 % and
+the panes and leaving the program; the splash window while the program
+starts, the tooltips of the disk buttons, the title and the main buttons, and
+a button's hover frame; German and Japanese texts; 150 % and
 200 % zoom without overlapping controls; in resident mode the
 notification-area icons with their tooltips as the shell shows them, an
 alarm's balloon, the status registry tree, the history files a refresh
@@ -36,6 +38,7 @@ the detail rows, no pane's controls overlapping or outside the window.
     GUI_TEST_ONLY=unseen scripts/gui-test.py     (the machine built from fixtures alone)
     GUI_TEST_ONLY=alarm scripts/gui-test.py      (the alarm run alone)
     GUI_TEST_ONLY=graph scripts/gui-test.py      (the graph pane alone; also benchmark)
+    GUI_TEST_ONLY=skin scripts/gui-test.py       (splash, tooltips and hover alone)
 
 Uses its own Wine prefix (fonts and font substitutes set once, ~15 s) under
 ~/.cache/stavrion-wine-gui-<checkout>, or STAVRION_GUI_WINEPREFIX.
@@ -687,6 +690,82 @@ def tooltip_size_run(display):
     else:
         check(False, "the second disk has a temperature: %r" % disks[1:])
     print("two-disk resident run: %.1f s" % took)
+
+
+def check_skin(display):
+    """The skinned window itself: the splash window while the program starts
+    (its picture's size and shape, the start-up texts in order, gone once the
+    window shows), the tooltips of a disk button and of the panel title (the
+    disk, its size and its volumes' space) and of the main buttons, and a
+    disk button's hover frame, on and off, as the button says it draws it."""
+    english = read_ini(os.path.join(ROOT, "resources/TslResource/language/English.lang"))
+    folder = stage({"Language": "English", "ZoomType": "100"})
+    machine = two_disk_machine(folder)
+    out = subprocess.run(["wine", os.path.join(folder, "stavrion.exe"), "report", "--machine",
+                          machine], env=wine_env(), stdout=subprocess.PIPE, timeout=120).stdout
+    models, sizes = [], []
+    for line in out.decode("utf-8", "replace").splitlines():
+        m = re.match(r"^  Model\s*: (.*)$", line)
+        if m:
+            models.append(m.group(1))
+        m = re.match(r"^  Capacity\s*: .*\((\d+) MB\)", line)
+        if m:
+            sizes.append(int(m.group(1)))
+    check(len(models) == 2 and len(sizes) == 2, "the two-disk machine's report: %r %r" % (models, sizes))
+    first, second = IDC["DISK_FIRST"], IDC["DISK_FIRST"] + 1
+    main = [("REFRESH", english["dialog"]["refresh"]), ("RESCAN", english["dialog"]["rescan"]),
+            ("SMART_VIEW", english["tips"]["smart_button"]), ("GRAPH_VIEW", english["tips"]["graphs_button"]),
+            ("ABOUT_BUTTON", english["dialog"]["about"])]
+    steps = (["start:--machine " + machine, "click:%d" % first, "tip:%d" % second, "click:%d" % second,
+              "tip:%d" % IDC["TITLE"]] + ["tip:%d" % IDC[name] for name, _ in main] +
+             ["hover:%d" % first, "hover:%d" % second, "key:F9", "key:ESC", "key:F9", "key:ESC", "dump",
+              "close"])
+    blocks, took, raw = run_reader(display, folder, steps)
+    check(raw.strip().endswith("done ok"), "skin run ended: " + raw.strip()[-200:])
+    start = [l for b in blocks_of(blocks, "start:--machine " + machine) for l in b["lines"]]
+    splash = {l.split()[1]: l.split(" ", 2)[2] for l in start if l.startswith("splash ") and " " in l[7:]}
+    check(splash.get("size") == "1040 680 topmost 1 toolwindow 1 owner 1",
+          "the splash window: the picture's size, topmost tool window of the main window: %r" % start)
+    check(splash.get("region") == "complex 20 20 1020 660",
+          "the splash window's shape leaves the magenta margin out: %r" % splash.get("region"))
+    texts = [unescape(l[len("splash text "):]) for l in start if l.startswith("splash text ")]
+    order = [english["message"][k] for k in ("initialize", "search_device", "load_resource")]
+    shown = [t for t in texts if t]
+    check(bool(shown) and all(t in order for t in shown) and
+          [order.index(t) for t in shown] == sorted(order.index(t) for t in shown),
+          "the splash shows the start-up texts in order: %r" % texts)
+    check(splash.get("gone") == "1", "the splash window is gone once the window shows")
+    # The second disk's button and, once it is selected, the title: its
+    # letters with their volumes' label, free and total space.
+    letters = "\r\n".join("%s: %s [%.1f/%.1f GB (%.1f %%)]" % (letter, label, free / 1024.0,
+                                                               total / 1024.0, 100.0 * free / total)
+                           for letter, label, total, free in VOLUMES) + "\r\n \r\n "
+    tip = lambda step: [unescape(l[4:]) for b in blocks_of(blocks, step) for l in b["lines"]
+                        if l.startswith("tip ")]
+    if len(models) == 2:
+        want = "Disk 1 : %s %.1f GB\n%s" % (models[1], sizes[1] / 1024.0, letters)
+        check(tip("tip:%d" % second) == [want], "the disk button's tooltip: %r, expected %r"
+              % (tip("tip:%d" % second), want))
+    check(tip("tip:%d" % IDC["TITLE"]) == [letters], "the title's tooltip: %r, expected %r"
+          % (tip("tip:%d" % IDC["TITLE"]), letters))
+    for name, want in main:
+        check(tip("tip:%d" % IDC[name]) == [want], "the %s button's tooltip: %r, expected %r"
+              % (name, tip("tip:%d" % IDC[name]), want))
+    # Hover: the first disk's button (not selected) shows frame 1 under the
+    # pointer and frame 0 again after; the selected one 3, 1 and 3.
+    for cid, rest in [(first, 0), (second, 3)]:
+        lines = [l for b in blocks_of(blocks, "hover:%d" % cid) for l in b["lines"]]
+        frames = [l for l in lines if l.startswith("frame ")]
+        check(frames == ["frame before %d" % rest, "frame hover 1", "frame left %d" % rest],
+              "the hover frame of disk button %d: %r" % (cid - first + 1, lines))
+        check("left changed 0" in lines, "the button looks as before once the pointer left: %r" % lines)
+    # The detail pane twice opened and left with Escape: the program still
+    # answers and ends cleanly.
+    dumps = blocks_of(blocks, "dump")
+    check(bool(dumps) and IDC["TITLE"] in dumps[0]["ctl"], "Escape twice in the detail pane shows the panel")
+    check(any(l == "exit 0" for b in blocks_of(blocks, "close") for l in b["lines"]),
+          "the program ends with status 0 after the pane was left twice")
+    print("skin run: %.1f s, splash texts %r" % (took, texts))
 
 
 def blocks_of(blocks, step):
@@ -1928,6 +2007,10 @@ def run_checks(t0, bench):
             check_benchmark(display, bench)
             print("gui-test: %d checks, %d failed, %.1f s" % (CHECKS, len(FAILURES), time.time() - t0))
             return 1 if FAILURES else 0
+        if only == "skin":
+            check_skin(display)
+            print("gui-test: %d checks, %d failed, %.1f s" % (CHECKS, len(FAILURES), time.time() - t0))
+            return 1 if FAILURES else 0
         if only == "graph":
             check_graph_zoom(display, check_graph(display))
             print("gui-test: %d checks, %d failed, %.1f s" % (CHECKS, len(FAILURES), time.time() - t0))
@@ -2054,6 +2137,7 @@ def run_checks(t0, bench):
         tray_run(display, disks)
         alarm_run(display, disks)
         tooltip_size_run(display)
+        check_skin(display)
 
         # Zoom through the settings file and through the DPI.
         for zoom, dpi in [("100", 96), ("150", 96), ("200", 96), ("0", 144)]:

@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <psapi.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
@@ -35,17 +33,6 @@ int64_t Now() {
   LARGE_INTEGER now;
   QueryPerformanceCounter(&now);
   return now.QuadPart;
-}
-
-// User and kernel time of this process, milliseconds.
-double ProcessCpuMs() {
-  FILETIME created, exited, kernel, user;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  auto ms = [](const FILETIME& t) {
-    return static_cast<double>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
-           10000.0;
-  };
-  return ms(kernel) + ms(user);
 }
 
 // Client area of the main window in base units.
@@ -275,7 +262,7 @@ BOOL CMainDialog::OnInitDialog() {
   base::DebugLog("InitAta");
   const int64_t monitorStart = Now();
   m_Monitor.InitAta();
-  m_MonitorMs = MsSince(monitorStart);
+  m_MonitorMs = m_InitAtaMs = MsSince(monitorStart);
   m_Splash.SetText(GetText("Message", "LOAD_RESOURCE"));
   if (m_Monitor.DiskCount() == 0) {
     // Nothing to show: the program ends after saying so (no message box
@@ -373,16 +360,7 @@ void CMainDialog::CreateTray() {
       [this](const std::string& section, const std::string& key) { return GetText(section, key); },
       [this](const ATA_SMART_INFO& disk, size_t maxLength) {
         // The volumes of the machine shown: label, free and total space.
-        os::IVolumes* volumes = m_Setup.Platform->Volumes;
-        return DriveLetterText(
-            disk,
-            [volumes](char letter) -> std::optional<VolumeSpace> {
-              std::optional<os::VolumeInfo> info =
-                  volumes != nullptr ? volumes->InfoOf(letter) : std::nullopt;
-              if (!info) return std::nullopt;
-              return VolumeSpace{info->Label, info->FreeBytes, info->TotalBytes};
-            },
-            maxLength);
+        return DriveLetterText(disk, VolumesOf(m_Setup.Platform->Volumes), maxLength);
       });
   m_Services->AddSink(m_Tray.get());
 }
@@ -645,8 +623,8 @@ void CMainDialog::ChangeLang() {
   m_Version.SetText(version == "Blank" ? std::string() : version.empty() ? "ver 4.0.2" : version);
   m_SmartView.SetToolTipText(m_ToolTip, GetText("Tips", "SMART_BUTTON"));
   m_GraphView.SetToolTipText(m_ToolTip, GetText("Tips", "GRAPHS_BUTTON"));
-  m_Refresh.SetToolTipText(m_ToolTip, GetText("Tips", "REFRESH"));
-  m_Rescan.SetToolTipText(m_ToolTip, GetText("Tips", "RESCAN"));
+  m_Refresh.SetToolTipText(m_ToolTip, GetText("Dialog", "REFRESH"));
+  m_Rescan.SetToolTipText(m_ToolTip, GetText("Dialog", "RESCAN"));
   auto labelWithTip = [this](ui::CStaticCx& s, const char* key) {
     s.SetText(GetText("Dialog", key));
     // The tooltip is the tip text, a line break and as many blanks as it has
@@ -775,11 +753,12 @@ void CMainDialog::RenderPanel() {
   options.TslOpt = static_cast<uint32_t>(m_Setup.Settings->Get(app::Setting::TSL_OPT));
   options.Now = static_cast<int64_t>(std::time(nullptr));
   options.InitialDate = ATA_SMART_INFO().ManufactureDate;
+  options.Volumes = VolumesOf(m_Setup.Platform->Volumes);
   const PanelTexts p =
       BuildPanel(m_Monitor.Disks(), m_Monitor.SelectedDisk(), options,
                  [this](const std::string& s, const std::string& k) { return GetText(s, k); });
   m_Title.SetText(p.Title);
-  m_Title.SetToolTipText(m_ToolTip, p.DriveMap);
+  m_Title.SetToolTipText(m_ToolTip, p.DriveLetterTip);
   m_Status.SetText(p.Status.Text);
   m_Status.SetControlFont(m_FontFace, p.Status.Style.Size, m_Zoom, p.Status.Style.Weight,
                           ToColorRef(p.Status.Style.Color));
@@ -809,9 +788,8 @@ void CMainDialog::RenderPanel() {
 }
 
 void CMainDialog::RenderButtons() {
-  const std::vector<DriveButton> buttons =
-      DriveButtons(m_Monitor.Disks(), m_Monitor.SelectedDisk(),
-                   [this](int32_t i) { return m_Monitor.Disks()[i].DriveMap; });
+  const std::vector<DriveButton> buttons = DriveButtons(m_Monitor.Disks(), m_Monitor.SelectedDisk(),
+                                                        VolumesOf(m_Setup.Platform->Volumes));
   for (size_t i = 0; i < m_DiskButtons.size() && i < buttons.size(); ++i) {
     ui::CButtonCx& b = m_DiskButtons[i];
     b.SetText(buttons[i].Caption);
@@ -1299,63 +1277,6 @@ void CMainDialog::TakeScreenshot() {
   ReleaseDC(m_Hwnd, window);
   m_Monitor.CanExit();
   Leave(saved ? IDOK : IDABORT);
-}
-
-void CMainDialog::RunBench() {
-  // A refresh of every disk with the redraw it causes, in process CPU time.
-  constexpr int ROUNDS = 20;
-  std::vector<double> cpu, wall;
-  for (int i = 0; i < ROUNDS; ++i) {
-    const double cpuStart = ProcessCpuMs();
-    const int64_t wallStart = Now();
-    m_Monitor.Refresh(true);
-    RedrawWindow(m_Hwnd, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    wall.push_back(MsSince(wallStart));
-    cpu.push_back(ProcessCpuMs() - cpuStart);
-  }
-  std::sort(cpu.begin(), cpu.end());
-  std::sort(wall.begin(), wall.end());
-  // With the graph pane shown: each interval of its item read and drawn.
-  std::vector<double> graph[6];
-  if (m_Graph && m_View == 6) {
-    m_Graph->FillDiskCombo();
-    for (int round = 0; round < 5; ++round) {
-      for (int interval = 0; interval < 6; ++interval) {
-        const int64_t start = Now();
-        m_Graph->Choose(m_Setup.ScreenshotGraphCode, interval);
-        RedrawWindow(m_Graph->Hwnd(), nullptr, nullptr,
-                     RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        graph[interval].push_back(MsSince(start));
-      }
-    }
-  }
-  PROCESS_MEMORY_COUNTERS_EX memory{};
-  memory.cb = sizeof(memory);
-  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                       sizeof(memory));
-  FILE* out = _wfopen(m_Setup.Bench.c_str(), L"wb");
-  if (out != nullptr) {
-    std::fprintf(out, "disks %d\n", m_Monitor.DiskCount());
-    std::fprintf(out, "system_info_ms %.2f\n", m_SystemInfoMs);
-    std::fprintf(out, "monitor_before_first_paint_ms %.2f\n", m_MonitorMs);
-    std::fprintf(out, "start_to_first_paint_ms %.2f\n", m_FirstPaintMs);
-    std::fprintf(out, "refresh_redraw_cpu_ms_median %.2f\n", cpu[ROUNDS / 2]);
-    std::fprintf(out, "refresh_redraw_wall_ms_median %.2f\n", wall[ROUNDS / 2]);
-    std::fprintf(out, "private_bytes %llu\n", static_cast<unsigned long long>(memory.PrivateUsage));
-    std::fprintf(out, "working_set_bytes %llu\n",
-                 static_cast<unsigned long long>(memory.WorkingSetSize));
-    for (int interval = 0; interval < 6; ++interval) {
-      std::vector<double>& g = graph[interval];
-      if (g.empty()) continue;
-      std::sort(g.begin(), g.end());
-      std::fprintf(out, "graph_read_draw_ms_interval_%d_median %.2f\n", interval, g[g.size() / 2]);
-      std::fprintf(out, "graph_read_draw_ms_interval_%d_max %.2f\n", interval, g.back());
-    }
-    std::fclose(out);
-  }
-  m_Monitor.CanExit();
-  Leave(IDOK);
 }
 
 bool CMainDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {

@@ -186,6 +186,7 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   HCURSOR m_SavedCursor = nullptr;
   // Start-up figures for the benchmark (milliseconds).
   double m_MonitorMs = 0;
+  double m_InitAtaMs = 0;
   double m_FirstPaintMs = 0;
 
   ui::CButtonCx m_Refresh, m_Rescan, m_SmartView, m_GraphView, m_PerformanceView, m_AboutButton,

@@ -302,15 +302,14 @@ TEST(PanelDriveButtons, EightPerPageWithTheSelectedOnesPage) {
     if (i == 18) a.DriveMap = "G:";
     disks.Add(a);
   }
-  const auto buttons =
-      monitor::DriveButtons(disks, 17, [](int32_t i) { return "L" + std::to_string(i); });
+  const auto buttons = monitor::DriveButtons(disks, 17, nullptr);
   ASSERT_EQ(buttons.size(), 8u);
   EXPECT_EQ(buttons[0].Disk, 16);
   EXPECT_EQ(buttons[0].Caption, "C: \nD: \nE: \n...");
   EXPECT_EQ(buttons[0].ImageId, 474);
   EXPECT_FALSE(buttons[0].Selected);
   EXPECT_EQ(buttons[1].Caption, "Disk --");
-  EXPECT_EQ(buttons[1].Tooltip, "Disk -- : M17 2.0 GB\nL17");
+  EXPECT_EQ(buttons[1].Tooltip, "Disk -- : M17 2.0 GB\n\r\n \r\n ");
   EXPECT_TRUE(buttons[1].Selected);
   EXPECT_EQ(buttons[2].Caption, "G:");
   EXPECT_EQ(buttons[3].Caption, "Disk 19");
@@ -321,6 +320,59 @@ TEST(PanelDriveButtons, EightPerPageWithTheSelectedOnesPage) {
   EXPECT_EQ(buttons[7].Caption, "");
   EXPECT_EQ(monitor::DrivePageCount(22), 3);
   EXPECT_EQ(monitor::DrivePageCount(0), 1);
+}
+
+// A disk button's tooltip and the title's: the disk, its size and the
+// drive-letter text of its volumes, the button's however long.
+TEST(PanelDriveButtons, TooltipsCarryTheVolumesOfTheLetters) {
+  auto volumes = [](char letter) -> std::optional<monitor::VolumeSpace> {
+    if (letter == 'E') return std::nullopt;  // does not answer
+    return monitor::VolumeSpace{std::string("Vol") + letter, 1ull << 30, 4ull << 30};
+  };
+  // Every letter of the alphabet: far past the tray's limit of 128, which
+  // the button must not apply.
+  const uint32_t everyLetter = (1u << 26) - 1;
+  struct Case {
+    int32_t PhysicalDrive;
+    uint32_t Letters;
+    int32_t SizeMb;
+    std::string Tooltip;
+  } cases[] = {
+      {3, 1u << 6, 1907729, "Disk 3 : M 1863.0 GB\nG: VolG [1.0/4.0 GB (25.0 %)]\r\n \r\n "},
+      {-1, (1u << 2) | (1u << 4), 512,
+       "Disk -- : M 0.5 GB\nC: VolC [1.0/4.0 GB (25.0 %)]\r\nE:  [0.0/0.0 GB (-- %)]\r\n \r\n "},
+      {0, 0, 0, "Disk 0 : M 0.0 GB\n\r\n \r\n "},
+  };
+  for (const Case& c : cases) {
+    CDiskArray disks;
+    ATA_SMART_INFO a;
+    a.Model = "M";
+    a.PhysicalDriveId = c.PhysicalDrive;
+    a.DriveLetterMap = c.Letters;
+    a.TotalDiskSize = c.SizeMb;
+    disks.Add(a);
+    EXPECT_EQ(monitor::DriveButtons(disks, 0, volumes)[0].Tooltip, c.Tooltip) << c.PhysicalDrive;
+  }
+  CDiskArray disks;
+  ATA_SMART_INFO a;
+  a.Model = "M";
+  a.DriveLetterMap = everyLetter;
+  disks.Add(a);
+  const std::string tip = monitor::DriveButtons(disks, 0, volumes)[0].Tooltip;
+  EXPECT_GT(tip.size(), 700u);
+  EXPECT_NE(tip.find("Z: VolZ [1.0/4.0 GB (25.0 %)]\r\n \r\n "), std::string::npos);
+  // The title's tooltip is the same text, within the panel's limit.
+  monitor::PanelOptions options;
+  options.Volumes = volumes;
+  const monitor::PanelTexts p = monitor::BuildPanel(
+      disks, 0, options, [](const std::string&, const std::string&) { return std::string(); });
+  EXPECT_EQ(p.DriveLetterTip, tip.substr(tip.find('\n') + 1));
+  options.Volumes = nullptr;
+  EXPECT_EQ(
+      monitor::BuildPanel(disks, 0, options,
+                          [](const std::string&, const std::string&) { return std::string(); })
+          .DriveLetterTip.substr(0, 25),
+      "A:  [0.0/0.0 GB (-- %)]\r\n");
 }
 
 // Whole panels of the real disks, as the window shows them in Celsius and

@@ -9,6 +9,13 @@
 #include "ui/win32/Gdiplus.h"
 
 namespace ui {
+namespace {
+
+// The window property that tells which frame of its image strip (or flat
+// face) a control shows.
+constexpr wchar_t FRAME_PROPERTY[] = L"StavrionFrame";
+
+}  // namespace
 
 CGdiplusSession::CGdiplusSession() {
   Gdiplus::GdiplusStartupInput input;
@@ -206,17 +213,23 @@ void CSkinControl::Paint(HDC target) {
   DeleteObject(background);
 
   const ControlState state = State();
-  if (m_Image != nullptr && m_Source.Loaded()) {
-    const int frame = ButtonFrame(m_Source.FrameCount(), state);
+  const bool strip = m_Image != nullptr && m_Source.Loaded();
+  // The frame on show, for automation and tests (as 1 + frame: a property
+  // of 0 reads as none).
+  const bool flatButton = !strip && (GetWindowLongW(m_Hwnd, GWL_STYLE) & WS_TABSTOP) != 0;
+  const int shown = ButtonFrame(strip ? m_Source.FrameCount() : flatButton ? 4 : 1, state);
+  SetPropW(m_Hwnd, FRAME_PROPERTY, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(shown + 1)));
+  if (strip) {
+    const int frame = shown;
     const int frameHeight =
         FrameHeight(static_cast<int32_t>(m_Image->GetHeight()), m_Source.FrameCount());
     Gdiplus::Graphics g(dc);
     g.DrawImage(m_Image.get(), Gdiplus::Rect(0, 0, w, h), 0, frame * frameHeight, w, frameHeight,
                 Gdiplus::UnitPixel);
-  } else if (GetWindowLongW(m_Hwnd, GWL_STYLE) & WS_TABSTOP) {
+  } else if (flatButton) {
     // A button without an image: a flat face that shows hover, press and
     // selection by its shade and its border.
-    const int frame = ButtonFrame(4, state);
+    const int frame = shown;
     const COLORREF faces[] = {RGB(244, 246, 248), RGB(224, 232, 242), RGB(210, 222, 238),
                               RGB(206, 224, 246)};
     HBRUSH face = CreateSolidBrush(state.Enabled ? faces[frame] : RGB(236, 236, 236));
@@ -321,6 +334,9 @@ LRESULT CSkinControl::Proc(UINT msg, WPARAM wp, LPARAM lp) {
         TrackMouseEvent(&track);
         m_Tracking = true;
       }
+      break;
+    case WM_NCDESTROY:
+      RemovePropW(m_Hwnd, FRAME_PROPERTY);
       break;
     case WM_MOUSEHOVER:
       m_Hover = true;

@@ -3,7 +3,9 @@
 // scripts/gui-test.py under Wine. Every argument is one step:
 //   start:ARGS     start StavrionGui.exe (beside this program) with ARGS and
 //                  wait until its main window (class "Stavrion") is shown
-//                  and idle; prints the milliseconds it took
+//                  and idle; prints the milliseconds it took, and the
+//                  splash window seen meanwhile ("splash size|region|text|
+//                  gone ..." or "splash none")
 //   dump           one line per visible control: id, class, rectangle in the
 //                  main window's client area, text
 //   list           the rows of the visible list, tab-separated: the item's
@@ -42,11 +44,15 @@
 //                  "hover X Y changed N box L T R B" (pointer, count of
 //                  changed pixels and their box, in the control's client
 //                  pixels) or "hover none"; then moves the pointer away and
-//                  prints "left changed N" against the picture before
+//                  prints "left changed N" against the picture before;
+//                  for a skinned control also "frame before|hover|left F",
+//                  the frame of its image strip it says it shows
 //   delete:PATH    deletes the file PATH, as another program might; prints
 //                  "deleted 1" or "deleted 0"
 //   starthidden:ARGS  as start, for a program that starts with its window
 //                  hidden (resident); prints whether the window is visible
+//   tip:ID         the tooltip text of the visible control ID, read from the
+//                  program's tooltip windows: "tip TEXT" or "tip none"
 //   tray           the notification area as the shell shows it: one line
 //                  "tip TEXT" per icon on show (its tooltip, read from the
 //                  tooltip windows of the shell's process), and
@@ -172,15 +178,76 @@ struct Finder {
 
 bool g_AcceptHidden = false;
 
+// The splash window of the program, once seen while looking for its main
+// window.
+HWND g_Splash = nullptr;
+
 BOOL CALLBACK FindMain(HWND hwnd, LPARAM lp) {
   auto* f = reinterpret_cast<Finder*>(lp);
   DWORD pid = 0;
   GetWindowThreadProcessId(hwnd, &pid);
-  if (pid == f->Pid && ClassOf(hwnd) == "Stavrion" && (g_AcceptHidden || IsWindowVisible(hwnd))) {
+  if (pid != f->Pid) return TRUE;
+  const std::string name = ClassOf(hwnd);
+  if (name == "SplashScreenExClass" && g_Splash == nullptr) g_Splash = hwnd;
+  if (name == "Stavrion" && (g_AcceptHidden || IsWindowVisible(hwnd))) {
     f->Found = hwnd;
     return FALSE;
   }
   return TRUE;
+}
+
+// The start-up splash window as it was seen while the program started: its
+// shape and place, and each text it showed (read without a message to the
+// program, which is busy starting).
+struct SplashSeen {
+  HWND Hwnd = nullptr;
+  bool Visible = false;
+  RECT Rect{};
+  LONG ExStyle = 0;
+  HWND Owner = nullptr;
+  int RegionType = ERROR;
+  RECT RegionBox{};
+  std::vector<std::string> Texts;
+};
+
+void WatchSplash(SplashSeen& seen) {
+  seen.Hwnd = g_Splash;
+  if (seen.Hwnd == nullptr || !IsWindow(seen.Hwnd) || !IsWindowVisible(seen.Hwnd)) return;
+  if (!seen.Visible) {
+    seen.Visible = true;
+    GetWindowRect(seen.Hwnd, &seen.Rect);
+    seen.ExStyle = GetWindowLongW(seen.Hwnd, GWL_EXSTYLE);
+    seen.Owner = GetWindow(seen.Hwnd, GW_OWNER);
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    if (GetWindowRgn(seen.Hwnd, region) != ERROR) {
+      seen.RegionType = GetRgnBox(region, &seen.RegionBox);
+    }
+    DeleteObject(region);
+  }
+  wchar_t text[512] = {};
+  GetWindowTextW(seen.Hwnd, text, 512);
+  const std::string now = Utf8(text);
+  if (seen.Texts.empty() || seen.Texts.back() != now) seen.Texts.push_back(now);
+}
+
+void DumpSplash(const SplashSeen& seen) {
+  if (!seen.Visible) {
+    std::fprintf(g_Out, "splash none\n");
+    return;
+  }
+  std::fprintf(g_Out, "splash size %ld %ld topmost %d toolwindow %d owner %d\n",
+               seen.Rect.right - seen.Rect.left, seen.Rect.bottom - seen.Rect.top,
+               (seen.ExStyle & WS_EX_TOPMOST) != 0 ? 1 : 0,
+               (seen.ExStyle & WS_EX_TOOLWINDOW) != 0 ? 1 : 0, seen.Owner == g_Main ? 1 : 0);
+  std::fprintf(g_Out, "splash region %s %ld %ld %ld %ld\n",
+               seen.RegionType == COMPLEXREGION  ? "complex"
+               : seen.RegionType == SIMPLEREGION ? "simple"
+                                                 : "none",
+               seen.RegionBox.left, seen.RegionBox.top, seen.RegionBox.right,
+               seen.RegionBox.bottom);
+  for (const std::string& t : seen.Texts)
+    std::fprintf(g_Out, "splash text %s\n", Escaped(t).c_str());
+  std::fprintf(g_Out, "splash gone %d\n", IsWindow(seen.Hwnd) ? 0 : 1);
 }
 
 bool Start(const std::string& args) {
@@ -197,14 +264,19 @@ bool Start(const std::string& args) {
     std::fprintf(g_Out, "error start %lu\n", GetLastError());
     return false;
   }
-  for (int i = 0; i < 3000; ++i) {
+  SplashSeen splash;
+  g_Splash = nullptr;
+  // Looked at every millisecond or so: the splash window lives only while
+  // the program starts.
+  for (int i = 0; i < 30000; ++i) {
     Finder f{g_Process.dwProcessId, nullptr};
     EnumWindows(FindMain, reinterpret_cast<LPARAM>(&f));
+    WatchSplash(splash);
     if (f.Found != nullptr) {
       g_Main = f.Found;
       break;
     }
-    if (WaitForSingleObject(g_Process.hProcess, 10) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(g_Process.hProcess, 1) == WAIT_OBJECT_0) {
       DWORD code = 0;
       GetExitCodeProcess(g_Process.hProcess, &code);
       std::fprintf(g_Out, "error ended %lu\n", code);
@@ -234,6 +306,7 @@ bool Start(const std::string& args) {
   POINT origin{0, 0};
   ClientToScreen(g_Main, &origin);
   std::fprintf(g_Out, "origin %ld %ld\n", origin.x, origin.y);
+  DumpSplash(splash);
   return true;
 }
 
@@ -357,7 +430,7 @@ void DumpList() {
 // ---- the notification area, read from the shell's own windows ------------
 
 struct TipWindows {
-  DWORD Exclude;
+  DWORD Program;  // the program's process
   std::vector<HWND> Found;
 };
 
@@ -365,32 +438,36 @@ BOOL CALLBACK FindShellTips(HWND hwnd, LPARAM lp) {
   auto* t = reinterpret_cast<TipWindows*>(lp);
   DWORD pid = 0;
   GetWindowThreadProcessId(hwnd, &pid);
-  if (pid != t->Exclude && pid != GetCurrentProcessId() && ClassOf(hwnd) == "tooltips_class32") {
+  if (pid != t->Program && pid != GetCurrentProcessId() && ClassOf(hwnd) == "tooltips_class32") {
     t->Found.push_back(hwnd);
   }
   return TRUE;
 }
 
-// Reads a tooltip's tools and title through memory of the process that
-// owns it (the shell), as tooltip messages carry pointers.
-void DumpShellTip(HWND tip, bool* balloonSeen) {
+// One tool of a tooltip window: its flags, window, id, rectangle and text.
+struct Tool {
+  TTTOOLINFOW Info{};
+  std::string Text;
+};
+
+// Reads a tooltip's tools (and its title, for a balloon) through memory of
+// the process that owns it, as tooltip messages carry pointers.
+std::vector<Tool> ToolsOf(HWND tip, std::string* title) {
+  std::vector<Tool> tools;
   DWORD pid = 0;
   GetWindowThreadProcessId(tip, &pid);
   HANDLE process =
       OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-  if (process == nullptr) return;
+  if (process == nullptr) return tools;
   const size_t chars = 1024;
   const size_t size = sizeof(TTTOOLINFOW) + chars * sizeof(wchar_t);
   void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
   if (remote == nullptr) {
     CloseHandle(process);
-    return;
+    return tools;
   }
   auto* remoteText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote) + sizeof(TTTOOLINFOW));
-  const bool balloon = (GetWindowLongW(tip, GWL_STYLE) & TTS_BALLOON) != 0;
-  const auto count = static_cast<int>(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0));
-  std::string title;
-  if (balloon) {
+  if (title != nullptr) {
     TTGETTITLE t{};
     t.dwSize = sizeof(t);
     t.cch = static_cast<UINT>(chars);
@@ -399,8 +476,9 @@ void DumpShellTip(HWND tip, bool* balloonSeen) {
     SendMessageW(tip, TTM_GETTITLE, 0, reinterpret_cast<LPARAM>(remote));
     wchar_t text[1024] = {};
     ReadProcessMemory(process, remoteText, text, sizeof(text) - sizeof(wchar_t), nullptr);
-    title = Utf8(text);
+    *title = Utf8(text);
   }
+  const auto count = static_cast<int>(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0));
   for (int k = 0; k < count; ++k) {
     TTTOOLINFOW info{};
     info.cbSize = sizeof(info);
@@ -412,25 +490,65 @@ void DumpShellTip(HWND tip, bool* balloonSeen) {
                       reinterpret_cast<LPARAM>(remote))) {
       continue;
     }
+    Tool tool;
+    ReadProcessMemory(process, remote, &tool.Info, sizeof(tool.Info), nullptr);
     wchar_t text[1024] = {};
     ReadProcessMemory(process, remoteText, text, sizeof(text) - sizeof(wchar_t), nullptr);
+    tool.Text = Utf8(text);
+    tools.push_back(tool);
+  }
+  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+  return tools;
+}
+
+void DumpShellTip(HWND tip, bool* balloonSeen) {
+  const bool balloon = (GetWindowLongW(tip, GWL_STYLE) & TTS_BALLOON) != 0;
+  std::string title;
+  for (const Tool& tool : ToolsOf(tip, balloon ? &title : nullptr)) {
     if (balloon) {
       if (IsWindowVisible(tip)) {
-        std::fprintf(g_Out, "balloon %s\t%s\n", Escaped(title).c_str(),
-                     Escaped(Utf8(text)).c_str());
+        std::fprintf(g_Out, "balloon %s\t%s\n", Escaped(title).c_str(), Escaped(tool.Text).c_str());
         *balloonSeen = true;
       }
     } else {
       // The shell keeps the tool of an icon it no longer shows, with an
       // empty rectangle: only the icons on show count.
-      TTTOOLINFOW back{};
-      ReadProcessMemory(process, remote, &back, sizeof(back), nullptr);
-      if (back.rect.right <= back.rect.left || back.rect.bottom <= back.rect.top) continue;
-      std::fprintf(g_Out, "tip %s\n", Escaped(Utf8(text)).c_str());
+      const RECT& r = tool.Info.rect;
+      if (r.right <= r.left || r.bottom <= r.top) continue;
+      std::fprintf(g_Out, "tip %s\n", Escaped(tool.Text).c_str());
     }
   }
-  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-  CloseHandle(process);
+}
+
+BOOL CALLBACK FindProgramTips(HWND hwnd, LPARAM lp) {
+  auto* t = reinterpret_cast<TipWindows*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid == t->Program && ClassOf(hwnd) == "tooltips_class32") t->Found.push_back(hwnd);
+  return TRUE;
+}
+
+// The tooltip text the program gave its visible control `id`, read from the
+// program's own tooltip windows.
+void DumpControlTip(int id) {
+  HWND control = VisibleId(id);
+  if (control == nullptr) {
+    std::fprintf(g_Out, "error no control %d\n", id);
+    return;
+  }
+  TipWindows t{g_Process.dwProcessId, {}};
+  EnumWindows(FindProgramTips, reinterpret_cast<LPARAM>(&t));
+  for (HWND tip : t.Found) {
+    for (const Tool& tool : ToolsOf(tip, nullptr)) {
+      if ((tool.Info.uFlags & TTF_IDISHWND) != 0 &&
+          tool.Info.uId == reinterpret_cast<UINT_PTR>(control)) {
+        std::fprintf(g_Out, "tip %s\n", Escaped(tool.Text).c_str());
+        return;
+      }
+    }
+  }
+  std::fprintf(g_Out, "tip none\n");
 }
 
 void DumpTray() {
@@ -698,6 +816,12 @@ void Hover(int id) {
   Sleep(300);
   Idle();
   const std::vector<COLORREF> before = Capture(r);
+  // A skinned control says which frame of its image strip it shows.
+  auto frame = [control](const char* when) {
+    const auto shown = reinterpret_cast<INT_PTR>(GetPropW(control, L"StavrionFrame"));
+    if (shown != 0) std::fprintf(g_Out, "frame %s %d\n", when, static_cast<int>(shown - 1));
+  };
+  frame("before");
   const int x = width * 3 / 4;
   bool found = false;
   for (int y = 2; y < r.bottom - r.top && !found; y += 3) {
@@ -716,6 +840,7 @@ void Hover(int id) {
       std::fprintf(g_Out, "hover %d %d changed %d box %ld %ld %ld %ld\n", x, y, c.Count, c.Box.left,
                    c.Box.top, c.Box.right, c.Box.bottom);
       found = true;
+      frame("hover");
     }
   }
   if (!found) std::fprintf(g_Out, "hover none\n");
@@ -730,6 +855,7 @@ void Hover(int id) {
     if (left == 0) break;
   }
   std::fprintf(g_Out, "left changed %d\n", left);
+  frame("left");
 }
 
 }  // namespace
@@ -838,6 +964,8 @@ int wmain(int argc, wchar_t** argv) {
         PostMessageW(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
                      reinterpret_cast<LPARAM>(combo));
       }
+    } else if (verb == "tip") {
+      DumpControlTip(std::stoi(arg));
     } else if (verb == "tray") {
       DumpTray();
     } else if (verb == "taskbarcreated") {
