@@ -153,8 +153,8 @@ std::unique_ptr<CFrontEndServices> CMainDialog::MakeServices() {
   // The history the window writes and the graph pane reads: named after the
   // first network adapter's address; the root in use stays when the
   // address cannot be read this time.
-  m_HistoryRoot = CHistoryLog::ChooseHistoryRoot(platform.Files, m_Setup.SmartFolder,
-                                                 ReadHistoryAdapterAddress(platform.System));
+  m_HistoryRoot =
+      CHistoryLog::ChooseHistoryRoot(platform.Files, platform.System, m_Setup.SmartFolder);
   FrontEndServicesSetup s;
   s.Platform = m_Setup.Platform;
   s.Settings = m_Setup.Settings;
