@@ -706,20 +706,7 @@ def demo_disk_records(folder):
     out = subprocess.run(["wine", os.path.join(folder, "stavrion.exe"), "report", "--machine",
                           "demo", "--json"], env=wine_env(), stdout=subprocess.PIPE,
                          timeout=120).stdout
-    found = []
-
-    def walk(node):
-        if isinstance(node, dict):
-            if "ModelSerial" in node and "SupportLevel" in node:
-                found.append(node)
-                return
-            for v in node.values():
-                walk(v)
-        elif isinstance(node, list):
-            for v in node:
-                walk(v)
-    walk(json.loads(out.decode("utf-8", "replace")))
-    return found
+    return json.loads(out.decode("utf-8", "replace")).get("Disks", [])
 
 
 def status_field(text):
