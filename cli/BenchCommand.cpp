@@ -207,8 +207,7 @@ int RunBench(const std::vector<std::string>& args) {
   os::NativePlatform native;
   const os::Platform& platform = native.Get();
   if (config.empty()) {
-    const monitor::WatchEnvironment env =
-        monitor::ProcessWatchEnvironment(platform.Files.ExecutablePath());
+    const monitor::WatchEnvironment env = monitor::ProcessWatchEnvironment(platform);
     monitor::WatchPaths paths;
     std::string ignored;
     if (monitor::ResolveWatchPaths(env, "", &paths, &ignored) &&

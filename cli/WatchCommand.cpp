@@ -198,8 +198,7 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
     }
   }
 
-  const monitor::WatchEnvironment env =
-      monitor::ProcessWatchEnvironment(platform.Files.ExecutablePath());
+  const monitor::WatchEnvironment env = monitor::ProcessWatchEnvironment(platform);
   monitor::WatchPaths paths;
   if (!monitor::ResolveWatchPaths(env, options.Config, &paths, &error)) {
     std::fprintf(stderr, "stavrion watch: %s\n", error.c_str());
@@ -399,28 +398,16 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
   watch.SetOwnTimer(TIMER_UPDATE_PERFORMANCE, PERFORMANCE_PERIOD_MS, samplePerformance);
 
   // The status service (bit 0x8000 of "TslOpt"), connected once.
-  std::unique_ptr<monitor::CStatusService> status;
-  if ((settings.Get(app::Setting::TSL_OPT) & monitor::TSL_OPT_STATUS_SERVICE) != 0 &&
-      platform.Net != nullptr) {
-    status = std::make_unique<monitor::CStatusService>(*platform.Net, platform.Clock, [&] {
-      monitor::StatusFigures f;
-      f.CpuUsage = sampler.CpuUsage().value_or(0);
-      f.AvailableMb = static_cast<int32_t>(
-          std::clamp<int64_t>(sampler.AvailableMb().value_or(0), 0, INT32_MAX));
-      f.RamSizeMb = static_cast<int32_t>(std::min<uint32_t>(RamSizeMbOf(memoryBytes), INT32_MAX));
-      return f;
-    });
-    if (status->Connect(&error)) {
-      watch.SetOwnTimer(monitor::TIMER_STATUS_SERVICE, monitor::STATUS_SERVICE_PERIOD_MS, [&] {
-        if (!status->SendDiskStatus(watch.Monitor())) {
-          std::printf("stavrion watch: Send disk status failed, stop service...\n");
-          watch.SetOwnTimer(monitor::TIMER_STATUS_SERVICE, 0, {});
-        }
-      });
-    } else {
-      status.reset();
-    }
-  }
+  monitor::CStatusServiceTimer status(
+      platform.Net, platform.Clock, watch.Timers(),
+      [&] {
+        return monitor::MakeStatusFigures(sampler.CpuUsage(), sampler.AvailableMb(),
+                                          RamSizeMbOf(memoryBytes));
+      },
+      [](const std::string& line) { std::printf("stavrion watch: %s\n", line.c_str()); });
+  watch.SetOwnTimerHandler(monitor::TIMER_STATUS_SERVICE,
+                           [&] { status.OnTimer(monitor::TIMER_STATUS_SERVICE, watch.Monitor()); });
+  status.Start(settings.Get(app::Setting::TSL_OPT));
 
   if (monitor::CMonitor::AutoRefreshPeriodMs(autoRefresh) == 0 &&
       settings.Get(app::Setting::SMART_LOG) == 0) {
@@ -449,7 +436,7 @@ int RunWatchWith(const std::vector<std::string>& args, const WatchHooks& hooks) 
   }
   if (server) server->Stop();
   watch.Stop();
-  if (status) status->Close();
+  status.Stop();
   publisher.DeleteShareInfo();
   std::printf("stavrion watch: stopped\n");
   std::fflush(stdout);

@@ -137,6 +137,14 @@ std::string CHistoryLog::ChooseHistoryRoot(os::IFileSystem& files, const std::st
   return HistoryRoot(smartFolder, std::nullopt, separator);
 }
 
+std::string CHistoryLog::ChooseHistoryRoot(os::IFileSystem& files, os::ISystem& system,
+                                           const std::string& smartFolder) {
+  std::vector<os::NetworkAdapter> adapters;
+  const bool listed = system.GetNetworkAdapters(&adapters);
+  return ChooseHistoryRoot(files, smartFolder,
+                           listed ? os::FirstHardwareAddress(adapters) : std::nullopt);
+}
+
 std::string CHistoryLog::DiskFolderName(const std::string& modelSerial) {
   bool safe = !IsWindowsDeviceName(modelSerial);
   bool onlyDotsAndBlanks = true;

@@ -30,6 +30,7 @@
 #include "engine/AtaSmart.h"
 #include "os/FileSystem.h"
 #include "os/IniFile.h"
+#include "os/System.h"
 
 namespace monitor {
 
@@ -113,6 +114,11 @@ class CHistoryLog {
   // without an address.
   static std::string ChooseHistoryRoot(os::IFileSystem& files, const std::string& smartFolder,
                                        const std::optional<std::array<uint8_t, 6>>& address);
+  // The same with the address read from `system`'s adapters: the root of
+  // the window program, and of `stavrion watch` on Windows, for the machine
+  // whose disks they show.
+  static std::string ChooseHistoryRoot(os::IFileSystem& files, os::ISystem& system,
+                                       const std::string& smartFolder);
   // The disk's folder name: its ModelSerial, or, when that is empty, made
   // of dots and blanks only, holds a control or path character or is a
   // device name of Windows ("CON", "COM1" ...), "Disk-" followed by the

@@ -163,6 +163,9 @@ class CMonitor : public ITrayDisks {
   // Whether the program may close now. A refusal changes nothing. When
   // allowed, the monitor's timers are killed.
   ExitRefusal CanExit();
+  // True while an operation of the monitor runs (a message box inside it
+  // may let other work in).
+  bool IsBusy() const { return m_BusyDepth > 0; }
   // Tools whose run blocks the exit (the benchmark and the performance pane
   // say when they start and stop).
   void SetBenchmarkRunning(bool running) { m_BenchmarkRunning = running; }

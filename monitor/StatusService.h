@@ -12,9 +12,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "monitor/Publication.h"
+#include "monitor/TimerHost.h"
 #include "os/Clock.h"
 #include "os/Net.h"
 
@@ -55,6 +57,61 @@ class CStatusService {
   std::function<StatusFigures()> m_Figures;
   uint16_t m_Port;
   std::unique_ptr<os::ISocket> m_Socket;
+};
+
+// The figures of a status line from the performance sampler's means (none
+// yet: 0) and the installed memory, each kept within a line's int range.
+StatusFigures MakeStatusFigures(std::optional<int32_t> cpuUsage, std::optional<int64_t> availableMb,
+                                uint64_t ramSizeMb);
+
+// The status service as a front end runs it: Start, at the end of the
+// start-up, connects when "TslOpt" has the service's bit and then arms
+// TIMER_STATUS_SERVICE on the front end's timers; each tick of that timer
+// goes to OnTimer, which runs one cycle. After a failed send the timer is
+// killed and the service stays stopped for the rest of the run (no
+// reconnection), with the line STATUS_SERVICE_STOPPED to `report`.
+//
+//   CStatusServiceTimer status(platform.Net, platform.Clock, timers, figures, log);
+//   status.Start(settings.Get(app::Setting::TSL_OPT));
+//   ... on each timer: if (!status.OnTimer(id, monitor)) monitor.OnTimer(id);
+//   status.Stop();                                   // at exit
+inline constexpr const char* STATUS_SERVICE_STOPPED = "Send disk status failed, stop service...";
+
+class CStatusServiceTimer {
+ public:
+  // `net` may be null (no network: the service never starts). `net`,
+  // `clock` and `timers` must outlive this; `report` (may be empty) takes
+  // the diagnostic lines.
+  CStatusServiceTimer(os::INet* net, os::IClock& clock, ITimerHost& timers,
+                      std::function<StatusFigures()> figures,
+                      std::function<void(const std::string&)> report,
+                      uint16_t port = STATUS_SERVICE_PORT);
+  CStatusServiceTimer(const CStatusServiceTimer&) = delete;
+  CStatusServiceTimer& operator=(const CStatusServiceTimer&) = delete;
+
+  // Connects and arms the timer when `tslOpt` has TSL_OPT_STATUS_SERVICE.
+  // True when the service runs. Only the first call acts: the connection
+  // is made once per run.
+  bool Start(int32_t tslOpt);
+  bool IsRunning() const { return m_Running; }
+  // Timer `id` is due. When it is TIMER_STATUS_SERVICE: one cycle over the
+  // monitor's disks, and true. A tick that comes while the monitor is in
+  // the middle of an operation (a message box inside it let the tick in) is
+  // left out: the disk list may be rebuilt under it, and the next tick
+  // comes a second later. False for any other timer.
+  bool OnTimer(uint32_t id, CMonitor& monitor);
+  // Cycles run so far (tests).
+  uint64_t Cycles() const { return m_Cycles; }
+  // The end of the run: the timer is killed and the connection closed.
+  void Stop();
+
+ private:
+  ITimerHost& m_Timers;
+  std::function<void(const std::string&)> m_Report;
+  std::unique_ptr<CStatusService> m_Service;
+  bool m_Started = false;
+  bool m_Running = false;
+  uint64_t m_Cycles = 0;
 };
 
 }  // namespace monitor

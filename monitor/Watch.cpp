@@ -24,6 +24,14 @@ void CWatch::SetOwnTimer(uint32_t id, uint32_t periodMs, std::function<void()> t
   m_Timers.SetTimer(id, periodMs);
 }
 
+void CWatch::SetOwnTimerHandler(uint32_t id, std::function<void()> tick) {
+  if (tick) {
+    m_OwnTimers[id] = std::move(tick);
+  } else {
+    m_OwnTimers.erase(id);
+  }
+}
+
 size_t CWatch::RunDueTimers() {
   const size_t ran = m_Timers.RunFor(0, [this](uint32_t id) {
     auto own = m_OwnTimers.find(id);

@@ -34,10 +34,14 @@ class CWatch : public IMonitorListener {
   // (on the monitor's thread).
   void SetOnDiskData(std::function<void()> onDiskData) { m_OnDiskData = std::move(onDiskData); }
 
-  // A timer of the front end's own (the status service) on the same queue:
-  // `tick` runs every `periodMs` between the monitor's operations. A period
-  // of 0 removes it.
+  // A timer of the front end's own (the performance sampler) on the same
+  // queue: `tick` runs every `periodMs` between the monitor's operations. A
+  // period of 0 removes it.
   void SetOwnTimer(uint32_t id, uint32_t periodMs, std::function<void()> tick);
+  // The handler of a timer of the front end's own that something else arms
+  // and kills on Timers() (the status service): when `id` is due, `tick`
+  // runs instead of the monitor's.
+  void SetOwnTimerHandler(uint32_t id, std::function<void()> tick);
 
   // The first cycle: finds the disks, records and publishes them, arms the
   // timers of the settings.

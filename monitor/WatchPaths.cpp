@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "monitor/HistoryLog.h"
 #include "os/Process.h"
 
 namespace monitor {
@@ -48,7 +49,15 @@ bool ResolveWatchPaths(const WatchEnvironment& env, const std::string& config, W
     paths->Settings = dot != std::string::npos && (slash == std::string::npos || dot > slash)
                           ? exe.substr(0, dot) + ".ini"
                           : exe;
-    paths->HistoryRoot = Join(FolderOf(exe, true), "Smart", true);
+    // The window program's root for the same machine.
+    const std::string smart = Join(FolderOf(exe, true), "Smart", true);
+    std::string root =
+        env.Files != nullptr && env.System != nullptr
+            ? CHistoryLog::ChooseHistoryRoot(*env.Files, *env.System, smart)
+            : CHistoryLog::HistoryRoot(smart, std::nullopt,
+                                       env.Files != nullptr ? env.Files->Separator() : '\\');
+    while (root.size() > 1 && (root.back() == '\\' || root.back() == '/')) root.pop_back();
+    paths->HistoryRoot = root;
     paths->StatusTree.clear();  // the registry itself
   } else if (env.Root) {
     paths->Settings = "/etc/stavrion/stavrion.ini";
@@ -74,12 +83,14 @@ bool ResolveWatchPaths(const WatchEnvironment& env, const std::string& config, W
   return true;
 }
 
-WatchEnvironment ProcessWatchEnvironment(std::string executablePath) {
+WatchEnvironment ProcessWatchEnvironment(const os::Platform& platform) {
   WatchEnvironment env;
   env.Getenv = os::GetEnvironment;
   env.Root = os::IsPrivileged();
   env.Windows = os::IsWindowsBuild();
-  env.ExecutablePath = std::move(executablePath);
+  env.ExecutablePath = platform.Files.ExecutablePath();
+  env.Files = &platform.Files;
+  env.System = &platform.System;
   return env;
 }
 

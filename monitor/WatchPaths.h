@@ -7,7 +7,9 @@
 // Linux, root (a system service):
 //   /etc/stavrion/stavrion.ini, /var/lib/stavrion, /run/stavrion/registry
 // Windows: the settings file beside the program with its name and ".ini",
-//   the history root "Smart" beside the program; the status tree is the
+//   the history root the window program uses beside it ("Smart-" and the
+//   watched machine's first network adapter address, see CHistoryLog::
+//   ChooseHistoryRoot), so both keep one history; the status tree is the
 //   volatile registry key of the current user.
 // With --config FILE: the settings file is FILE, and the history root (with
 // "Exchange.ini") and the status tree ("registry") are its folder, so one
@@ -16,6 +18,8 @@
 
 #include <functional>
 #include <string>
+
+#include "os/Platform.h"
 
 namespace monitor {
 
@@ -33,11 +37,17 @@ struct WatchEnvironment {
   bool Windows = false;  // Windows paths
   // The running program's full path (Windows).
   std::string ExecutablePath;
+  // Windows: the file system and the system of the machine watched, whose
+  // first network adapter names the history root (null: none known, the
+  // root without an address).
+  os::IFileSystem* Files = nullptr;
+  os::ISystem* System = nullptr;
 };
 
 // This process's: its environment variables, whether it runs as root, the
-// system, the path of `executablePath` (the file system's ExecutablePath).
-WatchEnvironment ProcessWatchEnvironment(std::string executablePath);
+// system, the program's path, for the machine `platform` (its files and
+// its system).
+WatchEnvironment ProcessWatchEnvironment(const os::Platform& platform);
 
 // The paths for `config` (the --config value; empty for the defaults).
 // False, with a one-line *error, when no folder can be chosen (a user with

@@ -2,8 +2,10 @@
 // mutex, starting programs, and the message box of last resort.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,21 @@ struct NetworkAdapter {
   std::string Description;       // UTF-8
   std::vector<uint8_t> Address;  // hardware address; empty when it has none
 };
+
+// The first hardware address of six bytes among `adapters` (it names the
+// history root). Adapters without one (tunnels, PPP links, VPN adapters
+// often listed first) are passed over, so adding one of them does not move
+// the history to a new root.
+inline std::optional<std::array<uint8_t, 6>> FirstHardwareAddress(
+    const std::vector<NetworkAdapter>& adapters) {
+  for (const NetworkAdapter& adapter : adapters) {
+    if (adapter.Address.size() != 6) continue;
+    std::array<uint8_t, 6> address{};
+    for (size_t i = 0; i < address.size(); ++i) address[i] = adapter.Address[i];
+    return address;
+  }
+  return std::nullopt;
+}
 
 class INamedMutex {
  public:

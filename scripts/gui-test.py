@@ -39,6 +39,7 @@ the detail rows, no pane's controls overlapping or outside the window.
     GUI_TEST_ONLY=alarm scripts/gui-test.py      (the alarm run alone)
     GUI_TEST_ONLY=graph scripts/gui-test.py      (the graph pane alone; also benchmark)
     GUI_TEST_ONLY=skin scripts/gui-test.py       (splash, tooltips and hover alone)
+    GUI_TEST_ONLY=status scripts/gui-test.py     (the status service alone)
 
 Uses its own Wine prefix (fonts and font substitutes set once, ~15 s) under
 ~/.cache/stavrion-wine-gui-<checkout>, or STAVRION_GUI_WINEPREFIX.
@@ -621,6 +622,196 @@ def alarm_run(display, disks):
         check(len(played) >= 1 and all('L"QVN_SOUND_WAV"' in l for l in played),
               "Wine saw PlaySoundW with the built-in sound: %r" % played[:3])
         print("alarm run: %.1f s (program %.1f s); sounds %r" % (time.time() - t0, took, sounds))
+
+
+STATUS_PORT = 8888
+
+
+class StatusPeer:
+    """The local status service the program talks to when "TslOpt" has bit
+    0x8000: a listening socket on 127.0.0.1:8888 that accepts every
+    connection, answers each disk line with a short reply (or, with
+    `close_after`, ends the connection after that many bytes) and keeps what
+    it received."""
+
+    def __init__(self, close_after=None):
+        self.close_after = close_after
+        self.data = b""
+        self.connections = 0
+        self.error = None
+        self.stop = threading.Event()
+        self.sock = socket.socket()
+        self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        # Another run may hold the port for a moment: wait for it.
+        end = time.time() + 60
+        while True:
+            try:
+                self.sock.bind(("127.0.0.1", STATUS_PORT))
+                break
+            except OSError as e:
+                if time.time() > end:
+                    self.error = "127.0.0.1:%d is taken: %s" % (STATUS_PORT, e)
+                    return
+                time.sleep(1)
+        self.sock.listen(4)
+        self.sock.settimeout(0.2)
+        self.thread = threading.Thread(target=self.serve, daemon=True)
+        self.thread.start()
+
+    def serve(self):
+        while not self.stop.is_set():
+            try:
+                conn, _ = self.sock.accept()
+            except socket.timeout:
+                continue
+            self.connections += 1
+            conn.settimeout(0.2)
+            with conn:
+                while not self.stop.is_set():
+                    try:
+                        chunk = conn.recv(4096)
+                    except socket.timeout:
+                        continue
+                    if not chunk:
+                        break
+                    self.data += chunk
+                    if self.close_after is not None and len(self.data) >= self.close_after:
+                        break
+                    if not self.data.endswith(b"END"):
+                        conn.sendall(b"OK")
+
+    def close(self):
+        self.stop.set()
+        if not self.error:
+            self.thread.join()
+        self.sock.close()
+
+
+def status_cycles(data):
+    """The cycles the status service received: lists of disk lines, each
+    split into its eleven fields. The lines carry no line ends: a line
+    starts with "127.0.0.1,1," or "127.0.0.2,2," and a cycle ends in "END"."""
+    text = data.decode("latin-1")
+    cycles, current = [], []
+    for piece in re.split(r"(?=127\.0\.0\.1,1,|127\.0\.0\.2,2,)", text):
+        ended = piece.endswith("END")
+        line = piece[:-3] if ended else piece
+        if line:
+            current.append(line.split(","))
+        if ended:
+            cycles.append(current)
+            current = []
+    return cycles
+
+
+def demo_disk_records(folder):
+    """The demo machine's disk records as `stavrion report --json` gives them."""
+    out = subprocess.run(["wine", os.path.join(folder, "stavrion.exe"), "report", "--machine",
+                          "demo", "--json"], env=wine_env(), stdout=subprocess.PIPE,
+                         timeout=120).stdout
+    return json.loads(out.decode("utf-8", "replace")).get("Disks", [])
+
+
+def status_field(text):
+    """A model or serial as a status line carries it (',' and control bytes
+    become blanks, bytes outside ASCII '?')."""
+    return "".join(" " if c == "," or ord(c) < 0x20 or ord(c) == 0x7F else
+                   ("?" if ord(c) > 0x7E else c) for c in text)
+
+
+def status_run(display):
+    """The status service of the real program: with "TslOpt" 8000 a service
+    on 127.0.0.1:8888 gets, every second, one line per maker disk in the
+    disks' order and "END"; without the bit nothing connects; a service that
+    goes away stops it for the rest of the run, said in the diagnostic log,
+    with no new connection and the window still answering."""
+    folder = stage({"Language": "English", "ZoomType": "100"})
+    records = demo_disk_records(folder)
+    makers = [(i, r) for i, r in enumerate(records) if r.get("SupportLevel", 0) != 0]
+    check(len(makers) >= 2, "the demo machine has maker disks for the status service: %d" %
+          len(makers))
+
+    # (1) On: lines every second, answered.
+    peer = StatusPeer()
+    if peer.error:
+        check(False, "status service: " + peer.error)
+        return
+    try:
+        folder = stage({"Language": "English", "ZoomType": "100", "TslOpt": "8000"})
+        blocks, took, raw = run_reader(display, folder, ["start:--machine demo", "wait:3500",
+                                                         "dump", "close"])
+    finally:
+        peer.close()
+    check(raw.strip().endswith("done ok"), "status run ended: " + raw.strip()[-200:])
+    check(peer.connections == 1, "the program connected once to the status service: %d" %
+          peer.connections)
+    cycles = status_cycles(peer.data)
+    check(len(cycles) >= 2, "two or more status cycles in 3.5 s: %d (%r)" %
+          (len(cycles), peer.data[:300]))
+    ram = None
+    for n, cycle in enumerate(cycles):
+        want = [("127.0.0.1" if i == 0 else "127.0.0.2", "1" if i == 0 else "2",
+                 status_field(r["Model"]), status_field(r["SerialNumber"])) for i, r in makers]
+        got = [tuple(line[:4]) for line in cycle]
+        check(got == want, "status cycle %d: the maker disks in order: %r vs %r" % (n, got, want))
+        for line in cycle:
+            numbers = line[4:]
+            check(len(line) == 11 and all(re.match(r"^-?\d+$", v) for v in numbers),
+                  "a status line of eleven fields, numbers at the end: %r" % line)
+            if len(line) == 11:
+                ram = ram or line[10]
+    if cycles and cycles[0]:
+        first = {tuple(l[2:4]): l for l in cycles[0]}
+        for i, r in makers:
+            line = first.get((status_field(r["Model"]), status_field(r["SerialNumber"])))
+            if line and len(line) == 11:
+                check(line[4] == str(r["Temperature"]) and line[5] == str(r["Life"]),
+                      "status line of %s: temperature and life %r vs %r" %
+                      (r["Model"], line[4:6], (r["Temperature"], r["Life"])))
+    check(ram is not None and int(ram) > 0, "the status lines carry the installed memory: %r" % ram)
+    print("status run: %.1f s, %d cycles" % (took, len(cycles)))
+
+    # (2) Off: nobody connects.
+    peer = StatusPeer()
+    if peer.error:
+        check(False, "status service: " + peer.error)
+        return
+    try:
+        folder = stage({"Language": "English", "ZoomType": "100", "TslOpt": "4000"})
+        blocks, took, raw = run_reader(display, folder, ["start:--machine demo", "wait:2500",
+                                                         "close"])
+    finally:
+        peer.close()
+    check(raw.strip().endswith("done ok"), "status-off run ended: " + raw.strip()[-200:])
+    check(peer.connections == 0 and peer.data == b"",
+          "without bit 0x8000 nothing connects to 127.0.0.1:8888: %d, %r" %
+          (peer.connections, peer.data[:100]))
+
+    # (3) The service goes away after the first line: stopped, said, not
+    # connected again; the window still answers.
+    peer = StatusPeer(close_after=1)
+    if peer.error:
+        check(False, "status service: " + peer.error)
+        return
+    try:
+        folder = stage({"Language": "English", "ZoomType": "100", "TslOpt": "8000",
+                        "DebugMode": "1"})
+        blocks, took, raw = run_reader(display, folder, ["start:--machine demo", "wait:3000",
+                                                         "key:F5", "dump", "close"])
+    finally:
+        peer.close()
+    check(raw.strip().endswith("done ok"), "status-failure run ended: " + raw.strip()[-200:])
+    check(peer.connections == 1, "no new connection after the service went away: %d" %
+          peer.connections)
+    dumps = blocks_of(blocks, "dump")
+    check(bool(dumps) and IDC["TITLE"] in dumps[0]["ctl"],
+          "the window answers after the status service stopped")
+    log_path = os.path.join(folder, "StavrionGui.log")
+    log = open(log_path, encoding="utf-8", errors="replace").read() \
+        if os.path.exists(log_path) else ""
+    check(log.count("Send disk status failed, stop service...") == 1,
+          "the diagnostic log says once that the status service stopped: %r" %
+          [l for l in log.splitlines() if "tatus" in l])
 
 
 # The second disk's volumes: letter, label, total and free MB.
@@ -2015,6 +2206,10 @@ def run_checks(t0, bench):
             check_graph_zoom(display, check_graph(display))
             print("gui-test: %d checks, %d failed, %.1f s" % (CHECKS, len(FAILURES), time.time() - t0))
             return 1 if FAILURES else 0
+        if only == "status":
+            status_run(display)
+            print("gui-test: %d checks, %d failed, %.1f s" % (CHECKS, len(FAILURES), time.time() - t0))
+            return 1 if FAILURES else 0
         if only in ("settings", "unseen", "alarm"):
             # One part's checks alone, while working on it.
             if only == "alarm":
@@ -2138,6 +2333,7 @@ def run_checks(t0, bench):
         alarm_run(display, disks)
         tooltip_size_run(display)
         check_skin(display)
+        status_run(display)
 
         # Zoom through the settings file and through the DPI.
         for zoom, dpi in [("100", 96), ("150", 96), ("200", 96), ("0", 144)]:

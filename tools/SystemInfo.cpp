@@ -96,13 +96,7 @@ std::string NetCardText(bool listed, const std::vector<os::NetworkAdapter>& adap
 
 std::optional<std::array<uint8_t, 6>> HistoryAdapterAddress(
     const std::vector<os::NetworkAdapter>& adapters) {
-  for (const os::NetworkAdapter& adapter : adapters) {
-    if (adapter.Address.size() != 6) continue;
-    std::array<uint8_t, 6> address{};
-    for (size_t i = 0; i < address.size(); ++i) address[i] = adapter.Address[i];
-    return address;
-  }
-  return std::nullopt;
+  return os::FirstHardwareAddress(adapters);
 }
 
 std::optional<std::array<uint8_t, 6>> ReadHistoryAdapterAddress(os::ISystem& system) {

@@ -84,10 +84,7 @@ uint32_t RamSizeMbOf(uint64_t totalBytes);
 // adapters could not be listed or there are none.
 std::string NetCardText(bool listed, const std::vector<os::NetworkAdapter>& adapters);
 
-// The address that names the history root: the first adapter's hardware
-// address of six bytes. Adapters that have no such address (tunnels, PPP
-// links, VPN adapters often listed first) are passed over, so adding one of
-// them does not move the history to a new root.
+// The address that names the history root (os::FirstHardwareAddress).
 std::optional<std::array<uint8_t, 6>> HistoryAdapterAddress(
     const std::vector<os::NetworkAdapter>& adapters);
 

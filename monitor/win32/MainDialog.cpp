@@ -120,6 +120,13 @@ CMainDialog::CMainDialog(const MainDialogSetup& setup)
       m_DeliveryLog(setup.DeliveryLog),
       m_Services(MakeServices()),
       m_Monitor(*setup.Platform, *setup.Settings, m_Timers, this, m_Services.get()),
+      m_StatusService(
+          setup.Platform->Net, setup.Platform->Clock, m_Timers,
+          [this] {
+            return MakeStatusFigures(m_Sampler.CpuUsage(), m_Sampler.AvailableMb(),
+                                     m_SystemInfo.Text.RamSizeMb);
+          },
+          [](const std::string& line) { base::DebugLog(line); }),
       m_Sound(*setup.Settings, setup.OpusDecoderPath, m_DeliveryLog),
       m_Sampler(setup.Platform->Performance) {
   m_Services->AddSink(&m_Sound);
@@ -133,8 +140,8 @@ std::unique_ptr<CFrontEndServices> CMainDialog::MakeServices() {
   // The history the window writes and the graph pane reads: named after the
   // first network adapter's address; the root in use stays when the
   // address cannot be read this time.
-  m_HistoryRoot = CHistoryLog::ChooseHistoryRoot(platform.Files, m_Setup.SmartFolder,
-                                                 ReadHistoryAdapterAddress(platform.System));
+  m_HistoryRoot =
+      CHistoryLog::ChooseHistoryRoot(platform.Files, platform.System, m_Setup.SmartFolder);
   FrontEndServicesSetup s;
   s.Platform = m_Setup.Platform;
   s.Settings = m_Setup.Settings;
@@ -308,6 +315,7 @@ BOOL CMainDialog::OnInitDialog() {
     if (StartsHidden(true, m_Tray->ResidentMinimize())) m_ShowAllowed = false;
   }
   m_Setup.Settings->SetText(app::Setting::EXEC_FAILED, "0");
+  m_StatusService.Start(m_Setup.Settings->Get(app::Setting::TSL_OPT));
 
   // Centre on the screen's work area.
   RECT window, work;
@@ -1193,6 +1201,7 @@ void CMainDialog::TryExit() {
 void CMainDialog::Leave(INT_PTR result) {
   // The icons and the status tree go with the program.
   if (m_Tray) m_Tray->RemoveAllTrayIcons();
+  m_StatusService.Stop();
   m_Services->Close();
   m_Sound.StopMp3();
   EndModal(result);
@@ -1371,7 +1380,9 @@ bool CMainDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
         return true;
       }
       if (m_Setup.BeforeWork) m_Setup.BeforeWork();
-      m_Monitor.OnTimer(static_cast<uint32_t>(wp));
+      if (!m_StatusService.OnTimer(static_cast<uint32_t>(wp), m_Monitor)) {
+        m_Monitor.OnTimer(static_cast<uint32_t>(wp));
+      }
       *result = 0;
       return true;
     case WM_DISK_CHANGED: {

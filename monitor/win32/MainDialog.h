@@ -19,6 +19,7 @@
 #include "app/Settings.h"
 #include "monitor/FrontEndServices.h"
 #include "monitor/Monitor.h"
+#include "monitor/StatusService.h"
 #include "monitor/Tray.h"
 #include "monitor/win32/AlertSoundPlayer.h"
 #include "monitor/win32/DeliveryLog.h"
@@ -152,6 +153,8 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   app::CLanguageText m_Language;
   std::unique_ptr<CFrontEndServices> m_Services;
   CMonitor m_Monitor;
+  // The status service on the window's one-second timer.
+  CStatusServiceTimer m_StatusService;
   CAlertSoundPlayer m_Sound;
   // The notification area (created with the window).
   UINT m_MainIconMessage = 0;

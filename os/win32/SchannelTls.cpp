@@ -1,12 +1,16 @@
 #include "os/win32/SchannelTls.h"
 
 #define SECURITY_WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+// After winsock2.h, which must come first.
 #include <windows.h>
 
 #include <schannel.h>
 #include <security.h>
 #include <wincrypt.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -68,6 +72,45 @@ HCERTSTORE LoadTrustFile(const std::string& path) {
     return nullptr;
   }
   return store;
+}
+
+// The bytes of a numeric address (four for IPv4, sixteen for IPv6); empty
+// for a host name.
+std::vector<BYTE> NumericAddress(const std::string& host) {
+  in_addr v4{};
+  if (inet_pton(AF_INET, host.c_str(), &v4) == 1) {
+    const BYTE* b = reinterpret_cast<const BYTE*>(&v4);
+    return std::vector<BYTE>(b, b + sizeof v4);
+  }
+  in6_addr v6{};
+  if (inet_pton(AF_INET6, host.c_str(), &v6) == 1) {
+    const BYTE* b = reinterpret_cast<const BYTE*>(&v6);
+    return std::vector<BYTE>(b, b + sizeof v6);
+  }
+  return {};
+}
+
+// Whether the certificate names `address` in an IP entry of its subject
+// alternative names.
+bool CertificateNamesAddress(PCCERT_CONTEXT cert, const std::vector<BYTE>& address) {
+  const CERT_INFO* info = cert->pCertInfo;
+  PCERT_EXTENSION ext =
+      CertFindExtension(szOID_SUBJECT_ALT_NAME2, info->cExtension, info->rgExtension);
+  if (!ext) return false;
+  CERT_ALT_NAME_INFO* names = nullptr;
+  DWORD size = 0;
+  if (!CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, ext->Value.pbData,
+                           ext->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, &names, &size) ||
+      !names)
+    return false;
+  bool found = false;
+  for (DWORD i = 0; i < names->cAltEntry && !found; ++i) {
+    const CERT_ALT_NAME_ENTRY& e = names->rgAltEntry[i];
+    found = e.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS && e.IPAddress.cbData == address.size() &&
+            std::equal(address.begin(), address.end(), e.IPAddress.pbData);
+  }
+  LocalFree(names);
+  return found;
 }
 
 class CSchannelSocket : public ISocket {
@@ -325,6 +368,12 @@ class CSchannelSocket : public ISocket {
       // SECURITY_FLAG_IGNORE_UNKNOWN_CA (wininet.h); the root is checked
       // against the trust file below.
       if (trust) ssl.fdwChecks = 0x00000100;
+      // A numeric address is looked for in the certificate's IP entries
+      // below: the system's policy matches the name against DNS entries
+      // only on some systems (Wine's), so its name check
+      // (SECURITY_FLAG_IGNORE_CERT_CN_INVALID) is left out for it.
+      const std::vector<BYTE> address = NumericAddress(options.ServerName);
+      if (!address.empty()) ssl.fdwChecks |= 0x00001000;
       CERT_CHAIN_POLICY_PARA policy{};
       policy.cbSize = sizeof policy;
       policy.pvExtraPolicyPara = &ssl;
@@ -334,6 +383,8 @@ class CSchannelSocket : public ISocket {
         why = "the certificate could not be checked";
       } else if (result.dwError != 0) {
         why = "certificate verify failed (" + StatusText(static_cast<LONG>(result.dwError)) + ")";
+      } else if (!address.empty() && !CertificateNamesAddress(server, address)) {
+        why = "certificate verify failed: not issued to " + options.ServerName;
       } else if (trust) {
         // The unknown authority was let through above only for this check:
         // the chain must end in a certificate of the trust file, and have no

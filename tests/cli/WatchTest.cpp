@@ -12,13 +12,16 @@
 #include <vector>
 
 #include "cli/WatchCommand.h"
+#include "monitor/HistoryLog.h"
 #include "monitor/Watch.h"
 #include "monitor/WatchPaths.h"
 #include "os/NativePlatform.h"
 #include "os/Net.h"
 #include "os/Process.h"
+#include "os/sim/DemoMachine.h"
 #include "os/sim/SimPlatform.h"
 #include "tests/support/HttpClient.h"
+#include "tests/support/NullPlatform.h"
 #include "tests/support/StdFileSystem.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WorseningMachine.h"
@@ -96,7 +99,8 @@ TEST(WatchPaths, FollowTheUserRootWindowsAndConfigRules) {
        false,
        true,
        "",
-       {"C:\\Tools\\stavrion.ini", "C:\\Tools\\Smart", "C:\\Tools\\Smart\\Exchange.ini", ""}},
+       // No machine known: the window program's root without an address.
+       {"C:\\Tools\\stavrion.ini", "C:\\Tools\\Smart-", "C:\\Tools\\Smart-\\Exchange.ini", ""}},
       {"windows config",
        {},
        false,
@@ -128,6 +132,107 @@ TEST(WatchPaths, FollowTheUserRootWindowsAndConfigRules) {
   std::string error;
   EXPECT_FALSE(ResolveWatchPaths(bare, "", &p, &error));
   EXPECT_NE(error.find("--config"), std::string::npos) << error;
+}
+
+// A system that lists the adapters it is given (false: the list fails).
+class CAdapterSystem : public testutil::NullSystem {
+ public:
+  CAdapterSystem(bool listed, std::vector<os::NetworkAdapter> adapters)
+      : m_Listed(listed), m_Adapters(std::move(adapters)) {}
+  bool GetNetworkAdapters(std::vector<os::NetworkAdapter>* adapters) override {
+    *adapters = m_Listed ? m_Adapters : std::vector<os::NetworkAdapter>{};
+    return m_Listed;
+  }
+
+ private:
+  bool m_Listed;
+  std::vector<os::NetworkAdapter> m_Adapters;
+};
+
+// On Windows `watch` and the window program keep one history: the root
+// beside the program is named after the watched machine's first adapter
+// with a hardware address, and an address that cannot be read this time
+// keeps the one root already named by an address.
+TEST(WatchPaths, OnWindowsTheHistoryRootIsTheWindowProgramsOne) {
+  const os::NetworkAdapter tunnel{"Tunnel", {}};
+  const os::NetworkAdapter card{"Card", {0x02, 0x00, 0x5E, 0x10, 0x00, 0x01}};
+  const struct {
+    const char* Name;
+    bool Listed;
+    std::vector<os::NetworkAdapter> Adapters;
+    std::vector<std::string> Folders;  // beside the program before the start
+    std::string Root;
+    // The folder beside the program is looked at: Windows paths only
+    // (the Windows build under Wine).
+    bool Looks;
+  } cases[] = {
+      {"first adapter with an address",
+       true,
+       {tunnel, card},
+       {"Smart-00-1A-2B-3C-4D-5E"},
+       "Smart-02-00-5E-10-00-01",
+       false},
+      {"no adapter", true, {}, {}, "Smart-", true},
+      {"list fails, one root",
+       false,
+       {},
+       {"Smart-00-1A-2B-3C-4D-5E"},
+       "Smart-00-1A-2B-3C-4D-5E",
+       true},
+      {"list fails, no root", false, {}, {"Smart"}, "Smart-", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    if (c.Looks && !os::IsWindowsBuild()) continue;
+    testutil::CTempDir dir;
+    for (const std::string& f : c.Folders) std::filesystem::create_directory(dir.File(f));
+    testutil::CStdFileSystem files;
+    CAdapterSystem system(c.Listed, c.Adapters);
+    WatchEnvironment env;
+    env.Getenv = [](const std::string&) { return std::string(); };
+    env.Windows = true;
+    env.ExecutablePath = dir.File("stavrion.exe");
+    env.Files = &files;
+    env.System = &system;
+    WatchPaths p;
+    std::string error;
+    ASSERT_TRUE(ResolveWatchPaths(env, "", &p, &error)) << error;
+    const std::string root = dir.Path().string() + "\\" + c.Root;
+    EXPECT_EQ(p.HistoryRoot, root);
+    EXPECT_EQ(p.Exchange, root + "\\Exchange.ini");
+    if (os::IsWindowsBuild()) {
+      // The window program's choice beside a program in the same folder.
+      EXPECT_EQ(p.HistoryRoot + files.Separator(),
+                monitor::CHistoryLog::ChooseHistoryRoot(files, system, dir.File("Smart")));
+    }
+    // --config still puts everything beside the settings file.
+    ASSERT_TRUE(ResolveWatchPaths(env, dir.File("w.ini"), &p, &error)) << error;
+    EXPECT_EQ(p.HistoryRoot, dir.Path().string());
+  }
+}
+
+// The process's environment names the machine watched: a simulated
+// machine's adapter names the root, not the computer's own.
+TEST(WatchPaths, TheEnvironmentOfAMachineCarriesItsAdapters) {
+  os::sim::LoadResult loaded = os::sim::LoadDemoMachine();
+  ASSERT_TRUE(loaded.Machine) << loaded.Error;
+  testutil::CStdFileSystem files;
+  os::sim::CSimPlatform sim(std::move(*loaded.Machine), files);
+  WatchEnvironment env = monitor::ProcessWatchEnvironment(sim.Get());
+  EXPECT_EQ(env.System, &sim.Get().System);
+  EXPECT_EQ(env.Files, &sim.Get().Files);
+  std::vector<os::NetworkAdapter> adapters;
+  ASSERT_TRUE(sim.Get().System.GetNetworkAdapters(&adapters));
+  const auto address = os::FirstHardwareAddress(adapters);
+  ASSERT_TRUE(address);
+  testutil::CTempDir dir;
+  env.Windows = true;
+  env.ExecutablePath = dir.File("stavrion.exe");
+  WatchPaths p;
+  std::string error;
+  ASSERT_TRUE(ResolveWatchPaths(env, "", &p, &error)) << error;
+  EXPECT_EQ(p.HistoryRoot + '\\',
+            monitor::CHistoryLog::HistoryRoot(dir.Path().string() + "\\Smart", address, '\\'));
 }
 
 TEST(WatchCommand, RefusesBadCommandLinesAndHelpsWithExitZero) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "monitor/DiskReport.h"
+#include "os/sim/DemoMachine.h"
 #include "os/sim/SimPlatform.h"
 #include "tests/support/StdFileSystem.h"
 
@@ -289,6 +290,26 @@ TEST(PanelDriveLetters, ThreeLengthsNoDivisionByZeroAndAHardLimit) {
   EXPECT_EQ(monitor::DriveLetterText(a, volumes, 12), "C: System\r\n");
   // Volumes that cannot be read: the letters alone.
   EXPECT_EQ(monitor::DriveLetterText(a, nullptr, 20), "C: \r\nD:\r\n \r\n ");
+}
+
+// The demo machine's data disk, as its temperature icon's tooltip names its
+// two volumes.
+TEST(PanelDriveLetters, TheDemoMachinesVolumesWithLabelAndSpace) {
+  os::sim::LoadResult loaded = os::sim::LoadDemoMachine();
+  ASSERT_TRUE(loaded.Machine) << loaded.Error;
+  testutil::CStdFileSystem files;
+  os::sim::CSimPlatform sim(std::move(*loaded.Machine), files);
+  os::IVolumes* volumes = sim.Get().Volumes;
+  ASSERT_NE(volumes, nullptr);
+  ATA_SMART_INFO a;
+  a.DriveLetterMap = (1u << ('G' - 'A')) | (1u << ('H' - 'A'));
+  const auto lookup = [volumes](char letter) -> std::optional<monitor::VolumeSpace> {
+    std::optional<os::VolumeInfo> v = volumes->InfoOf(letter);
+    if (!v) return std::nullopt;
+    return monitor::VolumeSpace{v->Label, v->FreeBytes, v->TotalBytes};
+  };
+  EXPECT_EQ(monitor::DriveLetterText(a, lookup, 127),
+            "G: Media [150.0/300.0 GB (50.0 %)]\r\nH: Projects [16.5/165.0 GB (10.0 %)]\r\n \r\n ");
 }
 
 TEST(PanelDriveButtons, EightPerPageWithTheSelectedOnesPage) {

@@ -644,6 +644,33 @@ TEST(DemoMachine, EmbeddedCopyMatchesTheFixtureFolder) {
   }
 }
 
+// Every drive letter of the demo machine is a volume with a label and
+// space (the tray's tooltips and the panel show them), on a disk big
+// enough for the volumes on it.
+TEST(DemoMachine, EveryLetterIsAVolumeThatFitsItsDisk) {
+  LoadResult r = LoadDemoMachine();
+  ASSERT_TRUE(r.Machine) << r.Error;
+  CSimVolumes volumes(*r.Machine);
+  size_t letters = 0;
+  for (const SimDisk& d : r.Machine->Disks) {
+    uint64_t used = 0;
+    for (char letter : d.DriveLetters) {
+      SCOPED_TRACE(std::string(1, letter));
+      ++letters;
+      std::optional<os::VolumeInfo> v = volumes.InfoOf(letter);
+      ASSERT_TRUE(v.has_value());
+      EXPECT_FALSE(v->Label.empty());
+      EXPECT_GT(v->FreeBytes, 0u);
+      EXPECT_LT(v->FreeBytes, v->TotalBytes);
+      used += v->TotalBytes;
+    }
+    if (!d.DriveLetters.empty()) {
+      EXPECT_LE(used, d.SectorCount() * 512) << d.Name;
+    }
+  }
+  EXPECT_GE(letters, 7u);
+}
+
 TEST(DemoMachine, HasDisksOfSeveralKindsAndAFailingAttribute) {
   LoadResult r = LoadDemoMachine();
   ASSERT_TRUE(r.Machine) << r.Error;
