@@ -22,14 +22,6 @@ namespace {
 // The download's result, posted to the pane; lParam owns a BannerResult.
 constexpr UINT WM_BANNER_RESULT = WM_APP + 40;
 
-void SetItemText(HWND list, int item, int column, const std::string& text) {
-  std::wstring wide = os::Utf8ToWide(text);
-  LVITEMW lv{};
-  lv.iSubItem = column;
-  lv.pszText = wide.data();
-  SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lv));
-}
-
 }  // namespace
 
 struct CAboutDlg::Shared {
@@ -76,12 +68,8 @@ BOOL CAboutDlg::OnInitDialog() {
   label(m_Copyright, IDC_ABOUT_COPYRIGHT);
   label(m_Banner, IDC_ABOUT_BANNER);
   label(m_BannerStatus, IDC_ABOUT_BANNER_STATUS);
-  m_List =
-      CreateChild(WC_LISTVIEWW, IDC_ABOUT_SHORTCUTS,
-                  LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP, WS_EX_CLIENTEDGE);
-  m_ListCtrl.Attach(m_Hwnd, IDC_ABOUT_SHORTCUTS);
-  SendMessageW(m_List, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
-               LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_LABELTIP | LVS_EX_DOUBLEBUFFER);
+  m_ListCtrl.Create(m_Hwnd, IDC_ABOUT_SHORTCUTS, LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP,
+                    LVS_EX_GRIDLINES);
   RelayoutDialog();
   ApplyLanguage();
   return TRUE;
@@ -121,39 +109,13 @@ void CAboutDlg::ApplyLanguage() {
 }
 
 void CAboutDlg::FillShortcuts() {
-  if (m_List == nullptr) return;
-  SendMessageW(m_List, WM_SETREDRAW, FALSE, 0);
-  SendMessageW(m_List, LVM_DELETEALLITEMS, 0, 0);
-  while (SendMessageW(m_List, LVM_DELETECOLUMN, 0, 0)) {
-  }
-  const struct {
-    const char* Heading;
-    int Width;
-  } columns[] = {{"", 40}, {"Shortcut", 110}, {"Function", 320}};
-  for (size_t i = 0; i < std::size(columns); ++i) {
-    std::wstring heading = os::Utf8ToWide(columns[i].Heading);
-    LVCOLUMNW col{};
-    col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-    col.fmt = LVCFMT_LEFT;
-    col.cx = ui::Scale(columns[i].Width, m_Zoom);
-    col.pszText = heading.data();
-    col.iSubItem = static_cast<int>(i);
-    SendMessageW(m_List, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
-  }
-  int n = 0;
+  if (m_ListCtrl.Hwnd() == nullptr) return;
+  m_ListCtrl.SetColumns({{"", 40}, {"Shortcut", 110}, {"Function", 320}}, m_Zoom);
+  std::vector<std::vector<std::string>> rows;
   for (const ShortcutRow& row : AboutShortcuts()) {
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = n;
-    item.pszText = const_cast<wchar_t*>(L"");
-    SendMessageW(m_List, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    SetItemText(m_List, n, 0, row.Number);
-    SetItemText(m_List, n, 1, row.Key);
-    SetItemText(m_List, n, 2, m_Hooks.Text(row.Section, row.TextKey));
-    ++n;
+    rows.push_back({row.Number, row.Key, m_Hooks.Text(row.Section, row.TextKey)});
   }
-  SendMessageW(m_List, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(m_List, nullptr, TRUE);
+  m_ListCtrl.SetRows(rows);
 }
 
 void CAboutDlg::ClickBanner() {
@@ -202,14 +164,7 @@ bool CAboutDlg::OnMessage(UINT msg, WPARAM /*wp*/, LPARAM lp, INT_PTR* result) {
     *result = 0;
     return true;
   }
-  if (msg == WM_NOTIFY && !m_HighContrast) {
-    auto* header = reinterpret_cast<NMHDR*>(lp);
-    if (header->hwndFrom == m_List && header->code == NM_CUSTOMDRAW) {
-      *result = m_ListCtrl.OnCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(lp));
-      return true;
-    }
-  }
-  return false;
+  return msg == WM_NOTIFY && m_ListCtrl.OnNotify(lp, m_HighContrast, result);
 }
 
 }  // namespace tools

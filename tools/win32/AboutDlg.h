@@ -52,7 +52,6 @@ class CAboutDlg : public ui::CDialogCx {
   void FillShortcuts();
 
   Hooks m_Hooks;
-  HWND m_List = nullptr;
   ui::CListCtrlEx m_ListCtrl;
   ui::CButtonCx m_BackButton;
   ui::CStaticCx m_Version, m_Description, m_Copyright, m_Banner, m_BannerStatus;
