@@ -77,7 +77,8 @@ IDC = dict(REFRESH=1026, RESCAN=1027, SMART_VIEW=1028, GRAPH_VIEW=1029, VERSION=
            SETTINGS_CLEAR_LOGS=1807,
            SETTINGS_TITLE=1809, SETTINGS_CAPTION=1810, SETTINGS_COMBO=1820, SETTINGS_DISK=1831,
            SETTINGS_ALARM_CHECK=1834, SETTINGS_ALARM_EDIT=1837, SETTINGS_ALARM_SPIN=1840,
-           SETTINGS_COLOUR=1846, SETTINGS_MAIL_EDIT=1856, SETTINGS_ABOUT=1870)
+           SETTINGS_COLOUR=1846, SETTINGS_ABOVE_CHOICE=1847, SETTINGS_MAIL_EDIT=1856,
+           SETTINGS_ABOUT=1870)
 FIELDS = ["MODEL", "FIRMWARE", "SERIAL_NUMBER", "INTERFACE", "TRANSFER_MODE", "DRIVE_LETTER",
           "STANDARD", "CAPACITY", "POWER_ON_COUNT", "POWER_ON_HOURS"]
 
@@ -631,9 +632,11 @@ def two_disk_machine(folder):
     os.makedirs(machine)
     for name in ["intel-ssd", "wdc-hdd"]:
         shutil.copytree(os.path.join(ROOT, "fixtures/machines/demo", name), os.path.join(machine, name))
+    # The demo machine's memory table (without one the program says so in a box).
+    shutil.copy(os.path.join(ROOT, "fixtures/machines/demo/smbios.bin"), machine)
     with open(os.path.join(machine, "machine.ini"), "w") as f:
         f.write("[machine]\nversion = 2\nos = 10.0.19045\narchitecture = x64\ncpu = Simulated CPU\n"
-                "memory = 16384\n\n[disk intel-ssd]\nphysical_drive = 0\nletters = C\n\n"
+                "memory = 16384\nsmbios = smbios.bin\nsmbios_version = 3.0\n\n[disk intel-ssd]\nphysical_drive = 0\nletters = C\n\n"
                 "[disk wdc-hdd]\nphysical_drive = 1\nletters = G, H\n" +
                 "".join("volume.%s = %s, %d, %d\n" % v for v in VOLUMES))
     return "Z:" + machine.replace("/", "\\")
@@ -1133,7 +1136,8 @@ def check_memory(display):
           "F2 shows the pane again as it was")
     print("memory pane run: %.1f s" % took)
 
-    # A machine with no memory table and no memory size.
+    # A machine with no memory table and no memory size: the program says it
+    # could not read the table, once its window is up.
     machine = os.path.join(folder, "machine")
     shutil.copytree(os.path.join(ROOT, "fixtures/machines/demo"), machine)
     ini = os.path.join(machine, "machine.ini")
@@ -1141,9 +1145,13 @@ def check_memory(display):
     lines = [l for l in lines if not re.match(r"^(memory|smbios|smbios_version)\s*=", l)]
     open(ini, "w", encoding="utf-8").write("\n".join(lines) + "\n")
     where = "Z:" + machine.replace("/", "\\")
-    blocks, took, raw = run_reader(display, folder, ["start:--machine " + where, "key:F2", "wait:1500", "dump", "close"])
+    blocks, took, raw = run_reader(display, folder, ["start:--machine " + where, "msgbox:ok", "key:F2", "wait:1500",
+                                                     "dump", "close"])
     dumps = blocks_of(blocks, "dump")
     check(len(dumps) == 1, "memory run without modules: %r" % raw.strip()[-200:])
+    boxes = [l for b in blocks_of(blocks, "msgbox:ok") for l in b["lines"] if l.startswith("msgbox ")]
+    check(boxes == ["msgbox Error\tUnable to fetch information from OS."],
+          "no memory table: the program says so: %r" % boxes)
     if dumps:
         d = dumps[0]
         check(text_of(d, IDC["MEMORY_SLOT"]) == "", "no slot selected: %r" % text_of(d, IDC["MEMORY_SLOT"]))
@@ -1394,11 +1402,14 @@ def check_settings(display):
         f.write("[AlarmTemperature]\r\n%s=90\r\n" % keys[0])
     view, page, colour = IDC["SETTINGS_VIEW"], IDC["SETTINGS_PAGE"], IDC["SETTINGS_COLOUR"]
     check_id, edit = IDC["SETTINGS_ALARM_CHECK"], IDC["SETTINGS_ALARM_EDIT"]
+    above_choice = IDC["SETTINGS_ABOVE_CHOICE"]
     popup = "focus:StavrionColourPopup"
     steps = ["start:--machine demo", "click:%d" % view, "dump",
              "click:%d" % (page + 1), "dump",
              "check:%d:1" % (check_id + 2), "settext:%d:-5" % (edit + 2),
              "check:%d:1" % check_id, "settext:%d:4a" % (edit + 1), "msgbox:ok", "dump",
+             # The above alarm's quick choice: 55 degrees.
+             "pick:%d:35" % above_choice, "dump",
              "click:%d" % page, "pick:%d:3" % IDC["SETTINGS_COMBO"],
              # The colour picker: Escape changes nothing, the second colour is chosen.
              # The keys go to the palette once it has the focus.
@@ -1432,11 +1443,11 @@ def check_settings(display):
     dumps = blocks_of(blocks, "dump")
     boxes = [l for b in blocks_of(blocks, "msgbox:ok") for l in b["lines"] if l.startswith("msgbox ")]
     boxes += [l for b in blocks_of(blocks, "msgbox:yes") for l in b["lines"] if l.startswith("msgbox ")]
-    if len(dumps) != 9 or len(boxes) != 7:
+    if len(dumps) != 10 or len(boxes) != 7:
         check(False, "settings run: every step dumped (%d) and every message box answered (%d)"
               % (len(dumps), len(boxes)))
         return
-    general, disk, edited, escaped, chosen, panel, reloaded, about, german = dumps
+    general, disk, edited, picked, escaped, chosen, panel, reloaded, about, german = dumps
     # Every key of the palette steps reached the palette (and none went on
     # to the pane behind it while it was still opening).
     palette_keys = [l for b in blocks if b["step"].startswith("key:") for l in b["lines"]
@@ -1462,6 +1473,12 @@ def check_settings(display):
     check(text_of(edited, edit + 2) == "-5", "the typed health text stays: %r" % text_of(edited, edit + 2))
     check(text_of(edited, edit + 1) == "-10", "a bad below text resets to -10: %r" % text_of(edited, edit + 1))
     check(edited["ctl"][IDC["SETTINGS_ALARM_SPIN"]]["enabled"], "spin on while checked")
+    check(text_of(disk, above_choice) == "Off", "an above alarm that is off selects Off: %r"
+          % text_of(disk, above_choice))
+    check(text_of(edited, above_choice) == "50 \u00b0C (122 \u00b0F)",
+          "the quick choice follows the checked field: %r" % text_of(edited, above_choice))
+    check(text_of(picked, edit) == "55" and text_of(picked, above_choice) == "55 \u00b0C (131 \u00b0F)",
+          "choosing 55 degrees sets the field: %r, %r" % (text_of(picked, edit), text_of(picked, above_choice)))
     check(boxes[0].startswith("msgbox Error\t[Temperature - Below Alarm] contains invalid character!"),
           "the below field's message: %r" % boxes[0])
     check(boxes[1].startswith("msgbox ") and "changes" not in boxes[1],
@@ -1500,7 +1517,8 @@ def check_settings(display):
     k0, k1 = keys[0].lower(), keys[1].lower()
     check(s.get("alarmhealthstatus", {}).get(k0) == "0", "a health threshold of -5 is saved as off: %r"
           % s.get("alarmhealthstatus", {}).get(k0))
-    check(s.get("alarmtemperature", {}).get(k0) == "50", "the above alarm saved under the disk's key")
+    check(s.get("alarmtemperature", {}).get(k0) == "55", "the chosen above alarm saved under the disk's key: %r"
+          % s.get("alarmtemperature", {}).get(k0))
     check(s.get("alarmhealthstatus", {}).get(k1) == "1", "the tray's change survives Save: %r"
           % s.get("alarmhealthstatus", {}).get(k1))
     print("settings pane run: %.1f s (colour dialog: %s)" % (took, boxes[1][7:].split("\t")[0]))
