@@ -156,23 +156,6 @@ TEST(MemoryPane, Usage) {
   EXPECT_EQ(MemorySizeText(1024), "1.00GB");
 }
 
-// Both ends of every band of the usage gauge: 0, then 1-5, 6-10 ... 91-95,
-// then 96 and above, with the pictures in the order the bands rise.
-TEST(MemoryPane, UsageGaugeAtEveryBandBound) {
-  const int32_t images[21] = {509, 548, 510, 549, 511, 550, 512, 551, 513, 552, 514,
-                              553, 515, 554, 516, 555, 517, 556, 518, 557, 519};
-  for (int32_t band = 0; band <= 20; ++band) {
-    const int32_t low = band == 0 ? 0 : band == 20 ? 96 : 5 * band - 4;
-    const int32_t high = band == 20 ? 100 : 5 * band;
-    EXPECT_EQ(MemoryUsageImage(low), images[band]) << low;
-    EXPECT_EQ(MemoryUsageImage(high), images[band]) << high;
-  }
-  // Through the usage figures: 3,440 of 16,384 MiB in use is 20.99 %, still
-  // the 16-20 % band (whole percents); 3,441 MiB is 21 %, the next band.
-  EXPECT_EQ(ComputeMemoryUsage(16384, 16384 - 3440).Image, 511);
-  EXPECT_EQ(ComputeMemoryUsage(16384, 16384 - 3441).Image, 550);
-}
-
 TEST(MemoryPane, SpeedGradeImages) {
   const struct {
     int32_t Grade, Step;

@@ -227,41 +227,6 @@ TEST(PerformanceReadouts, GaugeImages) {
   for (const auto& c : pane) EXPECT_EQ(PerformanceGaugeImage(c.P), c.Image) << c.P;
 }
 
-// Both ends of every band of the pane's gauges: 0, then 1-5, 6-10 ... 91-95,
-// then 96 and above, with the pictures in the order the bands rise.
-TEST(PerformanceReadouts, PaneGaugeAtEveryBandBound) {
-  const int32_t images[21] = {520, 537, 425, 538, 426, 539, 427, 540, 428, 541, 429,
-                              542, 430, 543, 431, 544, 432, 545, 433, 546, 434};
-  for (int32_t band = 0; band <= 20; ++band) {
-    const int32_t low = band == 0 ? 0 : band == 20 ? 96 : 5 * band - 4;
-    const int32_t high = band == 20 ? 100 : 5 * band;
-    EXPECT_EQ(PerformanceGaugeImage(low), images[band]) << low;
-    EXPECT_EQ(PerformanceGaugeImage(high), images[band]) << high;
-  }
-  EXPECT_EQ(PerformanceGaugeImage(-1), 520);
-  EXPECT_EQ(PerformanceGaugeImage(250), 434);
-}
-
-// The read gauge's steps include their lower bound, the write gauge's their
-// upper bound: the two differ exactly at the tens.
-TEST(PerformanceReadouts, RateGaugesAtEveryStepBound) {
-  const struct {
-    double P;
-    int32_t Read, Write;
-  } cases[] = {
-      {-5, 463, 463},    {0, 463, 463},     {0.01, 464, 463},  {9.99, 464, 463},  {10, 465, 463},
-      {10.01, 465, 464}, {19.99, 465, 464}, {20, 466, 464},    {20.01, 466, 465}, {30, 467, 465},
-      {30.01, 467, 466}, {40, 468, 466},    {40.01, 468, 467}, {50, 469, 467},    {50.01, 469, 468},
-      {60, 470, 468},    {60.01, 470, 469}, {70, 471, 469},    {70.01, 471, 470}, {80, 472, 470},
-      {80.01, 472, 471}, {89.99, 472, 471}, {90, 473, 471},    {90.01, 473, 472}, {99.99, 473, 472},
-      {100, 473, 473},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(ReadGaugeImage(c.P), c.Read) << c.P;
-    EXPECT_EQ(WriteGaugeImage(c.P), c.Write) << c.P;
-  }
-}
-
 TEST(PerformanceReadouts, SelectedDisk) {
   SamplerCase c({}, {}, Values({2048, 1024}), Values({0, 0}), Values({2048, 1024}));
   ASSERT_TRUE(c.Sampler.Tick());
