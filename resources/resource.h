@@ -30,6 +30,7 @@
 #define IDP_BACKGROUND_SYSTEM 1992
 #define IDP_BACKGROUND_COMPUTER 1993
 #define IDP_BACKGROUND_SETTING_FIRST 1994
+#define IDP_BACKGROUND_ABOUT 1997  // "aboutBackground"
 // The memory speed grades 1 to 7 (skin keys "dramGrade1" to "dramGrade7").
 // The gauges of the panes and the panel are numbered by the panes' own
 // rules (tools/MemoryPane.h, tools/PerformanceSampler.h).

@@ -98,16 +98,18 @@ declare -A MOTIF=(
   [computer]='<rect x="8" y="22" width="184" height="124" rx="8"/><path d="M100 146 V178 M56 190 H144"/>'
   # Settings: three sliders.
   [setting1]='<path d="M14 48 H186 M14 108 H186 M14 168 H186"/><circle cx="62" cy="48" r="16"/><circle cx="138" cy="108" r="16"/><circle cx="92" cy="168" r="16"/>'
-  # The About page: an "i" in a ring.
+  # The about pane: the band alone, its banner is its mark.
+  [about]=''
+  # The settings' About page: an "i" in a ring.
   [setting2]='<circle cx="100" cy="106" r="86"/><path d="M100 90 V156"/><circle cx="100" cy="60" r="6"/>'
   # The Disk page: a platter and the arm over it.
   [setting3]='<circle cx="96" cy="104" r="84"/><circle cx="96" cy="104" r="16"/><path d="M192 24 L120 130"/><circle cx="192" cy="24" r="8"/>'
 )
-declare -A ACCENT=([memory]='#2f7fd0' [system]='#2f7fd0' [computer]='#2f7fd0' [setting1]='#4c9a2a'
+declare -A ACCENT=([about]='#2f7fd0' [memory]='#2f7fd0' [system]='#2f7fd0' [computer]='#2f7fd0' [setting1]='#4c9a2a'
   [setting2]='#4c9a2a' [setting3]='#4c9a2a')
 declare -A BACKGROUND_ID=([memory]=1991 [system]=1992 [computer]=1993 [setting1]=1994 [setting2]=1995
-  [setting3]=1996)
-for b in memory system computer setting1 setting2 setting3; do
+  [setting3]=1996 [about]=1997)
+for b in memory system computer about setting1 setting2 setting3; do
   sed -e "s|@MOTIF@|${MOTIF[$b]}|" -e "s|@ACCENT@|${ACCENT[$b]}|" "$SRC/background.svg.in" >"$TMP/background.svg"
   png "$TMP/background.svg" 990 624 "$OUT/background-$b.png"
   echo "${BACKGROUND_ID[$b]} PNG \"background-$b.png\"" >>"$TMP/status-images.rc"

@@ -78,6 +78,7 @@ BOOL CAboutDlg::OnInitDialog() {
 void CAboutDlg::RelayoutDialog() {
   // Over the main window's disk panel, as the other panes.
   PlaceOverPanel();
+  SetBackgroundImage("aboutBackground", IDP_BACKGROUND_ABOUT);
   m_BackButton.Place(835, 22, 150, 40, m_Zoom);
   m_BackButton.SetControlFont(m_FontFace, 16, m_Zoom, 400, RGB(0, 0, 0));
   m_BackButton.SetTextAlign(1);
