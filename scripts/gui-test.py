@@ -65,8 +65,9 @@ IDC = dict(REFRESH=1026, RESCAN=1027, SMART_VIEW=1028, GRAPH_VIEW=1029, VERSION=
            PREVIOUS=1040, NEXT=1041, DISK_FIRST=1050, TITLE=1100, STATUS=1101, LIFE=1102,
            TEMPERATURE=1103, REMAINING=1104, READ_LABEL=1114, FIELD_LABEL=1200, FIELD_VALUE=1300, BACK=1401,
            READ_RATE=1116, WRITE_RATE=1117, TOTAL_RATE=1118, READ_PERCENT=1119, WRITE_PERCENT=1120,
-           PERFORMANCE_VIEW=1032, PERFORMANCE_CAPTION=1470, PERFORMANCE_TEXT=1480,
-           MEMORY_SLOT=1420, MEMORY_USED=1423, MEMORY_LABEL=1430, MEMORY_VALUE=1450,
+           PERFORMANCE_VIEW=1032, PERFORMANCE_CAPTION=1470, PERFORMANCE_GAUGE=1475,
+           PERFORMANCE_TEXT=1480, MEMORY_SLOT=1420, MEMORY_USAGE_GAUGE=1422, MEMORY_USED=1423,
+           MEMORY_GRADE_GAUGE=1424, MEMORY_LABEL=1430, MEMORY_VALUE=1450,
            GRAPH_DISK=1500, GRAPH_ITEM=1501, GRAPH_INTERVAL=1502, GRAPH_CHART=1503, GRAPH_BACK=1504,
            BENCH_DRIVE=1600, BENCH_TYPE=1601, BENCH_SIZE=1602, BENCH_LOOP=1603, BENCH_START=1620,
            BENCH_STOP=1621, BENCH_SAVE=1623, BENCH_STATUS=1630, BENCH_RESULT=1650,
@@ -1110,6 +1111,9 @@ def check_memory(display):
     check(labels[:3] == ["Type", "Capacity", "Speed"] and labels[11] == "Speed Grade",
           "memory labels %r" % labels)
     check(IDC["TITLE"] not in dumps[0]["ctl"], "the panel is hidden under the memory pane")
+    gauges = [dumps[0]["ctl"].get(IDC[k]) for k in ("MEMORY_USAGE_GAUGE", "MEMORY_GRADE_GAUGE")]
+    check([(g["cls"], g["w"], g["h"]) if g else None for g in gauges] == [("Static", 480, 24), ("Static", 150, 28)],
+          "the usage gauge and a present module's speed grade are shown: %r" % gauges)
     check(text_of(dumps[0], IDC["MEMORY_SLOT"]) == "Slot #%d" % first,
           "first selection %r, the last decoded slot is %d" % (text_of(dumps[0], IDC["MEMORY_SLOT"]), first))
     for n, slot in enumerate(present):
@@ -1155,6 +1159,8 @@ def check_memory(display):
     if dumps:
         d = dumps[0]
         check(text_of(d, IDC["MEMORY_SLOT"]) == "", "no slot selected: %r" % text_of(d, IDC["MEMORY_SLOT"]))
+        check(IDC["MEMORY_GRADE_GAUGE"] not in d["ctl"] and IDC["MEMORY_USAGE_GAUGE"] in d["ctl"],
+              "no module: no speed grade picture, the usage gauge stays")
         rows = [memory_row(d, k) for k in MEMORY_ROWS[:12]]
         check(rows == [""] * 12, "no module: empty rows %r" % rows)
         check(memory_row(d, "PHYSICAL_MEMORY_TOTAL") == "Unknown" and memory_row(d, "USAGE") == "Unknown",
@@ -1194,6 +1200,9 @@ def check_performance(display):
         check(low <= p_memory <= high, "memory use %d%% within %d..%d%%" % (p_memory, low, high))
         check(0 <= p_disk <= 100, "system disk activity %d%%" % p_disk)
     check(IDC["TITLE"] not in d["ctl"], "the panel is hidden under the performance pane")
+    gauges = [d["ctl"].get(IDC["PERFORMANCE_GAUGE"] + i) for i in range(3)]
+    check(all(g and (g["cls"], g["w"], g["h"]) == ("Static", 820, 50) for g in gauges),
+          "three gauges of 820 x 50: %r" % gauges)
     check(IDC["TITLE"] in dumps[1]["ctl"] and IDC["PERFORMANCE_TEXT"] not in dumps[1]["ctl"],
           "the view button again shows the panel")
     check(IDC["TITLE"] in dumps[2]["ctl"] and IDC["PERFORMANCE_TEXT"] not in dumps[2]["ctl"],
