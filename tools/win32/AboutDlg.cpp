@@ -31,9 +31,9 @@ struct CAboutDlg::Shared {
 };
 
 CAboutDlg::CAboutDlg(Hooks hooks)
-    : m_Hooks(std::move(hooks)), m_Shared(std::make_shared<Shared>()) {
-  m_BackgroundColor = RGB(244, 245, 247);
-}
+    : CPaneCx(IDD_ABOUT, hooks.Back),
+      m_Hooks(std::move(hooks)),
+      m_Shared(std::make_shared<Shared>()) {}
 
 CAboutDlg::~CAboutDlg() {
   {
@@ -44,30 +44,17 @@ CAboutDlg::~CAboutDlg() {
   Destroy();
 }
 
-bool CAboutDlg::Create(HWND parent, double zoom, const std::wstring& face) {
-  m_Zoom = zoom;
-  m_FontFace = face;
-  return CreateModeless(IDD_ABOUT, parent);
-}
-
 BOOL CAboutDlg::OnInitDialog() {
   {
     std::lock_guard<std::mutex> hold(m_Shared->Lock);
     m_Shared->Target = m_Hwnd;
   }
-  CreateChild(L"BUTTON", IDC_ABOUT_BACK, BS_PUSHBUTTON | WS_TABSTOP);
-  m_BackButton.Attach(m_Hwnd, IDC_ABOUT_BACK);
-  m_BackButton.SetBackground(m_BackgroundColor);
-  auto label = [this](ui::CStaticCx& s, int id) {
-    CreateChild(L"STATIC", id, SS_LEFT | SS_NOTIFY);
-    s.Attach(m_Hwnd, id);
-    s.SetBackground(m_BackgroundColor);
-  };
-  label(m_Version, IDC_ABOUT_VERSION);
-  label(m_Description, IDC_ABOUT_DESCRIPTION);
-  label(m_Copyright, IDC_ABOUT_COPYRIGHT);
-  label(m_Banner, IDC_ABOUT_BANNER);
-  label(m_BannerStatus, IDC_ABOUT_BANNER_STATUS);
+  CreateBackButton(IDC_ABOUT_BACK);
+  CreateLabel(m_Version, IDC_ABOUT_VERSION);
+  CreateLabel(m_Description, IDC_ABOUT_DESCRIPTION);
+  CreateLabel(m_Copyright, IDC_ABOUT_COPYRIGHT);
+  CreateLabel(m_Banner, IDC_ABOUT_BANNER);
+  CreateLabel(m_BannerStatus, IDC_ABOUT_BANNER_STATUS);
   m_ListCtrl.Create(m_Hwnd, IDC_ABOUT_SHORTCUTS, LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP,
                     LVS_EX_GRIDLINES);
   RelayoutDialog();
@@ -76,12 +63,8 @@ BOOL CAboutDlg::OnInitDialog() {
 }
 
 void CAboutDlg::RelayoutDialog() {
-  // Over the main window's disk panel, as the other panes.
-  PlaceOverPanel();
+  PlacePane();
   SetBackgroundImage("aboutBackground", IDP_BACKGROUND_ABOUT);
-  m_BackButton.Place(835, 22, 150, 40, m_Zoom);
-  m_BackButton.SetControlFont(m_FontFace, 16, m_Zoom, 400, RGB(0, 0, 0));
-  m_BackButton.SetTextAlign(1);
   m_Version.Place(22, 26, 600, 32, m_Zoom);
   m_Version.SetControlFont(m_FontFace, 20, m_Zoom, 700, RGB(0, 0, 0));
   m_Description.Place(22, 70, 800, 60, m_Zoom);
@@ -140,16 +123,8 @@ void CAboutDlg::ClickBanner() {
   }).detach();
 }
 
-void CAboutDlg::OnCommand(int id, int code, HWND /*control*/) {
-  if (id == IDC_ABOUT_BACK && m_Hooks.Back) {
-    m_Hooks.Back();
-  } else if (id == IDC_ABOUT_BANNER && code == STN_CLICKED) {
-    ClickBanner();
-  }
-}
-
-void CAboutDlg::OnCancel() {
-  if (m_Hooks.Back) m_Hooks.Back();
+void CAboutDlg::OnPaneCommand(int id, int code, HWND /*control*/) {
+  if (id == IDC_ABOUT_BANNER && code == STN_CLICKED) ClickBanner();
 }
 
 bool CAboutDlg::OnMessage(UINT msg, WPARAM /*wp*/, LPARAM lp, INT_PTR* result) {

@@ -75,23 +75,18 @@ BOOL CMemoryDlg::OnInitDialog() {
   CreateBackButton(IDC_BACK);
   m_Combo = CreateChild(WC_COMBOBOXW, IDC_MEMORY_SLOT, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP);
   m_ComboCx.Attach(m_Hwnd, IDC_MEMORY_SLOT);
-  auto label = [this](ui::CStaticCx& s, int id) {
-    CreateChild(L"STATIC", id, SS_LEFT | SS_NOTIFY);
-    s.Attach(m_Hwnd, id);
-    s.SetBackground(m_BackgroundColor);
-  };
-  label(m_Title, IDC_MEMORY_TITLE);
+  CreateLabel(m_Title, IDC_MEMORY_TITLE);
   for (int i = 0; i < ROW_COUNT; ++i) {
     auto row = std::make_unique<Row>();
-    label(row->Label, IDC_MEMORY_LABEL_FIRST + i);
-    label(row->Value, IDC_MEMORY_VALUE_FIRST + i);
+    CreateLabel(row->Label, IDC_MEMORY_LABEL_FIRST + i);
+    CreateLabel(row->Value, IDC_MEMORY_VALUE_FIRST + i);
     m_Rows.push_back(std::move(row));
   }
-  label(m_UsageGauge, IDC_MEMORY_USAGE_BAR);
+  CreateLabel(m_UsageGauge, IDC_MEMORY_USAGE_BAR);
   m_UsageGauge.SetImageScaled(true);
-  label(m_GradeGauge, IDC_MEMORY_GRADE_IMAGE);
+  CreateLabel(m_GradeGauge, IDC_MEMORY_GRADE_IMAGE);
   m_GradeGauge.SetImageScaled(true);
-  label(m_Used, IDC_MEMORY_USED);
+  CreateLabel(m_Used, IDC_MEMORY_USED);
   RelayoutDialog();
   ApplyLanguage();
   SetTimer(m_Hwnd, TIMER_MEMORY_USAGE, MEMORY_USAGE_MS, nullptr);

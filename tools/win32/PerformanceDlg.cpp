@@ -34,16 +34,10 @@ CPerformanceDlg::~CPerformanceDlg() {
 BOOL CPerformanceDlg::OnInitDialog() {
   CreateBackButton(IDC_BACK);
   for (int i = 0; i < 3; ++i) {
-    CreateChild(L"STATIC", IDC_PERFORMANCE_CAPTION_FIRST + i, SS_LEFT);
-    m_Captions[i].Attach(m_Hwnd, IDC_PERFORMANCE_CAPTION_FIRST + i);
-    m_Captions[i].SetBackground(m_BackgroundColor);
-    CreateChild(L"STATIC", IDC_PERFORMANCE_GAUGE_FIRST + i, SS_LEFT);
-    m_Gauges[i].Attach(m_Hwnd, IDC_PERFORMANCE_GAUGE_FIRST + i);
-    m_Gauges[i].SetBackground(m_BackgroundColor);
+    CreateLabel(m_Captions[i], IDC_PERFORMANCE_CAPTION_FIRST + i);
+    CreateLabel(m_Gauges[i], IDC_PERFORMANCE_GAUGE_FIRST + i);
     m_Gauges[i].SetImageScaled(true);
-    CreateChild(L"STATIC", IDC_PERFORMANCE_TEXT_FIRST + i, SS_LEFT);
-    m_Texts[i].Attach(m_Hwnd, IDC_PERFORMANCE_TEXT_FIRST + i);
-    m_Texts[i].SetBackground(m_BackgroundColor);
+    CreateLabel(m_Texts[i], IDC_PERFORMANCE_TEXT_FIRST + i);
     m_Texts[i].SetText("0%");
   }
   RelayoutDialog();

@@ -22,6 +22,12 @@ void CPaneCx::CreateBackButton(int id) {
   m_BackButton.SetBackground(m_BackgroundColor);
 }
 
+void CPaneCx::CreateLabel(CStaticCx& label, int id) {
+  CreateChild(L"STATIC", id, SS_LEFT | SS_NOTIFY);
+  label.Attach(m_Hwnd, id);
+  label.SetBackground(m_BackgroundColor);
+}
+
 void CPaneCx::PlacePane() {
   PlaceOverPanel();
   m_BackButton.Place(835, 22, 150, 40, m_Zoom);

@@ -26,6 +26,8 @@ class CPaneCx : public CDialogCx {
  protected:
   // The back button of id `id`, made in OnInitDialog.
   void CreateBackButton(int id);
+  // A skinned label of id `id` on the pane's colour (it reports clicks).
+  void CreateLabel(CStaticCx& label, int id);
   // Places the pane over the panel and the back button at its corner.
   void PlacePane();
   // Commands other than the back button's.
