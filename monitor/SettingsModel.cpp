@@ -305,6 +305,32 @@ AlarmFieldEdit CSettingsModel::Edit(AlarmField field, const std::string& text) {
   return e;
 }
 
+std::vector<std::string> AboveAlarmChoices(const std::string& disableText) {
+  const std::string degree = "\xC2\xB0";  // UTF-8
+  std::vector<std::string> entries;
+  for (int32_t c = ABOVE_CHOICE_FIRST; c <= ABOVE_CHOICE_LAST; ++c) {
+    entries.push_back(std::to_string(c) + " " + degree + "C (" + std::to_string(c * 9 / 5 + 32) +
+                      " " + degree + "F)");
+  }
+  entries.push_back(disableText);
+  return entries;
+}
+
+std::optional<size_t> AboveAlarmChoice(int32_t above) {
+  if (above == 0) return static_cast<size_t>(ABOVE_CHOICE_LAST - ABOVE_CHOICE_FIRST + 1);
+  if (above < ABOVE_CHOICE_FIRST || above > ABOVE_CHOICE_LAST) return std::nullopt;
+  return static_cast<size_t>(above - ABOVE_CHOICE_FIRST);
+}
+
+bool CSettingsModel::ChooseAbove(size_t entry) {
+  const auto count = static_cast<size_t>(ABOVE_CHOICE_LAST - ABOVE_CHOICE_FIRST + 1);
+  if (m_Shown < 0 || entry > count) return false;
+  const bool on = entry < count;
+  m_Checked[static_cast<size_t>(m_Shown)][static_cast<size_t>(AlarmField::ABOVE)] = on;
+  Value(AlarmField::ABOVE) = on ? ABOVE_CHOICE_FIRST + static_cast<int32_t>(entry) : 0;
+  return true;
+}
+
 void CSettingsModel::SetEventLog(bool on) {
   if (m_Shown >= 0) m_Alarms[static_cast<size_t>(m_Shown)].EventLog = on;
 }

@@ -59,6 +59,15 @@ struct DiskAlarms {
 // and health values outside 0...100 are off.
 DiskAlarms SavedAlarms(DiskAlarms alarms);
 
+// The Disk page's quick choice of the above-temperature alarm: one entry per
+// degree from 20 to 80 °C, "%d °C (%d °F)", then `disableText` (off).
+constexpr int32_t ABOVE_CHOICE_FIRST = 20;
+constexpr int32_t ABOVE_CHOICE_LAST = 80;
+std::vector<std::string> AboveAlarmChoices(const std::string& disableText);
+// The entry of an above-temperature alarm: its degrees - 20 within 20...80,
+// the last entry when off (0), none for any other value.
+std::optional<size_t> AboveAlarmChoice(int32_t above);
+
 // A disk of the disk list as the pane needs it.
 struct SettingsDisk {
   std::string ModelSerial;
@@ -134,6 +143,10 @@ class CSettingsModel {
   std::string Spin(AlarmField field, int32_t delta);
   // The field's text changed; stored only while the field is checked.
   AlarmFieldEdit Edit(AlarmField field, const std::string& text);
+  // An entry of AboveAlarmChoices was chosen: the above alarm is set to its
+  // degrees and checked, or turned off by the last entry. False (nothing
+  // changed) for an entry past the list or with no disk shown.
+  bool ChooseAbove(size_t entry);
   void SetEventLog(bool on);
   void SetEmail(bool on);
 

@@ -24,6 +24,17 @@
 #define IDP_STATUS_BAD 303
 #define IDP_STATUS_UNKNOWN 304
 #define IDP_ABOUT_BANNER 1990
+// Pane backgrounds (skin keys "memoryBackground", "systemBackground",
+// "computerBackground", "settingBackground1" to "settingBackground3").
+#define IDP_BACKGROUND_MEMORY 1991
+#define IDP_BACKGROUND_SYSTEM 1992
+#define IDP_BACKGROUND_COMPUTER 1993
+#define IDP_BACKGROUND_SETTING_FIRST 1994
+#define IDP_BACKGROUND_ABOUT 1997  // "aboutBackground"
+// The memory speed grades 1 to 7 (skin keys "dramGrade1" to "dramGrade7").
+// The gauges of the panes and the panel are numbered by the panes' own
+// rules (tools/MemoryPane.h, tools/PerformanceSampler.h).
+#define IDP_DRAM_GRADE_FIRST 2001
 
 // Commands of the accelerator table.
 #define ID_SETTINGS_ABOUT 57670
@@ -65,6 +76,8 @@
 #define IDC_TOTAL_RATE 1118
 #define IDC_READ_PERCENT 1119
 #define IDC_WRITE_PERCENT 1120
+#define IDC_READ_GAUGE 1121
+#define IDC_WRITE_GAUGE 1122
 #define IDC_FIELD_LABEL_FIRST 1200
 #define IDC_FIELD_VALUE_FIRST 1300
 
@@ -88,6 +101,7 @@
 #define IDC_MEMORY_TITLE 1421
 #define IDC_MEMORY_USAGE_BAR 1422
 #define IDC_MEMORY_USED 1423
+#define IDC_MEMORY_GRADE_IMAGE 1424
 #define IDC_MEMORY_LABEL_FIRST 1430
 #define IDC_MEMORY_VALUE_FIRST 1450
 
@@ -143,6 +157,7 @@
 #define IDC_SETTINGS_EMAIL 1844
 #define IDC_SETTINGS_COLOUR_CAPTION 1845
 #define IDC_SETTINGS_COLOUR 1846
+#define IDC_SETTINGS_ABOVE_CHOICE 1847        // the above alarm's quick choice
 #define IDC_SETTINGS_MAIL_CAPTION_FIRST 1850  // to, from, host, port, id, password
 #define IDC_SETTINGS_MAIL_EDIT_FIRST 1856
 #define IDC_SETTINGS_ABOUT_FIRST 1870  // copyright, the shortcut table, contact

@@ -69,8 +69,9 @@ IDC = dict(REFRESH=1026, RESCAN=1027, SMART_VIEW=1028, GRAPH_VIEW=1029, VERSION=
            PREVIOUS=1040, NEXT=1041, DISK_FIRST=1050, TITLE=1100, STATUS=1101, LIFE=1102,
            TEMPERATURE=1103, REMAINING=1104, READ_LABEL=1114, FIELD_LABEL=1200, FIELD_VALUE=1300, BACK=1401,
            READ_RATE=1116, WRITE_RATE=1117, TOTAL_RATE=1118, READ_PERCENT=1119, WRITE_PERCENT=1120,
-           PERFORMANCE_VIEW=1032, PERFORMANCE_CAPTION=1470, PERFORMANCE_TEXT=1480,
-           MEMORY_SLOT=1420, MEMORY_USED=1423, MEMORY_LABEL=1430, MEMORY_VALUE=1450,
+           PERFORMANCE_VIEW=1032, PERFORMANCE_CAPTION=1470, PERFORMANCE_GAUGE=1475,
+           PERFORMANCE_TEXT=1480, MEMORY_SLOT=1420, MEMORY_USAGE_GAUGE=1422, MEMORY_USED=1423,
+           MEMORY_GRADE_GAUGE=1424, MEMORY_LABEL=1430, MEMORY_VALUE=1450,
            GRAPH_DISK=1500, GRAPH_ITEM=1501, GRAPH_INTERVAL=1502, GRAPH_CHART=1503, GRAPH_BACK=1504,
            BENCH_DRIVE=1600, BENCH_TYPE=1601, BENCH_SIZE=1602, BENCH_LOOP=1603, BENCH_START=1620,
            BENCH_STOP=1621, BENCH_SAVE=1623, BENCH_STATUS=1630, BENCH_RESULT=1650,
@@ -81,7 +82,8 @@ IDC = dict(REFRESH=1026, RESCAN=1027, SMART_VIEW=1028, GRAPH_VIEW=1029, VERSION=
            SETTINGS_CLEAR_LOGS=1807,
            SETTINGS_TITLE=1809, SETTINGS_CAPTION=1810, SETTINGS_COMBO=1820, SETTINGS_DISK=1831,
            SETTINGS_ALARM_CHECK=1834, SETTINGS_ALARM_EDIT=1837, SETTINGS_ALARM_SPIN=1840,
-           SETTINGS_COLOUR=1846, SETTINGS_MAIL_EDIT=1856, SETTINGS_ABOUT=1870)
+           SETTINGS_COLOUR=1846, SETTINGS_ABOVE_CHOICE=1847, SETTINGS_MAIL_EDIT=1856,
+           SETTINGS_ABOUT=1870)
 FIELDS = ["MODEL", "FIRMWARE", "SERIAL_NUMBER", "INTERFACE", "TRANSFER_MODE", "DRIVE_LETTER",
           "STANDARD", "CAPACITY", "POWER_ON_COUNT", "POWER_ON_HOURS"]
 
@@ -825,9 +827,11 @@ def two_disk_machine(folder):
     os.makedirs(machine)
     for name in ["intel-ssd", "wdc-hdd"]:
         shutil.copytree(os.path.join(ROOT, "fixtures/machines/demo", name), os.path.join(machine, name))
+    # The demo machine's memory table (without one the program says so in a box).
+    shutil.copy(os.path.join(ROOT, "fixtures/machines/demo/smbios.bin"), machine)
     with open(os.path.join(machine, "machine.ini"), "w") as f:
         f.write("[machine]\nversion = 2\nos = 10.0.19045\narchitecture = x64\ncpu = Simulated CPU\n"
-                "memory = 16384\n\n[disk intel-ssd]\nphysical_drive = 0\nletters = C\n\n"
+                "memory = 16384\nsmbios = smbios.bin\nsmbios_version = 3.0\n\n[disk intel-ssd]\nphysical_drive = 0\nletters = C\n\n"
                 "[disk wdc-hdd]\nphysical_drive = 1\nletters = G, H\n" +
                 "".join("volume.%s = %s, %d, %d\n" % v for v in VOLUMES))
     return "Z:" + machine.replace("/", "\\")
@@ -1377,6 +1381,9 @@ def check_memory(display):
     check(labels[:3] == ["Type", "Capacity", "Speed"] and labels[11] == "Speed Grade",
           "memory labels %r" % labels)
     check(IDC["TITLE"] not in dumps[0]["ctl"], "the panel is hidden under the memory pane")
+    gauges = [dumps[0]["ctl"].get(IDC[k]) for k in ("MEMORY_USAGE_GAUGE", "MEMORY_GRADE_GAUGE")]
+    check([(g["cls"], g["w"], g["h"]) if g else None for g in gauges] == [("Static", 480, 24), ("Static", 150, 28)],
+          "the usage gauge and a present module's speed grade are shown: %r" % gauges)
     check(text_of(dumps[0], IDC["MEMORY_SLOT"]) == "Slot #%d" % first,
           "first selection %r, the last decoded slot is %d" % (text_of(dumps[0], IDC["MEMORY_SLOT"]), first))
     for n, slot in enumerate(present):
@@ -1403,7 +1410,8 @@ def check_memory(display):
           "F2 shows the pane again as it was")
     print("memory pane run: %.1f s" % took)
 
-    # A machine with no memory table and no memory size.
+    # A machine with no memory table and no memory size: the program says it
+    # could not read the table, once its window is up.
     machine = os.path.join(folder, "machine")
     shutil.copytree(os.path.join(ROOT, "fixtures/machines/demo"), machine)
     ini = os.path.join(machine, "machine.ini")
@@ -1411,12 +1419,18 @@ def check_memory(display):
     lines = [l for l in lines if not re.match(r"^(memory|smbios|smbios_version)\s*=", l)]
     open(ini, "w", encoding="utf-8").write("\n".join(lines) + "\n")
     where = "Z:" + machine.replace("/", "\\")
-    blocks, took, raw = run_reader(display, folder, ["start:--machine " + where, "key:F2", "wait:1500", "dump", "close"])
+    blocks, took, raw = run_reader(display, folder, ["start:--machine " + where, "msgbox:ok", "key:F2", "wait:1500",
+                                                     "dump", "close"])
     dumps = blocks_of(blocks, "dump")
     check(len(dumps) == 1, "memory run without modules: %r" % raw.strip()[-200:])
+    boxes = [l for b in blocks_of(blocks, "msgbox:ok") for l in b["lines"] if l.startswith("msgbox ")]
+    check(boxes == ["msgbox Error\tUnable to fetch information from OS."],
+          "no memory table: the program says so: %r" % boxes)
     if dumps:
         d = dumps[0]
         check(text_of(d, IDC["MEMORY_SLOT"]) == "", "no slot selected: %r" % text_of(d, IDC["MEMORY_SLOT"]))
+        check(IDC["MEMORY_GRADE_GAUGE"] not in d["ctl"] and IDC["MEMORY_USAGE_GAUGE"] in d["ctl"],
+              "no module: no speed grade picture, the usage gauge stays")
         rows = [memory_row(d, k) for k in MEMORY_ROWS[:12]]
         check(rows == [""] * 12, "no module: empty rows %r" % rows)
         check(memory_row(d, "PHYSICAL_MEMORY_TOTAL") == "Unknown" and memory_row(d, "USAGE") == "Unknown",
@@ -1456,6 +1470,9 @@ def check_performance(display):
         check(low <= p_memory <= high, "memory use %d%% within %d..%d%%" % (p_memory, low, high))
         check(0 <= p_disk <= 100, "system disk activity %d%%" % p_disk)
     check(IDC["TITLE"] not in d["ctl"], "the panel is hidden under the performance pane")
+    gauges = [d["ctl"].get(IDC["PERFORMANCE_GAUGE"] + i) for i in range(3)]
+    check(all(g and (g["cls"], g["w"], g["h"]) == ("Static", 820, 50) for g in gauges),
+          "three gauges of 820 x 50: %r" % gauges)
     check(IDC["TITLE"] in dumps[1]["ctl"] and IDC["PERFORMANCE_TEXT"] not in dumps[1]["ctl"],
           "the view button again shows the panel")
     check(IDC["TITLE"] in dumps[2]["ctl"] and IDC["PERFORMANCE_TEXT"] not in dumps[2]["ctl"],
@@ -1664,11 +1681,14 @@ def check_settings(display):
         f.write("[AlarmTemperature]\r\n%s=90\r\n" % keys[0])
     view, page, colour = IDC["SETTINGS_VIEW"], IDC["SETTINGS_PAGE"], IDC["SETTINGS_COLOUR"]
     check_id, edit = IDC["SETTINGS_ALARM_CHECK"], IDC["SETTINGS_ALARM_EDIT"]
+    above_choice = IDC["SETTINGS_ABOVE_CHOICE"]
     popup = "focus:StavrionColourPopup"
     steps = ["start:--machine demo", "click:%d" % view, "dump",
              "click:%d" % (page + 1), "dump",
              "check:%d:1" % (check_id + 2), "settext:%d:-5" % (edit + 2),
              "check:%d:1" % check_id, "settext:%d:4a" % (edit + 1), "msgbox:ok", "dump",
+             # The above alarm's quick choice: 55 degrees.
+             "pick:%d:35" % above_choice, "dump",
              "click:%d" % page, "pick:%d:3" % IDC["SETTINGS_COMBO"],
              # The colour picker: Escape changes nothing, the second colour is chosen.
              # The keys go to the palette once it has the focus.
@@ -1702,11 +1722,11 @@ def check_settings(display):
     dumps = blocks_of(blocks, "dump")
     boxes = [l for b in blocks_of(blocks, "msgbox:ok") for l in b["lines"] if l.startswith("msgbox ")]
     boxes += [l for b in blocks_of(blocks, "msgbox:yes") for l in b["lines"] if l.startswith("msgbox ")]
-    if len(dumps) != 9 or len(boxes) != 7:
+    if len(dumps) != 10 or len(boxes) != 7:
         check(False, "settings run: every step dumped (%d) and every message box answered (%d)"
               % (len(dumps), len(boxes)))
         return
-    general, disk, edited, escaped, chosen, panel, reloaded, about, german = dumps
+    general, disk, edited, picked, escaped, chosen, panel, reloaded, about, german = dumps
     # Every key of the palette steps reached the palette (and none went on
     # to the pane behind it while it was still opening).
     palette_keys = [l for b in blocks if b["step"].startswith("key:") for l in b["lines"]
@@ -1732,6 +1752,12 @@ def check_settings(display):
     check(text_of(edited, edit + 2) == "-5", "the typed health text stays: %r" % text_of(edited, edit + 2))
     check(text_of(edited, edit + 1) == "-10", "a bad below text resets to -10: %r" % text_of(edited, edit + 1))
     check(edited["ctl"][IDC["SETTINGS_ALARM_SPIN"]]["enabled"], "spin on while checked")
+    check(text_of(disk, above_choice) == "Off", "an above alarm that is off selects Off: %r"
+          % text_of(disk, above_choice))
+    check(text_of(edited, above_choice) == "50 \u00b0C (122 \u00b0F)",
+          "the quick choice follows the checked field: %r" % text_of(edited, above_choice))
+    check(text_of(picked, edit) == "55" and text_of(picked, above_choice) == "55 \u00b0C (131 \u00b0F)",
+          "choosing 55 degrees sets the field: %r, %r" % (text_of(picked, edit), text_of(picked, above_choice)))
     check(boxes[0].startswith("msgbox Error\t[Temperature - Below Alarm] contains invalid character!"),
           "the below field's message: %r" % boxes[0])
     check(boxes[1].startswith("msgbox ") and "changes" not in boxes[1],
@@ -1770,7 +1796,8 @@ def check_settings(display):
     k0, k1 = keys[0].lower(), keys[1].lower()
     check(s.get("alarmhealthstatus", {}).get(k0) == "0", "a health threshold of -5 is saved as off: %r"
           % s.get("alarmhealthstatus", {}).get(k0))
-    check(s.get("alarmtemperature", {}).get(k0) == "50", "the above alarm saved under the disk's key")
+    check(s.get("alarmtemperature", {}).get(k0) == "55", "the chosen above alarm saved under the disk's key: %r"
+          % s.get("alarmtemperature", {}).get(k0))
     check(s.get("alarmhealthstatus", {}).get(k1) == "1", "the tray's change survives Save: %r"
           % s.get("alarmhealthstatus", {}).get(k1))
     print("settings pane run: %.1f s (colour dialog: %s)" % (took, boxes[1][7:].split("\t")[0]))

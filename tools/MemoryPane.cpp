@@ -190,9 +190,15 @@ MemorySpeed ModuleMemorySpeed(int32_t t, std::string* type) {
   return {ComputedSpeedText(PrefixOf(*type, "PC4"), t), s.DataRate, 2};
 }
 
+int32_t SpeedGradeStep(int32_t grade) { return std::clamp(grade, 1, 7); }
+
 std::string SpeedGradeText(int32_t grade) {
   static const char* const TEXTS[] = {"15%", "30%", "45%", "60%", "75%", "90%", "100%"};
-  return TEXTS[std::clamp(grade, 1, 7) - 1];
+  return TEXTS[SpeedGradeStep(grade) - 1];
+}
+
+std::string SpeedGradeImageKey(int32_t grade) {
+  return "dramGrade" + std::to_string(SpeedGradeStep(grade));
 }
 
 MemorySlotView ShowMemorySlot(const MEMORY_MODULE_INFO* slot) {

@@ -48,6 +48,10 @@ MemorySpeed ModuleMemorySpeed(int32_t speed, std::string* type);
 
 // "15%" ... "100%" of grades 1 to 7.
 std::string SpeedGradeText(int32_t grade);
+// The gauge step of a grade (1 to 7; a grade out of range takes the nearest)
+// and its skin image "dramGrade1" ... "dramGrade7".
+int32_t SpeedGradeStep(int32_t grade);
+std::string SpeedGradeImageKey(int32_t grade);
 
 // "%.2fGB" of MiB / 1024 above 1023 MiB, else "%dMB".
 std::string MemorySizeText(int64_t mb);

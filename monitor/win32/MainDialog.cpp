@@ -112,6 +112,8 @@ int StatusImageOf(const std::string& image) {
 // Messages of the window's own.
 constexpr UINT WM_MAIL_RESULT = WM_APP + 4;
 constexpr UINT WM_FIRST_POSITION = WM_APP + 3;
+// The memory table could not be read: said once the window is up.
+constexpr UINT WM_NO_MEMORY_TABLE = WM_APP + 5;
 // The settings pane wrote the settings file (wParam 1: the language changed).
 constexpr UINT WM_APPLY_SETTINGS = WM_USER + 106;
 
@@ -258,9 +260,7 @@ BOOL CMainDialog::OnInitDialog() {
   m_SystemInfo = CollectSystemInfo(m_Setup.Platform->Wmi, m_Setup.Platform->System,
                                    GetText("Dialog", "UNKNOWN"));
   m_SystemInfoMs = MsSince(systemInfoStart);
-  if (!m_SystemInfo.ModulesFromSmbios) {
-    base::DebugLog("Unable to fetch information from OS.");
-  }
+  if (!m_SystemInfo.ModulesFromSmbios) base::DebugLog("Unable to fetch information from OS.");
 
   RegisterAlarmEventSource(m_Setup.Settings->Get(app::Setting::EVENT_LOG) != 0);
   CreateTray();
@@ -341,6 +341,12 @@ BOOL CMainDialog::OnInitDialog() {
   if (!m_Setup.Screenshot.empty()) PostMessageW(m_Hwnd, WM_APP + 1, 0, 0);
   if (!m_Setup.Bench.empty()) PostMessageW(m_Hwnd, WM_APP + 2, 0, 0);
   PostMessageW(m_Hwnd, WM_FIRST_POSITION, 0, 0);
+  // The memory modules came from WMI's list instead of the firmware's table:
+  // the user is told, over the window rather than before it (not when the
+  // program draws a picture for the documentation).
+  if (!m_SystemInfo.ModulesFromSmbios && m_Setup.Screenshot.empty()) {
+    PostMessageW(m_Hwnd, WM_NO_MEMORY_TABLE, 0, 0);
+  }
   return TRUE;
 }
 
@@ -509,6 +515,10 @@ void CMainDialog::CreateControls() {
   label(m_TotalRate, IDC_TOTAL_RATE);
   label(m_ReadPercent, IDC_READ_PERCENT);
   label(m_WritePercent, IDC_WRITE_PERCENT);
+  label(m_ReadGauge, IDC_READ_GAUGE);
+  label(m_WriteGauge, IDC_WRITE_GAUGE);
+  m_ReadGauge.SetImageScaled(true);
+  m_WriteGauge.SetImageScaled(true);
   int i = 0;
   for (const FieldRow& row : kFieldRows) {
     auto field = std::make_unique<Field>();
@@ -556,9 +566,11 @@ void CMainDialog::RelayoutDialog() {
   place(m_WriteLabel, 170, 540, 146, 24, 14, 700, LABEL_COLOR, 1);
   place(m_ReadRate, 16, 566, 146, 30, 16, 400, RGB(60, 60, 60), 1);
   place(m_WriteRate, 170, 566, 146, 30, 16, 400, RGB(60, 60, 60), 1);
-  place(m_ReadPercent, 16, 598, 146, 24, 13, 400, RGB(127, 127, 127), 1);
-  place(m_WritePercent, 170, 598, 146, 24, 13, 400, RGB(127, 127, 127), 1);
-  place(m_TotalRate, 16, 630, 300, 56, 16, 700, RGB(60, 60, 60), 1);
+  m_ReadGauge.Place(19, 600, 140, 14, z);
+  m_WriteGauge.Place(173, 600, 140, 14, z);
+  place(m_ReadPercent, 16, 618, 146, 24, 13, 400, RGB(127, 127, 127), 1);
+  place(m_WritePercent, 170, 618, 146, 24, 13, 400, RGB(127, 127, 127), 1);
+  place(m_TotalRate, 16, 648, 300, 56, 16, 700, RGB(60, 60, 60), 1);
   for (size_t i = 0; i < m_Fields.size(); ++i) {
     const int y = FIELD_TOP + static_cast<int>(i) * FIELD_ROW;
     place(m_Fields[i]->Label, 336, y, 250, FIELD_ROW - 2, 14, 400, LABEL_COLOR, 2);
@@ -719,12 +731,7 @@ void CMainDialog::SamplePerformance() {
   if (!m_Sampler.Running()) return;
   if (!m_Sampler.Tick()) {
     // Nothing collected: the read-outs say so instead of showing old rates.
-    const DiskReadouts cleared = ClearedReadouts();
-    m_ReadRate.SetText(cleared.ReadText);
-    m_WriteRate.SetText(cleared.WriteText);
-    m_TotalRate.SetText(cleared.TotalText);
-    m_ReadPercent.SetText(cleared.ReadPercentText);
-    m_WritePercent.SetText(cleared.WritePercentText);
+    ShowReadouts(ClearedReadouts());
     return;
   }
   std::vector<int8_t> temperatures;
@@ -743,14 +750,19 @@ void CMainDialog::ShowReadouts() {
   unit("KB_UNIT", &units.Kilo);
   unit("MB_UNIT", &units.Mega);
   const int32_t disk = m_Monitor.SelectedDisk();
-  const DiskReadouts r = m_Sampler.Running() && disk >= 0 && disk < m_Monitor.DiskCount()
-                             ? ComputeDiskReadouts(m_Sampler, disk, units)
-                             : ClearedReadouts();
+  ShowReadouts(m_Sampler.Running() && disk >= 0 && disk < m_Monitor.DiskCount()
+                   ? ComputeDiskReadouts(m_Sampler, disk, units)
+                   : ClearedReadouts());
+}
+
+void CMainDialog::ShowReadouts(const DiskReadouts& r) {
   m_ReadRate.SetText(r.ReadText);
   m_WriteRate.SetText(r.WriteText);
   m_TotalRate.SetText(r.TotalText);
   m_ReadPercent.SetText(r.ReadPercentText);
   m_WritePercent.SetText(r.WritePercentText);
+  m_ReadGauge.SetImageResource(r.ReadImage, 1);
+  m_WriteGauge.SetImageResource(r.WriteImage, 1);
 }
 
 void CMainDialog::RenderPanel() {
@@ -1004,12 +1016,13 @@ void CMainDialog::ShowView(int view) {
   if (settingsShown) SetFocus(m_SettingsPane->Hwnd());
   if (panel) m_View = 1;
   std::vector<HWND> panelControls = {
-      m_Title.Hwnd(),         m_Status.Hwnd(),      m_StatusImage.Hwnd(),
-      m_Life.Hwnd(),          m_Temperature.Hwnd(), m_Remaining.Hwnd(),
-      m_FormFactor.Hwnd(),    m_StatusLabel.Hwnd(), m_TemperatureLabel.Hwnd(),
-      m_LifespanLabel.Hwnd(), m_ReadLabel.Hwnd(),   m_WriteLabel.Hwnd(),
-      m_ReadRate.Hwnd(),      m_WriteRate.Hwnd(),   m_TotalRate.Hwnd(),
-      m_ReadPercent.Hwnd(),   m_WritePercent.Hwnd()};
+      m_Title.Hwnd(),         m_Status.Hwnd(),       m_StatusImage.Hwnd(),
+      m_Life.Hwnd(),          m_Temperature.Hwnd(),  m_Remaining.Hwnd(),
+      m_FormFactor.Hwnd(),    m_StatusLabel.Hwnd(),  m_TemperatureLabel.Hwnd(),
+      m_LifespanLabel.Hwnd(), m_ReadLabel.Hwnd(),    m_WriteLabel.Hwnd(),
+      m_ReadRate.Hwnd(),      m_WriteRate.Hwnd(),    m_TotalRate.Hwnd(),
+      m_ReadPercent.Hwnd(),   m_WritePercent.Hwnd(), m_ReadGauge.Hwnd(),
+      m_WriteGauge.Hwnd()};
   for (auto& f : m_Fields) {
     panelControls.push_back(f->Label.Hwnd());
     panelControls.push_back(f->Value.Hwnd());
@@ -1313,6 +1326,11 @@ bool CMainDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
     case WM_SIZE:
       OnSize(wp);
       return false;
+    case WM_NO_MEMORY_TABLE:
+      MessageBoxW(m_Hwnd, L"Unable to fetch information from OS.", L"Error",
+                  MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+      *result = 0;
+      return true;
     case WM_FIRST_POSITION:
       if (m_Tray && StartsMinimized(m_Tray->IsResident(), m_Tray->ResidentMinimize())) {
         ShowWindow(m_Hwnd, SW_MINIMIZE);

@@ -140,6 +140,7 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   void OnSize(WPARAM kind);
   void SamplePerformance();
   void ShowReadouts();
+  void ShowReadouts(const DiskReadouts& r);
   // A web link the user asked for, checked before it reaches the shell.
   void OpenLink(const std::string& link);
   void ClickProductPicture();
@@ -206,7 +207,7 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
 
   // The selected disk's transfer rates (read, write, total) and gauges.
   ui::CStaticCx m_ReadLabel, m_WriteLabel, m_ReadRate, m_WriteRate, m_TotalRate, m_ReadPercent,
-      m_WritePercent;
+      m_WritePercent, m_ReadGauge, m_WriteGauge;
   CPerformanceSampler m_Sampler;
 
   ui::CSplashScreenEx m_Splash;

@@ -219,6 +219,55 @@ TEST(SettingsModel, AlarmFieldsFollowTheirRules) {
   EXPECT_EQ(model.Edit(F::HEALTH, "4a").Error.rfind("[Health - Below Alarm]", 0), 0u);
 }
 
+// The Disk page's quick choice of the above-temperature alarm: a degree
+// from 20 to 80 with its Fahrenheit value, then off.
+TEST(SettingsModel, AboveAlarmChoicesSelectAndSetTheAlarm) {
+  using F = AlarmField;
+  const std::vector<std::string> entries = AboveAlarmChoices("Disable");
+  ASSERT_EQ(entries.size(), 62u);
+  EXPECT_EQ(entries.front(),
+            "20 \xC2\xB0"
+            "C (68 \xC2\xB0"
+            "F)");
+  EXPECT_EQ(entries[25],
+            "45 \xC2\xB0"
+            "C (113 \xC2\xB0"
+            "F)");
+  EXPECT_EQ(entries[60],
+            "80 \xC2\xB0"
+            "C (176 \xC2\xB0"
+            "F)");
+  EXPECT_EQ(entries.back(), "Disable");
+  const struct {
+    int32_t Above;
+    std::optional<size_t> Entry;
+  } shown[] = {{20, 0},
+               {50, 30},
+               {80, 60},
+               {0, 61},
+               {19, std::nullopt},
+               {81, std::nullopt},
+               {-10, std::nullopt},
+               {85, std::nullopt}};
+  for (const auto& c : shown) EXPECT_EQ(AboveAlarmChoice(c.Above), c.Entry) << c.Above;
+
+  Rig rig;
+  CSettingsModel model;
+  model.Load(rig.Settings(), Disks({"A"}), {}, "English");
+  ASSERT_TRUE(model.ChooseAbove(35));  // 55 °C
+  EXPECT_EQ(model.Alarms(0).Above, 55);
+  EXPECT_TRUE(model.Field(F::ABOVE).Checked);
+  EXPECT_EQ(model.Field(F::ABOVE).Text, "55");
+  EXPECT_FALSE(model.ChooseAbove(62));  // past the list: nothing changes
+  EXPECT_EQ(model.Alarms(0).Above, 55);
+  ASSERT_TRUE(model.ChooseAbove(61));  // off
+  EXPECT_EQ(model.Alarms(0).Above, 0);
+  EXPECT_FALSE(model.Field(F::ABOVE).Checked);
+  CSettingsModel empty;
+  empty.Load(rig.Settings(), {}, {}, "English");
+  EXPECT_FALSE(empty.ChooseAbove(0));  // no disk shown
+}
+
 TEST(SettingsModel, AlarmsAreSavedInRangeUnderEachDisksModelSerial) {
   struct Case {
     const char* Name;

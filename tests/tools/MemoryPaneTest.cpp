@@ -156,4 +156,20 @@ TEST(MemoryPane, Usage) {
   EXPECT_EQ(MemorySizeText(1024), "1.00GB");
 }
 
+TEST(MemoryPane, SpeedGradeImages) {
+  const struct {
+    int32_t Grade, Step;
+    const char* Key;
+    const char* Text;
+  } cases[] = {
+      {1, 1, "dramGrade1", "15%"}, {4, 4, "dramGrade4", "60%"},  {7, 7, "dramGrade7", "100%"},
+      {0, 1, "dramGrade1", "15%"}, {-3, 1, "dramGrade1", "15%"}, {8, 7, "dramGrade7", "100%"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SpeedGradeStep(c.Grade), c.Step) << c.Grade;
+    EXPECT_EQ(SpeedGradeImageKey(c.Grade), c.Key) << c.Grade;
+    EXPECT_EQ(SpeedGradeText(c.Grade), c.Text) << c.Grade;
+  }
+}
+
 }  // namespace

@@ -263,6 +263,8 @@ TEST(PerformancePane, MemoryAndActivity) {
   const auto noSystemDisk = ComputePerformancePane(c.Sampler, 16384, -1, -1);
   EXPECT_FALSE(noSystemDisk.ActivityFound);
   EXPECT_EQ(noSystemDisk.ActivityText, "0%");
+  // Its built-in picture is the empty gauge, as its text says, not a tenth.
+  EXPECT_EQ(noSystemDisk.ActivityImage, 520);
   EXPECT_EQ(ComputePerformancePane(c.Sampler, 16384, 1, 1).ActivityText, "0%");  // no counters
 
   const struct {

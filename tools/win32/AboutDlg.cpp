@@ -22,14 +22,6 @@ namespace {
 // The download's result, posted to the pane; lParam owns a BannerResult.
 constexpr UINT WM_BANNER_RESULT = WM_APP + 40;
 
-void SetItemText(HWND list, int item, int column, const std::string& text) {
-  std::wstring wide = os::Utf8ToWide(text);
-  LVITEMW lv{};
-  lv.iSubItem = column;
-  lv.pszText = wide.data();
-  SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lv));
-}
-
 }  // namespace
 
 struct CAboutDlg::Shared {
@@ -39,9 +31,9 @@ struct CAboutDlg::Shared {
 };
 
 CAboutDlg::CAboutDlg(Hooks hooks)
-    : m_Hooks(std::move(hooks)), m_Shared(std::make_shared<Shared>()) {
-  m_BackgroundColor = RGB(244, 245, 247);
-}
+    : CPaneCx(IDD_ABOUT, hooks.Back),
+      m_Hooks(std::move(hooks)),
+      m_Shared(std::make_shared<Shared>()) {}
 
 CAboutDlg::~CAboutDlg() {
   {
@@ -52,47 +44,27 @@ CAboutDlg::~CAboutDlg() {
   Destroy();
 }
 
-bool CAboutDlg::Create(HWND parent, double zoom, const std::wstring& face) {
-  m_Zoom = zoom;
-  m_FontFace = face;
-  return CreateModeless(IDD_ABOUT, parent);
-}
-
 BOOL CAboutDlg::OnInitDialog() {
   {
     std::lock_guard<std::mutex> hold(m_Shared->Lock);
     m_Shared->Target = m_Hwnd;
   }
-  CreateChild(L"BUTTON", IDC_ABOUT_BACK, BS_PUSHBUTTON | WS_TABSTOP);
-  m_BackButton.Attach(m_Hwnd, IDC_ABOUT_BACK);
-  m_BackButton.SetBackground(m_BackgroundColor);
-  auto label = [this](ui::CStaticCx& s, int id) {
-    CreateChild(L"STATIC", id, SS_LEFT | SS_NOTIFY);
-    s.Attach(m_Hwnd, id);
-    s.SetBackground(m_BackgroundColor);
-  };
-  label(m_Version, IDC_ABOUT_VERSION);
-  label(m_Description, IDC_ABOUT_DESCRIPTION);
-  label(m_Copyright, IDC_ABOUT_COPYRIGHT);
-  label(m_Banner, IDC_ABOUT_BANNER);
-  label(m_BannerStatus, IDC_ABOUT_BANNER_STATUS);
-  m_List =
-      CreateChild(WC_LISTVIEWW, IDC_ABOUT_SHORTCUTS,
-                  LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP, WS_EX_CLIENTEDGE);
-  m_ListCtrl.Attach(m_Hwnd, IDC_ABOUT_SHORTCUTS);
-  SendMessageW(m_List, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
-               LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_LABELTIP | LVS_EX_DOUBLEBUFFER);
+  CreateBackButton(IDC_ABOUT_BACK);
+  CreateLabel(m_Version, IDC_ABOUT_VERSION);
+  CreateLabel(m_Description, IDC_ABOUT_DESCRIPTION);
+  CreateLabel(m_Copyright, IDC_ABOUT_COPYRIGHT);
+  CreateLabel(m_Banner, IDC_ABOUT_BANNER);
+  CreateLabel(m_BannerStatus, IDC_ABOUT_BANNER_STATUS);
+  m_ListCtrl.Create(m_Hwnd, IDC_ABOUT_SHORTCUTS, LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP,
+                    LVS_EX_GRIDLINES);
   RelayoutDialog();
   ApplyLanguage();
   return TRUE;
 }
 
 void CAboutDlg::RelayoutDialog() {
-  // Over the main window's disk panel, as the other panes.
-  PlaceOverPanel();
-  m_BackButton.Place(835, 22, 150, 40, m_Zoom);
-  m_BackButton.SetControlFont(m_FontFace, 16, m_Zoom, 400, RGB(0, 0, 0));
-  m_BackButton.SetTextAlign(1);
+  PlacePane();
+  SetBackgroundImage("aboutBackground", IDP_BACKGROUND_ABOUT);
   m_Version.Place(22, 26, 600, 32, m_Zoom);
   m_Version.SetControlFont(m_FontFace, 20, m_Zoom, 700, RGB(0, 0, 0));
   m_Description.Place(22, 70, 800, 60, m_Zoom);
@@ -121,39 +93,13 @@ void CAboutDlg::ApplyLanguage() {
 }
 
 void CAboutDlg::FillShortcuts() {
-  if (m_List == nullptr) return;
-  SendMessageW(m_List, WM_SETREDRAW, FALSE, 0);
-  SendMessageW(m_List, LVM_DELETEALLITEMS, 0, 0);
-  while (SendMessageW(m_List, LVM_DELETECOLUMN, 0, 0)) {
-  }
-  const struct {
-    const char* Heading;
-    int Width;
-  } columns[] = {{"", 40}, {"Shortcut", 110}, {"Function", 320}};
-  for (size_t i = 0; i < std::size(columns); ++i) {
-    std::wstring heading = os::Utf8ToWide(columns[i].Heading);
-    LVCOLUMNW col{};
-    col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-    col.fmt = LVCFMT_LEFT;
-    col.cx = ui::Scale(columns[i].Width, m_Zoom);
-    col.pszText = heading.data();
-    col.iSubItem = static_cast<int>(i);
-    SendMessageW(m_List, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
-  }
-  int n = 0;
+  if (m_ListCtrl.Hwnd() == nullptr) return;
+  m_ListCtrl.SetColumns({{"", 40}, {"Shortcut", 110}, {"Function", 320}}, m_Zoom);
+  std::vector<std::vector<std::string>> rows;
   for (const ShortcutRow& row : AboutShortcuts()) {
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = n;
-    item.pszText = const_cast<wchar_t*>(L"");
-    SendMessageW(m_List, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    SetItemText(m_List, n, 0, row.Number);
-    SetItemText(m_List, n, 1, row.Key);
-    SetItemText(m_List, n, 2, m_Hooks.Text(row.Section, row.TextKey));
-    ++n;
+    rows.push_back({row.Number, row.Key, m_Hooks.Text(row.Section, row.TextKey)});
   }
-  SendMessageW(m_List, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(m_List, nullptr, TRUE);
+  m_ListCtrl.SetRows(rows);
 }
 
 void CAboutDlg::ClickBanner() {
@@ -177,16 +123,8 @@ void CAboutDlg::ClickBanner() {
   }).detach();
 }
 
-void CAboutDlg::OnCommand(int id, int code, HWND /*control*/) {
-  if (id == IDC_ABOUT_BACK && m_Hooks.Back) {
-    m_Hooks.Back();
-  } else if (id == IDC_ABOUT_BANNER && code == STN_CLICKED) {
-    ClickBanner();
-  }
-}
-
-void CAboutDlg::OnCancel() {
-  if (m_Hooks.Back) m_Hooks.Back();
+void CAboutDlg::OnPaneCommand(int id, int code, HWND /*control*/) {
+  if (id == IDC_ABOUT_BANNER && code == STN_CLICKED) ClickBanner();
 }
 
 bool CAboutDlg::OnMessage(UINT msg, WPARAM /*wp*/, LPARAM lp, INT_PTR* result) {
@@ -202,14 +140,7 @@ bool CAboutDlg::OnMessage(UINT msg, WPARAM /*wp*/, LPARAM lp, INT_PTR* result) {
     *result = 0;
     return true;
   }
-  if (msg == WM_NOTIFY && !m_HighContrast) {
-    auto* header = reinterpret_cast<NMHDR*>(lp);
-    if (header->hwndFrom == m_List && header->code == NM_CUSTOMDRAW) {
-      *result = m_ListCtrl.OnCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(lp));
-      return true;
-    }
-  }
-  return false;
+  return msg == WM_NOTIFY && m_ListCtrl.OnNotify(lp, m_HighContrast, result);
 }
 
 }  // namespace tools

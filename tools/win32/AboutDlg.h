@@ -13,13 +13,13 @@
 
 #include "tools/AboutTexts.h"
 #include "tools/win32/SystemInfoDlg.h"
-#include "ui/win32/DialogCx.h"
 #include "ui/win32/ListCtrlEx.h"
+#include "ui/win32/PaneCx.h"
 #include "ui/win32/SkinControl.h"
 
 namespace tools {
 
-class CAboutDlg : public ui::CDialogCx {
+class CAboutDlg : public ui::CPaneCx {
  public:
   struct Hooks {
     PaneText Text;
@@ -35,8 +35,7 @@ class CAboutDlg : public ui::CDialogCx {
   explicit CAboutDlg(Hooks hooks);
   ~CAboutDlg() override;
 
-  bool Create(HWND parent, double zoom, const std::wstring& face);
-  void ApplyLanguage();
+  void ApplyLanguage() override;
   void RelayoutDialog() override;
   // The banner's click: starts the download unless one runs or web links
   // are off.
@@ -44,17 +43,14 @@ class CAboutDlg : public ui::CDialogCx {
 
  protected:
   BOOL OnInitDialog() override;
-  void OnCommand(int id, int code, HWND control) override;
-  void OnCancel() override;
+  void OnPaneCommand(int id, int code, HWND control) override;
   bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) override;
 
  private:
   void FillShortcuts();
 
   Hooks m_Hooks;
-  HWND m_List = nullptr;
   ui::CListCtrlEx m_ListCtrl;
-  ui::CButtonCx m_BackButton;
   ui::CStaticCx m_Version, m_Description, m_Copyright, m_Banner, m_BannerStatus;
   // Shared with the download's thread: it posts its result only while the
   // pane still wants it.

@@ -231,6 +231,7 @@ BOOL CBenchmarkDlg::OnInitDialog() {
 void CBenchmarkDlg::RelayoutDialog() {
   // The pane sits over the main window's disk panel, as the other panes.
   PlaceOverPanel();
+  SetBackgroundImage("computerBackground", IDP_BACKGROUND_COMPUTER);
   const int comboX[4] = {6, 346, 596, 716};
   const int comboW[4] = {330, 240, 110, 70};
   for (size_t i = 0; i < 4; ++i) {

@@ -60,47 +60,33 @@ constexpr int ROW_HEIGHT = 30;
 CMemoryDlg::CMemoryDlg(const MemoryModuleTable& slots, uint32_t ramSizeMb,
                        std::function<std::optional<int64_t>()> available, PaneText text,
                        std::function<void()> back)
-    : m_Slots(slots),
+    : CPaneCx(IDD_MEMORY, std::move(back)),
+      m_Slots(slots),
       m_RamSizeMb(ramSizeMb),
       m_Available(std::move(available)),
-      m_Text(std::move(text)),
-      m_Back(std::move(back)) {
-  m_BackgroundColor = RGB(244, 245, 247);
-}
+      m_Text(std::move(text)) {}
 
 CMemoryDlg::~CMemoryDlg() {
   if (m_Hwnd != nullptr) KillTimer(m_Hwnd, TIMER_MEMORY_USAGE);
   Destroy();
 }
 
-bool CMemoryDlg::Create(HWND parent, double zoom, const std::wstring& face) {
-  m_Zoom = zoom;
-  m_FontFace = face;
-  return CreateModeless(IDD_MEMORY, parent);
-}
-
 BOOL CMemoryDlg::OnInitDialog() {
-  CreateChild(L"BUTTON", IDC_BACK, BS_PUSHBUTTON | WS_TABSTOP);
-  m_BackButton.Attach(m_Hwnd, IDC_BACK);
-  m_BackButton.SetBackground(m_BackgroundColor);
+  CreateBackButton(IDC_BACK);
   m_Combo = CreateChild(WC_COMBOBOXW, IDC_MEMORY_SLOT, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP);
   m_ComboCx.Attach(m_Hwnd, IDC_MEMORY_SLOT);
-  auto label = [this](ui::CStaticCx& s, int id) {
-    CreateChild(L"STATIC", id, SS_LEFT | SS_NOTIFY);
-    s.Attach(m_Hwnd, id);
-    s.SetBackground(m_BackgroundColor);
-  };
-  label(m_Title, IDC_MEMORY_TITLE);
+  CreateLabel(m_Title, IDC_MEMORY_TITLE);
   for (int i = 0; i < ROW_COUNT; ++i) {
     auto row = std::make_unique<Row>();
-    label(row->Label, IDC_MEMORY_LABEL_FIRST + i);
-    label(row->Value, IDC_MEMORY_VALUE_FIRST + i);
+    CreateLabel(row->Label, IDC_MEMORY_LABEL_FIRST + i);
+    CreateLabel(row->Value, IDC_MEMORY_VALUE_FIRST + i);
     m_Rows.push_back(std::move(row));
   }
-  m_Progress = CreateChild(PROGRESS_CLASSW, IDC_MEMORY_USAGE_BAR, 0);
-  SendMessageW(m_Progress, PBM_SETRANGE32, 0, 100);
-  SendMessageW(m_Progress, PBM_SETPOS, 0, 0);
-  label(m_Used, IDC_MEMORY_USED);
+  CreateLabel(m_UsageGauge, IDC_MEMORY_USAGE_BAR);
+  m_UsageGauge.SetImageScaled(true);
+  CreateLabel(m_GradeGauge, IDC_MEMORY_GRADE_IMAGE);
+  m_GradeGauge.SetImageScaled(true);
+  CreateLabel(m_Used, IDC_MEMORY_USED);
   RelayoutDialog();
   ApplyLanguage();
   SetTimer(m_Hwnd, TIMER_MEMORY_USAGE, MEMORY_USAGE_MS, nullptr);
@@ -108,11 +94,8 @@ BOOL CMemoryDlg::OnInitDialog() {
 }
 
 void CMemoryDlg::RelayoutDialog() {
-  // The pane sits over the main window's disk panel, as the other panes.
-  PlaceOverPanel();
-  m_BackButton.Place(835, 22, 150, 40, m_Zoom);
-  m_BackButton.SetControlFont(m_FontFace, 16, m_Zoom, 400, RGB(0, 0, 0));
-  m_BackButton.SetTextAlign(1);
+  PlacePane();
+  SetBackgroundImage("memoryBackground", IDP_BACKGROUND_MEMORY);
   m_Title.Place(6, 29, 300, 30, m_Zoom);
   m_Title.SetControlFont(m_FontFace, 18, m_Zoom, 700, RGB(100, 100, 100));
   PlaceChild(IDC_MEMORY_SLOT, 320, 29, 300, 300);
@@ -122,11 +105,14 @@ void CMemoryDlg::RelayoutDialog() {
     m_Rows[i]->Label.Place(6, y, 300, ROW_HEIGHT - 2, m_Zoom);
     m_Rows[i]->Label.SetControlFont(m_FontFace, 14, m_Zoom, 400, RGB(100, 100, 100));
     m_Rows[i]->Label.SetTextAlign(2);
-    m_Rows[i]->Value.Place(320, y, 660, ROW_HEIGHT - 2, m_Zoom);
+    // The speed grade's text stands after its gauge.
+    const int x = i == ROW_SPEED_GRADE ? 480 : 320;
+    m_Rows[i]->Value.Place(x, y, 980 - x, ROW_HEIGHT - 2, m_Zoom);
     m_Rows[i]->Value.SetControlFont(m_FontFace, 14, m_Zoom, 700, RGB(20, 24, 30));
   }
+  m_GradeGauge.Place(322, ROW_TOP + ROW_SPEED_GRADE * ROW_HEIGHT, 150, 28, m_Zoom);
   const int barTop = ROW_TOP + ROW_COUNT * ROW_HEIGHT + 6;
-  PlaceChild(IDC_MEMORY_USAGE_BAR, 320, barTop, 480, 24);
+  m_UsageGauge.Place(320, barTop, 480, 24, m_Zoom);
   m_Used.Place(810, barTop, 170, 24, m_Zoom);
   m_Used.SetControlFont(m_FontFace, 14, m_Zoom, 400, RGB(60, 60, 60));
 }
@@ -177,8 +163,15 @@ void CMemoryDlg::ShowSlot() {
                                  &v.PartNumber, &v.SerialNumber, &v.DimmType, &v.CasLatency,
                                  &v.Configure,  &v.Grade,        &v.IcBrand};
   for (size_t i = 0; i < std::size(values); ++i) m_Rows[i]->Value.SetText(*values[i]);
-  m_Rows[ROW_SPEED_GRADE]->Value.SetText(
-      slot != nullptr && slot->IsPresent ? SpeedGradeText(v.SpeedGrade) : std::string());
+  const bool present = slot != nullptr && slot->IsPresent;
+  m_Rows[ROW_SPEED_GRADE]->Value.SetText(present ? SpeedGradeText(v.SpeedGrade) : std::string());
+  // The grade's picture: the skin's, else the built-in one; none for an
+  // empty slot.
+  const int32_t grade = SpeedGradeStep(v.SpeedGrade);
+  if (present && !m_GradeGauge.SetImageFile(FindSkinImage(SpeedGradeImageKey(grade)), 1)) {
+    m_GradeGauge.SetImageResource(IDP_DRAM_GRADE_FIRST + grade - 1, 1);
+  }
+  ShowWindow(m_GradeGauge.Hwnd(), present ? SW_SHOWNA : SW_HIDE);
 }
 
 void CMemoryDlg::UpdateUsage(bool available) {
@@ -187,20 +180,12 @@ void CMemoryDlg::UpdateUsage(bool available) {
   const std::string unknown = m_Text("Dialog", "UNKNOWN");
   m_Rows[ROW_USAGE]->Value.SetText(u.Percent ? u.PercentText : unknown);
   m_Used.SetText(u.UsedText);
-  SendMessageW(m_Progress, PBM_SETPOS, static_cast<WPARAM>(u.Percent.value_or(0)), 0);
+  m_UsageGauge.SetImageResource(u.Image, 1);
   if (available) m_Rows[ROW_AVAILABLE]->Value.SetText(mb ? u.AvailableText : unknown);
 }
 
-void CMemoryDlg::OnCommand(int id, int code, HWND /*control*/) {
-  if (id == IDC_BACK && m_Back) {
-    m_Back();
-  } else if (id == IDC_MEMORY_SLOT && code == CBN_SELCHANGE) {
-    ShowSlot();
-  }
-}
-
-void CMemoryDlg::OnCancel() {
-  if (m_Back) m_Back();
+void CMemoryDlg::OnPaneCommand(int id, int code, HWND /*control*/) {
+  if (id == IDC_MEMORY_SLOT && code == CBN_SELCHANGE) ShowSlot();
 }
 
 bool CMemoryDlg::OnMessage(UINT msg, WPARAM wp, LPARAM /*lp*/, INT_PTR* result) {

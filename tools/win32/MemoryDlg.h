@@ -14,12 +14,12 @@
 
 #include "tools/MemoryInfo.h"
 #include "tools/win32/SystemInfoDlg.h"
-#include "ui/win32/DialogCx.h"
+#include "ui/win32/PaneCx.h"
 #include "ui/win32/SkinControl.h"
 
 namespace tools {
 
-class CMemoryDlg : public ui::CDialogCx {
+class CMemoryDlg : public ui::CPaneCx {
  public:
   // `slots` and the callbacks must outlive the pane. `available` gives the
   // latest available memory in MiB (nullopt until read); `back` is called
@@ -29,15 +29,12 @@ class CMemoryDlg : public ui::CDialogCx {
              std::function<void()> back);
   ~CMemoryDlg() override;
 
-  bool Create(HWND parent, double zoom, const std::wstring& face);
-  void ApplyLanguage();
-
+  void ApplyLanguage() override;
   void RelayoutDialog() override;
 
  protected:
   BOOL OnInitDialog() override;
-  void OnCommand(int id, int code, HWND control) override;
-  void OnCancel() override;
+  void OnPaneCommand(int id, int code, HWND control) override;
   bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) override;
 
  private:
@@ -49,15 +46,12 @@ class CMemoryDlg : public ui::CDialogCx {
   uint32_t m_RamSizeMb;
   std::function<std::optional<int64_t>()> m_Available;
   PaneText m_Text;
-  std::function<void()> m_Back;
   // The slot each list entry stands for.
   std::vector<int32_t> m_EntrySlots;
   int m_Ticks = 0;
   HWND m_Combo = nullptr;
-  HWND m_Progress = nullptr;
   ui::CComboBoxCx m_ComboCx;
-  ui::CButtonCx m_BackButton;
-  ui::CStaticCx m_Title, m_Used;
+  ui::CStaticCx m_Title, m_Used, m_UsageGauge, m_GradeGauge;
   struct Row {
     ui::CStaticCx Label, Value;
   };

@@ -22,35 +22,22 @@ constexpr int kTops[3] = {46, 254, 457};
 
 CPerformanceDlg::CPerformanceDlg(std::function<PerformancePaneFigures()> figures, PaneText text,
                                  std::function<void()> back)
-    : m_Figures(std::move(figures)), m_Text(std::move(text)), m_Back(std::move(back)) {
-  m_BackgroundColor = RGB(244, 245, 247);
-}
+    : CPaneCx(IDD_PERFORMANCE, std::move(back)),
+      m_Figures(std::move(figures)),
+      m_Text(std::move(text)) {}
 
 CPerformanceDlg::~CPerformanceDlg() {
   if (m_Hwnd != nullptr) KillTimer(m_Hwnd, TIMER_PERFORMANCE_PANE);
   Destroy();
 }
 
-bool CPerformanceDlg::Create(HWND parent, double zoom, const std::wstring& face) {
-  m_Zoom = zoom;
-  m_FontFace = face;
-  return CreateModeless(IDD_PERFORMANCE, parent);
-}
-
 BOOL CPerformanceDlg::OnInitDialog() {
-  CreateChild(L"BUTTON", IDC_BACK, BS_PUSHBUTTON | WS_TABSTOP);
-  m_BackButton.Attach(m_Hwnd, IDC_BACK);
-  m_BackButton.SetBackground(m_BackgroundColor);
+  CreateBackButton(IDC_BACK);
   for (int i = 0; i < 3; ++i) {
-    CreateChild(L"STATIC", IDC_PERFORMANCE_CAPTION_FIRST + i, SS_LEFT);
-    m_Captions[i].Attach(m_Hwnd, IDC_PERFORMANCE_CAPTION_FIRST + i);
-    m_Captions[i].SetBackground(m_BackgroundColor);
-    m_Gauges[i] = CreateChild(PROGRESS_CLASSW, IDC_PERFORMANCE_GAUGE_FIRST + i, 0);
-    SendMessageW(m_Gauges[i], PBM_SETRANGE32, 0, 100);
-    SendMessageW(m_Gauges[i], PBM_SETPOS, 0, 0);
-    CreateChild(L"STATIC", IDC_PERFORMANCE_TEXT_FIRST + i, SS_LEFT);
-    m_Texts[i].Attach(m_Hwnd, IDC_PERFORMANCE_TEXT_FIRST + i);
-    m_Texts[i].SetBackground(m_BackgroundColor);
+    CreateLabel(m_Captions[i], IDC_PERFORMANCE_CAPTION_FIRST + i);
+    CreateLabel(m_Gauges[i], IDC_PERFORMANCE_GAUGE_FIRST + i);
+    m_Gauges[i].SetImageScaled(true);
+    CreateLabel(m_Texts[i], IDC_PERFORMANCE_TEXT_FIRST + i);
     m_Texts[i].SetText("0%");
   }
   RelayoutDialog();
@@ -62,15 +49,12 @@ BOOL CPerformanceDlg::OnInitDialog() {
 }
 
 void CPerformanceDlg::RelayoutDialog() {
-  // The pane sits over the main window's disk panel, as the other panes.
-  PlaceOverPanel();
-  m_BackButton.Place(835, 22, 150, 40, m_Zoom);
-  m_BackButton.SetControlFont(m_FontFace, 16, m_Zoom, 400, RGB(0, 0, 0));
-  m_BackButton.SetTextAlign(1);
+  PlacePane();
+  SetBackgroundImage("systemBackground", IDP_BACKGROUND_SYSTEM);
   for (int i = 0; i < 3; ++i) {
     m_Captions[i].Place(23, kTops[i], 400, 25, m_Zoom);
     m_Captions[i].SetControlFont(m_FontFace, 18, m_Zoom, 400, RGB(100, 100, 100));
-    PlaceChild(IDC_PERFORMANCE_GAUGE_FIRST + i, 23, kTops[i] + 40, 820, 50);
+    m_Gauges[i].Place(23, kTops[i] + 40, 820, 50, m_Zoom);
     m_Texts[i].Place(860, kTops[i] + 40, 120, 50, m_Zoom);
     m_Texts[i].SetControlFont(m_FontFace, 28, m_Zoom, 400, RGB(127, 127, 127));
     m_Texts[i].SetTextAlign(1);
@@ -87,19 +71,14 @@ void CPerformanceDlg::Update() {
   if (!m_Figures) return;
   const PerformancePaneFigures f = m_Figures();
   const std::string* texts[3] = {&f.CpuText, &f.ActivityText, &f.MemoryText};
-  const int32_t percents[3] = {f.CpuPercent, f.ActivityPercent, f.MemoryPercent};
+  const int32_t images[3] = {f.CpuImage, f.ActivityImage, f.MemoryImage};
   for (int i = 0; i < 3; ++i) {
     m_Texts[i].SetText(*texts[i]);
-    SendMessageW(m_Gauges[i], PBM_SETPOS, static_cast<WPARAM>(percents[i]), 0);
+    // No system disk: the skin's own picture for it, if it has one.
+    if (i != 1 || f.ActivityFound || !m_Gauges[i].SetImageFile(FindSkinImage("perfMeter10"), 1)) {
+      m_Gauges[i].SetImageResource(images[i], 1);
+    }
   }
-}
-
-void CPerformanceDlg::OnCommand(int id, int /*code*/, HWND /*control*/) {
-  if (id == IDC_BACK && m_Back) m_Back();
-}
-
-void CPerformanceDlg::OnCancel() {
-  if (m_Back) m_Back();
 }
 
 bool CPerformanceDlg::OnMessage(UINT msg, WPARAM wp, LPARAM /*lp*/, INT_PTR* result) {

@@ -12,12 +12,12 @@
 
 #include "tools/PerformanceSampler.h"
 #include "tools/win32/SystemInfoDlg.h"
-#include "ui/win32/DialogCx.h"
+#include "ui/win32/PaneCx.h"
 #include "ui/win32/SkinControl.h"
 
 namespace tools {
 
-class CPerformanceDlg : public ui::CDialogCx {
+class CPerformanceDlg : public ui::CPaneCx {
  public:
   // The callbacks must outlive the pane. `figures` computes what the gauges
   // show now; `back` is called when the user leaves the pane.
@@ -25,15 +25,11 @@ class CPerformanceDlg : public ui::CDialogCx {
                   std::function<void()> back);
   ~CPerformanceDlg() override;
 
-  bool Create(HWND parent, double zoom, const std::wstring& face);
-  void ApplyLanguage();
-
+  void ApplyLanguage() override;
   void RelayoutDialog() override;
 
  protected:
   BOOL OnInitDialog() override;
-  void OnCommand(int id, int code, HWND control) override;
-  void OnCancel() override;
   bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) override;
 
  private:
@@ -41,11 +37,8 @@ class CPerformanceDlg : public ui::CDialogCx {
 
   std::function<PerformancePaneFigures()> m_Figures;
   PaneText m_Text;
-  std::function<void()> m_Back;
   int m_Ticks = 0;
-  ui::CButtonCx m_BackButton;
-  ui::CStaticCx m_Captions[3], m_Texts[3];
-  HWND m_Gauges[3] = {};
+  ui::CStaticCx m_Captions[3], m_Texts[3], m_Gauges[3];
 };
 
 }  // namespace tools

@@ -17,6 +17,9 @@ using monitor::SettingsCombo;
 enum Page { PAGE_GENERAL, PAGE_DISK, PAGE_MAIL, PAGE_ABOUT, PAGE_COUNT };
 const char* const kPageKeys[PAGE_COUNT] = {"SETTINGS_GENERAL_BUTTON", "SETTINGS_DISK_BUTTON",
                                            "SETTINGS_MAIL_BUTTON", "SETTINGS_ABOUT_BUTTON"};
+// Each page's background: "settingBackground%d" of the skin, else the
+// built-in picture of that number.
+constexpr int kPageBackgrounds[PAGE_COUNT] = {1, 3, 1, 2};
 
 // The combos of the General page, then the Mail page's authentication combo
 // (the model's order), and the language (last).
@@ -93,6 +96,8 @@ BOOL CSettingDlg::OnInitDialog() {
   m_Colour.SetAutomaticColour(ColourRef(monitor::GRAPH_AUTOMATIC_COLOUR));
   CreateChild(WC_COMBOBOXW, IDC_SETTINGS_DISK, comboStyle);
   m_DiskCombo.Attach(m_Hwnd, IDC_SETTINGS_DISK);
+  CreateChild(WC_COMBOBOXW, IDC_SETTINGS_ABOVE_CHOICE, comboStyle);
+  m_AboveChoice.Attach(m_Hwnd, IDC_SETTINGS_ABOVE_CHOICE);
   label(m_TemperatureGroup, IDC_SETTINGS_TEMPERATURE_GROUP);
   label(m_HealthGroup, IDC_SETTINGS_HEALTH_GROUP);
   for (int i = 0; i < 3; ++i) {
@@ -118,12 +123,8 @@ BOOL CSettingDlg::OnInitDialog() {
     label(*s, IDC_SETTINGS_ABOUT_FIRST + static_cast<int>(i));
     m_About.push_back(std::move(s));
   }
-  m_SystemList =
-      CreateChild(WC_LISTVIEWW, IDC_SETTINGS_SYSTEM_LIST,
-                  LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP, WS_EX_CLIENTEDGE);
-  m_SystemListCtrl.Attach(m_Hwnd, IDC_SETTINGS_SYSTEM_LIST);
-  SendMessageW(m_SystemList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
-               LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_DOUBLEBUFFER);
+  m_SystemListCtrl.Create(m_Hwnd, IDC_SETTINGS_SYSTEM_LIST,
+                          LVS_SINGLESEL | LVS_NOSORTHEADER | WS_TABSTOP);
   RelayoutDialog();
   ApplyLanguage();
   ShowPage(PAGE_GENERAL);
@@ -179,6 +180,9 @@ void CSettingDlg::RelayoutDialog() {
     PlaceChild(IDC_SETTINGS_ALARM_EDIT_FIRST + i, 310, fieldY[i], 90, 30);
     PlaceChild(IDC_SETTINGS_ALARM_SPIN_FIRST + i, 402, fieldY[i], 24, 30);
   }
+  // The above alarm's quick choice, beside its field.
+  PlaceChild(IDC_SETTINGS_ABOVE_CHOICE, 440, fieldY[0], 220, 300);
+  m_AboveChoice.SetControlFont(m_FontFace, 15, m_Zoom);
   PlaceChild(IDC_SETTINGS_EVENT_LOG, 40, 376, 500, 30);
   PlaceChild(IDC_SETTINGS_EMAIL, 40, 416, 500, 30);
   // Mail page.
@@ -258,44 +262,15 @@ void CSettingDlg::ApplyLanguage() {
 }
 
 void CSettingDlg::FillSystemList() {
-  SendMessageW(m_SystemList, WM_SETREDRAW, FALSE, 0);
-  SendMessageW(m_SystemList, LVM_DELETEALLITEMS, 0, 0);
-  while (SendMessageW(m_SystemList, LVM_DELETECOLUMN, 0, 0)) {
+  m_SystemListCtrl.SetColumns(
+      {{m_Text("Dialog", "LIST_ITEM"), 160}, {m_Text("Dialog", "LIST_INFORMATION"), 300}}, m_Zoom);
+  std::vector<std::vector<std::string>> texts;
+  if (m_Hooks.SystemRows) {
+    for (const SystemInfoRow& row : m_Hooks.SystemRows()) {
+      texts.push_back({m_Text("SystemInformation", row.Key), row.Value});
+    }
   }
-  const struct {
-    const char* Key;
-    int Width;
-  } columns[] = {{"LIST_ITEM", 160}, {"LIST_INFORMATION", 300}};
-  for (size_t i = 0; i < std::size(columns); ++i) {
-    std::wstring heading = os::Utf8ToWide(m_Text("Dialog", columns[i].Key));
-    LVCOLUMNW col{};
-    col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-    col.fmt = LVCFMT_LEFT;
-    col.cx = ui::Scale(columns[i].Width, m_Zoom);
-    col.pszText = heading.data();
-    col.iSubItem = static_cast<int>(i);
-    SendMessageW(m_SystemList, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
-  }
-  const std::vector<SystemInfoRow> rows =
-      m_Hooks.SystemRows ? m_Hooks.SystemRows() : std::vector<SystemInfoRow>{};
-  int n = 0;
-  for (const SystemInfoRow& row : rows) {
-    std::wstring texts[2] = {os::Utf8ToWide(m_Text("SystemInformation", row.Key)),
-                             os::Utf8ToWide(row.Value)};
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = n;
-    item.pszText = texts[0].data();
-    SendMessageW(m_SystemList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    LVITEMW sub{};
-    sub.iSubItem = 1;
-    sub.pszText = texts[1].data();
-    SendMessageW(m_SystemList, LVM_SETITEMTEXTW, static_cast<WPARAM>(n),
-                 reinterpret_cast<LPARAM>(&sub));
-    ++n;
-  }
-  SendMessageW(m_SystemList, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(m_SystemList, nullptr, TRUE);
+  m_SystemListCtrl.SetRows(texts);
 }
 
 void CSettingDlg::Reload() {
@@ -321,6 +296,17 @@ void CSettingDlg::FillCombos() {
   std::vector<std::string> disks;
   for (const monitor::SettingsDisk& d : m_Model.Disks()) disks.push_back(d.Entry);
   fill(m_DiskCombo.Hwnd(), disks);
+  fill(m_AboveChoice.Hwnd(), monitor::AboveAlarmChoices(m_Text("TslSettings", "DISABLE")));
+}
+
+void CSettingDlg::ShowAboveChoice() {
+  // An alarm between the listed degrees (or off) selects its entry; any
+  // other value selects none.
+  const std::optional<size_t> entry =
+      monitor::AboveAlarmChoice(m_Model.Alarms(m_Model.ShownDisk()).Above);
+  SendMessageW(m_AboveChoice.Hwnd(), CB_SETCURSEL,
+               entry ? static_cast<WPARAM>(*entry) : static_cast<WPARAM>(-1), 0);
+  EnableWindow(m_AboveChoice.Hwnd(), m_Model.ShownDisk() >= 0);
 }
 
 void CSettingDlg::ShowValues() {
@@ -361,6 +347,7 @@ void CSettingDlg::ShowDisk() {
   for (int id : {IDC_SETTINGS_EVENT_LOG, IDC_SETTINGS_EMAIL, IDC_SETTINGS_CLEAR_LOGS}) {
     EnableWindow(GetDlgItem(m_Hwnd, id), any);
   }
+  ShowAboveChoice();
 }
 
 void CSettingDlg::ShowPage(int page) {
@@ -380,7 +367,8 @@ void CSettingDlg::ShowPage(int page) {
   show(IDC_SETTINGS_COLOUR_CAPTION, general);
   show(IDC_SETTINGS_COLOUR, general);
   for (int id : {IDC_SETTINGS_DISK, IDC_SETTINGS_TEMPERATURE_GROUP, IDC_SETTINGS_HEALTH_GROUP,
-                 IDC_SETTINGS_EVENT_LOG, IDC_SETTINGS_EMAIL, IDC_SETTINGS_CLEAR_LOGS}) {
+                 IDC_SETTINGS_ABOVE_CHOICE, IDC_SETTINGS_EVENT_LOG, IDC_SETTINGS_EMAIL,
+                 IDC_SETTINGS_CLEAR_LOGS}) {
     show(id, disk);
   }
   for (int i = 0; i < 3; ++i) {
@@ -399,6 +387,9 @@ void CSettingDlg::ShowPage(int page) {
   }
   show(IDC_SETTINGS_SYSTEM_LIST, about);
   for (int i = 0; i < PAGE_COUNT; ++i) m_Pages[i].SetSelected(i == page);
+  const int background = kPageBackgrounds[page];
+  SetBackgroundImage("settingBackground" + std::to_string(background),
+                     IDP_BACKGROUND_SETTING_FIRST + background - 1);
   m_Title.SetText(m_Text("TslSettings", kPageKeys[page]));
 }
 
@@ -415,6 +406,7 @@ void CSettingDlg::SetField(int index, const std::string& text) {
   m_Writing = true;
   SetDlgItemTextW(m_Hwnd, IDC_SETTINGS_ALARM_EDIT_FIRST + index, os::Utf8ToWide(text).c_str());
   m_Writing = false;
+  ShowAboveChoice();
 }
 
 void CSettingDlg::ReadControls() {
@@ -500,6 +492,9 @@ void CSettingDlg::OnCommand(int id, int code, HWND /*control*/) {
     m_Colour.Open();  // a click from outside (automation); the button opens itself
   } else if (id == IDC_SETTINGS_CLEAR_LOGS) {
     ClearLogs();
+  } else if (id == IDC_SETTINGS_ABOVE_CHOICE && code == CBN_SELCHANGE) {
+    const auto entry = SendMessageW(m_AboveChoice.Hwnd(), CB_GETCURSEL, 0, 0);
+    if (entry >= 0 && m_Model.ChooseAbove(static_cast<size_t>(entry))) ShowDisk();
   } else if (id == IDC_SETTINGS_DISK && code == CBN_SELCHANGE) {
     m_Model.ShowDisk(static_cast<int32_t>(SendMessageW(m_DiskCombo.Hwnd(), CB_GETCURSEL, 0, 0)));
     ShowDisk();
@@ -512,6 +507,7 @@ void CSettingDlg::OnCommand(int id, int code, HWND /*control*/) {
              code == EN_CHANGE && !m_Writing) {
     const int i = id - IDC_SETTINGS_ALARM_EDIT_FIRST;
     const monitor::AlarmFieldEdit e = m_Model.Edit(FieldOf(i), ControlText(id));
+    if (e.Valid) ShowAboveChoice();
     if (!e.Valid) {
       SetField(i, e.ResetText);
       MessageBoxW(m_Hwnd, os::Utf8ToWide(e.Error).c_str(), L"Error",
@@ -531,11 +527,7 @@ void CSettingDlg::OnCancel() {
 bool CSettingDlg::OnMessage(UINT msg, WPARAM /*wp*/, LPARAM lp, INT_PTR* result) {
   if (msg == WM_NOTIFY) {
     const auto* n = reinterpret_cast<const NMHDR*>(lp);
-    if (n->hwndFrom == m_SystemList && n->code == NM_CUSTOMDRAW && !m_HighContrast) {
-      *result =
-          m_SystemListCtrl.OnCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(n)));
-      return true;
-    }
+    if (m_SystemListCtrl.OnNotify(lp, m_HighContrast, result)) return true;
     const int id = static_cast<int>(n->idFrom);
     if (n->code == UDN_DELTAPOS && id >= IDC_SETTINGS_ALARM_SPIN_FIRST &&
         id < IDC_SETTINGS_ALARM_SPIN_FIRST + 3) {

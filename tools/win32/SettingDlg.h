@@ -76,6 +76,7 @@ class CSettingDlg : public ui::CDialogCx {
   void TestMail();
   void ClearLogs();
   void SetField(int index, const std::string& text);
+  void ShowAboveChoice();
   void FillSystemList();
   std::string ControlText(int id) const;
 
@@ -96,10 +97,9 @@ class CSettingDlg : public ui::CDialogCx {
   static constexpr size_t COMBO_COUNT = monitor::SETTINGS_COMBO_COUNT + 1;  // + language
   std::array<ui::CStaticCx, COMBO_COUNT> m_Captions;
   std::array<ui::CComboBoxCx, COMBO_COUNT> m_Combos;
-  ui::CComboBoxCx m_DiskCombo;
+  ui::CComboBoxCx m_DiskCombo, m_AboveChoice;
   std::array<ui::CStaticCx, 6> m_MailCaptions;
   std::vector<std::unique_ptr<ui::CStaticCx>> m_About;
-  HWND m_SystemList = nullptr;
   ui::CListCtrlEx m_SystemListCtrl;
 };
 

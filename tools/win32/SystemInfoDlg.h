@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "tools/SystemInfo.h"
-#include "ui/win32/DialogCx.h"
 #include "ui/win32/ListCtrlEx.h"
+#include "ui/win32/PaneCx.h"
 #include "ui/win32/SkinControl.h"
 
 namespace tools {
@@ -27,7 +27,7 @@ struct SystemInfoDisk {
   std::string SerialNumber;
 };
 
-class CSystemInfoDlg : public ui::CDialogCx {
+class CSystemInfoDlg : public ui::CPaneCx {
  public:
   // `info` and the callbacks must outlive the pane. `back` is called when
   // the user leaves the pane (the back button, Escape).
@@ -35,28 +35,20 @@ class CSystemInfoDlg : public ui::CDialogCx {
                  PaneText text, std::function<void()> back);
   ~CSystemInfoDlg() override;
 
-  bool Create(HWND parent, double zoom, const std::wstring& face);
   // Rebuilds the rows: the record's eight rows, then two per disk.
   void UpdateRows();
-  // Texts again in the current language.
-  void ApplyLanguage();
-
+  void ApplyLanguage() override;
   void RelayoutDialog() override;
 
  protected:
   BOOL OnInitDialog() override;
-  void OnCommand(int id, int code, HWND control) override;
-  void OnCancel() override;
   bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) override;
 
  private:
   const SYSTEM_INFO_TEXT& m_Info;
   std::function<std::vector<SystemInfoDisk>()> m_Disks;
   PaneText m_Text;
-  std::function<void()> m_Back;
-  HWND m_List = nullptr;
   ui::CListCtrlEx m_ListCtrl;
-  ui::CButtonCx m_BackButton;
 };
 
 }  // namespace tools

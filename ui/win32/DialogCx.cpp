@@ -3,6 +3,8 @@
 #include <commctrl.h>
 
 #include "os/win32/WinText.h"
+#include "ui/win32/Gdiplus.h"
+#include "ui/win32/SkinControl.h"
 
 namespace ui {
 namespace {
@@ -13,9 +15,12 @@ CDpiChangeGate g_DpiGate;
 
 }  // namespace
 
+CDialogCx::CDialogCx() = default;
+
 CDialogCx::~CDialogCx() {
   Destroy();
   if (m_BackgroundBrush != nullptr) DeleteObject(m_BackgroundBrush);
+  if (m_BackgroundBitmap != nullptr) DeleteObject(m_BackgroundBitmap);
 }
 
 void CDialogCx::Destroy() {
@@ -127,6 +132,79 @@ std::wstring CDialogCx::FindSkinImage(const std::string& key) const {
   return path;
 }
 
+void CDialogCx::SetBackgroundImage(const std::string& key, int resourceId) {
+  if (key == m_BackgroundKey && resourceId == m_BackgroundResource && m_BackgroundImage) return;
+  m_BackgroundKey = key;
+  m_BackgroundResource = resourceId;
+  const std::wstring skin = FindSkinImage(key);
+  m_BackgroundImage = skin.empty() ? nullptr : LoadPngFile(skin);
+  if (!m_BackgroundImage) m_BackgroundImage = LoadPngResource(resourceId);
+  m_BackgroundSize = {};
+  RenderBackground();
+}
+
+void CDialogCx::RenderBackground() {
+  if (m_Hwnd == nullptr || !m_BackgroundImage) return;
+  RECT client;
+  GetClientRect(m_Hwnd, &client);
+  if (client.right <= 0 || client.bottom <= 0) return;
+  if (m_BackgroundBitmap != nullptr && client.right == m_BackgroundSize.cx &&
+      client.bottom == m_BackgroundSize.cy) {
+    return;
+  }
+  HDC screen = GetDC(m_Hwnd);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+  HDC dc = CreateCompatibleDC(screen);
+  ReleaseDC(m_Hwnd, screen);
+  if (bitmap == nullptr || dc == nullptr) {
+    if (bitmap != nullptr) DeleteObject(bitmap);
+    if (dc != nullptr) DeleteDC(dc);
+    return;
+  }
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  {
+    Gdiplus::Graphics g(dc);
+    g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+    g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+    g.DrawImage(m_BackgroundImage.get(), Gdiplus::Rect(0, 0, client.right, client.bottom), 0, 0,
+                static_cast<INT>(m_BackgroundImage->GetWidth()),
+                static_cast<INT>(m_BackgroundImage->GetHeight()), Gdiplus::UnitPixel);
+  }
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  HBRUSH brush = CreatePatternBrush(bitmap);
+  if (brush == nullptr) {
+    DeleteObject(bitmap);
+    return;
+  }
+  if (m_BackgroundBrush != nullptr) DeleteObject(m_BackgroundBrush);
+  if (m_BackgroundBitmap != nullptr) DeleteObject(m_BackgroundBitmap);
+  m_BackgroundBrush = brush;
+  m_BackgroundBitmap = bitmap;
+  m_BackgroundSize = {client.right, client.bottom};
+  RedrawWindow(m_Hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+bool CDialogCx::ChildOrigin(HWND control, POINT* origin) const {
+  RECT r;
+  if (!GetWindowRect(control, &r)) return false;
+  *origin = {r.left, r.top};
+  return ScreenToClient(m_Hwnd, origin) != FALSE;
+}
+
+bool CDialogCx::PaintUnder(HWND control, HDC target) const {
+  POINT at;
+  if (m_BackgroundBitmap == nullptr || m_HighContrast || !ChildOrigin(control, &at)) return false;
+  RECT rc;
+  GetClientRect(control, &rc);
+  HDC dc = CreateCompatibleDC(target);
+  HGDIOBJ old = SelectObject(dc, m_BackgroundBitmap);
+  BitBlt(target, 0, 0, rc.right, rc.bottom, dc, at.x, at.y, SRCCOPY);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  return true;
+}
+
 INT_PTR CALLBACK CDialogCx::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   CDialogCx* self = nullptr;
   if (msg == WM_INITDIALOG) {
@@ -147,6 +225,15 @@ INT_PTR CDialogCx::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     m_Hwnd = nullptr;
     return FALSE;
   }
+  if (msg == SkinBackgroundMessage()) {
+    // A skinned control of the dialog's own colour shows the picture.
+    const auto* request = reinterpret_cast<const SkinBackgroundRequest*>(lp);
+    const bool drawn = request != nullptr && request->Color == m_BackgroundColor &&
+                       PaintUnder(request->Control, request->Dc);
+    SetWindowLongPtrW(m_Hwnd, DWLP_MSGRESULT, drawn ? TRUE : FALSE);
+    return TRUE;
+  }
+  if (msg == WM_SIZE) RenderBackground();
   INT_PTR result = 0;
   if (OnMessage(msg, wp, lp, &result)) {
     SetWindowLongPtrW(m_Hwnd, DWLP_MSGRESULT, result);
@@ -179,10 +266,21 @@ INT_PTR CDialogCx::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CTLCOLORDLG:
       if (m_HighContrast) return FALSE;
       return reinterpret_cast<INT_PTR>(m_BackgroundBrush);
-    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORSTATIC: {
       if (m_HighContrast) return FALSE;
-      SetBkColor(reinterpret_cast<HDC>(wp), m_BackgroundColor);
+      HDC dc = reinterpret_cast<HDC>(wp);
+      SetBkColor(dc, m_BackgroundColor);
+      wchar_t cls[16] = {};
+      GetClassNameW(reinterpret_cast<HWND>(lp), cls, 16);
+      POINT at;
+      // The picture lines up with the dialog's; labels and check boxes
+      // show it through their text, a read-only edit keeps its text plain.
+      if (m_BackgroundBitmap != nullptr && ChildOrigin(reinterpret_cast<HWND>(lp), &at)) {
+        SetBrushOrgEx(dc, -at.x, -at.y, nullptr);
+        if (lstrcmpiW(cls, L"Edit") != 0) SetBkMode(dc, TRANSPARENT);
+      }
       return reinterpret_cast<INT_PTR>(m_BackgroundBrush);
+    }
     case WM_DPICHANGED: {
       if (!g_DpiGate.Accept(GetTickCount64())) return TRUE;
       m_Dpi = HIWORD(wp);

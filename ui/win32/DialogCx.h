@@ -12,9 +12,14 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "ui/SkinMath.h"
+
+namespace Gdiplus {
+class Bitmap;
+}
 
 namespace ui {
 
@@ -23,7 +28,7 @@ using TextFn = std::function<std::string(const std::string& section, const std::
 
 class CDialogCx {
  public:
-  CDialogCx() = default;
+  CDialogCx();
   virtual ~CDialogCx();
   CDialogCx(const CDialogCx&) = delete;
   CDialogCx& operator=(const CDialogCx&) = delete;
@@ -62,6 +67,12 @@ class CDialogCx {
   std::wstring FindSkinImage(const std::string& key) const;
   void SetSkinFolder(const std::wstring& folder) { m_SkinFolder = folder; }
 
+  // The background picture: the skin's image of `key`, else the built-in
+  // PNG `resourceId`, drawn scaled over the whole client area (and under
+  // every skinned control of the dialog's own colour). Without either the
+  // dialog keeps its plain colour.
+  void SetBackgroundImage(const std::string& key, int resourceId);
+
   // Lays out every control at the current zoom.
   virtual void RelayoutDialog() {}
 
@@ -95,8 +106,17 @@ class CDialogCx {
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   INT_PTR Handle(UINT msg, WPARAM wp, LPARAM lp);
   void ReadDisplayState();
+  // The picture scaled to the client area, and the brush of it.
+  void RenderBackground();
+  bool PaintUnder(HWND control, HDC dc) const;
+  bool ChildOrigin(HWND control, POINT* origin) const;
 
   TextFn m_Text;
+  std::string m_BackgroundKey;
+  int m_BackgroundResource = 0;
+  std::unique_ptr<Gdiplus::Bitmap> m_BackgroundImage;
+  HBITMAP m_BackgroundBitmap = nullptr;
+  SIZE m_BackgroundSize{};
   bool m_Modal = false;
   bool m_Ended = false;
   INT_PTR m_Result = 0;

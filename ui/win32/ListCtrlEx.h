@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <vector>
 
 namespace ui {
 
@@ -20,6 +21,21 @@ class CListCtrlEx {
 
   // Takes over list view `id` of `parent`.
   bool Attach(HWND parent, int id);
+  // Creates report list view `id` in `parent` (`style` adds to the report
+  // style: selection, tab stop ...) with a sunken edge, full-row selection,
+  // label tips and double buffering (`extended` adds more, such as grid
+  // lines), and takes it over.
+  bool Create(HWND parent, int id, DWORD style, DWORD extended = 0);
+
+  struct Column {
+    std::string Heading;  // UTF-8
+    int Width = 0;        // base units
+  };
+  // Every row and column removed, then `columns`, left-aligned, at `zoom`.
+  void SetColumns(const std::vector<Column>& columns, double zoom);
+  // Every row replaced by `rows` (UTF-8 texts, one a column), the list
+  // drawn once at the end.
+  void SetRows(const std::vector<std::vector<std::string>>& rows);
   HWND Hwnd() const { return m_Hwnd; }
   // Font of `face`, 16 base units high at `zoom`.
   void SetControlFont(const std::wstring& face, double zoom);
@@ -27,6 +43,9 @@ class CListCtrlEx {
   void SetTextColor(COLORREF color) { m_TextColor = color; }
   // The parent hands over NM_CUSTOMDRAW of this list; returns the result.
   LRESULT OnCustomDraw(NMLVCUSTOMDRAW* draw);
+  // The parent hands over WM_NOTIFY: true when it was this list's custom
+  // draw, answered in `*result` (none in high contrast: the system draws).
+  bool OnNotify(LPARAM lp, bool highContrast, INT_PTR* result);
 
   static constexpr COLORREF EVEN_ROW = RGB(255, 255, 255);
   static constexpr COLORREF ODD_ROW = RGB(248, 248, 248);

@@ -126,7 +126,13 @@ std::string CSkinControl::Text() const {
   return os::WideToUtf8(text);
 }
 
+UINT SkinBackgroundMessage() {
+  static const UINT message = RegisterWindowMessageW(L"Stavrion.SkinBackground");
+  return message;
+}
+
 bool CSkinControl::Fits() const {
+  if (m_Scaled) return m_Image != nullptr;
   return m_Image != nullptr && ImageFits(static_cast<int32_t>(m_Image->GetWidth()),
                                          static_cast<int32_t>(m_Image->GetHeight()),
                                          m_Source.FrameCount(), m_Width, m_Height);
@@ -149,6 +155,12 @@ bool CSkinControl::SetImageFile(const std::wstring& path, int frameCount) {
 }
 
 bool CSkinControl::SetImageResource(int resourceId, int frameCount) {
+  // The built-in picture already shown (a gauge still at its step): kept.
+  if (m_Source.Loaded() && m_Source.Path().empty() && resourceId == m_ResourceId &&
+      frameCount == m_Source.FrameCount()) {
+    return true;
+  }
+  m_ResourceId = resourceId;
   return m_Source.SetResource(resourceId, frameCount, [this](int id, int frames) {
     return TakeImage(LoadPngResource(id), frames);
   });
@@ -208,9 +220,15 @@ void CSkinControl::Paint(HDC target) {
   HBITMAP bitmap = CreateCompatibleBitmap(target, w, h);
   HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
 
-  HBRUSH background = CreateSolidBrush(m_Background);
-  FillRect(dc, &rc, background);
-  DeleteObject(background);
+  // The dialog's picture under the control, or the control's own colour.
+  SkinBackgroundRequest request{m_Hwnd, dc, m_Background};
+  HWND parent = GetParent(m_Hwnd);
+  if (parent == nullptr ||
+      !SendMessageW(parent, SkinBackgroundMessage(), 0, reinterpret_cast<LPARAM>(&request))) {
+    HBRUSH background = CreateSolidBrush(m_Background);
+    FillRect(dc, &rc, background);
+    DeleteObject(background);
+  }
 
   const ControlState state = State();
   const bool strip = m_Image != nullptr && m_Source.Loaded();
@@ -224,8 +242,12 @@ void CSkinControl::Paint(HDC target) {
     const int frameHeight =
         FrameHeight(static_cast<int32_t>(m_Image->GetHeight()), m_Source.FrameCount());
     Gdiplus::Graphics g(dc);
-    g.DrawImage(m_Image.get(), Gdiplus::Rect(0, 0, w, h), 0, frame * frameHeight, w, frameHeight,
-                Gdiplus::UnitPixel);
+    if (m_Scaled) {
+      g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+      g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+    }
+    g.DrawImage(m_Image.get(), Gdiplus::Rect(0, 0, w, h), 0, frame * frameHeight,
+                static_cast<INT>(m_Image->GetWidth()), frameHeight, Gdiplus::UnitPixel);
   } else if (flatButton) {
     // A button without an image: a flat face that shows hover, press and
     // selection by its shade and its border.

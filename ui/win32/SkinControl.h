@@ -50,6 +50,9 @@ class CSkinControl {
   // The same from a PNG resource of the executable.
   bool SetImageResource(int resourceId, int frameCount);
   bool HasImage() const { return m_Source.Loaded(); }
+  // Images of any size are drawn scaled to the control (gauges, rendered
+  // larger than at zoom 1 so that they stay sharp at every zoom).
+  void SetImageScaled(bool scaled) { m_Scaled = scaled; }
 
   void SetToolTipText(HWND tooltip, const std::string& utf8);
 
@@ -83,10 +86,24 @@ class CSkinControl {
   COLORREF m_TextColor = RGB(0, 0, 0);
   COLORREF m_Background = RGB(255, 255, 255);
   int m_Align = 0;
+  bool m_Scaled = false;
+  int m_ResourceId = 0;
   std::unique_ptr<Gdiplus::Bitmap> m_Image;
   CImageSource m_Source;
   std::string m_ToolTip;
 };
+
+// A skinned control asks its dialog for the picture under it before it
+// paints: SendMessage(dialog, SkinBackgroundMessage(), 0, &request). The
+// dialog returns TRUE when it drew its background picture into `Dc` (at the
+// control's place); a control whose colour is not the dialog's keeps its
+// own colour.
+struct SkinBackgroundRequest {
+  HWND Control = nullptr;
+  HDC Dc = nullptr;
+  COLORREF Color = 0;
+};
+UINT SkinBackgroundMessage();
 
 // A push button drawn by the skin: frames 0 normal, 1 hover or pressed,
 // 3 selected (strips of four).
