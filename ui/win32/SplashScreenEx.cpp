@@ -112,8 +112,12 @@ void CSplashScreenEx::SetText(const std::string& utf8) {
 
 void CSplashScreenEx::Show() {
   if (m_Hwnd == nullptr) return;
-  SetWindowPos(m_Hwnd, nullptr, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  // A blend draws the window through WM_PRINTCLIENT and shows it without
+  // activating it; where the system cannot blend it simply shows it.
+  if ((m_Style & FADE_IN) == 0 || !AnimateWindow(m_Hwnd, 500, AW_BLEND)) {
+    SetWindowPos(m_Hwnd, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  }
   UpdateWindow(m_Hwnd);
 }
 
@@ -146,6 +150,9 @@ LRESULT CALLBACK CSplashScreenEx::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
     switch (msg) {
       case WM_ERASEBKGND:
         return 1;
+      case WM_PRINTCLIENT:  // what a fade draws
+        self->Paint(reinterpret_cast<HDC>(wp));
+        return 0;
       case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd, &ps);
