@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "os/win32/Win32FileSystem.h"
 #include "tools/BenchmarkPane.h"
 #include "tools/DiskBenchmark.h"
 #include "ui/win32/DialogCx.h"
@@ -83,6 +84,7 @@ class CBenchmarkDlg : public ui::CDialogCx {
   CBenchHistory m_History;
   int m_RunType = 0;
   char m_RunLetter = 'C';
+  os::CWin32FileSystem m_Files;
   std::unique_ptr<IBenchHost> m_Host;
   std::unique_ptr<CPaneCallback> m_Callback;
   std::unique_ptr<CBenchmarkWorker> m_Worker;
