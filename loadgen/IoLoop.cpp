@@ -71,6 +71,9 @@ ELoopEnd RunIoLoop(IIoQueue& queue, COffsetSource& source, const CIoLoopSetup& s
       }
       start(done.Slot);
       ++pending;
+      // The last refill of the pass goes with the next wait, in the same
+      // system call.
+      if (i + 1 == batch) continue;
       int error = 0;
       if (!queue.Submit(&error)) {
         fail(SystemError("the system refused an I/O", error));
