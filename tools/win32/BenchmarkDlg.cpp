@@ -242,6 +242,12 @@ void CBenchmarkDlg::ApplyLanguage() {
   for (size_t i = 0; i < 6; ++i) m_HistoryHeads[i].SetText(*heads[i] ? text(heads[i]) : "");
 }
 
+void CBenchmarkDlg::Reload() {
+  // While a run goes on its report keeps the counts it runs with.
+  if (!IsRunning() && m_Hooks.Settings) m_Settings = m_Hooks.Settings();
+  FillDriveCombo();
+}
+
 void CBenchmarkDlg::FillDriveCombo() {
   if (IsRunning()) return;  // the drive of a run stays as chosen
   HWND combo = GetDlgItem(m_Hwnd, IDC_BENCH_DRIVE);
