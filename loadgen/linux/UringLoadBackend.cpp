@@ -282,17 +282,7 @@ class CUringLoadBackend : public ILoadBackend {
     }
     for (std::thread& t : threads) t.join();
     close(shared.Fd);
-    *result = CLoadResult{};
-    for (const CThreadTally& t : tallies) {
-      if (!t.Error.empty()) {
-        *error = t.Error;
-        return false;
-      }
-      result->Bytes += t.Bytes;
-      result->Ios += t.Ios;
-    }
-    result->Seconds = CRunWindow(options.WarmupSeconds, options.Seconds).CountedSeconds();
-    return true;
+    return SumTallies(tallies, CRunWindow(options.WarmupSeconds, options.Seconds), result, error);
   }
 };
 
