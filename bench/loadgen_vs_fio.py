@@ -12,11 +12,13 @@ test).
 The test file (default 1024 MiB of random bytes) is made once in --folder
 (default build/bench-io) and removed at the end. MB = 10^6 bytes. The
 virtual disk of a shared machine is noisy: every round's figures are
-printed, not just the medians.
+printed, not just the medians, with the machine's load average and each
+run's CPU time per I/O (user + system, from the children's rusage).
 """
 import argparse
 import json
 import os
+import resource
 import statistics
 import subprocess
 import sys
@@ -46,11 +48,21 @@ def fio_command(flags, path, seconds):
             + flags.split())
 
 
+def cpu_seconds():
+    """User plus system time of the finished children so far."""
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
 def run_fio(flags, path, seconds):
+    """(MB/s, I/Os, CPU seconds) of one fio run."""
+    before = cpu_seconds()
     out = subprocess.run(fio_command(flags, path, seconds), check=True, capture_output=True,
                          text=True).stdout
+    cpu = cpu_seconds() - before
     job = json.loads(out[out.index("{"):])["jobs"][0]
-    return (job["read"]["bw_bytes"] + job["write"]["bw_bytes"]) / 1e6
+    ios = job["read"]["total_ios"] + job["write"]["total_ios"]
+    return (job["read"]["bw_bytes"] + job["write"]["bw_bytes"]) / 1e6, ios, cpu
 
 
 def load_command(binary, flags, path, seconds):
@@ -58,9 +70,13 @@ def load_command(binary, flags, path, seconds):
 
 
 def run_load(binary, flags, path, seconds):
+    """(MB/s, I/Os, CPU seconds) of one stavrion-load run."""
+    before = cpu_seconds()
     out = subprocess.run(load_command(binary, flags, path, seconds), check=True,
                          capture_output=True, text=True).stdout
-    return json.loads(out)["mb_per_s"]
+    cpu = cpu_seconds() - before
+    result = json.loads(out)
+    return result["mb_per_s"], result["ios"], cpu
 
 
 def main():
@@ -81,6 +97,7 @@ def main():
     print("# fio: " + " ".join(fio_command("<pattern>", path, a.seconds)))
     print("# ours: " + " ".join(load_command(binary, "<pattern>", path, a.seconds)))
     results = {p[0]: ([], []) for p in patterns}
+    cpus = {p[0]: ([], []) for p in patterns}
     try:
         for r in range(a.rounds):
             for name, ours, fio in patterns:
@@ -89,9 +106,12 @@ def main():
                 if r % 2:
                     order.reverse()
                 for who, run in order:
-                    value = run()
+                    value, ios, cpu = run()
                     results[name][0 if who == "fio" else 1].append(value)
-                    print("round %d %-22s %-4s %9.1f MB/s" % (r + 1, name, who, value), flush=True)
+                    per_io = cpu / ios * 1e6 if ios else float("nan")
+                    cpus[name][0 if who == "fio" else 1].append(per_io)
+                    print("round %d %-22s %-4s %9.1f MB/s  %6.2f us CPU/IO  load %.1f" % (
+                        r + 1, name, who, value, per_io, os.getloadavg()[0]), flush=True)
     finally:
         os.remove(path)
     print()
@@ -103,6 +123,15 @@ def main():
         print("| %s | %s | %s | %.1f | %.1f | %.2f |" % (
             name, " / ".join("%.0f" % v for v in f), " / ".join("%.0f" % v for v in o), mf, mo,
             mo / mf if mf else float("nan")))
+    # CPU time (user + system, whole process, start-up included) per I/O:
+    # what each program spends to move the same I/O, which other load on
+    # the machine changes far less than the throughput.
+    print()
+    print("| pattern | fio CPU us/IO (median) | stavrion-load CPU us/IO (median) |")
+    print("|---|---:|---:|")
+    for name, ours, fio in patterns:
+        f, o = cpus[name]
+        print("| %s | %.2f | %.2f |" % (name, statistics.median(f), statistics.median(o)))
     return 0
 
 

@@ -3,13 +3,11 @@
 // PATH, with a progress line on stderr and the results on stdout. Ctrl+C
 // stops it after the running load-generator pass and removes the file.
 #include <atomic>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/JsonWriter.h"
@@ -17,7 +15,7 @@
 #include "monitor/WatchPaths.h"
 #include "os/BenchFiles.h"
 #include "os/NativePlatform.h"
-#include "os/Process.h"
+#include "tools/BenchHost.h"
 #include "tools/BenchmarkPane.h"
 #include "tools/DiskBenchmark.h"
 
@@ -44,74 +42,6 @@ std::atomic<tools::CBenchmarkWorker*> g_Worker{nullptr};
 extern "C" void OnInterrupt(int) {
   if (tools::CBenchmarkWorker* worker = g_Worker.load()) worker->RequestStop();
 }
-
-class CNativeBenchHost : public tools::IBenchHost {
- public:
-  explicit CNativeBenchHost(std::string generator) : m_Generator(std::move(generator)) {}
-  bool LoadGeneratorExists() override {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(m_Generator, ec);
-  }
-  bool FreeBytes(const std::string& folder, uint64_t* bytes) override {
-    return os::FreeDiskBytes(folder, bytes);
-  }
-  bool CreateFolder(const std::string& path) override {
-    std::error_code ec;
-    return std::filesystem::create_directory(path, ec);
-  }
-  bool RemoveFolder(const std::string& path) override {
-    std::error_code ec;
-    return std::filesystem::remove(path, ec);
-  }
-  bool RemoveFile(const std::string& path) override {
-    std::error_code ec;
-    return std::filesystem::remove(path, ec);
-  }
-  class CFile : public IFile {
-   public:
-    explicit CFile(std::unique_ptr<os::IUncachedFile> file) : m_File(std::move(file)) {}
-    bool Write(std::span<const uint8_t> data) override { return m_File->Write(data); }
-    std::unique_ptr<os::IUncachedFile> m_File;
-  };
-  std::unique_ptr<IFile> CreateTestFile(const std::string& path) override {
-    std::unique_ptr<os::IUncachedFile> file = os::CreateUncachedFile(path);
-    if (!file) return nullptr;
-    return std::make_unique<CFile>(std::move(file));
-  }
-  // The figure comes from the generator's JSON line: on Linux the exit
-  // status cannot carry it.
-  LoadRun RunLoad(const std::string& arguments, const std::string& testFile) override {
-    std::vector<std::string> words;
-    size_t start = 0;
-    while (start < arguments.size()) {
-      size_t end = arguments.find(' ', start);
-      if (end == std::string::npos) end = arguments.size();
-      if (end > start) words.push_back(arguments.substr(start, end - start));
-      start = end + 1;
-    }
-    words.push_back("--json");
-    words.push_back(testFile);
-    os::ProgramRun run = os::RunProgramAndWait(m_Generator, words);
-    LoadRun result;
-    result.Started = run.Started;
-    size_t at = run.Output.find("\"mb_per_s\":");
-    if (at != std::string::npos) {
-      result.MegabytesPerSecond = std::strtod(run.Output.c_str() + at + 11, nullptr);
-    }
-    return result;
-  }
-  void SleepSeconds(uint32_t seconds) override {
-    std::this_thread::sleep_for(std::chrono::seconds(seconds));
-  }
-  uint32_t Ticks() override {
-    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count());
-  }
-
- private:
-  std::string m_Generator;
-};
 
 class CConsoleCallback : public tools::IBenchCallback {
  public:
@@ -224,7 +154,10 @@ int RunBench(const std::vector<std::string>& args) {
     settings = BenchSettingsFrom(file);
   }
 
-  CNativeBenchHost host(os::LoadGeneratorPath());
+  // The figure comes from the generator's JSON line: on Linux the exit
+  // status cannot carry it.
+  tools::CSystemBenchHost host(platform.Files, os::LoadGeneratorPath(),
+                               tools::ELoadFigure::JsonLine);
   CConsoleCallback console;
   tools::CBenchmarkWorker worker(host, console, tools::EnglishBenchText);
   tools::CBenchRequest request;

@@ -5,58 +5,14 @@
 // of URL characters.
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 #include <string>
 
+#include "fuzz/InputNet.h"
 #include "os/Clock.h"
-#include "os/Net.h"
 #include "tools/Banner.h"
 #include "tools/HttpGet.h"
 
 namespace {
-
-class CInputSocket : public os::ISocket {
- public:
-  CInputSocket(const uint8_t* data, size_t size) : m_Data(data), m_Size(size) {}
-  os::NetStatus Send(std::string_view, uint32_t) override { return os::NetStatus::Ok; }
-  os::NetStatus Receive(char* buffer, size_t capacity, size_t* received, uint32_t) override {
-    *received = 0;
-    if (m_At >= m_Size) return os::NetStatus::Closed;
-    size_t n = 1 + m_Data[m_At] % 200;
-    ++m_At;
-    if (n > m_Size - m_At) n = m_Size - m_At;
-    if (n > capacity) n = capacity;
-    if (n == 0) return os::NetStatus::TimedOut;
-    for (size_t i = 0; i < n; ++i) buffer[i] = static_cast<char>(m_Data[m_At + i]);
-    m_At += n;
-    *received = n;
-    return os::NetStatus::Ok;
-  }
-  void ShutdownSend() override {}
-  std::string LastError() const override { return "input ended"; }
-
- private:
-  const uint8_t* m_Data;
-  size_t m_Size;
-  size_t m_At = 0;
-};
-
-class CInputNet : public os::INet {
- public:
-  CInputNet(const uint8_t* data, size_t size) : m_Data(data), m_Size(size) {}
-  std::unique_ptr<os::ISocket> Connect(const std::string&, uint16_t, uint32_t,
-                                       std::string*) override {
-    return std::make_unique<CInputSocket>(m_Data, m_Size);
-  }
-  std::unique_ptr<os::IListener> Listen(const std::string&, uint16_t, std::string*) override {
-    return nullptr;
-  }
-  std::string LocalHostName() override { return "fuzz.invalid"; }
-
- private:
-  const uint8_t* m_Data;
-  size_t m_Size;
-};
 
 // Each look at the clock moves it a millisecond, so the time limit ends a
 // reply that never completes.
@@ -97,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::abort();
     if (state == tools::HttpParse::BAD && error.empty()) std::abort();
   }
-  CInputNet net(data, size);
+  // Pieces of up to 200 bytes; the server closes the connection at the end.
+  netfuzz::CInputNet net(data, size, {200, os::NetStatus::Closed, os::NetStatus::TimedOut});
   CStepClock clock;
   const tools::HttpGetResult got = tools::HttpGet(net, nullptr, clock, "http://banner.test/a.txt",
                                                   tools::BANNER_MAX_BYTES, 100000);

@@ -4,66 +4,11 @@
 // their bounds, and a message counted as sent only after a "250" to DATA.
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 #include <string>
 
+#include "fuzz/InputNet.h"
 #include "monitor/SmtpClient.h"
 #include "monitor/SmtpReply.h"
-
-namespace {
-
-// A stream whose incoming bytes are the fuzz input, cut at the sizes the
-// input's first bytes choose.
-class CInputSocket : public os::ISocket {
- public:
-  CInputSocket(const uint8_t* data, size_t size, std::string* sent)
-      : m_Data(data), m_Size(size), m_Sent(sent) {}
-  os::NetStatus Send(std::string_view data, uint32_t) override {
-    m_Sent->append(data);
-    return os::NetStatus::Ok;
-  }
-  os::NetStatus Receive(char* buffer, size_t capacity, size_t* received, uint32_t) override {
-    *received = 0;
-    if (m_At >= m_Size) return os::NetStatus::TimedOut;
-    size_t n = 1 + m_Data[m_At] % 64;
-    ++m_At;
-    if (n > m_Size - m_At) n = m_Size - m_At;
-    if (n > capacity) n = capacity;
-    if (n == 0) return os::NetStatus::Closed;
-    for (size_t i = 0; i < n; ++i) buffer[i] = static_cast<char>(m_Data[m_At + i]);
-    m_At += n;
-    *received = n;
-    return os::NetStatus::Ok;
-  }
-  void ShutdownSend() override {}
-  std::string LastError() const override { return "input ended"; }
-
- private:
-  const uint8_t* m_Data;
-  size_t m_Size;
-  size_t m_At = 0;
-  std::string* m_Sent;
-};
-
-class CInputNet : public os::INet {
- public:
-  CInputNet(const uint8_t* data, size_t size) : m_Data(data), m_Size(size) {}
-  std::unique_ptr<os::ISocket> Connect(const std::string&, uint16_t, uint32_t,
-                                       std::string*) override {
-    return std::make_unique<CInputSocket>(m_Data, m_Size, &Sent);
-  }
-  std::unique_ptr<os::IListener> Listen(const std::string&, uint16_t, std::string*) override {
-    return nullptr;
-  }
-  std::string LocalHostName() override { return "fuzz.invalid"; }
-  std::string Sent;
-
- private:
-  const uint8_t* m_Data;
-  size_t m_Size;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   monitor::CSmtpReplyReader reader;
@@ -87,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (state == monitor::CSmtpReplyReader::State::Malformed) break;
   }
 
-  CInputNet net(data, size);
+  // Pieces of up to 64 bytes; a server that says no more only times out.
+  netfuzz::CInputNet net(data, size, {64, os::NetStatus::TimedOut, os::NetStatus::Closed});
   monitor::SmtpServer server;
   server.Host = "mx.test";
   server.User = "user";

@@ -74,6 +74,21 @@ void FillWriteData(std::span<uint8_t> buffer, bool random, uint64_t seed) {
   }
 }
 
+bool SumTallies(const std::vector<CThreadTally>& tallies, const CRunWindow& window,
+                CLoadResult* result, std::string* error) {
+  *result = CLoadResult{};
+  for (const CThreadTally& t : tallies) {
+    if (!t.Error.empty()) {
+      *error = t.Error;
+      return false;
+    }
+    result->Bytes += t.Bytes;
+    result->Ios += t.Ios;
+  }
+  result->Seconds = window.CountedSeconds();
+  return true;
+}
+
 uint32_t CStallWatch::WaitMs(double now) const {
   const double left = (m_Limit - (now - m_Last)) * 1000.0;
   if (!(left >= 1.0)) return 1;  // also for a limit that is not a number

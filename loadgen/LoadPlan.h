@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "loadgen/LoadOptions.h"
+#include "loadgen/LoadResult.h"
 
 namespace loadgen {
 
@@ -116,6 +117,12 @@ struct CThreadTally {
   uint64_t Ios = 0;
   std::string Error;  // empty when every I/O succeeded
 };
+
+// The run's result from its threads' tallies once they are joined. False
+// with the first failed thread's error, when one failed: what the others
+// counted is then no figure.
+bool SumTallies(const std::vector<CThreadTally>& tallies, const CRunWindow& window,
+                CLoadResult* result, std::string* error);
 
 // The bookkeeping of a completion: counts it when inside the window.
 // Returns whether the slot should start another I/O.

@@ -1,6 +1,7 @@
 // The Linux backend: one io_uring per thread with the queue depth as its
 // size, the test file and the slot buffers registered with the ring (fixed
-// reads and writes skip the per-I/O page pinning), O_DIRECT under -S.
+// reads and writes skip the per-I/O page pinning), O_DIRECT under -S. The
+// loop itself is IoLoop's.
 #include <fcntl.h>
 #include <liburing.h>
 #include <sys/stat.h>
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <thread>
 
+#include "loadgen/IoLoop.h"
 #include "loadgen/LoadBackend.h"
 
 namespace loadgen {
@@ -57,44 +59,132 @@ struct CRunShared {
   std::atomic<bool> Failed{false};  // any thread's failure ends the others early
 };
 
-// Cancels the I/Os of the busy slots and waits up to two seconds for their
-// completions. True when none is left in flight.
-bool CancelInFlight(io_uring& ring, const std::vector<bool>& busy, uint32_t pending) {
-  constexpr uint64_t CANCEL = ~uint64_t{0};
-  for (size_t slot = 0; slot < busy.size(); ++slot) {
-    if (!busy[slot]) continue;
-    io_uring_sqe* sqe = io_uring_get_sqe(&ring);
-    if (sqe == nullptr) break;
-    io_uring_prep_cancel64(sqe, slot, 0);
-    sqe->user_data = CANCEL;
-  }
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-  while (pending > 0 && std::chrono::steady_clock::now() < until) {
-    __kernel_timespec limit{};
-    limit.tv_nsec = 100 * 1000000;
-    io_uring_cqe* ready = nullptr;
-    const int rc = io_uring_submit_and_wait_timeout(&ring, &ready, 1, &limit, nullptr);
-    if (rc < 0 && rc != -ETIME && rc != -EINTR) break;
-    unsigned head = 0;
-    unsigned seen = 0;
-    io_uring_cqe* cqe = nullptr;
-    io_uring_for_each_cqe(&ring, head, cqe) {
-      ++seen;
-      if (cqe->user_data != CANCEL) --pending;
+// One thread's ring as the I/O loop's queue. Slot i uses buffer indexes 2i
+// (reads) and 2i+1 (writes) of the ring's registered set: a mixed run must
+// not overwrite its write data with what it reads.
+class CUringQueue : public IIoQueue {
+ public:
+  CUringQueue(io_uring& ring, int fd, bool fixedFile, bool fixedBuffers,
+              const std::vector<iovec>& buffers, uint32_t blockSize, uint32_t depth)
+      : m_Ring(ring),
+        m_Fd(fixedFile ? 0 : fd),
+        m_FixedFile(fixedFile),
+        m_FixedBuffers(fixedBuffers),
+        m_Buffers(buffers),
+        m_BlockSize(blockSize),
+        m_Busy(depth, false) {}
+
+  void Queue(uint32_t slot, const CIo& io) override {
+    io_uring_sqe* sqe = io_uring_get_sqe(&m_Ring);  // never null: at most `depth` in flight
+    m_Busy[slot] = true;
+    const unsigned index = 2 * slot + (io.Write ? 1 : 0);
+    void* data = m_Buffers[index].iov_base;
+    if (m_FixedBuffers) {
+      if (io.Write)
+        io_uring_prep_write_fixed(sqe, m_Fd, data, m_BlockSize, io.Offset, static_cast<int>(index));
+      else
+        io_uring_prep_read_fixed(sqe, m_Fd, data, m_BlockSize, io.Offset, static_cast<int>(index));
+    } else if (io.Write) {
+      io_uring_prep_write(sqe, m_Fd, data, m_BlockSize, io.Offset);
+    } else {
+      io_uring_prep_read(sqe, m_Fd, data, m_BlockSize, io.Offset);
     }
-    io_uring_cq_advance(&ring, seen);
+    if (m_FixedFile) sqe->flags |= IOSQE_FIXED_FILE;
+    sqe->user_data = slot;
   }
-  return pending == 0;
+
+  bool Submit(int* error) override {
+    // Also posts the completions that are ready by now, for the next pass.
+    const int rc = io_uring_submit_and_get_events(&m_Ring);
+    if (rc >= 0 || rc == -EAGAIN || rc == -EBUSY || rc == -EINTR) return true;
+    *error = -rc;
+    return false;
+  }
+
+  uint32_t Ready() override { return io_uring_cq_ready(&m_Ring); }
+
+  CCompletion Take() override {
+    io_uring_cqe* cqe = nullptr;
+    io_uring_peek_cqe(&m_Ring, &cqe);
+    CCompletion done;
+    done.Slot = static_cast<uint32_t>(cqe->user_data);
+    done.Result = cqe->res;
+    io_uring_cqe_seen(&m_Ring, cqe);
+    m_Busy[done.Slot] = false;
+    return done;
+  }
+
+  EWait Wait(uint32_t ms, int* error) override {
+    __kernel_timespec limit{};
+    limit.tv_sec = ms / 1000;
+    limit.tv_nsec = static_cast<long long>(ms % 1000) * 1000000;
+    io_uring_cqe* ready = nullptr;
+    const int rc = io_uring_submit_and_wait_timeout(&m_Ring, &ready, 1, &limit, nullptr);
+    if (rc >= 0) return EWait::Ready;
+    if (rc == -ETIME) return EWait::TimedOut;
+    if (rc == -EINTR) return EWait::Interrupted;
+    *error = -rc;
+    return EWait::Failed;
+  }
+
+  // Cancels the I/Os of the busy slots and waits up to two seconds for
+  // their completions. True when none is left in flight.
+  bool CancelInFlight(uint32_t pending) {
+    constexpr uint64_t CANCEL = ~uint64_t{0};
+    for (size_t slot = 0; slot < m_Busy.size(); ++slot) {
+      if (!m_Busy[slot]) continue;
+      io_uring_sqe* sqe = io_uring_get_sqe(&m_Ring);
+      if (sqe == nullptr) break;
+      io_uring_prep_cancel64(sqe, slot, 0);
+      sqe->user_data = CANCEL;
+    }
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (pending > 0 && std::chrono::steady_clock::now() < until) {
+      __kernel_timespec limit{};
+      limit.tv_nsec = 100 * 1000000;
+      io_uring_cqe* ready = nullptr;
+      const int rc = io_uring_submit_and_wait_timeout(&m_Ring, &ready, 1, &limit, nullptr);
+      if (rc < 0 && rc != -ETIME && rc != -EINTR) break;
+      unsigned head = 0;
+      unsigned seen = 0;
+      io_uring_cqe* cqe = nullptr;
+      io_uring_for_each_cqe(&m_Ring, head, cqe) {
+        ++seen;
+        if (cqe->user_data != CANCEL) --pending;
+      }
+      io_uring_cq_advance(&m_Ring, seen);
+    }
+    return pending == 0;
+  }
+
+ private:
+  io_uring& m_Ring;
+  int m_Fd;
+  bool m_FixedFile;
+  bool m_FixedBuffers;
+  const std::vector<iovec>& m_Buffers;
+  uint32_t m_BlockSize;
+  std::vector<bool> m_Busy;
+};
+
+// The ring of one thread. Completions are taken only when the thread asks
+// (it is the ring's only user), not pushed to it between its own calls,
+// which keeps the refills flowing; kernels before 6.1 do not know that mode
+// and get a plain ring.
+int SetUpRing(uint32_t depth, io_uring* ring) {
+  const int rc = io_uring_queue_init(
+      depth, ring,
+      IORING_SETUP_SINGLE_ISSUER | IORING_SETUP_DEFER_TASKRUN | IORING_SETUP_COOP_TASKRUN);
+  if (rc != -EINVAL) return rc;
+  return io_uring_queue_init(depth, ring, 0);
 }
 
-// One thread's run. Every slot has a read buffer and a write buffer (a
-// mixed run must not overwrite its write data with what it reads); slot i
-// uses buffer indexes 2i and 2i+1 of the ring's registered set.
+// One thread's run.
 void RunThread(CRunShared& shared, const CThreadPlan& plan, CThreadTally* tally) {
   const CLoadOptions& o = *shared.Options;
   const uint32_t depth = o.QueueDepth;
   io_uring ring{};
-  int rc = io_uring_queue_init(depth, &ring, 0);
+  const int rc = SetUpRing(depth, &ring);
   if (rc < 0) {
     tally->Error = SystemError("cannot set up io_uring", -rc);
     shared.Failed = true;
@@ -123,99 +213,33 @@ void RunThread(CRunShared& shared, const CThreadPlan& plan, CThreadTally* tally)
   const bool fixedBuffers =
       io_uring_register_buffers(&ring, buffers.data(), static_cast<unsigned>(buffers.size())) == 0;
   const bool fixedFile = io_uring_register_files(&ring, &shared.Fd, 1) == 0;
-
+  CUringQueue queue(ring, shared.Fd, fixedFile, fixedBuffers, buffers, o.BlockSize, depth);
   COffsetSource source(plan, o.BlockSize, o.Random, o.WritePercent);
-  CRunWindow window(o.WarmupSeconds, o.Seconds);
-  std::vector<CIo> inFlight(depth);
+
   shared.Ready->arrive_and_wait();
   const auto start = shared.Start;
-  auto now = [start] {
+  CIoLoopSetup setup;
+  setup.Depth = depth;
+  setup.BlockSize = o.BlockSize;
+  setup.Window = CRunWindow(o.WarmupSeconds, o.Seconds);
+  setup.StallSeconds = o.StallSeconds;
+  setup.Now = [start] {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   };
-  std::vector<bool> busy(depth, false);
-  auto queue = [&](uint32_t slot) {
-    io_uring_sqe* sqe = io_uring_get_sqe(&ring);  // never null: at most `depth` in flight
-    const CIo io = source.Next();
-    inFlight[slot] = io;
-    busy[slot] = true;
-    const int fd = fixedFile ? 0 : shared.Fd;
-    const unsigned index = 2 * slot + (io.Write ? 1 : 0);
-    void* data = buffers[index].iov_base;
-    if (fixedBuffers) {
-      if (io.Write)
-        io_uring_prep_write_fixed(sqe, fd, data, o.BlockSize, io.Offset, static_cast<int>(index));
-      else
-        io_uring_prep_read_fixed(sqe, fd, data, o.BlockSize, io.Offset, static_cast<int>(index));
-    } else if (io.Write) {
-      io_uring_prep_write(sqe, fd, data, o.BlockSize, io.Offset);
-    } else {
-      io_uring_prep_read(sqe, fd, data, o.BlockSize, io.Offset);
-    }
-    if (fixedFile) sqe->flags |= IOSQE_FIXED_FILE;
-    sqe->user_data = slot;
-  };
-
-  for (uint32_t s = 0; s < depth; ++s) queue(s);
-  uint32_t pending = depth;
-  bool stopping = false;
-  CStallWatch stall(o.StallSeconds);
-  stall.Progress(now());
-  while (pending > 0) {
-    const uint32_t waitMs = stall.WaitMs(now());
-    __kernel_timespec limit{};
-    limit.tv_sec = waitMs / 1000;
-    limit.tv_nsec = static_cast<long long>(waitMs % 1000) * 1000000;
-    io_uring_cqe* ready = nullptr;
-    rc = io_uring_submit_and_wait_timeout(&ring, &ready, 1, &limit, nullptr);
-    if (rc == -ETIME || rc == -EINTR) {
-      if (!stall.Expired(now())) continue;
-      if (rc == -ETIME) {
-        if (tally->Error.empty()) tally->Error = stall.Error(pending);
-        shared.Failed = true;
-        // What is in flight is cancelled and waited for a while; what is
-        // still in flight then may yet write into its buffer, which is left
-        // to the process's end rather than reused.
-        if (!CancelInFlight(ring, busy, pending)) memory.Abandon();
-        break;
-      }
-    } else if (rc < 0) {
-      tally->Error = SystemError("io_uring submission failed", -rc);
-      shared.Failed = true;
+  setup.Failed = &shared.Failed;
+  uint32_t pending = 0;
+  switch (RunIoLoop(queue, source, setup, tally, &pending)) {
+    case ELoopEnd::Finished:
+      break;
+    case ELoopEnd::Stalled:
+      // What is in flight is cancelled and waited for a while; what is
+      // still in flight then may yet write into its buffer, which is left
+      // to the process's end rather than reused.
+      if (!queue.CancelInFlight(pending)) memory.Abandon();
+      break;
+    case ELoopEnd::Broken:
       memory.Abandon();
       break;
-    }
-    const double t = now();
-    if (shared.Failed) stopping = true;
-    unsigned head = 0;
-    unsigned seen = 0;
-    io_uring_cqe* cqe = nullptr;
-    io_uring_for_each_cqe(&ring, head, cqe) {
-      ++seen;
-      const auto slot = static_cast<uint32_t>(cqe->user_data);
-      --pending;
-      busy[slot] = false;
-      if (cqe->res != static_cast<int>(o.BlockSize)) {
-        if (tally->Error.empty()) {
-          const CIo& io = inFlight[slot];
-          const std::string what = std::string(io.Write ? "write" : "read") + " of " +
-                                   std::to_string(o.BlockSize) + " bytes at offset " +
-                                   std::to_string(io.Offset);
-          tally->Error = cqe->res < 0 ? SystemError(what + " failed", -cqe->res)
-                                      : what + " moved only " + std::to_string(cqe->res);
-        }
-        shared.Failed = true;
-        stopping = true;
-        continue;
-      }
-      if (Complete(window, t, o.BlockSize, tally) && !stopping) {
-        queue(slot);
-        ++pending;
-      } else {
-        stopping = true;
-      }
-    }
-    io_uring_cq_advance(&ring, seen);
-    if (seen > 0) stall.Progress(t);
   }
   io_uring_queue_exit(&ring);
 }
@@ -258,17 +282,7 @@ class CUringLoadBackend : public ILoadBackend {
     }
     for (std::thread& t : threads) t.join();
     close(shared.Fd);
-    *result = CLoadResult{};
-    for (const CThreadTally& t : tallies) {
-      if (!t.Error.empty()) {
-        *error = t.Error;
-        return false;
-      }
-      result->Bytes += t.Bytes;
-      result->Ios += t.Ios;
-    }
-    result->Seconds = CRunWindow(options.WarmupSeconds, options.Seconds).CountedSeconds();
-    return true;
+    return SumTallies(tallies, CRunWindow(options.WarmupSeconds, options.Seconds), result, error);
   }
 };
 

@@ -246,17 +246,7 @@ class CWin32LoadBackend : public ILoadBackend {
       threads.emplace_back(RunThread, std::ref(shared), std::cref(plans[i]), &tallies[i]);
     }
     for (std::thread& t : threads) t.join();
-    *result = CLoadResult{};
-    for (const CThreadTally& t : tallies) {
-      if (!t.Error.empty()) {
-        *error = t.Error;
-        return false;
-      }
-      result->Bytes += t.Bytes;
-      result->Ios += t.Ios;
-    }
-    result->Seconds = CRunWindow(options.WarmupSeconds, options.Seconds).CountedSeconds();
-    return true;
+    return SumTallies(tallies, CRunWindow(options.WarmupSeconds, options.Seconds), result, error);
   }
 };
 

@@ -965,7 +965,7 @@ void CMainDialog::ShowView(int view) {
           std::move(hooks));
       if (!m_Benchmark->Create(m_Hwnd, m_Zoom, m_FontFace)) m_Benchmark.reset();
     } else {
-      m_Benchmark->FillDriveCombo();
+      m_Benchmark->Reload();
     }
   }
   if (view == 7 && !m_AboutPane) {

@@ -7,12 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <future>
 #include <string>
-#include <vector>
 
-#include "loadgen/LoadBackend.h"
+#include "tests/support/LoadStall.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -26,28 +23,13 @@ TEST(LoadBackendStall, AnIoThatNeverCompletesEndsTheRunWithAClearError) {
   const int writer = open(path.c_str(), O_RDWR | O_CLOEXEC);
   ASSERT_GE(writer, 0);
 
-  loadgen::CLoadOptions options;
-  options.Path = path;
-  options.BlockSize = 4096;
-  options.QueueDepth = 2;
-  options.Threads = 1;
-  options.WarmupSeconds = 0;
-  options.Seconds = 1;
-  options.StallSeconds = 0.3;
-  const std::vector<loadgen::CThreadPlan> plans = {{0, 4096, 1}};
-  auto backend = loadgen::MakeNativeLoadBackend();
-  loadgen::CLoadResult result;
-  std::string error;
-  auto run =
-      std::async(std::launch::async, [&] { return backend->Run(options, plans, &result, &error); });
-  const bool ended = run.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
   // Without a limit the run would wait for ever: closing the writer ends
   // the read (with 0 bytes) so that the test itself ends.
-  close(writer);
-  EXPECT_TRUE(ended) << "the run did not end on its own";
-  EXPECT_FALSE(run.get());
-  EXPECT_NE(error.find("no I/O completed"), std::string::npos) << error;
-  EXPECT_NE(error.find("2 in flight"), std::string::npos) << error;
+  const testutil::CStallRun run = testutil::RunIntoStall(path, [writer] { close(writer); });
+  EXPECT_TRUE(run.Ended) << "the run did not end on its own";
+  EXPECT_FALSE(run.Ok);
+  EXPECT_NE(run.Error.find("no I/O completed"), std::string::npos) << run.Error;
+  EXPECT_NE(run.Error.find("2 in flight"), std::string::npos) << run.Error;
 }
 
 }  // namespace

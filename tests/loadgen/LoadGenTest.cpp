@@ -213,6 +213,21 @@ TEST(LoadPlan, OnlyCompletionsInsideTheWindowCount) {
   EXPECT_DOUBLE_EQ(window.CountedSeconds(), 2.0);
 }
 
+TEST(LoadPlan, ThreadTalliesAddUpUnlessOneFailed) {
+  loadgen::CLoadResult result{1, 1, 1};
+  std::string error;
+  std::vector<loadgen::CThreadTally> tallies = {{4096, 1, ""}, {8192, 2, ""}, {0, 0, ""}};
+  ASSERT_TRUE(loadgen::SumTallies(tallies, loadgen::CRunWindow(2, 5), &result, &error));
+  EXPECT_EQ(result.Bytes, 12288u);
+  EXPECT_EQ(result.Ios, 3u);
+  EXPECT_DOUBLE_EQ(result.Seconds, 5.0);
+  // The first failure is the run's error, whatever the others counted.
+  tallies[1].Error = "read failed";
+  tallies[2].Error = "write failed";
+  EXPECT_FALSE(loadgen::SumTallies(tallies, loadgen::CRunWindow(0, 5), &result, &error));
+  EXPECT_EQ(error, "read failed");
+}
+
 TEST(LoadPlan, AThreadWithoutCompletionsGivesUpAfterItsLimit) {
   loadgen::CStallWatch watch(30.0);
   watch.Progress(10.0);

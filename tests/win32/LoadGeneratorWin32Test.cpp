@@ -15,6 +15,7 @@
 
 #include "loadgen/LoadBackend.h"
 #include "os/BenchFiles.h"
+#include "tests/support/LoadStall.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -89,27 +90,14 @@ TEST(LoadBackendStall, AnIoThatNeverCompletesEndsTheRunWithAClearError) {
   HANDLE server = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
                                    PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
   ASSERT_NE(server, INVALID_HANDLE_VALUE);
-  loadgen::CLoadOptions options;
-  options.Path = "\\\\.\\pipe\\stavrion-stall-" + std::to_string(GetCurrentProcessId());
-  options.BlockSize = 4096;
-  options.QueueDepth = 2;
-  options.Threads = 1;
-  options.WarmupSeconds = 0;
-  options.Seconds = 1;
-  options.StallSeconds = 0.3;
-  const std::vector<loadgen::CThreadPlan> plans = {{0, 4096, 1}};
-  auto backend = loadgen::MakeNativeLoadBackend();
-  loadgen::CLoadResult result;
-  std::string error;
-  auto run =
-      std::async(std::launch::async, [&] { return backend->Run(options, plans, &result, &error); });
-  const bool ended = run.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
   // Without a limit the run would wait for ever: closing the server ends
   // the reads so that the test itself ends.
-  CloseHandle(server);
-  EXPECT_TRUE(ended) << "the run did not end on its own";
-  EXPECT_FALSE(run.get());
-  EXPECT_NE(error.find("no I/O completed"), std::string::npos) << error;
+  const testutil::CStallRun run =
+      testutil::RunIntoStall("\\\\.\\pipe\\stavrion-stall-" + std::to_string(GetCurrentProcessId()),
+                             [server] { CloseHandle(server); });
+  EXPECT_TRUE(run.Ended) << "the run did not end on its own";
+  EXPECT_FALSE(run.Ok);
+  EXPECT_NE(run.Error.find("no I/O completed"), std::string::npos) << run.Error;
 }
 
 }  // namespace

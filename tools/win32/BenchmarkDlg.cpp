@@ -12,6 +12,7 @@
 #include "os/BenchFiles.h"
 #include "os/win32/WinText.h"
 #include "resources/resource.h"
+#include "tools/BenchHost.h"
 #include "ui/win32/Gdiplus.h"
 
 namespace tools {
@@ -23,68 +24,6 @@ constexpr COLORREF LAMP_ON = RGB(76, 175, 80);
 constexpr COLORREF LAMP_OFF = RGB(214, 217, 222);
 // Marks the pane's own posts: only these carry a pointer the pane frees.
 constexpr LPARAM OWN_POST = 0x42656E63;
-
-// The benchmark's system calls on Windows: the test file unbuffered, the
-// shipped load generator, its figure from the exit code.
-class CWindowsBenchHost : public IBenchHost {
- public:
-  CWindowsBenchHost() : m_Generator(os::LoadGeneratorPath()) {}
-  bool LoadGeneratorExists() override {
-    HANDLE h = CreateFileW(os::Utf8ToWide(m_Generator).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(h);
-    return true;
-  }
-  bool FreeBytes(const std::string& folder, uint64_t* bytes) override {
-    return os::FreeDiskBytes(folder, bytes);
-  }
-  bool CreateFolder(const std::string& path) override {
-    return CreateDirectoryW(os::Utf8ToWide(path).c_str(), nullptr) != 0;
-  }
-  bool RemoveFolder(const std::string& path) override {
-    return RemoveDirectoryW(os::Utf8ToWide(path).c_str()) != 0;
-  }
-  bool RemoveFile(const std::string& path) override {
-    return DeleteFileW(os::Utf8ToWide(path).c_str()) != 0;
-  }
-  class CFile : public IFile {
-   public:
-    explicit CFile(std::unique_ptr<os::IUncachedFile> file) : m_File(std::move(file)) {}
-    bool Write(std::span<const uint8_t> data) override { return m_File->Write(data); }
-
-   private:
-    std::unique_ptr<os::IUncachedFile> m_File;
-  };
-  std::unique_ptr<IFile> CreateTestFile(const std::string& path) override {
-    std::unique_ptr<os::IUncachedFile> file = os::CreateUncachedFile(path);
-    if (!file) return nullptr;
-    return std::make_unique<CFile>(std::move(file));
-  }
-  LoadRun RunLoad(const std::string& arguments, const std::string& testFile) override {
-    std::vector<std::string> words;
-    size_t start = 0;
-    while (start < arguments.size()) {
-      size_t end = arguments.find(' ', start);
-      if (end == std::string::npos) end = arguments.size();
-      if (end > start) words.push_back(arguments.substr(start, end - start));
-      start = end + 1;
-    }
-    words.push_back(testFile);
-    const os::ProgramRun run = os::RunProgramAndWait(m_Generator, words);
-    LoadRun result;
-    result.Started = run.Started;
-    if (run.Started) result.MegabytesPerSecond = RateFromExitCode(run.ExitCode);
-    // A failing run (negative code) is no figure.
-    if (result.MegabytesPerSecond < 0) result.MegabytesPerSecond = 0;
-    return result;
-  }
-  void SleepSeconds(uint32_t seconds) override { Sleep(seconds * 1000); }
-  uint32_t Ticks() override { return GetTickCount(); }
-
- private:
-  std::string m_Generator;
-};
 
 BenchLocalTime LocalNow() {
   SYSTEMTIME t;
@@ -135,7 +74,9 @@ class CBenchmarkDlg::CPaneCallback : public IBenchCallback {
 };
 
 CBenchmarkDlg::CBenchmarkDlg(ui::TextFn text, Hooks hooks)
-    : m_Hooks(std::move(hooks)), m_Host(std::make_unique<CWindowsBenchHost>()) {
+    : m_Hooks(std::move(hooks)),  // The Windows pane keeps the generator's exit-code contract.
+      m_Host(std::make_unique<CSystemBenchHost>(m_Files, os::LoadGeneratorPath(),
+                                                ELoadFigure::ExitCode)) {
   m_BackgroundColor = BACKGROUND;
   SetTextLookup(std::move(text));
 }
@@ -300,6 +241,12 @@ void CBenchmarkDlg::ApplyLanguage() {
   const char* heads[6] = {"", "SEQUENTIAL_READ", "SEQUENTIAL_WRITE",
                           "", "RANDOM_READ",     "RANDOM_WRITE"};
   for (size_t i = 0; i < 6; ++i) m_HistoryHeads[i].SetText(*heads[i] ? text(heads[i]) : "");
+}
+
+void CBenchmarkDlg::Reload() {
+  // While a run goes on its report keeps the counts it runs with.
+  if (!IsRunning() && m_Hooks.Settings) m_Settings = m_Hooks.Settings();
+  FillDriveCombo();
 }
 
 void CBenchmarkDlg::FillDriveCombo() {

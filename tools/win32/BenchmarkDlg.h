@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "os/win32/Win32FileSystem.h"
 #include "tools/BenchmarkPane.h"
 #include "tools/DiskBenchmark.h"
 #include "ui/win32/DialogCx.h"
@@ -34,7 +35,7 @@ constexpr UINT WM_BENCH_ERROR = WM_USER + 6;    // wParam: std::string* the pane
 class CBenchmarkDlg : public ui::CDialogCx {
  public:
   struct Hooks {
-    std::function<CBenchSettings()> Settings;  // read when the pane opens
+    std::function<CBenchSettings()> Settings;  // read when the pane is made and shown
     std::function<std::string()> OsName;       // for the report
     std::function<void(bool)> Running;         // the run started / ended
     std::function<void()> Back;                // leave the pane
@@ -46,7 +47,9 @@ class CBenchmarkDlg : public ui::CDialogCx {
   bool Create(HWND parent, double zoom, const std::wstring& face);
   bool IsRunning() const { return m_Thread.joinable(); }
   void ApplyLanguage();
-  // The drives again (when shown).
+  // Shown again: the drives and the queue and thread counts anew (the
+  // settings file may have changed meanwhile), unless a run goes on.
+  void Reload();
   void FillDriveCombo();
 
   void RelayoutDialog() override;
@@ -83,6 +86,7 @@ class CBenchmarkDlg : public ui::CDialogCx {
   CBenchHistory m_History;
   int m_RunType = 0;
   char m_RunLetter = 'C';
+  os::CWin32FileSystem m_Files;
   std::unique_ptr<IBenchHost> m_Host;
   std::unique_ptr<CPaneCallback> m_Callback;
   std::unique_ptr<CBenchmarkWorker> m_Worker;

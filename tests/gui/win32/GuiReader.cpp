@@ -49,6 +49,9 @@
 //                  the frame of its image strip it says it shows
 //   delete:PATH    deletes the file PATH, as another program might; prints
 //                  "deleted 1" or "deleted 0"
+//   setini:PATH|SECTION|KEY|VALUE  writes KEY=VALUE into SECTION of the
+//                  settings file PATH, as a person editing it might; prints
+//                  "setini 1" or "setini 0"
 //   starthidden:ARGS  as start, for a program that starts with its window
 //                  hidden (resident); prints whether the window is visible
 //   tip:ID         the tooltip text of the visible control ID, read from the
@@ -992,6 +995,18 @@ int wmain(int argc, wchar_t** argv) {
       Hover(std::stoi(arg));
     } else if (verb == "delete") {
       std::fprintf(g_Out, "deleted %d\n", DeleteFileW(Wide(arg).c_str()) ? 1 : 0);
+    } else if (verb == "setini") {
+      std::vector<std::wstring> parts;
+      for (size_t at = 0;;) {
+        const size_t bar = arg.find('|', at);
+        parts.push_back(Wide(arg.substr(at, bar == std::string::npos ? bar : bar - at)));
+        if (bar == std::string::npos) break;
+        at = bar + 1;
+      }
+      const bool written =
+          parts.size() == 4 && WritePrivateProfileStringW(parts[1].c_str(), parts[2].c_str(),
+                                                          parts[3].c_str(), parts[0].c_str());
+      std::fprintf(g_Out, "setini %d\n", written ? 1 : 0);
     } else if (verb == "close") {
       ok = Close();
       g_Main = nullptr;
