@@ -5,7 +5,8 @@
 # every zoom step and the row icons of the attribute list (.png, with
 # rsvg-convert), the splash picture, the about pane's banner, the gauges of
 # the panes and of the panel (one template, one picture per level), the
-# panes' backgrounds (one template, one mark per pane), the built-in alert
+# panes' backgrounds (one template, one mark per pane), the panel's load
+# meter (one template, one picture per level), the built-in alert
 # sound (scripts/make-alert-sound.py) and status-images.rc naming the
 # pictures and the sound for windres.
 #   scripts/render-resources.sh OUTDIR
@@ -81,6 +82,15 @@ gauge perf 820 50 20 520 537 425 538 426 539 427 540 428 541 429 542 430 543 431
 gauge memory 480 24 20 509 548 510 549 511 550 512 551 513 552 514 553 515 554 516 555 517 556 518 557 519
 # The panel's read and write gauges: a picture per ten percent.
 gauge rate 140 14 10 463 464 465 466 467 468 469 470 471 472 473
+# The panel's load meter, idle to full: five bars, lit one by one.
+k=0
+for id in 193 192 194 212 195 196; do
+  if ((k == 5)); then color='#c8322b'; elif ((k == 4)); then color='#e39a0e'; else color='#2f7fd0'; fi
+  sed -e "s|@LIT@|$((k * 9 + 4 * (k > 0)))|" -e "s|@COLOR@|$color|" "$SRC/load.svg.in" >"$TMP/load.svg"
+  png "$TMP/load.svg" 112 112 "$OUT/load-$k.png"
+  echo "$id PNG \"load-$k.png\"" >>"$TMP/status-images.rc"
+  k=$((k + 1))
+done
 # The memory speed grades 1 to 7 (IDP_DRAM_GRADE_FIRST on).
 for g in 1 2 3 4 5 6 7; do
   sed -e "s|@LIT@|$((21 * g))|" "$SRC/grade.svg.in" >"$TMP/grade.svg"
@@ -103,14 +113,19 @@ declare -A MOTIF=(
   # The settings' About page: an "i" in a ring.
   [setting2]='<circle cx="100" cy="106" r="86"/><path d="M100 90 V156"/><circle cx="100" cy="60" r="6"/>'
   # The Disk page: a platter and the arm over it.
+  # The detail and graph panes (grey): a chart line over its axes.
+  [gray]='<path d="M8 16 V186 H196"/><path d="M24 150 L64 110 L100 128 L142 62 L188 40"/><circle cx="142" cy="62" r="8"/>'
   [setting3]='<circle cx="96" cy="104" r="84"/><circle cx="96" cy="104" r="16"/><path d="M192 24 L120 130"/><circle cx="192" cy="24" r="8"/>'
 )
 declare -A ACCENT=([about]='#2f7fd0' [memory]='#2f7fd0' [system]='#2f7fd0' [computer]='#2f7fd0' [setting1]='#4c9a2a'
-  [setting2]='#4c9a2a' [setting3]='#4c9a2a')
+  [setting2]='#4c9a2a' [setting3]='#4c9a2a' [gray]='#8a8a8a')
 declare -A BACKGROUND_ID=([memory]=1991 [system]=1992 [computer]=1993 [setting1]=1994 [setting2]=1995
-  [setting3]=1996 [about]=1997)
-for b in memory system computer about setting1 setting2 setting3; do
-  sed -e "s|@MOTIF@|${MOTIF[$b]}|" -e "s|@ACCENT@|${ACCENT[$b]}|" "$SRC/background.svg.in" >"$TMP/background.svg"
+  [setting3]=1996 [about]=1997 [gray]=1998)
+for b in memory system computer about setting1 setting2 setting3 gray; do
+  # The grey panes get a neutral band; the others a cool blue-grey one.
+  band='#e6ebf1'
+  [[ $b == gray ]] && band='#e8e8e8'
+  sed -e "s|@MOTIF@|${MOTIF[$b]}|" -e "s|@ACCENT@|${ACCENT[$b]}|" -e "s|@BAND@|$band|" "$SRC/background.svg.in" >"$TMP/background.svg"
   png "$TMP/background.svg" 990 624 "$OUT/background-$b.png"
   echo "${BACKGROUND_ID[$b]} PNG \"background-$b.png\"" >>"$TMP/status-images.rc"
 done
