@@ -31,6 +31,7 @@
 #define IDP_BACKGROUND_COMPUTER 1993
 #define IDP_BACKGROUND_SETTING_FIRST 1994
 #define IDP_BACKGROUND_ABOUT 1997  // "aboutBackground"
+#define IDP_BACKGROUND_GRAY 1998   // "grayBackground": detail and graph panes
 // The memory speed grades 1 to 7 (skin keys "dramGrade1" to "dramGrade7").
 // The gauges of the panes and the panel are numbered by the panes' own
 // rules (tools/MemoryPane.h, tools/PerformanceSampler.h).
@@ -78,6 +79,7 @@
 #define IDC_WRITE_PERCENT 1120
 #define IDC_READ_GAUGE 1121
 #define IDC_WRITE_GAUGE 1122
+#define IDC_LOAD_IMAGE 1123
 #define IDC_FIELD_LABEL_FIRST 1200
 #define IDC_FIELD_VALUE_FIRST 1300
 

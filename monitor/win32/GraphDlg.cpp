@@ -113,6 +113,7 @@ BOOL CGraphDlg::OnInitDialog() {
 void CGraphDlg::RelayoutDialog() {
   // The pane sits over the main window's disk panel.
   PlaceOverPanel();
+  SetBackgroundImage("grayBackground", IDP_BACKGROUND_GRAY);
   PlaceChild(IDC_GRAPH_DISK, 6, 29, 424, 300);
   PlaceChild(IDC_GRAPH_ITEM, 450, 29, 225, 300);
   PlaceChild(IDC_GRAPH_INTERVAL, 696, 29, 120, 300);

@@ -91,6 +91,7 @@ BOOL CTslInfoDlg::OnInitDialog() {
 void CTslInfoDlg::RelayoutDialog() {
   // The pane sits over the main window's disk panel.
   PlaceOverPanel();
+  SetBackgroundImage("grayBackground", IDP_BACKGROUND_GRAY);
   m_Back.Place(835, 22, 150, 40, m_Zoom);
   m_Back.SetControlFont(m_FontFace, 16, m_Zoom, 400, RGB(0, 0, 0));
   m_Back.SetTextAlign(1);
