@@ -68,7 +68,7 @@ CHECKS = 0
 IDC = dict(REFRESH=1026, RESCAN=1027, SMART_VIEW=1028, GRAPH_VIEW=1029, VERSION=1030, NOT_YET=1031,
            PREVIOUS=1040, NEXT=1041, DISK_FIRST=1050, TITLE=1100, STATUS=1101, LIFE=1102,
            TEMPERATURE=1103, REMAINING=1104, READ_LABEL=1114, FIELD_LABEL=1200, FIELD_VALUE=1300, BACK=1401,
-           READ_RATE=1116, WRITE_RATE=1117, TOTAL_RATE=1118, READ_PERCENT=1119, WRITE_PERCENT=1120,
+           READ_RATE=1116, WRITE_RATE=1117, TOTAL_RATE=1118, LOAD_IMAGE=1123, READ_PERCENT=1119, WRITE_PERCENT=1120,
            PERFORMANCE_VIEW=1032, PERFORMANCE_CAPTION=1470, PERFORMANCE_GAUGE=1475,
            PERFORMANCE_TEXT=1480, MEMORY_SLOT=1420, MEMORY_USAGE_GAUGE=1422, MEMORY_USED=1423,
            MEMORY_GRADE_GAUGE=1424, MEMORY_LABEL=1430, MEMORY_VALUE=1450,
@@ -1278,6 +1278,11 @@ def check_rates(display):
             check(percent.match(text_of(d, IDC[key]) or "") is not None,
                   "%s %r" % (key.lower(), text_of(d, IDC[key])))
         check(text_of(d, IDC["READ_LABEL"]) == "Read Speed", "read label %r" % text_of(d, IDC["READ_LABEL"]))
+        load, total = d["ctl"].get(IDC["LOAD_IMAGE"]), d["ctl"].get(IDC["TOTAL_RATE"])
+        check(load is not None and total is not None and load["cls"] == "Static" and
+              load["w"] == load["h"] == total["h"] and load["y"] == total["y"] and
+              load["x"] + load["w"] <= total["x"],
+              "the load meter, a square beside the total: %r %r" % (load, total))
         seen.add((text_of(d, IDC["READ_RATE"]), text_of(d, IDC["WRITE_RATE"]),
                   text_of(d, IDC["TOTAL_RATE"])))
     check(len(seen) == 2, "the read-outs follow the counters from tick to tick: %r" % seen)

@@ -519,6 +519,8 @@ void CMainDialog::CreateControls() {
   label(m_WriteGauge, IDC_WRITE_GAUGE);
   m_ReadGauge.SetImageScaled(true);
   m_WriteGauge.SetImageScaled(true);
+  label(m_LoadImage, IDC_LOAD_IMAGE);
+  m_LoadImage.SetImageScaled(true);
   int i = 0;
   for (const FieldRow& row : kFieldRows) {
     auto field = std::make_unique<Field>();
@@ -570,7 +572,9 @@ void CMainDialog::RelayoutDialog() {
   m_WriteGauge.Place(173, 600, 140, 14, z);
   place(m_ReadPercent, 16, 618, 146, 24, 13, 400, RGB(127, 127, 127), 1);
   place(m_WritePercent, 170, 618, 146, 24, 13, 400, RGB(127, 127, 127), 1);
-  place(m_TotalRate, 16, 648, 300, 56, 16, 700, RGB(60, 60, 60), 1);
+  // The load meter left of the total, which stays centred under the gauges.
+  m_LoadImage.Place(16, 648, 56, 56, z);
+  place(m_TotalRate, 76, 648, 180, 56, 16, 700, RGB(60, 60, 60), 1);
   for (size_t i = 0; i < m_Fields.size(); ++i) {
     const int y = FIELD_TOP + static_cast<int>(i) * FIELD_ROW;
     place(m_Fields[i]->Label, 336, y, 250, FIELD_ROW - 2, 14, 400, LABEL_COLOR, 2);
@@ -763,6 +767,7 @@ void CMainDialog::ShowReadouts(const DiskReadouts& r) {
   m_WritePercent.SetText(r.WritePercentText);
   m_ReadGauge.SetImageResource(r.ReadImage, 1);
   m_WriteGauge.SetImageResource(r.WriteImage, 1);
+  m_LoadImage.SetImageResource(r.LoadImage, 1);
 }
 
 void CMainDialog::RenderPanel() {
@@ -892,6 +897,7 @@ void CMainDialog::ShowView(int view) {
           o.Numbers.Thousands = os::WideToUtf8(thousands);
           return o;
         });
+    m_TslInfo->SetSkinFolder(m_SkinFolder);
     if (!m_TslInfo->Create(m_Hwnd, m_Zoom, m_FontFace)) m_TslInfo.reset();
   }
   bool graphShown = false;
@@ -909,6 +915,7 @@ void CMainDialog::ShowView(int view) {
             }
             return &live[static_cast<size_t>(disk)];
           });
+      m_Graph->SetSkinFolder(m_SkinFolder);
       if (!m_Graph->Create(m_Hwnd, m_Zoom, m_FontFace)) m_Graph.reset();
     } else {
       // The disks as they are now, whatever happened while it was hidden.
@@ -1022,7 +1029,7 @@ void CMainDialog::ShowView(int view) {
       m_LifespanLabel.Hwnd(), m_ReadLabel.Hwnd(),    m_WriteLabel.Hwnd(),
       m_ReadRate.Hwnd(),      m_WriteRate.Hwnd(),    m_TotalRate.Hwnd(),
       m_ReadPercent.Hwnd(),   m_WritePercent.Hwnd(), m_ReadGauge.Hwnd(),
-      m_WriteGauge.Hwnd()};
+      m_WriteGauge.Hwnd(),    m_LoadImage.Hwnd()};
   for (auto& f : m_Fields) {
     panelControls.push_back(f->Label.Hwnd());
     panelControls.push_back(f->Value.Hwnd());

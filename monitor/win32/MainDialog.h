@@ -207,7 +207,7 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
 
   // The selected disk's transfer rates (read, write, total) and gauges.
   ui::CStaticCx m_ReadLabel, m_WriteLabel, m_ReadRate, m_WriteRate, m_TotalRate, m_ReadPercent,
-      m_WritePercent, m_ReadGauge, m_WriteGauge;
+      m_WritePercent, m_ReadGauge, m_WriteGauge, m_LoadImage;
   CPerformanceSampler m_Sampler;
 
   ui::CSplashScreenEx m_Splash;
