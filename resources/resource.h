@@ -164,3 +164,8 @@
 #define IDC_SETTINGS_MAIL_EDIT_FIRST 1856
 #define IDC_SETTINGS_ABOUT_FIRST 1870  // copyright, the shortcut table, contact
 #define IDC_SETTINGS_SYSTEM_LIST 1890  // the About page's system information
+// The advanced settings dialog (a window of its own, owned by the main one).
+#define IDD_ADVANCED_SETTINGS 191
+#define IDC_ADVANCED_HEADING 1960
+#define IDC_ADVANCED_LABEL 1961
+#define IDC_ADVANCED_AUTO_UPDATE 1962

@@ -1807,6 +1807,48 @@ def check_settings(display):
           % s.get("alarmhealthstatus", {}).get(k1))
     print("settings pane run: %.1f s (colour dialog: %s)" % (took, boxes[1][7:].split("\t")[0]))
 
+    check_advanced(display)
+
+
+def check_advanced(display):
+    """The advanced settings dialog (message WM_USER + 103 to the main window):
+    its texts, a stored "AutoUpdate" it does not know selects nothing, Cancel
+    and Escape write nothing, a second request brings the open one forward
+    instead of a second one, and OK writes the choice and leaves the disk on
+    show where it was."""
+    folder = stage({"Language": "English", "ZoomType": "100", "AutoUpdate": "7"})
+    ini = os.path.join(folder, "StavrionGui.ini")
+    combo, ok, cancel = 1962, 1, 2
+    steps = ["start:--machine demo", "dump", "click:%d" % (IDC["DISK_FIRST"] + 1), "dump",
+             "post:1127", "dialog", "pick:%d:1" % combo, "click:%d" % cancel, "dialog",
+             "post:1127", "post:1127", "dialog", "pick:%d:1" % combo, "click:%d" % ok, "dialog",
+             "dump", "post:1127", "focus:ComboBox", "dialog", "key:ESC", "dialog", "close"]
+    blocks, took, raw = run_reader(display, folder, steps)
+    check(raw.strip().endswith("done ok"), "advanced settings run ended: " + raw.strip()[-300:])
+    dialogs = blocks_of(blocks, "dialog")
+    dumps = blocks_of(blocks, "dump")
+    if len(dialogs) != 6 or len(dumps) != 3:
+        check(False, "advanced settings run: every step read (%d, %d)" % (len(dialogs), len(dumps)))
+        return
+    counts = [next((l for l in b["lines"] if l.startswith("dialogs ")), "") for b in dialogs]
+    check(counts == ["dialogs %d" % n for n in (1, 0, 1, 0, 1, 0)],
+          "one dialog at a time, closed by Cancel, OK and Escape: %r" % counts)
+    first, reopened, after_ok = dialogs[0], dialogs[2], dialogs[4]
+    check("title Advanced Settings" in first["lines"], "the dialog's title: %r" % first["lines"][1:2])
+    check(text_of(first, 1960) == "Tool Settings" and text_of(first, 1961) == "Check for updates",
+          "heading and label: %r, %r" % (text_of(first, 1960), text_of(first, 1961)))
+    check(text_of(first, ok) == "OK" and text_of(first, cancel) == "Cancel",
+          "the buttons: %r, %r" % (text_of(first, ok), text_of(first, cancel)))
+    check(text_of(first, combo) == "", "an AutoUpdate of 7 selects nothing: %r" % text_of(first, combo))
+    check(text_of(reopened, combo) == "", "Cancel wrote nothing: %r" % text_of(reopened, combo))
+    check(text_of(after_ok, combo) == "On", "OK's choice shown again: %r" % text_of(after_ok, combo))
+    titles = [text_of(d, IDC["TITLE"]) for d in dumps]
+    check(titles[0] != titles[1] and titles[2] == titles[1],
+          "the second disk stays on show after OK: %r" % titles)
+    setting = read_ini(ini).get("setting", {})
+    check(setting.get("autoupdate") == "1", "OK wrote AutoUpdate=1: %r" % setting.get("autoupdate"))
+    print("advanced settings run: %.1f s" % took)
+
 
 def bench_drive(folder):
     """A drive letter of the Wine prefix for a folder in the staged

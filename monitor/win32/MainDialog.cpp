@@ -116,6 +116,7 @@ constexpr UINT WM_FIRST_POSITION = WM_APP + 3;
 constexpr UINT WM_NO_MEMORY_TABLE = WM_APP + 5;
 // The settings pane wrote the settings file (wParam 1: the language changed).
 constexpr UINT WM_APPLY_SETTINGS = WM_USER + 106;
+constexpr UINT WM_ADVANCED_SETTINGS = WM_USER + 103;
 
 CMainDialog::CMainDialog(const MainDialogSetup& setup)
     : m_Setup(setup),
@@ -1341,6 +1342,20 @@ bool CMainDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) {
     case WM_FIRST_POSITION:
       if (m_Tray && StartsMinimized(m_Tray->IsResident(), m_Tray->ResidentMinimize())) {
         ShowWindow(m_Hwnd, SW_MINIMIZE);
+      }
+      *result = 0;
+      return true;
+    case WM_ADVANCED_SETTINGS:
+      if (m_Advanced && m_Advanced->Hwnd() != nullptr) {
+        SetForegroundWindow(m_Advanced->Hwnd());
+      } else {
+        // OK applies the settings as the settings pane's Save does, so the
+        // updater decides again; the disk shown stays.
+        m_Advanced = std::make_unique<tools::CAdvancedSettings>(
+            *m_Setup.Settings,
+            [this](const std::string& s, const std::string& k) { return GetText(s, k); },
+            [this] { SendMessageW(m_Hwnd, WM_APPLY_SETTINGS, 0, 0); });
+        if (!m_Advanced->Create(m_Hwnd, m_Zoom, m_FontFace, m_SkinFolder)) m_Advanced.reset();
       }
       *result = 0;
       return true;

@@ -36,6 +36,7 @@
 #include "tools/SystemInfo.h"
 #include "tools/UpdateCheck.h"
 #include "tools/win32/AboutDlg.h"
+#include "tools/win32/AdvancedSettings.h"
 #include "tools/win32/BenchmarkDlg.h"
 #include "tools/win32/MemoryDlg.h"
 #include "tools/win32/PerformanceDlg.h"
@@ -226,6 +227,8 @@ class CMainDialog : public ui::CDialogCx, public IMonitorListener {
   std::unique_ptr<tools::CBenchmarkDlg> m_Benchmark;
   // The about pane (view 7, created on first use).
   std::unique_ptr<tools::CAboutDlg> m_AboutPane;
+  // The advanced settings dialog (WM_USER + 103), one at a time.
+  std::unique_ptr<tools::CAdvancedSettings> m_Advanced;
   // Start at log-on and the updater, on the real system.
   os::CWin32Shell m_Shell;
   os::CWin32TaskScheduler m_TaskScheduler;

@@ -45,6 +45,13 @@ INT_PTR CDialogCx::DoModal(int templateId, HWND owner) {
         TranslateAcceleratorW(m_Hwnd, m_Accelerators, &msg)) {
       continue;
     }
+    // A modeless dialog the window owns (its own top-level window) gets
+    // its keys too: Tab, Enter and Escape.
+    HWND root = msg.hwnd != nullptr ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (root != nullptr && root != m_Hwnd && m_Hwnd != nullptr &&
+        GetWindow(root, GW_OWNER) == m_Hwnd && IsDialogMessageW(root, &msg)) {
+      continue;
+    }
     if (m_Hwnd != nullptr && IsDialogMessageW(m_Hwnd, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);

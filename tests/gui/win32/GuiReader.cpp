@@ -34,6 +34,12 @@
 //   text:ID        wait (up to 10 s) until the visible control of id ID has
 //                  a text, and print it
 //   close          close the main window and wait for the program's end
+//   post:MSG       posts message number MSG (wParam and lParam 0) to the
+//                  main window
+//   dialog         the dialogs the main window owns that are on show:
+//                  "dialogs N", then for the first its title
+//                  ("title TEXT") and one "ctl" line per control as dump
+//                  does; steps naming a control id find them there too
 //   postclose      ask the main window to close (WM_CLOSE) without waiting
 //                  for the program's end (it may refuse)
 //   state          "state running R visible V iconic I": whether the
@@ -342,10 +348,29 @@ BOOL CALLBACK FindVisibleId(HWND hwnd, LPARAM lp) {
   return TRUE;
 }
 
-// The visible control of `id` anywhere in the main window (panes included).
+// The visible dialogs (a window of their own) the main window owns.
+std::vector<HWND> OwnedDialogs() {
+  std::vector<HWND> found;
+  EnumWindows(
+      [](HWND hwnd, LPARAM lp) -> BOOL {
+        if (IsWindowVisible(hwnd) && GetWindow(hwnd, GW_OWNER) == g_Main &&
+            ClassOf(hwnd) == "#32770") {
+          reinterpret_cast<std::vector<HWND>*>(lp)->push_back(hwnd);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// The visible control of `id` anywhere in the main window (panes included),
+// else in a dialog it owns.
 HWND VisibleId(int id) {
   std::pair<int, HWND> f{id, nullptr};
   EnumChildWindows(g_Main, FindVisibleId, reinterpret_cast<LPARAM>(&f));
+  for (HWND dialog : OwnedDialogs()) {
+    if (f.second == nullptr) EnumChildWindows(dialog, FindVisibleId, reinterpret_cast<LPARAM>(&f));
+  }
   return f.second;
 }
 
@@ -983,6 +1008,15 @@ int wmain(int argc, wchar_t** argv) {
         DumpKey(HKEY_LOCAL_MACHINE, Wide(arg.substr(5)), 0);
       } else {
         DumpKey(HKEY_CURRENT_USER, Wide(arg), 0);
+      }
+    } else if (verb == "post") {
+      PostMessageW(g_Main, static_cast<UINT>(std::stoul(arg)), 0, 0);
+    } else if (verb == "dialog") {
+      const std::vector<HWND> dialogs = OwnedDialogs();
+      std::fprintf(g_Out, "dialogs %zu\n", dialogs.size());
+      if (!dialogs.empty()) {
+        std::fprintf(g_Out, "title %s\n", Escaped(WindowText(dialogs[0])).c_str());
+        EnumChildWindows(dialogs[0], DumpChild, 0);
       }
     } else if (verb == "postclose") {
       PostMessageW(g_Main, WM_CLOSE, 0, 0);
