@@ -870,6 +870,7 @@ void CMainDialog::CreateSettingsPane() {
       *m_Setup.Settings,
       [this](const std::string& s, const std::string& k) { return GetText(s, k); },
       std::move(hooks));
+  m_SettingsPane->SetSkinFolder(m_SkinFolder);
   if (!m_SettingsPane->Create(m_Hwnd, m_Zoom, m_FontFace)) m_SettingsPane.reset();
 }
 
@@ -936,6 +937,7 @@ void CMainDialog::ShowView(int view) {
         },
         [this](const std::string& s, const std::string& k) { return GetText(s, k); },
         [this] { ShowView(1); });
+    m_SystemInfoPane->SetSkinFolder(m_SkinFolder);
     if (!m_SystemInfoPane->Create(m_Hwnd, m_Zoom, m_FontFace)) m_SystemInfoPane.reset();
   }
   if (view == 2 && !m_MemoryPane) {
@@ -944,6 +946,7 @@ void CMainDialog::ShowView(int view) {
         [this] { return m_Sampler.AvailableMb(); },
         [this](const std::string& s, const std::string& k) { return GetText(s, k); },
         [this] { ShowView(1); });
+    m_MemoryPane->SetSkinFolder(m_SkinFolder);
     if (!m_MemoryPane->Create(m_Hwnd, m_Zoom, m_FontFace)) m_MemoryPane.reset();
   }
   if (view == 8 && !m_PerformancePane) {
@@ -959,6 +962,7 @@ void CMainDialog::ShowView(int view) {
         },
         [this](const std::string& s, const std::string& k) { return GetText(s, k); },
         [this] { ShowView(1); });
+    m_PerformancePane->SetSkinFolder(m_SkinFolder);
     if (!m_PerformancePane->Create(m_Hwnd, m_Zoom, m_FontFace)) m_PerformancePane.reset();
   }
   if (view == 9) {
@@ -971,6 +975,7 @@ void CMainDialog::ShowView(int view) {
       m_Benchmark = std::make_unique<tools::CBenchmarkDlg>(
           [this](const std::string& s, const std::string& k) { return GetText(s, k); },
           std::move(hooks));
+      m_Benchmark->SetSkinFolder(m_SkinFolder);
       if (!m_Benchmark->Create(m_Hwnd, m_Zoom, m_FontFace)) m_Benchmark.reset();
     } else {
       m_Benchmark->Reload();
@@ -986,6 +991,7 @@ void CMainDialog::ShowView(int view) {
     hooks.BannerUrl = m_Setup.BannerUrl.empty() ? tools::BANNER_TEXT_URL : m_Setup.BannerUrl;
     hooks.BannerFile = tools::BannerFilePath(m_Setup.ExeFolder, '\\');
     m_AboutPane = std::make_unique<tools::CAboutDlg>(std::move(hooks));
+    m_AboutPane->SetSkinFolder(m_SkinFolder);
     if (!m_AboutPane->Create(m_Hwnd, m_Zoom, m_FontFace)) m_AboutPane.reset();
   }
   if (view == 3) {
