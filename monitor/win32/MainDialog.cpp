@@ -476,16 +476,8 @@ bool CMainDialog::OnTrayMessage(UINT msg, WPARAM /*wp*/, LPARAM lp) {
 }
 
 void CMainDialog::CreateControls() {
-  auto button = [this](ui::CButtonCx& b, int id) {
-    CreateChild(L"BUTTON", id, BS_PUSHBUTTON | WS_TABSTOP);
-    b.Attach(m_Hwnd, id);
-    b.SetBackground(BACKGROUND);
-  };
-  auto label = [this](ui::CStaticCx& s, int id) {
-    CreateChild(L"STATIC", id, SS_LEFT | SS_NOTIFY);
-    s.Attach(m_Hwnd, id);
-    s.SetBackground(BACKGROUND);
-  };
+  auto button = [this](ui::CButtonCx& b, int id) { CreateSkinButton(b, id, BACKGROUND); };
+  auto label = [this](ui::CStaticCx& s, int id) { CreateSkinLabel(s, id, BACKGROUND); };
   button(m_Refresh, IDC_REFRESH);
   button(m_Rescan, IDC_RESCAN);
   button(m_SmartView, IDC_SMART_VIEW);

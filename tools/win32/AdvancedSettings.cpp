@@ -32,15 +32,9 @@ bool CAdvancedSettings::Create(HWND owner, double zoom, const std::wstring& face
 
 BOOL CAdvancedSettings::OnInitDialog() {
   auto label = [this](ui::CStaticCx& s, int id) {
-    CreateChild(L"STATIC", id, SS_LEFT);
-    s.Attach(m_Hwnd, id);
-    s.SetBackground(m_BackgroundColor);
+    CreateSkinLabel(s, id, m_BackgroundColor, SS_LEFT);
   };
-  auto button = [this](ui::CButtonCx& b, int id) {
-    CreateChild(L"BUTTON", id, BS_PUSHBUTTON | WS_TABSTOP);
-    b.Attach(m_Hwnd, id);
-    b.SetBackground(m_BackgroundColor);
-  };
+  auto button = [this](ui::CButtonCx& b, int id) { CreateSkinButton(b, id, m_BackgroundColor); };
   label(m_Heading, IDC_ADVANCED_HEADING);
   label(m_Label, IDC_ADVANCED_LABEL);
   CreateChild(WC_COMBOBOXW, IDC_ADVANCED_AUTO_UPDATE, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP);

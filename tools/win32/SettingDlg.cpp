@@ -68,16 +68,8 @@ bool CSettingDlg::Create(HWND parent, double zoom, const std::wstring& face) {
 }
 
 BOOL CSettingDlg::OnInitDialog() {
-  auto button = [this](ui::CButtonCx& b, int id) {
-    CreateChild(L"BUTTON", id, BS_PUSHBUTTON | WS_TABSTOP);
-    b.Attach(m_Hwnd, id);
-    b.SetBackground(m_BackgroundColor);
-  };
-  auto label = [this](ui::CStaticCx& s, int id) {
-    CreateChild(L"STATIC", id, SS_LEFT | SS_NOTIFY);
-    s.Attach(m_Hwnd, id);
-    s.SetBackground(m_BackgroundColor);
-  };
+  auto button = [this](ui::CButtonCx& b, int id) { CreateSkinButton(b, id, m_BackgroundColor); };
+  auto label = [this](ui::CStaticCx& s, int id) { CreateSkinLabel(s, id, m_BackgroundColor); };
   for (int i = 0; i < PAGE_COUNT; ++i) button(m_Pages[i], IDC_SETTINGS_PAGE_FIRST + i);
   button(m_Save, IDC_SETTINGS_SAVE);
   button(m_TestMail, IDC_SETTINGS_TEST_MAIL);

@@ -129,6 +129,18 @@ HWND CDialogCx::CreateChild(const wchar_t* className, int id, DWORD style, DWORD
                          GetModuleHandleW(nullptr), nullptr);
 }
 
+void CDialogCx::CreateSkinButton(CButtonCx& control, int id, COLORREF background) {
+  CreateChild(L"BUTTON", id, BS_PUSHBUTTON | WS_TABSTOP);
+  control.Attach(m_Hwnd, id);
+  control.SetBackground(background);
+}
+
+void CDialogCx::CreateSkinLabel(CStaticCx& control, int id, COLORREF background, DWORD style) {
+  CreateChild(L"STATIC", id, style);
+  control.Attach(m_Hwnd, id);
+  control.SetBackground(background);
+}
+
 std::wstring CDialogCx::FindSkinImage(const std::string& key) const {
   if (m_SkinFolder.empty()) return {};
   const std::wstring path = m_SkinFolder + os::Utf8ToWide(key) + L".png";

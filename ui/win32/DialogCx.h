@@ -23,6 +23,9 @@ class Bitmap;
 
 namespace ui {
 
+class CButtonCx;
+class CStaticCx;
+
 // Looks up a text by (section, key) in the current language.
 using TextFn = std::function<std::string(const std::string& section, const std::string& key)>;
 
@@ -61,6 +64,11 @@ class CDialogCx {
   void PlaceChild(int id, int x, int y, int w, int h);
   // Creates a child control of window class `className`.
   HWND CreateChild(const wchar_t* className, int id, DWORD style, DWORD exStyle = 0);
+  // Creates child `id` as a skinned push button or label over `background`
+  // and attaches `control` to it.
+  void CreateSkinButton(CButtonCx& control, int id, COLORREF background);
+  void CreateSkinLabel(CStaticCx& control, int id, COLORREF background,
+                       DWORD style = SS_LEFT | SS_NOTIFY);
 
   // The skin image of `key` in the skin folder ("key.png"), or an empty
   // path when there is none.

@@ -17,15 +17,11 @@ bool CPaneCx::Create(HWND parent, double zoom, const std::wstring& face) {
 
 void CPaneCx::CreateBackButton(int id) {
   m_BackId = id;
-  CreateChild(L"BUTTON", id, BS_PUSHBUTTON | WS_TABSTOP);
-  m_BackButton.Attach(m_Hwnd, id);
-  m_BackButton.SetBackground(m_BackgroundColor);
+  CreateSkinButton(m_BackButton, id, m_BackgroundColor);
 }
 
 void CPaneCx::CreateLabel(CStaticCx& label, int id) {
-  CreateChild(L"STATIC", id, SS_LEFT | SS_NOTIFY);
-  label.Attach(m_Hwnd, id);
-  label.SetBackground(m_BackgroundColor);
+  CreateSkinLabel(label, id, m_BackgroundColor);
 }
 
 void CPaneCx::PlacePane() {
